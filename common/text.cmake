@@ -1,0 +1,10 @@
+corvella_library(corvella_common
+  SOURCES common/cp1251.cpp common/error.cpp common/date_time.cpp)
+
+corvella_test(common_tests
+  SOURCES tests/common/cp1251_test.cpp tests/common/error_test.cpp tests/common/date_time_test.cpp
+  DEPS corvella_common)
+
+corvella_test(codepage_win32_tests WINDOWS_ONLY
+  SOURCES tests/win32/codepage_win32_test.cpp
+  DEPS corvella_common)
