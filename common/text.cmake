@@ -1,5 +1,7 @@
 corvella_library(corvella_common
-  SOURCES common/cp1251.cpp common/error.cpp common/date_time.cpp)
+  SOURCES common/cp1251.cpp common/error.cpp common/date_time.cpp
+  WIN32_SOURCES common/clock_win32.cpp
+  POSIX_SOURCES common/clock_posix.cpp)
 
 corvella_test(common_tests
   SOURCES tests/common/cp1251_test.cpp tests/common/error_test.cpp tests/common/date_time_test.cpp
