@@ -1,0 +1,9 @@
+corvella_library(corvella_presentation
+  SOURCES presentation/tray_art.cpp
+  DEPS corvella_common)
+
+if(WIN32)
+  corvella_library(corvella_presentation_win32
+    SOURCES presentation/tray_icon_win32.cpp presentation/tray_art_win32.cpp
+    DEPS corvella_presentation shell32 gdi32 user32)
+endif()

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <string_view>
+
+namespace corvella {
+
+// The one application error handler: a message box captioned with the application
+// title, error icon, OK. The program goes on running afterwards.
+void ShowApplicationError(HWND owner, std::string_view message);
+
+// Runs a handler body; any failure ends that handler and is shown.
+template <class Body>
+void Guarded(HWND owner, Body&& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    ShowApplicationError(owner, e.what());
+  }
+}
+
+}  // namespace corvella

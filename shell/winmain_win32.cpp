@@ -1,0 +1,40 @@
+// Program entry: COM for the GUI thread, the hidden application window that carries the
+// title a second start looks for, the main form, and the message loop.
+#include <objbase.h>
+#include <windows.h>
+
+#include "common/cp1251.h"
+#include "shell/app_names.h"
+#include "shell/main_form_win32.h"
+
+namespace {
+
+constexpr wchar_t kApplicationClass[] = L"CorvellaApplication";
+
+HWND CreateApplicationWindow(HINSTANCE instance) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = instance;
+  wc.lpszClassName = kApplicationClass;
+  RegisterClassW(&wc);
+  // Never shown; unowned and top-level, titled with the application title.
+  return CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClass, corvella::ToWide(corvella::kProductName).c_str(),
+                         WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  CoInitialize(nullptr);  // apartment model; left initialised until the process ends
+  HWND applicationWindow = CreateApplicationWindow(instance);
+  {
+    corvella::MainForm form(instance, applicationWindow);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  DestroyWindow(applicationWindow);
+  return 0;
+}
