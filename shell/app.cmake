@@ -34,3 +34,9 @@ if(CORVELLA_TESTS)
   set_tests_properties(smoke_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 300 LABELS wine
                                             RUN_SERIAL TRUE)
 endif()
+
+if(CORVELLA_TESTS)
+  add_test(NAME corvella_system_imports
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/system_imports.sh $<TARGET_FILE:corvella>)
+  set_tests_properties(corvella_system_imports PROPERTIES LABELS wine)
+endif()
