@@ -1,0 +1,29 @@
+# Forecast, currency rates and the update check, over the HTTP client.
+
+# The outside servers' host names, for every target that includes retrieval/servers.h.
+add_library(corvella_servers INTERFACE)
+target_compile_definitions(corvella_servers INTERFACE
+  CORVELLA_FEED_HOST="${CORVELLA_FEED_HOST}"
+  CORVELLA_RATES_HOST="${CORVELLA_RATES_HOST}"
+  CORVELLA_SITE_HOST="${CORVELLA_SITE_HOST}")
+
+if(TARGET corvella_http)
+  corvella_library(corvella_feed
+    SOURCES retrieval/weather_feed.cpp retrieval/weather_feed_request.cpp retrieval/currency_rates.cpp
+            retrieval/version_check.cpp
+    WIN32_SOURCES retrieval/own_file_date_win32.cpp
+    POSIX_SOURCES retrieval/own_file_date_posix.cpp
+    DEPS corvella_common corvella_http corvella_servers)
+else()
+  # The HTTP client is not in the tree yet: the pure parts alone.
+  corvella_library(corvella_feed
+    SOURCES retrieval/weather_feed.cpp retrieval/currency_rates.cpp
+    WIN32_SOURCES retrieval/own_file_date_win32.cpp
+    POSIX_SOURCES retrieval/own_file_date_posix.cpp
+    DEPS corvella_common corvella_servers)
+endif()
+
+corvella_test(feed_tests
+  SOURCES tests/retrieval/feed_extraction_test.cpp tests/retrieval/feed_decoding_test.cpp
+          tests/retrieval/rates_test.cpp
+  DEPS corvella_feed)

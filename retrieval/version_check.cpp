@@ -1,0 +1,44 @@
+#include "retrieval/version_check.h"
+
+#include "common/text_literal.h"
+#include "retrieval/http_client.h"
+#include "retrieval/servers.h"
+
+namespace corvella {
+namespace {
+
+constexpr std::string_view kUpdatePath = "/soft/corv.exe";
+constexpr std::string_view kProductName = "Corvella";
+
+}  // namespace
+
+std::string UpdateFileUrl() {
+  std::string url = "http://";
+  url += kSiteHost;
+  url += kUpdatePath;
+  return url;
+}
+
+std::string UpdateNoticeTitle() { return std::string(kProductName); }
+
+std::string UpdateNoticeText() {
+  std::string text(std::string_view("Обнаружена новая версия программы!"_cp));
+  text += '\r';
+  text += "На сайте "_cp;
+  text += kSiteHost;
+  return text;
+}
+
+void CheckVersion(HttpClient& client, const OwnFileDate& ownDate, NoticeSink& notices) {
+  client.Head(UpdateFileUrl());
+  DateTime published = client.Response().lastModified;
+  DateTime limit = ownDate.Read() + kUpdateMargin;
+  // Both dates are whole seconds; comparing the rounded difference keeps "exactly one day
+  // later" from tipping either way on the last bit of a double.
+  double secondsLater = (published - limit) * 86400.0;
+  if (secondsLater >= 0.5) {
+    notices.ShowNotice(UpdateNoticeTitle(), UpdateNoticeText(), NoticeKind::Info, kUpdateNoticeSeconds);
+  }
+}
+
+}  // namespace corvella

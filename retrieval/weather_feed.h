@@ -1,0 +1,53 @@
+// The weather feed: the forecast request for one location, the decoding of its body and
+// the few values cut out of the document by plain text search (no XML parser).
+// Every function here is pure and accepts any input.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace corvella {
+
+class HttpClient;
+
+// The program's affiliate identifier, sent with every forecast request.
+inline constexpr std::string_view kFeedAffiliateId = "qk3d8w2mzx7e";
+
+// "http://<feed host>/index.php?api_lang=ru&localidad=<feedId>&affiliate_id=...&v=2&h=1";
+// the id goes in unchanged.
+std::string BuildFeedUrl(std::string_view feedId);
+
+// Strict UTF-8 to Windows-1251: the whole result is empty when the body is not valid
+// UTF-8 (a cut or malformed sequence anywhere); characters the code page lacks become "?".
+std::string DecodeFeedBody(std::string_view body);
+
+// The text after the first `marker` in `s`. When the marker is absent the result is `s`
+// without its first (length of marker - 1) characters.
+std::string TextAfter(std::string_view s, std::string_view marker);
+// The text before the first `marker` in `s`; empty when it is absent or at the very start.
+std::string TextBefore(std::string_view s, std::string_view marker);
+
+struct CurrentReading {
+  std::string temperatureText;  // the feed's value and "°", or empty
+  std::string skyCondition;  // "Ясно", "Снег", "Пасмурно", "Дождь", "Облачно" or "Гроза"
+};
+// The reading of the hour block for `hour` ("00".."23").
+CurrentReading ExtractCurrent(std::string_view text, std::string_view hour);
+
+struct DayRange {
+  std::string min, max;  // raw text, no degree sign
+};
+// The minimum and maximum of the day block for `day` ("yyyymmdd").
+DayRange ExtractDayRange(std::string_view text, std::string_view day);
+
+// The temperature for the tray icon: the fraction (and with it the degree sign) cut off,
+// every "+" removed. Meant for a temperature text that holds "°".
+std::string DeriveIconText(std::string_view temperatureText);
+// The icon text with an explicit sign, for the widget.
+std::string DeriveSignedText(std::string_view iconText);
+
+// Request settings of every forecast attempt; they stay on the client for the rest of the
+// pass: redirects followed, forced parameter encoding, HTTP/1.1, the program's user agent.
+void ApplyFeedRequestSettings(HttpClient& client);
+
+}  // namespace corvella
