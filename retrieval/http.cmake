@@ -7,4 +7,14 @@ endif()
 corvella_library(corvella_http
   SOURCES
     retrieval/http_client.cpp
+    retrieval/http_connection.cpp
+    retrieval/http_reader.cpp
+    retrieval/http_request.cpp
+    retrieval/http_response.cpp
+    retrieval/http_date.cpp
+    retrieval/cookie_jar.cpp
+    retrieval/url.cpp
+    retrieval/socket_error.cpp
+  WIN32_SOURCES retrieval/socket_win32.cpp
+  POSIX_SOURCES retrieval/socket_posix.cpp
   DEPS corvella_common Threads::Threads ${corvella_http_win32_libs})

@@ -1,25 +1,283 @@
 #include "retrieval/http_client.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "retrieval/cookie_jar.h"
+#include "retrieval/http_connection.h"
+#include "retrieval/http_date.h"
+#include "retrieval/http_messages.h"
+#include "retrieval/http_request.h"
+#include "retrieval/http_response.h"
+#include "retrieval/socket.h"
 #include "retrieval/url.h"
 
 namespace corvella {
+namespace {
 
-std::string HttpResponse::Header(std::string_view) const { return {}; }
+namespace msg = http_messages;
+using SteadyClock = std::chrono::steady_clock;
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+[[noreturn]] void Fail(std::string_view message) { throw HttpError(std::string(message)); }
+
+// Runs `work` on a thread of its own while this thread waits in slices, running `idle`
+// after each; the thread is joined in every case. Past `deadline` the work is told to
+// give up and the wait fails with "Connect timed out.".
+template <class T, class Work>
+T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const std::function<void()>& idle) {
+  std::atomic<bool> cancel{false};
+  std::promise<T> promise;
+  std::future<T> result = promise.get_future();
+  std::thread thread([&] {
+    try {
+      promise.set_value(work(cancel));
+    } catch (...) {
+      promise.set_exception(std::current_exception());
+    }
+  });
+  struct Joiner {
+    std::thread& thread;
+    std::atomic<bool>& cancel;
+    ~Joiner() {
+      cancel = true;
+      thread.join();
+    }
+  } joiner{thread, cancel};
+
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    if (left.count() <= 0) {
+      cancel = true;
+      result.wait();
+      Fail(msg::kConnectTimedOut);
+    }
+    auto slice = std::chrono::milliseconds(std::min<long long>(std::max(1, sliceMs), left.count()));
+    if (result.wait_for(slice) == std::future_status::ready) break;
+    if (idle) idle();
+  }
+  try {
+    return result.get();
+  } catch (const SocketError& e) {
+    throw HttpError(e.what());
+  }
+}
+
+}  // namespace
+
+std::string HttpResponse::Header(std::string_view name) const {
+  for (const auto& [key, value] : headers) {
+    if (EqualsNoCase(key, name)) return value;
+  }
+  return {};
+}
 
 HttpError::HttpError(std::string message, int statusCode, std::string body)
     : Error(message), statusCode_(statusCode), body_(std::move(body)) {}
 
-class HttpConnection {};
-
 HttpClient::HttpClient(SocketLayer& sockets, const Clock& clock)
-    : sockets_(sockets), clock_(clock), cookies_(std::make_unique<CookieJar>()) {}
+    : sockets_(sockets),
+      clock_(clock),
+      cookies_(std::make_unique<CookieJar>()),
+      currentUrl_(std::make_unique<Url>()) {}
+
 HttpClient::~HttpClient() = default;
 
-void HttpClient::AttachLog(HttpTrafficLog* log) { log_ = log; }
+void HttpClient::AttachLog(HttpTrafficLog* log) {
+  log_ = log;
+  if (connection_) connection_->SetLog(log);
+}
+
 std::string HttpClient::Get(const std::string& url) { return Request(Method::Get, url); }
+
 void HttpClient::Head(const std::string& url) { Request(Method::Head, url); }
-void HttpClient::Disconnect() {}
-std::string HttpClient::Request(Method, const std::string&) { throw HttpError("Not built yet."); }
+
+void HttpClient::Disconnect() { CloseConnection(); }
+
+void HttpClient::Status(HttpStatus status, const std::string& text) {
+  if (onStatus) onStatus(*this, status, text);
+}
+
+void HttpClient::CloseConnection() {
+  if (!connection_) return;
+  Status(HttpStatus::Disconnecting, std::string(msg::kDisconnecting));
+  connection_.reset();
+  Status(HttpStatus::Disconnected, std::string(msg::kDisconnected));
+}
+
+void HttpClient::Open(const std::string& host, int port) {
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timings.connectLimitMs));
+  std::vector<Endpoint> endpoints;
+  if (IsNumericHost(host)) {
+    try {
+      endpoints = sockets_.Resolve(host, port);
+    } catch (const SocketError& e) {
+      throw HttpError(e.what());
+    }
+  } else {
+    // The lookup runs off this thread, so that a slow resolver does not stop the pump.
+    Status(HttpStatus::Resolving, FillMessage(msg::kResolving, host));
+    endpoints = WaitOnThread<std::vector<Endpoint>>(
+        [&](const std::atomic<bool>&) { return sockets_.Resolve(host, port); }, deadline, timings.connectSliceMs,
+        pump);
+  }
+  Status(HttpStatus::Connecting, FillMessage(msg::kConnecting, endpoints.front().address));
+  std::unique_ptr<StreamSocket> socket = WaitOnThread<std::unique_ptr<StreamSocket>>(
+      [&](const std::atomic<bool>& cancel) {
+        for (std::size_t i = 0;; ++i) {
+          try {
+            return sockets_.Connect(endpoints[i], cancel);
+          } catch (const SocketError&) {
+            if (i + 1 == endpoints.size() || cancel) throw;
+          }
+        }
+      },
+      deadline, timings.connectSliceMs, pump);
+  connection_ = std::make_unique<HttpConnection>(std::move(socket), host, port);
+  connection_->SetLog(log_);
+  Status(HttpStatus::Connected, std::string(msg::kConnected));
+}
+
+void HttpClient::ReadBodyWithin(int limitMs, std::string* out) {
+  connection_->SetWaits(timings.idleSliceMs, limitMs, &pump);
+  ReadBody(connection_->reader(), response_, out, http_limits::kMaxBodyBytes,
+           [this] { Status(HttpStatus::Text, std::string(msg::kChunkStarted)); });
+}
+
+void HttpClient::EndExchange(bool complete) {
+  // The connection serves the next exchange only when this one left it in step: the
+  // response fully read, nothing surplus received, and no close asked or met.
+  keepAlive_ = complete && connection_ && !connection_->reader().closed() &&
+               connection_->reader().buffered() == 0 && StartsWithNoCase(response_.statusLine, "HTTP/") &&
+               !EqualsNoCase(Trim(response_.connection), "close") &&
+               !EqualsNoCase(Trim(response_.proxyConnection), "close");
+}
+
+std::string HttpClient::Request(Method method, const std::string& urlText) {
+  if (busy_) Fail(msg::kRequestInProgress);
+  busy_ = true;
+  struct Idle {
+    bool& busy;
+    ~Idle() { busy = false; }
+  } idle{busy_};
+
+  std::string result;
+  std::string next = urlText;
+  bool proxyAuthorization = false;  // the proxy asked for credentials during this request
+  try {
+    for (int exchange = 1;; ++exchange) {
+      result.clear();
+      *currentUrl_ = ParseUrl(next, *currentUrl_);
+      const Url& url = *currentUrl_;
+      const bool viaProxy = !proxyServer.empty();
+      if (!EqualsNoCase(url.protocol, "http")) Fail(msg::kNoIoHandler);
+      if (url.port < 0) Fail(msg::kInvalidPort);
+
+      const std::string port = std::to_string(url.port);
+      const std::string target = viaProxy ? "http://" + url.host + ":" + port + url.Target() : url.Target();
+      const std::string host = url.port == 80 ? url.host : url.host + ":" + port;
+      const std::string& peerHost = viaProxy ? proxyServer : url.host;
+      const int peerPort = viaProxy ? proxyPort : url.port;
+      const std::string requestPath = url.path + url.document;
+
+      const DateTime nowUtc = EncodeDateTime(clock_.LocalNow()) - clock_.UtcOffsetDays();
+      cookies_->DropExpired(nowUtc);
+      const std::string cookie = cookies_->HeaderFor(url.host, requestPath);
+      const std::string credentials =
+          proxyAuthorization ? BasicCredentials(proxyUsername, proxyPassword) : std::string();
+      const std::string head = BuildRequestHead({method == Method::Get ? "GET" : "HEAD", target, protocolVersion,
+                                                 host, contentType, accept, userAgent, credentials, cookie});
+
+      if (connection_ && (!connection_->GoesTo(peerHost, peerPort) || !keepAlive_)) CloseConnection();
+      keepAlive_ = false;
+      if (!connection_) Open(peerHost, peerPort);
+      connection_->Send(head);
+
+      connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
+      HttpReader& reader = connection_->reader();
+      std::size_t headBudget = http_limits::kMaxHeadBytes;
+      do {
+        ReadResponseHead(reader, response_, headBudget);
+        for (const auto& [name, value] : response_.headers) {
+          if (EqualsNoCase(name, "Set-Cookie") || EqualsNoCase(name, "Set-Cookie2")) {
+            if (auto c = ParseSetCookie(value, url.host, requestPath, nowUtc)) cookies_->Store(std::move(*c), nowUtc);
+          }
+        }
+      } while (response_.statusCode == 100);
+      const DateTime offset = clock_.UtcOffsetDays();
+      response_.lastModified = ParseHttpDate(response_.Header("Last-Modified")).value_or(0) + offset;
+
+      const int code = response_.statusCode;
+      const bool open = !reader.closed();
+      const bool redirect = (code >= 300 && code <= 399 && code != 304) || !response_.location.empty();
+      if (redirect && handleRedirects) {
+        bool drained = true;
+        if (open) {
+          try {
+            ReadBodyWithin(timings.redirectDrainMs, nullptr);
+          } catch (const HttpError&) {
+            drained = false;  // ignored, but the connection is out of step now
+          }
+        }
+        EndExchange(drained);
+        if (exchange >= redirectMaximum) break;
+        next = response_.location;
+        continue;
+      }
+      if (code >= 200 && code <= 299) {
+        if (!open) Fail(msg::kUndefinedSituation);
+        if (method == Method::Get && code != 204) ReadBodyWithin(timings.readTimeoutMs, &result);
+        EndExchange(true);
+        break;
+      }
+      std::string body;
+      ReadBodyWithin(timings.errorBodyWaitMs, &body);
+      EndExchange(true);
+      if (code == 407 && viaProxy && !proxyAuthorization && !proxyUsername.empty() && OffersBasicProxyAuth()) {
+        // Asked for credentials by the proxy itself: repeat once with them.
+        proxyAuthorization = true;
+        next = url.protocol + "://" + url.host + ":" + port + url.Target();
+        continue;
+      }
+      throw HttpError(response_.statusLine, code, std::move(body));
+    }
+  } catch (const HttpError& e) {
+    if (e.statusCode() < 0) keepAlive_ = false;
+    if (!keepAlive_) CloseConnection();
+    throw;
+  } catch (...) {
+    keepAlive_ = false;
+    CloseConnection();
+    throw;
+  }
+  if (!keepAlive_) CloseConnection();
+  return result;
+}
+
+bool HttpClient::OffersBasicProxyAuth() const {
+  for (const auto& [name, value] : response_.headers) {
+    if (EqualsNoCase(name, "Proxy-Authenticate") && StartsWithNoCase(Trim(value), "basic")) return true;
+  }
+  return false;
+}
 
 }  // namespace corvella

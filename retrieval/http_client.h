@@ -108,6 +108,12 @@ class HttpClient {
  private:
   enum class Method { Get, Head };
   std::string Request(Method method, const std::string& url);
+  void Open(const std::string& host, int port);
+  void CloseConnection();
+  void Status(HttpStatus status, const std::string& text);
+  void ReadBodyWithin(int limitMs, std::string* out);
+  void EndExchange(bool complete);
+  bool OffersBasicProxyAuth() const;
 
   SocketLayer& sockets_;
   const Clock& clock_;
@@ -116,6 +122,7 @@ class HttpClient {
   std::unique_ptr<HttpConnection> connection_;
   std::unique_ptr<Url> currentUrl_;
   HttpTrafficLog* log_ = nullptr;
+  bool keepAlive_ = false;  // the last response left the connection fit for another request
   bool busy_ = false;
 };
 

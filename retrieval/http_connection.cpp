@@ -1,0 +1,58 @@
+#include "retrieval/http_connection.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cctype>
+
+#include "retrieval/http_messages.h"
+
+namespace corvella {
+
+HttpConnection::HttpConnection(std::unique_ptr<StreamSocket> socket, std::string host, int port)
+    : socket_(std::move(socket)), host_(std::move(host)), port_(port) {}
+
+bool HttpConnection::GoesTo(std::string_view host, int port) const {
+  return port == port_ && host.size() == host_.size() &&
+         std::equal(host.begin(), host.end(), host_.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+void HttpConnection::SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump) {
+  sliceMs_ = std::max(1, sliceMs);
+  limitMs_ = std::max(0, limitMs);
+  pump_ = pump;
+}
+
+std::size_t HttpConnection::Read(char* buffer, std::size_t size) {
+  using Steady = std::chrono::steady_clock;
+  const auto start = Steady::now();
+  for (;;) {
+    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count();
+    long long left = limitMs_ - waited;
+    if (left <= 0) throw HttpError(std::string(http_messages::kReadTimeout));
+    long n;
+    try {
+      n = socket_->Receive(buffer, size, static_cast<int>(std::min<long long>(sliceMs_, left)));
+    } catch (const SocketError& e) {
+      throw HttpError(e.what());
+    }
+    if (n >= 0) {
+      if (log_ && log_->active && log_->record && n > 0)
+        log_->record("recv", std::string_view(buffer, static_cast<std::size_t>(n)));
+      return static_cast<std::size_t>(n);
+    }
+    if (pump_ && *pump_) (*pump_)();
+  }
+}
+
+void HttpConnection::Send(std::string_view bytes) {
+  if (log_ && log_->active && log_->record) log_->record("send", bytes);
+  try {
+    socket_->Send(bytes);
+  } catch (const SocketError& e) {
+    throw HttpError(e.what());
+  }
+}
+
+}  // namespace corvella

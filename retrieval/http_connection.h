@@ -1,0 +1,44 @@
+// The client's one TCP connection: its peer, its read buffer, and waits cut into slices
+// that run the message pump.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "retrieval/http_client.h"
+#include "retrieval/http_reader.h"
+#include "retrieval/socket.h"
+
+namespace corvella {
+
+class HttpConnection : public ByteSource {
+ public:
+  HttpConnection(std::unique_ptr<StreamSocket> socket, std::string host, int port);
+
+  // True when this connection goes to `host` (case-insensitive) and `port`.
+  bool GoesTo(std::string_view host, int port) const;
+
+  // How reads wait: slices of `sliceMs`, the pump after every empty slice, and a failure
+  // with "Read Timeout" once one wait has lasted `limitMs`.
+  void SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump);
+  void SetLog(HttpTrafficLog* log) { log_ = log; }
+
+  std::size_t Read(char* buffer, std::size_t size) override;
+  // Throws HttpError with the socket layer's message.
+  void Send(std::string_view bytes);
+  HttpReader& reader() { return reader_; }
+
+ private:
+  std::unique_ptr<StreamSocket> socket_;
+  std::string host_;
+  int port_;
+  HttpReader reader_{*this};
+  int sliceMs_ = http_limits::kIdleSliceMs;
+  int limitMs_ = http_limits::kReadTimeoutMs;
+  const std::function<void()>* pump_ = nullptr;
+  HttpTrafficLog* log_ = nullptr;
+};
+
+}  // namespace corvella
