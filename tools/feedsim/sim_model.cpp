@@ -1,0 +1,306 @@
+#include "tools/feedsim/sim_model.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace corvella::feedsim {
+namespace {
+
+struct Description {
+  std::string_view text;
+  Sky sky;
+  bool liquid = false;  // plain rain: not told in a hard frost
+};
+
+// Descriptions the way the feed writes them, with the word each leads to: the program tests
+// "снег", "Пасмурно", "дожд", "Облачно", "гроз" in that order, and the last match wins.
+constexpr std::array<Description, 20> kDescriptions = {{
+    {"Ясно", Sky::Clear},
+    {"Малооблачно", Sky::Clear},
+    {"Переменная облачность", Sky::Clear},
+    {"Облачно", Sky::Cloudy},
+    {"Облачно, небольшой дождь", Sky::Cloudy, true},
+    {"Облачно, небольшой снег", Sky::Cloudy},
+    {"Пасмурно", Sky::Overcast},
+    {"Пасмурно, снег", Sky::Overcast},
+    {"Пасмурно, небольшой снег", Sky::Overcast},
+    {"Небольшой дождь", Sky::Rain, true},
+    {"Пасмурно, небольшой дождь", Sky::Rain, true},
+    {"Сильный дождь", Sky::Rain, true},
+    {"дождь со снегом", Sky::Rain},
+    {"небольшой снег", Sky::Snow},
+    {"Сильный снег", Sky::Snow},
+    {"Небольшой снег, метель", Sky::Snow},
+    {"дождь, гроза", Sky::Thunder, true},
+    {"Облачно, гроза", Sky::Thunder},
+    {"Пасмурно, дождь, гроза", Sky::Thunder, true},
+    {"Облачно, возможна гроза", Sky::Thunder},
+}};
+
+constexpr std::array<std::string_view, 7> kWeekdays = {"Суббота", "Воскресенье", "Понедельник", "Вторник",
+                                                       "Среда",   "Четверг",     "Пятница"};
+constexpr std::array<std::string_view, 8> kWindDirections = {
+    "Северный", "Северо-восточный", "Восточный", "Юго-восточный",
+    "Южный",    "Юго-западный",     "Западный",  "Северо-западный"};
+// Mean temperature of each month in central Russia.
+constexpr std::array<int, 12> kMonthMean = {-7, -6, -1, 6, 13, 17, 19, 17, 11, 5, -1, -5};
+
+const Description& PickDescription(SimRandom& random, Sky sky, bool frost) {
+  std::array<const Description*, kDescriptions.size()> matching{};
+  std::size_t count = 0;
+  for (const Description& d : kDescriptions) {
+    if (d.sky == sky && !(frost && d.liquid)) matching[count++] = &d;
+  }
+  return *matching[static_cast<std::size_t>(random.Range(0, static_cast<int>(count) - 1))];
+}
+
+// Tenths of a degree as the feed writes them: most values whole, some with one decimal.
+std::string TemperatureText(int tenths, bool fraction) {
+  if (fraction && tenths % 10 != 0) {
+    int a = std::abs(tenths);
+    return (tenths < 0 ? "-" : "") + std::to_string(a / 10) + "." + std::to_string(a % 10);
+  }
+  int whole = tenths >= 0 ? (tenths + 5) / 10 : -((-tenths + 5) / 10);
+  return std::to_string(whole);
+}
+
+std::string Ymd(const CivilDate& d) { return FormatYmd(d); }
+
+long long DayNumber(const CivilDate& d) { return DaysFromCivil(d.year, d.month, d.day); }
+
+}  // namespace
+
+std::string_view SkyWord(Sky sky) {
+  switch (sky) {
+    case Sky::Clear:
+      return "Ясно";
+    case Sky::Snow:
+      return "Снег";
+    case Sky::Overcast:
+      return "Пасмурно";
+    case Sky::Rain:
+      return "Дождь";
+    case Sky::Cloudy:
+      return "Облачно";
+    case Sky::Thunder:
+      return "Гроза";
+  }
+  return "";
+}
+
+std::uint64_t SimRandom::Next() {  // splitmix64
+  std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+int SimRandom::Range(int lo, int hi) {
+  auto span = static_cast<std::uint64_t>(hi - lo + 1);
+  return lo + static_cast<int>(Next() % span);
+}
+
+std::uint64_t SimSeed(std::string_view text, const CivilDate& date) {
+  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (char c : text) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ull;
+  }
+  return h ^ (static_cast<std::uint64_t>(DayNumber(date)) * 0x9E3779B97F4A7C15ull);
+}
+
+SimForecast MakeForecast(std::string_view locationId, const CivilDate& today, bool cold) {
+  SimForecast forecast;
+  forecast.locationId = std::string(locationId);
+  SimRandom random(SimSeed(locationId, today) ^ (cold ? 0xC01Dull : 0));
+  // A place keeps its climate from day to day: north or south of the mean.
+  int placeShift = static_cast<int>(SimSeed(locationId, CivilDate{2000, 1, 1}) % 9) - 4;
+
+  // Every sky occurs in the 48 hours: six spells of eight hours, in a shuffled order.
+  std::array<Sky, 6> spells = {Sky::Clear, Sky::Snow, Sky::Overcast, Sky::Rain, Sky::Cloudy, Sky::Thunder};
+  for (std::size_t i = spells.size() - 1; i > 0; --i) {
+    std::swap(spells[i], spells[static_cast<std::size_t>(random.Range(0, static_cast<int>(i)))]);
+  }
+
+  for (int d = 0; d < 5; ++d) {
+    SimDay day;
+    day.date = AddDays(today, d);
+    int mean =
+        cold ? random.Range(-18, -6)
+             : kMonthMean[static_cast<std::size_t>(day.date.month - 1)] + placeShift + random.Range(-3, 3);
+    int spread = random.Range(3, 9);
+    int min = mean - spread / 2;
+    int max = min + spread;
+    if (cold) max = std::min(max, -1);
+    day.min = std::to_string(min);
+    day.max = std::to_string(max);
+    if (d < 2) {
+      for (int h = 0; h < 24; ++h) {
+        // Coldest at five in the morning, warmest at five in the afternoon.
+        double phase = (1.0 - std::cos(2.0 * 3.141592653589793 * (h - 5) / 24.0)) / 2.0;
+        int tenths = static_cast<int>(std::lround((min + (max - min) * phase) * 10.0)) + random.Range(-4, 4);
+        tenths = std::clamp(tenths, min * 10, max * 10);
+        const Description& desc =
+            PickDescription(random, spells[static_cast<std::size_t>((d * 24 + h) / 8)], tenths < -20);
+        day.hours.push_back(
+            SimHour{h, TemperatureText(tenths, random.Range(0, 3) == 0), std::string(desc.text), desc.sky});
+      }
+      day.description = day.hours[12].description;
+    } else {
+      day.description =
+          std::string(PickDescription(random, static_cast<Sky>(random.Range(0, 5)), max < -2).text);
+    }
+    forecast.days.push_back(std::move(day));
+  }
+  return forecast;
+}
+
+std::string RenderForecast(const SimForecast& forecast) {
+  SimRandom random(SimSeed(forecast.locationId, forecast.days.empty() ? CivilDate{} : forecast.days[0].date) +
+                   7);
+  std::string out;
+  out.reserve(24 * 1024);
+  out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<report>\n";
+  out += "<location city=\"Населённый пункт " + forecast.locationId + "\" country=\"Россия\">\n";
+  out += "<interesting>\n<url description=\"Прогноз погоды на 14 дней\">/prognoz/" + forecast.locationId +
+         "</url>\n</interesting>\n";
+  for (const SimDay& day : forecast.days) {
+    std::string_view weekday = kWeekdays[static_cast<std::size_t>(DayNumber(day.date) % 7)];
+    out += "<day value=\"" + Ymd(day.date) + "\" name=\"" + std::string(weekday) + "\">\n";
+    out +=
+        "<symbol value=\"" + std::to_string(random.Range(1, 30)) + "\" desc=\"" + day.description + "\"/>\n";
+    out += "<tempmin value=\"" + day.min + "\" unit=\"°C\"/>\n";
+    out += "<tempmax value=\"" + day.max + "\" unit=\"°C\"/>\n";
+    out += "<wind value=\"" + std::to_string(random.Range(2, 25)) + "\" unit=\"км/ч\" dir=\"" +
+           std::string(kWindDirections[static_cast<std::size_t>(random.Range(0, 7))]) + "\"/>\n";
+    out += "<humidity value=\"" + std::to_string(random.Range(45, 98)) + "\" unit=\"%\"/>\n";
+    out += "<pressure value=\"" + std::to_string(random.Range(995, 1035)) + "\" unit=\"мбар\"/>\n";
+    out += "<sun in=\"08:5" + std::to_string(random.Range(0, 9)) + "\" out=\"16:5" +
+           std::to_string(random.Range(0, 9)) + "\"/>\n";
+    for (const SimHour& hour : day.hours) {
+      char hh[8];
+      std::snprintf(hh, sizeof hh, "%02d", hour.hour);
+      out += "<hour value=\"" + std::string(hh) + ":00\">\n";
+      out += "<symbol value=\"" + std::to_string(static_cast<int>(hour.sky) + 1) + "\" desc=\"" +
+             hour.description + "\"/>\n";
+      out += "<temp value=\"" + hour.temperature + "\" unit=\"°C\"/>\n";
+      out += "<wind value=\"" + std::to_string(random.Range(2, 30)) + "\" unit=\"км/ч\" dir=\"" +
+             std::string(kWindDirections[static_cast<std::size_t>(random.Range(0, 7))]) + "\"/>\n";
+      out += "<rain value=\"" + std::to_string(random.Range(0, 9)) + "." +
+             std::to_string(random.Range(0, 9)) + "\" unit=\"мм\"/>\n";
+      out += "<humidity value=\"" + std::to_string(random.Range(40, 100)) + "\" unit=\"%\"/>\n";
+      out += "<pressure value=\"" + std::to_string(random.Range(995, 1035)) + "\" unit=\"мбар\"/>\n";
+      out += "<clouds value=\"" + std::to_string(random.Range(0, 100)) + "%\"/>\n";
+      out += "</hour>\n";
+    }
+    out += "</day>\n";
+  }
+  out += "</location>\n</report>\n";
+  return out;
+}
+
+namespace {
+
+struct CurrencyInfo {
+  std::string_view digital, letter;
+  int units;
+  std::string_view name;
+  double rate;  // roubles per `units`
+};
+
+// The bank's list, with the names the program looks for among the others.
+constexpr std::array<CurrencyInfo, 34> kCurrencyInfo = {{
+    {"036", "AUD", 1, "Австралийский доллар", 58.41},
+    {"944", "AZN", 1, "Азербайджанский манат", 54.42},
+    {"051", "AMD", 100, "Армянских драмов", 23.61},
+    {"933", "BYN", 1, "Белорусский рубль", 28.28},
+    {"975", "BGN", 1, "Болгарский лев", 50.98},
+    {"986", "BRL", 1, "Бразильский реал", 18.71},
+    {"348", "HUF", 100, "Венгерских форинтов", 25.64},
+    {"344", "HKD", 10, "Гонконгских долларов", 118.42},
+    {"208", "DKK", 10, "Датских крон", 133.71},
+    {"840", "USD", 1, "Доллар США", 92.51},
+    {"978", "EUR", 1, "Евро", 99.71},
+    {"356", "INR", 10, "Индийских рупий", 11.09},
+    {"398", "KZT", 100, "Казахских тенге", 19.45},
+    {"124", "CAD", 1, "Канадский доллар", 67.92},
+    {"417", "KGS", 10, "Киргизских сомов", 10.38},
+    {"156", "CNY", 10, "Китайских юаней", 127.45},
+    {"498", "MDL", 10, "Молдавских леев", 52.16},
+    {"578", "NOK", 10, "Норвежских крон", 84.97},
+    {"985", "PLN", 1, "Польский злотый", 23.02},
+    {"946", "RON", 1, "Румынский лей", 20.07},
+    {"960", "XDR", 1, "СДР (специальные права заимствования)", 122.94},
+    {"702", "SGD", 1, "Сингапурский доллар", 68.77},
+    {"972", "TJS", 10, "Таджикских сомони", 84.64},
+    {"949", "TRY", 1, "Турецкая лира", 3.19},
+    {"934", "TMT", 1, "Новый туркменский манат", 26.43},
+    {"860", "UZS", 10000, "Узбекских сумов", 75.47},
+    {"980", "UAH", 10, "Украинских гривен", 24.62},
+    {"826", "GBP", 1, "Фунт стерлингов Соединенного королевства", 116.30},
+    {"203", "CZK", 10, "Чешских крон", 40.19},
+    {"752", "SEK", 10, "Шведских крон", 87.47},
+    {"756", "CHF", 1, "Швейцарский франк", 104.89},
+    {"710", "ZAR", 10, "Южноафриканских рэндов", 49.96},
+    {"410", "KRW", 1000, "Вон Республики Корея", 70.43},
+    {"392", "JPY", 100, "Японских иен", 61.78},
+}};
+
+std::string RubleText(long long tenThousandths) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%lld,%04lld", tenThousandths / 10000, tenThousandths % 10000);
+  return buf;
+}
+
+std::string DottedDate(const CivilDate& d) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", d.day % 100, d.month % 100, d.year % 10000);
+  return buf;
+}
+
+}  // namespace
+
+std::vector<SimRate> MakeRates(const CivilDate& today) {
+  SimRandom random(SimSeed("rates", today));
+  std::vector<SimRate> rates;
+  for (const CurrencyInfo& c : kCurrencyInfo) {
+    // Within two per cent of the usual rate, four decimal places.
+    double factor = 1.0 + random.Range(-2000, 2000) / 100000.0;
+    auto value = static_cast<long long>(std::llround(c.rate * factor * 10000.0));
+    rates.push_back(SimRate{std::string(c.digital), std::string(c.letter), c.units, std::string(c.name),
+                            RubleText(value)});
+  }
+  return rates;
+}
+
+std::string RenderRatesPage(const std::vector<SimRate>& rates, const CivilDate& today) {
+  std::string out;
+  out.reserve(16 * 1024);
+  out +=
+      "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<title>Официальные курсы валют на заданную дату, устанавливаемые ежедневно | Банк</title>\n</head>\n"
+      "<body>\n<header>\n<nav class=\"main-menu\">\n<ul>\n<li><a href=\"/about/\">О банке</a></li>\n"
+      "<li><a href=\"/statistics/\">Статистика</a></li>\n<li><a href=\"/press/\">Пресс-центр</a></li>\n"
+      "<li><a href=\"/currency_base/\">Базы данных по курсам</a></li>\n</ul>\n</nav>\n</header>\n"
+      "<main>\n<h1>Официальные курсы валют на заданную дату, устанавливаемые ежедневно</h1>\n"
+      "<form class=\"datepicker-filter\"><input type=\"text\" name=\"UniDbQuery.To\" value=\"" +
+      DottedDate(today) +
+      "\"><button type=\"submit\">Получить данные</button></form>\n"
+      "<div class=\"table-wrapper\">\n<div class=\"table\">\n<table class=\"data\">\n<tbody>\n"
+      "<tr>\n<th>Цифр. код</th>\n<th>Букв. "
+      "код</th>\n<th>Единиц</th>\n<th>Валюта</th>\n<th>Курс</th>\n</tr>\n";
+  for (const SimRate& r : rates) {
+    out += "<tr>\n<td>" + r.digitalCode + "</td>\n<td>" + r.letterCode + "</td>\n<td>" +
+           std::to_string(r.units) + "</td>\n<td>" + r.name + "</td>\n<td>" + r.rate + "</td>\n</tr>\n";
+  }
+  out +=
+      "</tbody>\n</table>\n</div>\n</div>\n"
+      "<p class=\"note\">Курсы установлены без обязательства покупать или продавать указанные валюты по "
+      "данному курсу.</p>\n</main>\n<footer>\n<p>© Банк, 2000–" +
+      std::to_string(today.year) + "</p>\n</footer>\n</body>\n</html>\n";
+  return out;
+}
+
+}  // namespace corvella::feedsim
