@@ -1,0 +1,90 @@
+// AppSettings: every persisted setting of the program, and how it moves between the registry
+// (section "corv" of the settings store, plus the autostart entry) and memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/text_literal.h"
+#include "shell/autostart.h"
+#include "shell/settings_store.h"
+
+namespace corvella {
+
+// Defaults are those of a machine that has never run the program.
+struct AppSettings {
+  int locationIndex = 12297;           // catalogue row "Москва, Москва"
+  std::uint32_t temperatureColor = 0;  // 0x00BBGGRR
+  bool widgetOnTop = true;
+  bool showCurrentTemperature = true, temperatureOnIcon = true, digitsOnly = false, notifyOnConnect = false;
+  bool rateUsd = true, rateEur = true, rateChf = false, rateGbp = false, rateUah = false, rateJpy = false,
+       rateDkk = false, rateKzt = false, rateTry = false, rateCny = false;
+  bool checkForUpdates = true;
+  int refreshPeriodIndex = 1;
+  bool forecastTomorrow = true, forecastDayAfter = true;
+  std::string proxyUser, proxyPassword, proxyHost, proxyPort;
+  bool widgetShown = true;
+  bool autostart = false;
+};
+
+// Value names in section "corv". Several do not follow the captions (the Swiss franc flag is
+// "гривен", the pound "золото"): they are the names earlier versions stored, kept as they are.
+inline constexpr std::string_view kValueLocationIndex = "geo";
+inline constexpr std::string_view kValueTemperatureColor = "Цвет"_cp;
+inline constexpr std::string_view kValueWidgetOnTop = "topwin";
+inline constexpr std::string_view kValueShowCurrentTemperature = "температура"_cp;
+inline constexpr std::string_view kValueTemperatureOnIcon = "наИконке"_cp;
+inline constexpr std::string_view kValueDigitsOnly = "большиеЦифры"_cp;
+inline constexpr std::string_view kValueNotifyOnConnect = "сообщать"_cp;
+inline constexpr std::string_view kValueRateUsd = "доллар"_cp;
+inline constexpr std::string_view kValueRateEur = "евро"_cp;
+inline constexpr std::string_view kValueRateChf = "гривен"_cp;
+inline constexpr std::string_view kValueRateGbp = "золото"_cp;
+inline constexpr std::string_view kValueRateUah = "v12";
+inline constexpr std::string_view kValueRateJpy = "v13";
+inline constexpr std::string_view kValueRateDkk = "Датских крон"_cp;
+inline constexpr std::string_view kValueRateKzt = "Казахских тенге"_cp;
+inline constexpr std::string_view kValueRateTry = "Турецкая лира"_cp;
+inline constexpr std::string_view kValueRateCny = "Китайских юаней"_cp;
+inline constexpr std::string_view kValueCheckForUpdates = "Update";
+inline constexpr std::string_view kValueRefreshPeriodIndex = "Speed";
+inline constexpr std::string_view kValueForecastTomorrow = "завтра"_cp;
+inline constexpr std::string_view kValueForecastDayAfter = "послезавтра"_cp;
+inline constexpr std::string_view kValueProxyUser = "loginPrx";
+inline constexpr std::string_view kValueProxyPassword = "paswPrx";
+inline constexpr std::string_view kValueProxyHost = "Prx";
+inline constexpr std::string_view kValueProxyPort = "portPrx";
+inline constexpr std::string_view kValueWidgetShown = "Индикатор"_cp;
+// Values of the section that are not AppSettings fields.
+inline constexpr std::string_view kValueWidgetTop = "top";
+inline constexpr std::string_view kValueWidgetLeft = "left";
+inline constexpr std::string_view kValueFirstRunMarker = "version";
+// What the first-run marker holds once the program has been closed from its menu.
+inline constexpr std::string_view kFirstRunMarkerText = "freeware";
+// Autostart counts as on when the entry's data contains this (our executable's name).
+inline constexpr std::string_view kAutostartPathMarker = "corv";
+
+// Reads every field that the dialog edits, in a fixed order, stopping at the first failing read
+// (later fields keep their values). Until the first-run marker is set it writes the autostart
+// entry with `exePath`; it never turns `autostart` off. Does not read "topwin" or "Индикатор".
+void Loads(AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath);
+// Writes every field that the dialog edits and "topwin", then the autostart entry (`exePath` or
+// ""), stopping at the first failing write.
+void Saves(const AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath);
+
+// One field by its value name, with its default: for the values read or written on their own
+// ("topwin" at start-up and on toggling, "Индикатор" by each refresh pass and on toggling).
+// An unknown name throws Error.
+void LoadSetting(AppSettings& s, SettingsStore& store, std::string_view valueName);
+void SaveSetting(const AppSettings& s, SettingsStore& store, std::string_view valueName);
+
+// At the exit through "Закрыть": an empty or missing first-run marker becomes "freeware".
+void MarkFirstRunOver(SettingsStore& store);
+
+// The effective display options: the icon temperature needs the current temperature, and
+// digits only needs both.
+bool TemperatureOnIconEffective(const AppSettings& s);
+bool DigitsOnlyEffective(const AppSettings& s);
+
+}  // namespace corvella
