@@ -27,3 +27,12 @@ corvella_test(feed_tests
   SOURCES tests/retrieval/feed_extraction_test.cpp tests/retrieval/feed_decoding_test.cpp
           tests/retrieval/rates_test.cpp
   DEPS corvella_feed)
+
+# The client against feedsim, a native tool: what the extraction yields is what it served.
+corvella_test(feed_feedsim_tests NATIVE_ONLY
+  SOURCES tests/retrieval/feed_feedsim_test.cpp
+  DEPS corvella_feed corvella_feedsim_model)
+if(TARGET feed_feedsim_tests)
+  target_compile_definitions(feed_feedsim_tests PRIVATE FEEDSIM_PATH="$<TARGET_FILE:feedsim>")
+  add_dependencies(feed_feedsim_tests feedsim)
+endif()

@@ -47,13 +47,14 @@ constexpr std::array<std::string_view, 8> kWindDirections = {
 // Mean temperature of each month in central Russia.
 constexpr std::array<int, 12> kMonthMean = {-7, -6, -1, 6, 13, 17, 19, 17, 11, 5, -1, -5};
 
-const Description& PickDescription(SimRandom& random, Sky sky, bool frost) {
+// The descriptions of one sky take turns, so that a spell of a few hours shows them all.
+const Description& PickDescription(int turn, Sky sky, bool frost) {
   std::array<const Description*, kDescriptions.size()> matching{};
   std::size_t count = 0;
   for (const Description& d : kDescriptions) {
     if (d.sky == sky && !(frost && d.liquid)) matching[count++] = &d;
   }
-  return *matching[static_cast<std::size_t>(random.Range(0, static_cast<int>(count) - 1))];
+  return *matching[static_cast<std::size_t>(turn) % count];
 }
 
 // Tenths of a degree as the feed writes them: most values whole, some with one decimal.
@@ -124,6 +125,7 @@ SimForecast MakeForecast(std::string_view locationId, const CivilDate& today, bo
     std::swap(spells[i], spells[static_cast<std::size_t>(random.Range(0, static_cast<int>(i)))]);
   }
 
+  int turn = random.Range(0, 3);
   for (int d = 0; d < 5; ++d) {
     SimDay day;
     day.date = AddDays(today, d);
@@ -143,14 +145,14 @@ SimForecast MakeForecast(std::string_view locationId, const CivilDate& today, bo
         int tenths = static_cast<int>(std::lround((min + (max - min) * phase) * 10.0)) + random.Range(-4, 4);
         tenths = std::clamp(tenths, min * 10, max * 10);
         const Description& desc =
-            PickDescription(random, spells[static_cast<std::size_t>((d * 24 + h) / 8)], tenths < -20);
+            PickDescription(turn++, spells[static_cast<std::size_t>((d * 24 + h) / 8)], tenths < -20);
         day.hours.push_back(
             SimHour{h, TemperatureText(tenths, random.Range(0, 3) == 0), std::string(desc.text), desc.sky});
       }
       day.description = day.hours[12].description;
     } else {
-      day.description =
-          std::string(PickDescription(random, static_cast<Sky>(random.Range(0, 5)), max < -2).text);
+      day.description = std::string(
+          PickDescription(random.Range(0, 3), static_cast<Sky>(random.Range(0, 5)), max < -2).text);
     }
     forecast.days.push_back(std::move(day));
   }

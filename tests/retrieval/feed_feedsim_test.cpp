@@ -1,0 +1,171 @@
+// The program's client fetches from feedsim, and what the extraction yields is what feedsim
+// says it served: through the proxy as the program runs, directly, chunked, redirected.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "common/cp1251.h"
+#include "common/date_time.h"
+#include "retrieval/currency_rates.h"
+#include "retrieval/http_client.h"
+#include "retrieval/servers.h"
+#include "retrieval/socket.h"
+#include "retrieval/weather_feed.h"
+#include "tests/retrieval/feed_feedsim_process.h"
+#include "tools/feedsim/sim_model.h"
+
+namespace corvella {
+namespace {
+
+using testing_feedsim::FeedsimProcess;
+
+constexpr CivilDate kWinter{2026, 12, 7};
+constexpr CivilDate kSummer{2026, 7, 15};
+constexpr std::string_view kLocation = "13544";
+
+std::string Utf8(std::string_view cp1251) { return Cp1251ToUtf8(cp1251); }
+
+class FeedsimFetch : public ::testing::Test {
+ protected:
+  void Start(std::vector<std::string> options, CivilDate today = kWinter) {
+    today_ = today;
+    char date[16];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", today.year, today.month, today.day);
+    options.insert(options.end(), {"--date", date});
+    server_ = std::make_unique<FeedsimProcess>(std::move(options));
+    client_ = std::make_unique<HttpClient>(*sockets_);
+  }
+  void UseProxy() {
+    client_->proxyServer = "127.0.0.1";
+    client_->proxyPort = server_->port();
+  }
+  std::string Direct(const std::string& url, std::string_view host) {
+    std::string direct = url;
+    direct.replace(direct.find(host), host.size(), "127.0.0.1:" + std::to_string(server_->port()));
+    return direct;
+  }
+  std::string FetchForecast(const std::string& url) {
+    ApplyFeedRequestSettings(*client_);
+    return DecodeFeedBody(client_->Get(url));
+  }
+
+  // Every hour of today and both following days agree with the model.
+  void ExpectForecastOf(const std::string& text, const feedsim::SimForecast& served) {
+    ASSERT_FALSE(text.empty());
+    for (const feedsim::SimHour& hour : served.days[0].hours) {
+      char hh[3];
+      std::snprintf(hh, sizeof hh, "%02d", hour.hour);
+      CurrentReading r = ExtractCurrent(text, hh);
+      EXPECT_EQ(Utf8(r.temperatureText), hour.temperature + "°") << hh;
+      EXPECT_EQ(Utf8(r.skyCondition), feedsim::SkyWord(hour.sky)) << hh << " " << hour.description;
+    }
+    for (int d : {1, 2}) {
+      DayRange range = ExtractDayRange(text, FormatYmd(AddDays(today_, d)));
+      EXPECT_EQ(range.min, served.days[static_cast<std::size_t>(d)].min) << d;
+      EXPECT_EQ(range.max, served.days[static_cast<std::size_t>(d)].max) << d;
+    }
+  }
+
+  std::unique_ptr<SocketLayer> sockets_ = MakeSystemSocketLayer();
+  std::unique_ptr<FeedsimProcess> server_;
+  std::unique_ptr<HttpClient> client_;
+  CivilDate today_;
+};
+
+TEST_F(FeedsimFetch, ForecastThroughTheProxyAndDirectly) {
+  Start({}, kSummer);
+  feedsim::SimForecast served = feedsim::MakeForecast(kLocation, kSummer, false);
+  UseProxy();
+  std::string viaProxy = FetchForecast(BuildFeedUrl(kLocation));
+  ExpectForecastOf(viaProxy, served);
+
+  auto direct = std::make_unique<HttpClient>(*sockets_);
+  client_.swap(direct);
+  std::string origin = FetchForecast(Direct(BuildFeedUrl(kLocation), kFeedHost));
+  EXPECT_EQ(origin, viaProxy);
+
+  // Every sky word turns up in the two days of hours.
+  std::set<std::string> words;
+  for (int d : {0, 1}) {
+    for (const auto& h : served.days[static_cast<std::size_t>(d)].hours)
+      words.insert(std::string(SkyWord(h.sky)));
+  }
+  EXPECT_EQ(words.size(), 6u);
+
+  // More places, for more descriptions under the current hours.
+  for (std::string id : {"27612", "4368", "99", "123456", "7", "31960"}) {
+    ExpectForecastOf(FetchForecast(Direct(BuildFeedUrl(id), kFeedHost)),
+                     feedsim::MakeForecast(id, kSummer, false));
+  }
+}
+
+TEST_F(FeedsimFetch, ChunkedRedirectedFrostyForecastStillAgrees) {
+  Start({"--chunked", "--redirects", "5", "--cold"});
+  UseProxy();
+  std::string text = FetchForecast(BuildFeedUrl("27612"));
+  feedsim::SimForecast served = feedsim::MakeForecast("27612", kWinter, true);
+  ExpectForecastOf(text, served);
+  for (const auto& h : served.days[0].hours) EXPECT_EQ(h.temperature.front(), '-') << h.temperature;
+}
+
+TEST_F(FeedsimFetch, RatesPageYieldsTheServedRates) {
+  Start({});
+  UseProxy();
+  CurrencyFlags all;
+  all.fill(true);
+  RatesSnapshot s = ExtractRates(client_->Get(RatesPageUrl()), all);
+  ASSERT_TRUE(s.pageReceived);
+  ASSERT_EQ(s.rateLines.size(), kCurrencyCount);
+  std::vector<feedsim::SimRate> served = feedsim::MakeRates(kWinter);
+  for (std::size_t i = 0; i < kCurrencyCount; ++i) {
+    std::string name = Utf8(kCurrencies[i].searchName);
+    auto it = std::find_if(served.begin(), served.end(),
+                           [&](const feedsim::SimRate& r) { return r.name.rfind(name, 0) == 0; });
+    ASSERT_NE(it, served.end()) << name;
+    EXPECT_EQ(s.rateLines[i].value, it->rate) << name;
+    EXPECT_EQ(s.rateLines[i].label, kCurrencies[i].label);
+  }
+}
+
+TEST_F(FeedsimFetch, LogHoldsTheRawRequestHeadsAsSent) {
+  std::string log = ::testing::TempDir() + "feedsim_heads.log";
+  std::remove(log.c_str());
+  Start({"--log", log});
+  UseProxy();
+  client_->Get(RatesPageUrl());
+  client_->Head(std::string("http://") + std::string(kSiteHost) + "/soft/corv.exe");
+  std::ifstream in(log, std::ios::binary);
+  std::string heads((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string expected = "GET http://" + std::string(kRatesHost) +
+                         ":80/currency_base/daily/ HTTP/1.1\r\n"
+                         "Content-Type: text/html\r\nHost: " +
+                         std::string(kRatesHost) +
+                         "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/5.0 (compatible;)\r\n\r\n"
+                         "HEAD http://" +
+                         std::string(kSiteHost) + ":80/soft/corv.exe HTTP/1.1\r\n";
+  EXPECT_EQ(heads.substr(0, expected.size()), expected);
+  std::remove(log.c_str());
+}
+
+TEST_F(FeedsimFetch, WrongQueryAndUnknownHostAreRefused) {
+  Start({});
+  UseProxy();
+  try {
+    client_->Get("http://" + std::string(kFeedHost) + "/index.php?api_lang=en&localidad=1");
+    ADD_FAILURE() << "no error";
+  } catch (const HttpError& e) {
+    EXPECT_EQ(e.statusCode(), 400);
+  }
+  try {
+    client_->Get("http://elsewhere.example/index.php");
+    ADD_FAILURE() << "no error";
+  } catch (const HttpError& e) {
+    EXPECT_EQ(e.statusCode(), 502);
+  }
+}
+
+}  // namespace
+}  // namespace corvella
