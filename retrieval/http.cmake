@@ -18,3 +18,14 @@ corvella_library(corvella_http
   WIN32_SOURCES retrieval/socket_win32.cpp
   POSIX_SOURCES retrieval/socket_posix.cpp
   DEPS corvella_common Threads::Threads ${corvella_http_win32_libs})
+
+if(CORVELLA_TESTS OR CORVELLA_BENCHMARKS)
+  # A loopback server that answers with exact bytes; other modules' tests use it too.
+  corvella_library(scripted_server
+    SOURCES tests/retrieval/support/scripted_server.cpp
+    DEPS corvella_http)
+endif()
+
+corvella_test(http_tests
+  SOURCES tests/retrieval/http_parsing_test.cpp tests/retrieval/http_client_test.cpp
+  DEPS corvella_http scripted_server)
