@@ -36,3 +36,27 @@ if(TARGET feed_feedsim_tests)
   target_compile_definitions(feed_feedsim_tests PRIVATE FEEDSIM_PATH="$<TARGET_FILE:feedsim>")
   add_dependencies(feed_feedsim_tests feedsim)
 endif()
+
+if(TARGET scripted_server)
+  corvella_test(version_tests
+    SOURCES tests/retrieval/version_check_test.cpp
+    DEPS corvella_feed scripted_server)
+endif()
+
+corvella_test(version_file_date_tests NATIVE_ONLY
+  SOURCES tests/retrieval/version_file_date_posix_test.cpp
+  DEPS corvella_feed)
+corvella_test(version_file_date_win32_tests WINDOWS_ONLY
+  SOURCES tests/retrieval/version_file_date_win32_test.cpp
+  DEPS corvella_feed)
+
+# Fuzz targets; elsewhere their committed corpora are replayed as tests.
+corvella_fuzz(feed_decode SOURCE tests/fuzz/feed_decode_fuzz.cpp DEPS corvella_feed)
+corvella_fuzz(rates_decode SOURCE tests/fuzz/rates_decode_fuzz.cpp DEPS corvella_feed)
+corvella_fuzz(feed_extract SOURCE tests/fuzz/feed_extract_fuzz.cpp DEPS corvella_feed)
+corvella_fuzz(rates_extract SOURCE tests/fuzz/rates_extract_fuzz.cpp DEPS corvella_feed)
+
+# Our decoders side by side with iconv, on documents as feedsim serves them.
+corvella_benchmark(decode_bench
+  SOURCES tests/benchmarks/decode_bench.cpp
+  DEPS corvella_feed corvella_feedsim_model)

@@ -1,0 +1,46 @@
+// The forecast extractions and the search primitives on any decoded text. The first bytes
+// choose the hour, the day and a marker; the rest is the text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "retrieval/weather_feed.h"
+
+namespace {
+
+bool IsSuffix(std::string_view s, std::string_view part) {
+  return part.size() <= s.size() && s.substr(s.size() - part.size()) == part;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace corvella;
+  if (size < 3) return 0;
+  char hour[3];
+  std::snprintf(hour, sizeof hour, "%02d", data[0] % 24);
+  char day[9];
+  std::snprintf(day, sizeof day, "2026%02d%02d", data[1] % 12 + 1, data[1] % 28 + 1);
+  std::size_t markerLength = data[2] % 8;
+  std::string_view rest(reinterpret_cast<const char*>(data + 3), size - 3);
+  std::string_view marker = rest.substr(0, std::min(markerLength, rest.size()));
+  std::string_view text = rest.substr(marker.size());
+
+  std::string after = TextAfter(text, marker);
+  std::string before = TextBefore(text, marker);
+  if (!IsSuffix(text, after) || text.substr(0, before.size()) != before) std::abort();
+  if (!before.empty() && text.substr(before.size(), marker.size()) != marker) std::abort();
+
+  CurrentReading reading = ExtractCurrent(text, hour);
+  if (reading.skyCondition.empty()) std::abort();
+  std::string icon = DeriveIconText(reading.temperatureText);
+  if (icon.size() > reading.temperatureText.size() || icon.find('+') != std::string::npos) std::abort();
+  std::string sign = DeriveSignedText(icon);
+  if (sign.size() > icon.size() + 1) std::abort();
+  DayRange range = ExtractDayRange(text, day);
+  if (range.min.find('"') != std::string::npos || range.max.find('"') != std::string::npos) std::abort();
+  return 0;
+}
