@@ -291,10 +291,10 @@ TEST_F(HttpClientTest, EndlessBodiesStopAtTheLimit) {
       }
     };
   };
-  const std::string kib(1024, 'e');
-  server.Then(endless(Response("200 OK", ""), kib));
+  const std::string piece(64 * 1024, 'e');
+  server.Then(endless(Response("200 OK", ""), piece));
   EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("/")); }), "Response body exceeds the 16 MiB limit.");
-  server.Then(endless(Response("200 OK", "Transfer-Encoding: chunked\r\n"), "400\r\n" + kib + "\r\n"));
+  server.Then(endless(Response("200 OK", "Transfer-Encoding: chunked\r\n"), "10000\r\n" + piece + "\r\n"));
   EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("/")); }), "Response body exceeds the 16 MiB limit.");
   server.ThenAnswer({Response("200 OK", "Transfer-Encoding: chunked\r\n", "ffffffffffffffffff\r\nx")});
   EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("/")); }), "Response body exceeds the 16 MiB limit.");
@@ -308,7 +308,9 @@ TEST_F(HttpClientTest, HeadFailures) {
   server.Then([](ServerConnection& c) {
     c.ReadRequest();
     c.Send("HTTP/1.1 200 OK\r\n");
-    for (int i = 0; i < 100000 && c.Send("X-Endless: header line\r\n"); ++i) {
+    std::string lines;
+    for (int i = 0; i < 100; ++i) lines += "X-Endless: header line\r\n";
+    for (int i = 0; i < 1000 && c.Send(lines); ++i) {
     }
   });
   EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("/")); }), "Response header exceeds the 256 KiB limit.");

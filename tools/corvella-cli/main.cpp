@@ -1,0 +1,36 @@
+// corvella-cli: checks a server or a proxy by hand with the program's own HTTP client.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/corvella-cli/commands.h"
+
+namespace corvella::cli {
+namespace {
+
+constexpr SubCommand kCommands[] = {
+    {"get", "[--proxy HOST:PORT] [--proxy-user U --proxy-password P] URL", RunGet},
+    {"head", "[--proxy HOST:PORT] [--proxy-user U --proxy-password P] URL", RunHead},
+};
+
+int Usage() {
+  std::fprintf(stderr, "usage:\n");
+  for (const SubCommand& command : kCommands) {
+    std::fprintf(stderr, "  corvella-cli %.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
+                 static_cast<int>(command.usage.size()), command.usage.data());
+  }
+  return 2;
+}
+
+}  // namespace
+}  // namespace corvella::cli
+
+int main(int argc, char** argv) {
+  using namespace corvella::cli;
+  std::vector<std::string_view> args(argv + 1, argv + argc);
+  if (args.empty()) return Usage();
+  for (const SubCommand& command : kCommands) {
+    if (args[0] == command.name) return command.run(Args(args).subspan(1));
+  }
+  return Usage();
+}
