@@ -1,0 +1,262 @@
+#include "retrieval/refresh_pass.h"
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+
+#include "common/date_time.h"
+#include "common/error.h"
+#include "common/text_literal.h"
+#include "retrieval/currency_rates.h"
+#include "retrieval/http_client.h"
+#include "retrieval/weather_feed.h"
+#include "shell/app_names.h"
+#include "shell/app_settings.h"
+#include "shell/location_catalogue.h"
+#include "shell/settings_store.h"
+
+namespace corvella {
+namespace {
+
+constexpr char kCr = '\r';
+constexpr std::string_view kDegree = "°"_cp;
+constexpr std::string_view kLoadingText = "загрузка данных..."_cp;
+constexpr std::string_view kNowPrefix = "Сейчас "_cp;
+constexpr std::string_view kTomorrowPrefix = "Завтра от "_cp;
+constexpr std::string_view kDayAfterPrefix = "Послезавтра от "_cp;
+constexpr std::string_view kRangeMiddle = "° до "_cp;
+constexpr std::string_view kInvalidInteger = "'%s' is not a valid integer value";
+
+bool HasDegree(const std::string& text) { return text.find(kDegree) != std::string::npos; }
+
+CurrencyFlags CurrencyFlagsOf(const AppSettings& s) {
+  // Index order of CurrencyFlags: Usd, Eur, Chf, Gbp, Try, Uah, Dkk, Cny, Kzt, Jpy.
+  return {s.rateUsd, s.rateEur, s.rateChf, s.rateGbp, s.rateTry,
+          s.rateUah, s.rateDkk, s.rateCny, s.rateKzt, s.rateJpy};
+}
+
+bool AnySelected(const CurrencyFlags& flags) {
+  for (bool on : flags) {
+    if (on) return true;
+  }
+  return false;
+}
+
+std::string TwoDigits(int value) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d", value);
+  return buf;
+}
+
+}  // namespace
+
+int ProxyPortNumber(std::string_view text) {
+  const std::optional<int> port = ParseStoredInteger(text);
+  if (!port) throw Error(FillMessage(kInvalidInteger, text));
+  return *port;
+}
+
+RefreshPass::RefreshPass(RefreshHost& host, Timer& timer1, HttpClient& http, const AppSettings& settings,
+                         SettingsStore& store, const LocationCatalogue& catalogue, const Clock& clock,
+                         const OwnFileDate& ownFileDate)
+    : host_(host),
+      timer1_(timer1),
+      http_(http),
+      settings_(settings),
+      store_(store),
+      catalogue_(catalogue),
+      clock_(clock),
+      ownFileDate_(ownFileDate) {}
+
+void RefreshPass::GetW() {
+  if (running_) {
+    // The client serves one request at a time: never start a pass inside a pass.
+    requested_ = true;
+    return;
+  }
+  running_ = true;
+  try {
+    do {
+      requested_ = false;
+      RunOnce();
+    } while (requested_);
+  } catch (...) {
+    running_ = false;
+    requested_ = false;
+    // The pass stopped between disabling the menu item and the outcome; without this the
+    // user could not ask for another pass until a timer's pass got through.
+    host_.SetRefreshItemEnabled(true);
+    throw;
+  }
+  running_ = false;
+}
+
+void RefreshPass::RunOnce() {
+  lastReceived_ = false;
+  if (!host_.IsOnline()) return;
+
+  std::string loading(kProductName);
+  loading += kCr;
+  loading += kLoadingText;
+  host_.SetHint(loading);
+  host_.SetRefreshItemEnabled(false);
+  host_.PumpMessages();
+  timer1_.SetEnabled(false);
+
+  ApplyProxy();
+  const std::string feedId = catalogue_.FeedIdAt(settings_.locationIndex);
+
+  const std::string forecast = FetchWithRetries([&] {
+    const std::string url = BuildFeedUrl(feedId);
+    ApplyFeedRequestSettings(http_);
+    return DecodeFeedBody(http_.Get(url));
+  });
+  if (!forecast.empty()) ForecastSteps(forecast);
+
+  bool ratesReceived = false;
+  const CurrencyFlags flags = CurrencyFlagsOf(settings_);
+  if (AnySelected(flags)) {
+    const std::string body = FetchWithRetries([&] { return http_.Get(RatesPageUrl()); });
+    const RatesSnapshot rates = ExtractRates(body, flags);
+    ratesReceived = rates.pageReceived;
+    if (ratesReceived) {
+      // Replace the previous pass's currency lines rather than adding to them.
+      snapshot_.hintText = forecastPart_;
+      for (const RateLine& line : rates.rateLines) {
+        snapshot_.hintText += kCr;
+        snapshot_.hintText += line.label;
+        snapshot_.hintText += line.value;
+      }
+    }
+  }
+
+  host_.SetHint(snapshot_.hintText.empty() ? std::string(kProductName) : snapshot_.hintText);
+
+  lastReceived_ = !forecast.empty() || ratesReceived;
+  if (lastReceived_) {
+    Outcome();
+  } else {
+    timer1_.SetEnabled(true);
+  }
+}
+
+void RefreshPass::ApplyProxy() {
+  if (settings_.proxyPort.empty() && settings_.proxyHost.empty()) return;
+  // Converted first, so a bad port leaves the client as it was.
+  const int port = ProxyPortNumber(settings_.proxyPort);
+  http_.proxyUsername = settings_.proxyUser;
+  http_.proxyPassword = settings_.proxyPassword;
+  http_.proxyServer = settings_.proxyHost;
+  http_.proxyPort = port;
+}
+
+std::string RefreshPass::FetchWithRetries(const std::function<std::string()>& attempt) {
+  std::string text;
+  int failures = 0;
+  bool done = false;
+  do {
+    done = false;
+    try {
+      text = attempt();
+      done = true;
+    } catch (const std::exception&) {
+      // Network trouble is never shown; a fresh connection for the next attempt.
+      text.clear();
+      http_.Disconnect();
+      ++failures;
+      host_.Sleep(kFailedAttemptSleepMs);
+    }
+    host_.PumpMessages();
+  } while (!done && failures < kFetchAttempts);
+  return text;
+}
+
+void RefreshPass::ForecastSteps(const std::string& forecast) {
+  ForecastSnapshot& s = snapshot_;
+  s.temperatureText.clear();
+  s.iconText.clear();
+  host_.SetHint(std::string(kProductName));
+
+  std::string nowText;
+  if (settings_.showCurrentTemperature) {
+    const CurrentReading reading = ExtractCurrent(forecast, TwoDigits(clock_.LocalNow().hour));
+    s.temperatureText = reading.temperatureText;
+    s.signedText.clear();
+    s.skyCondition = reading.skyCondition;
+    if (TemperatureOnIconEffective(settings_)) {
+      if (HasDegree(s.temperatureText)) {
+        s.iconText = DeriveIconText(s.temperatureText);
+        s.signedText = DeriveSignedText(s.iconText);
+      }
+      host_.PaintTrayDigits(s);
+    }
+    if (HasDegree(s.temperatureText)) {
+      nowText = kNowPrefix;
+      nowText += s.temperatureText;
+    }
+  }
+
+  s.hintText = kProductName;
+  s.hintText += kCr;
+  s.hintText += nowText;
+  s.hintText += ' ';
+  s.hintText += s.skyCondition;
+  s.hintText += kCr;
+
+  s.tomorrowMin.clear();
+  s.tomorrowMax.clear();
+  s.dayAfterMin.clear();
+  s.dayAfterMax.clear();
+  if (settings_.forecastTomorrow) AppendDayLine(forecast, 1, kTomorrowPrefix, s.tomorrowMin, s.tomorrowMax);
+  if (settings_.forecastDayAfter) AppendDayLine(forecast, 2, kDayAfterPrefix, s.dayAfterMin, s.dayAfterMax);
+  forecastPart_ = s.hintText;
+
+  host_.RefreshFace(s);
+  if (store_.ReadBool(kSettingsSection, kValueWidgetShown, true)) host_.ShowWidget();
+}
+
+void RefreshPass::AppendDayLine(const std::string& forecast, int daysAhead, std::string_view prefix,
+                                std::string& minText, std::string& maxText) {
+  const DayRange range = ExtractDayRange(forecast, FormatYmd(AddDays(clock_.LocalNow().date, daysAhead)));
+  minText = range.min;
+  maxText = range.max;
+  // Half a range would read as a broken line; the day is left out instead.
+  if (minText.empty() || maxText.empty()) return;
+  std::string& hint = snapshot_.hintText;
+  hint += prefix;
+  hint += minText;
+  hint += kRangeMiddle;
+  hint += maxText;
+  hint += kDegree;
+  hint += kCr;
+}
+
+void RefreshPass::Outcome() {
+  int icon = TemperatureOnIconEffective(settings_) ? kIconWithDigits : kIconPlain;
+  if (DigitsOnlyEffective(settings_)) icon = kIconDigitsOnly;
+  host_.SetIconIndex(icon);
+  host_.SetRefreshItemEnabled(true);
+
+  if (settings_.checkForUpdates && !versionChecked_ && noticeShown_) {
+    try {
+      CheckVersion(http_, ownFileDate_, host_);
+      versionChecked_ = true;
+    } catch (const std::exception&) {
+      // Not possible this time; a later pass asks again.
+    }
+  }
+
+  if (settings_.notifyOnConnect && !noticeShown_) {
+    // The summary is the hint without its title line. A hint that has no title line (only
+    // rates so far) is shown whole rather than cut in the middle of a rate.
+    std::string_view text = snapshot_.hintText;
+    if (text.size() > kProductName.size() && text.starts_with(kProductName) &&
+        text[kProductName.size()] == kCr) {
+      text.remove_prefix(kProductName.size() + 1);
+    }
+    host_.ShowNotice(std::string(kProductName), std::string(text), NoticeKind::Info, kSummaryNoticeSeconds);
+    noticeShown_ = true;
+  }
+}
+
+}  // namespace corvella
