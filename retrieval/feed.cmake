@@ -7,26 +7,21 @@ target_compile_definitions(corvella_servers INTERFACE
   CORVELLA_RATES_HOST="${CORVELLA_RATES_HOST}"
   CORVELLA_SITE_HOST="${CORVELLA_SITE_HOST}")
 
-if(TARGET corvella_http)
-  corvella_library(corvella_feed
-    SOURCES retrieval/weather_feed.cpp retrieval/weather_feed_request.cpp retrieval/currency_rates.cpp
-            retrieval/version_check.cpp
-    WIN32_SOURCES retrieval/own_file_date_win32.cpp
-    POSIX_SOURCES retrieval/own_file_date_posix.cpp
-    DEPS corvella_common corvella_http corvella_servers)
-else()
-  # The HTTP client is not in the tree yet: the pure parts alone.
-  corvella_library(corvella_feed
-    SOURCES retrieval/weather_feed.cpp retrieval/currency_rates.cpp
-    WIN32_SOURCES retrieval/own_file_date_win32.cpp
-    POSIX_SOURCES retrieval/own_file_date_posix.cpp
-    DEPS corvella_common corvella_servers)
-endif()
+# The pure text work (decoding and extraction) needs no client: the fuzz targets take it alone.
+corvella_library(corvella_feed_text
+  SOURCES retrieval/weather_feed.cpp retrieval/currency_rates.cpp
+  DEPS corvella_common corvella_servers)
+
+corvella_library(corvella_feed
+  SOURCES retrieval/weather_feed_request.cpp retrieval/version_check.cpp
+  WIN32_SOURCES retrieval/own_file_date_win32.cpp
+  POSIX_SOURCES retrieval/own_file_date_posix.cpp
+  DEPS corvella_feed_text corvella_common corvella_http corvella_servers)
 
 corvella_test(feed_tests
   SOURCES tests/retrieval/feed_extraction_test.cpp tests/retrieval/feed_decoding_test.cpp
           tests/retrieval/rates_test.cpp
-  DEPS corvella_feed)
+  DEPS corvella_feed_text)
 
 # The client against feedsim, a native tool: what the extraction yields is what it served.
 corvella_test(feed_feedsim_tests NATIVE_ONLY
@@ -51,10 +46,10 @@ corvella_test(version_file_date_win32_tests WINDOWS_ONLY
   DEPS corvella_feed)
 
 # Fuzz targets; elsewhere their committed corpora are replayed as tests.
-corvella_fuzz(feed_decode SOURCE tests/fuzz/feed_decode_fuzz.cpp DEPS corvella_feed)
-corvella_fuzz(rates_decode SOURCE tests/fuzz/rates_decode_fuzz.cpp DEPS corvella_feed)
-corvella_fuzz(feed_extract SOURCE tests/fuzz/feed_extract_fuzz.cpp DEPS corvella_feed)
-corvella_fuzz(rates_extract SOURCE tests/fuzz/rates_extract_fuzz.cpp DEPS corvella_feed)
+corvella_fuzz(feed_decode SOURCE tests/fuzz/feed_decode_fuzz.cpp DEPS corvella_feed_text)
+corvella_fuzz(rates_decode SOURCE tests/fuzz/rates_decode_fuzz.cpp DEPS corvella_feed_text)
+corvella_fuzz(feed_extract SOURCE tests/fuzz/feed_extract_fuzz.cpp DEPS corvella_feed_text)
+corvella_fuzz(rates_extract SOURCE tests/fuzz/rates_extract_fuzz.cpp DEPS corvella_feed_text)
 
 # Our decoders side by side with iconv, on documents as feedsim serves them.
 corvella_benchmark(decode_bench
