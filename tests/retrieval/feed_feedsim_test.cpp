@@ -167,5 +167,62 @@ TEST_F(FeedsimFetch, WrongQueryAndUnknownHostAreRefused) {
   }
 }
 
+// feedsim's fault modes, as the client meets them.
+TEST_F(FeedsimFetch, FaultModesLimitedToTheUpdateFile) {
+  Start({"--status", "404", "--fault-path", "/soft/"});
+  UseProxy();
+  EXPECT_FALSE(client_->Get(RatesPageUrl()).empty());
+  std::string update = std::string("http://") + std::string(kSiteHost) + "/soft/corv.exe";
+  try {
+    client_->Get(update);
+    ADD_FAILURE() << "no error";
+  } catch (const HttpError& e) {
+    EXPECT_EQ(e.statusCode(), 404);
+    EXPECT_STREQ(e.what(), "HTTP/1.1 404 Not Found");
+  }
+  // A HEAD's error response announces a body it does not carry, as servers do; the client
+  // waits for that body in vain.
+  client_->timings.errorBodyWaitMs = 200;
+  EXPECT_THROW(client_->Head(update), HttpError);
+}
+
+TEST_F(FeedsimFetch, LastModifiedAsConfigured) {
+  Start({"--last-modified", "Tue, 08 Dec 2026 06:30:00 GMT"});
+  UseProxy();
+  client_->Head(std::string("http://") + std::string(kSiteHost) + "/soft/corv.exe");
+  EXPECT_EQ(client_->Response().Header("Last-Modified"), "Tue, 08 Dec 2026 06:30:00 GMT");
+  EXPECT_EQ(client_->Response().statusCode, 200);
+}
+
+TEST_F(FeedsimFetch, ProxyAskingForBasicCredentials) {
+  Start({"--require-proxy-auth", "user:secret"});
+  UseProxy();
+  try {
+    client_->Get(RatesPageUrl());
+    ADD_FAILURE() << "no error";
+  } catch (const HttpError& e) {
+    EXPECT_EQ(e.statusCode(), 407);
+    EXPECT_EQ(client_->Response().Header("Proxy-Authenticate"), "Basic realm=\"feedsim\"");
+  }
+}
+
+TEST_F(FeedsimFetch, EarlyCloseGivesHalfTheBodyAndStallTimesOut) {
+  Start({"--close-early"});
+  UseProxy();
+  std::string half = client_->Get(RatesPageUrl());
+  std::string whole = feedsim::RenderRatesPage(feedsim::MakeRates(kWinter), kWinter);
+  EXPECT_EQ(half, whole.substr(0, whole.size() / 2));
+
+  Start({"--stall"});
+  UseProxy();
+  client_->timings.readTimeoutMs = 300;
+  try {
+    client_->Get(RatesPageUrl());
+    ADD_FAILURE() << "no error";
+  } catch (const HttpError& e) {
+    EXPECT_STREQ(e.what(), "Read Timeout");
+  }
+}
+
 }  // namespace
 }  // namespace corvella
