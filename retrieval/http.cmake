@@ -29,3 +29,7 @@ endif()
 corvella_test(http_tests
   SOURCES tests/retrieval/http_parsing_test.cpp tests/retrieval/http_client_test.cpp
   DEPS corvella_http scripted_server)
+
+foreach(fuzz head chunk url date cookie)
+  corvella_fuzz(http_${fuzz} SOURCE tests/fuzz/http_${fuzz}_fuzz.cpp DEPS corvella_http)
+endforeach()

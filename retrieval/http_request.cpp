@@ -57,17 +57,17 @@ std::string BasicCredentials(std::string_view user, std::string_view password) {
   plain += password;
   std::string out = "Basic ";
   std::size_t i = 0;
+  auto byte = [&](std::size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(plain[k])); };
   for (; i + 2 < plain.size(); i += 3) {
-    unsigned v = static_cast<unsigned char>(plain[i]) << 16 | static_cast<unsigned char>(plain[i + 1]) << 8 |
-                 static_cast<unsigned char>(plain[i + 2]);
+    unsigned v = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
     out += kAlphabet[v >> 18 & 63];
     out += kAlphabet[v >> 12 & 63];
     out += kAlphabet[v >> 6 & 63];
     out += kAlphabet[v & 63];
   }
   if (std::size_t left = plain.size() - i; left > 0) {
-    unsigned v = static_cast<unsigned char>(plain[i]) << 16;
-    if (left == 2) v |= static_cast<unsigned char>(plain[i + 1]) << 8;
+    unsigned v = byte(i) << 16;
+    if (left == 2) v |= byte(i + 1) << 8;
     out += kAlphabet[v >> 18 & 63];
     out += kAlphabet[v >> 12 & 63];
     out += left == 2 ? kAlphabet[v >> 6 & 63] : '=';
