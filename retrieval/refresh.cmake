@@ -11,3 +11,15 @@ corvella_library(corvella_refresh
 corvella_test(refresh_tests
   SOURCES tests/retrieval/refresh_timers_test.cpp tests/retrieval/refresh_pass_test.cpp
   DEPS corvella_refresh scripted_server)
+
+# corvella-cli's pass against feedsim, both native tools.
+if(NOT WIN32 AND NOT CORVELLA_FUZZ)
+  corvella_test(refresh_cli_tests NATIVE_ONLY
+    SOURCES tests/retrieval/refresh_cli_test.cpp
+    DEPS corvella_feedsim_model)
+  if(TARGET refresh_cli_tests)
+    target_compile_definitions(refresh_cli_tests PRIVATE
+      FEEDSIM_PATH="$<TARGET_FILE:feedsim>" CORVELLA_CLI_PATH="$<TARGET_FILE:corvella-cli>")
+    add_dependencies(refresh_cli_tests feedsim corvella-cli)
+  endif()
+endif()

@@ -17,5 +17,6 @@ struct SubCommand {
 
 int RunGet(Args args);
 int RunHead(Args args);
+int RunPass(Args args);  // pass_command.cpp
 
 }  // namespace corvella::cli

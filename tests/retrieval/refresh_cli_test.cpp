@@ -1,0 +1,95 @@
+// "corvella-cli pass" as a status-bar module would run it: one real pass against feedsim,
+// the hint on stdout. What it prints is what feedsim's model says it served.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "common/date_time.h"
+#include "tests/retrieval/feed_feedsim_process.h"
+#include "tools/feedsim/sim_model.h"
+
+namespace corvella {
+namespace {
+
+using testing_feedsim::FeedsimProcess;
+
+constexpr CivilDate kToday{2026, 12, 7};
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+};
+
+// Runs the tool with `arguments` (already quoted for the shell); stderr is dropped.
+Outcome RunCli(const std::string& arguments) {
+  const std::string command = std::string(CORVELLA_CLI_PATH) + " pass " + arguments + " 2>/dev/null";
+  Outcome outcome;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return outcome;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
+  const int status = pclose(pipe);
+  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return outcome;
+}
+
+std::string RateOf(const std::vector<feedsim::SimRate>& rates, std::string_view name) {
+  auto it = std::find_if(rates.begin(), rates.end(), [&](const feedsim::SimRate& r) { return r.name == name; });
+  return it == rates.end() ? "?" : it->rate;
+}
+
+class PassCommand : public ::testing::Test {
+ protected:
+  FeedsimProcess feedsim{{"--date", "2026-12-07"}};
+  std::string proxy = "--proxy 127.0.0.1:" + std::to_string(feedsim.port());
+};
+
+TEST_F(PassCommand, PrintsTheHintOfWhatWasServed) {
+  // Row 6333 is the second Bratsk, id 235712; Swiss francs added, euros taken away.
+  const Outcome o = RunCli(proxy + " --location 6333 --now '2026-12-07 14:05' --set 'евро=0' --set 'гривен=1'");
+  const feedsim::SimForecast served = feedsim::MakeForecast("235712", kToday, false);
+  const feedsim::SimHour& hour = served.days[0].hours[14];
+  ASSERT_EQ(hour.hour, 14);
+  const std::vector<feedsim::SimRate> rates = feedsim::MakeRates(kToday);
+  const std::string expected = "Corvella\nСейчас " + hour.temperature + "° " + std::string(SkyWord(hour.sky)) +
+                               "\nЗавтра от " + served.days[1].min + "° до " + served.days[1].max +
+                               "°\nПослезавтра от " + served.days[2].min + "° до " + served.days[2].max +
+                               "°\n\nДоллар " + RateOf(rates, "Доллар США") + "\nФранк " +
+                               RateOf(rates, "Швейцарский франк") + "\n";
+  EXPECT_EQ(o.out, expected);
+  EXPECT_EQ(o.exitCode, 0);
+}
+
+TEST_F(PassCommand, ExitCodeSaysWhetherAnythingCame) {
+  // Only the forecast is asked for, without its current line.
+  Outcome o = RunCli(proxy + " --now '2026-12-07 08:00' --set 'доллар=0' --set 'евро=0' --set 'температура=0'");
+  const feedsim::SimForecast served = feedsim::MakeForecast("13564", kToday, false);
+  EXPECT_EQ(o.out.substr(0, 11), "Corvella\n \n");
+  EXPECT_NE(o.out.find("Завтра от " + served.days[1].min + "°"), std::string::npos);
+  EXPECT_EQ(o.exitCode, 0);
+
+  // Nobody listens on port 1: three attempts per document, then the bare product name.
+  o = RunCli("--proxy 127.0.0.1:1 --now '2026-12-07 08:00'");
+  EXPECT_EQ(o.out, "Corvella\n");
+  EXPECT_EQ(o.exitCode, 1);
+
+  // Errors of the settings end the pass before any request.
+  o = RunCli("--proxy 127.0.0.1:x");
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.exitCode, 1);
+  o = RunCli(proxy + " --location 25311");
+  EXPECT_EQ(o.exitCode, 1);
+
+  // Bad command lines.
+  for (const char* bad : {"--now '2026-02-30 10:00'", "--set 'nonsense=1'", "--location x", "--set", "--help"}) {
+    EXPECT_EQ(RunCli(bad).exitCode, 2) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace corvella

@@ -1,0 +1,170 @@
+// "pass": one real refresh pass with the console as the window and the settings held in
+// memory; prints the resulting tray hint, one line per line of the hint. A status-bar module
+// of a Linux desktop can call it as its informer.
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "common/clock.h"
+#include "common/cp1251.h"
+#include "common/date_time.h"
+#include "common/error.h"
+#include "retrieval/http_client.h"
+#include "retrieval/refresh_pass.h"
+#include "retrieval/socket.h"
+#include "retrieval/version_check.h"
+#include "shell/app_settings.h"
+#include "shell/autostart.h"
+#include "shell/location_catalogue.h"
+#include "shell/memory_settings_store.h"
+#include "tools/corvella-cli/commands.h"
+
+namespace corvella::cli {
+namespace {
+
+constexpr std::string_view kPassUsage =
+    "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM\"] [--set NAME=VALUE]...";
+
+// The value names a pass reads; --set takes these (the registry's names, in UTF-8 on the
+// command line).
+constexpr std::string_view kSettableNames[] = {
+    kValueLocationIndex,   kValueTemperatureColor,   kValueShowCurrentTemperature,
+    kValueTemperatureOnIcon, kValueDigitsOnly,       kValueNotifyOnConnect,
+    kValueRateUsd,         kValueRateEur,            kValueRateChf,
+    kValueRateGbp,         kValueRateUah,            kValueRateJpy,
+    kValueRateDkk,         kValueRateKzt,            kValueRateTry,
+    kValueRateCny,         kValueCheckForUpdates,    kValueRefreshPeriodIndex,
+    kValueForecastTomorrow, kValueForecastDayAfter,  kValueProxyUser,
+    kValueProxyPassword,   kValueProxyHost,          kValueProxyPort,
+    kValueWidgetShown,
+};
+
+void PrintUtf8(std::FILE* out, std::string_view cp1251) {
+  const std::string text = Cp1251ToUtf8(cp1251);
+  std::fwrite(text.data(), 1, text.size(), out);
+}
+
+// The console as the window: the hint is kept for printing, notices go to stderr.
+class ConsoleHost : public RefreshHost, public Timer {
+ public:
+  bool IsOnline() override { return true; }
+  void SetHint(const std::string& text) override { hint = text; }
+  void SetRefreshItemEnabled(bool) override {}
+  void PumpMessages() override {}
+  void PaintTrayDigits(const ForecastSnapshot&) override {}
+  void RefreshFace(const ForecastSnapshot&) override {}
+  void ShowWidget() override {}
+  void SetIconIndex(int) override {}
+  void Sleep(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+  void ShowNotice(const std::string& title, const std::string& text, NoticeKind, int) override {
+    PrintUtf8(stderr, title);
+    std::fputs(": ", stderr);
+    std::string flat = text;
+    for (char& c : flat) c = c == '\r' ? ' ' : c;
+    PrintUtf8(stderr, flat);
+    std::fputc('\n', stderr);
+  }
+  void SetEnabled(bool) override {}  // Timer1: a console pass is never retried
+
+  std::string hint;
+};
+
+std::optional<CivilTime> ParseNow(std::string_view text) {
+  int year, month, day, hour, minute;
+  char tail;
+  const std::string s(text);
+  if (std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d%c", &year, &month, &day, &hour, &minute, &tail) != 5) {
+    return std::nullopt;
+  }
+  if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
+      minute > 59) {
+    return std::nullopt;
+  }
+  const CivilDate date{year, month, day};
+  const CivilDate normal = CivilFromDays(DaysFromCivil(year, month, day));
+  if (normal.month != month || normal.day != day) return std::nullopt;  // 2024-02-30 and the like
+  return CivilTime{date, hour, minute, 0};
+}
+
+bool IsSettable(std::string_view name) {
+  for (std::string_view known : kSettableNames) {
+    if (known == name) return true;
+  }
+  return false;
+}
+
+int Usage(const char* problem) {
+  std::fprintf(stderr, "corvella-cli pass: %s\nusage: corvella-cli pass %.*s\n", problem,
+               static_cast<int>(kPassUsage.size()), kPassUsage.data());
+  return 2;
+}
+
+}  // namespace
+
+int RunPass(Args args) {
+  MemorySettingsStore store;
+  std::optional<CivilTime> now;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (i + 1 >= args.size()) return Usage("an option without its value, or an unknown argument");
+    const std::string_view value = args[++i];
+    if (arg == "--proxy") {
+      const std::size_t colon = value.rfind(':');
+      if (colon == std::string_view::npos) return Usage("--proxy takes HOST:PORT");
+      store.WriteString(kSettingsSection, kValueProxyHost, Utf8ToCp1251Lenient(value.substr(0, colon)));
+      store.WriteString(kSettingsSection, kValueProxyPort, Utf8ToCp1251Lenient(value.substr(colon + 1)));
+    } else if (arg == "--location") {
+      if (!ParseStoredInteger(value)) return Usage("--location takes a row number");
+      store.WriteString(kSettingsSection, kValueLocationIndex, value);
+    } else if (arg == "--now") {
+      now = ParseNow(value);
+      if (!now) return Usage("--now takes a local time as \"YYYY-MM-DD HH:MM\"");
+    } else if (arg == "--set") {
+      const std::size_t equals = value.find('=');
+      if (equals == std::string_view::npos) return Usage("--set takes NAME=VALUE");
+      const std::string name = Utf8ToCp1251Lenient(value.substr(0, equals));
+      if (!IsSettable(name)) return Usage("--set: not a setting's value name");
+      store.WriteString(kSettingsSection, name, Utf8ToCp1251Lenient(value.substr(equals + 1)));
+    } else {
+      return Usage("an option without its value, or an unknown argument");
+    }
+  }
+
+  std::unique_ptr<FixedClock> fixedClock;
+  if (now) fixedClock = std::make_unique<FixedClock>(*now, SystemClock().UtcOffsetDays());
+  const Clock& clock = fixedClock ? static_cast<const Clock&>(*fixedClock) : SystemClock();
+
+  AppSettings settings;
+  MemoryAutostartEntry autostart;
+  Loads(settings, store, autostart, "corvella-cli");
+  const LocationCatalogue catalogue = LocationCatalogue::FromBytes(CatalogueBytes());
+  std::unique_ptr<SocketLayer> sockets = MakeSystemSocketLayer();
+  HttpClient http(*sockets, clock);
+  const std::unique_ptr<OwnFileDate> ownDate = MakeOwnFileDate();
+  ConsoleHost host;
+  RefreshPass pass(host, host, http, settings, store, catalogue, clock, *ownDate);
+  try {
+    pass.GetW();
+  } catch (const Error& e) {
+    std::fputs("corvella-cli pass: ", stderr);
+    PrintUtf8(stderr, e.what());
+    std::fputc('\n', stderr);
+    return 1;
+  }
+
+  std::string_view hint = host.hint;
+  for (;;) {
+    const std::size_t cr = hint.find('\r');
+    PrintUtf8(stdout, hint.substr(0, cr));
+    std::fputc('\n', stdout);
+    if (cr == std::string_view::npos) break;
+    hint.remove_prefix(cr + 1);
+  }
+  std::fflush(stdout);
+  return pass.LastPassReceived() ? 0 : 1;
+}
+
+}  // namespace corvella::cli
