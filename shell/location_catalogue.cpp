@@ -1,0 +1,140 @@
+#include "shell/location_catalogue.h"
+
+#include <array>
+
+#include "common/cp1251.h"
+#include "common/error.h"
+#include "common/text_literal.h"
+
+namespace corvella {
+namespace {
+
+// Windows-1251 bytes of the code points below U+0800, which cover every letter of the catalogue:
+// a two-byte UTF-8 sequence then costs one look-up.
+constexpr std::array<char, 0x800> kBelow800 = [] {
+  std::array<char, 0x800> table{};
+  for (char32_t cp = 0; cp < 0x800; ++cp) {
+    int b = UnicodeToCp1251(cp);
+    table[cp] = static_cast<char>(b < 0 ? '?' : b);
+  }
+  return table;
+}();
+
+// Lenient UTF-8 to Windows-1251 into `out`, which holds at least in.size() bytes; returns the
+// length written, and where the first ";" went in `semicolon` (npos when none). Bad sequences and characters
+// the code page lacks become '?', as with Utf8ToCp1251Lenient, and an ASCII byte is never swallowed by a
+// broken sequence: so the ASCII separators of a row split it the same before and after decoding.
+std::size_t DecodeInto(std::string_view in, char* out, std::size_t& semicolon) {
+  semicolon = std::string_view::npos;
+  const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+  const std::size_t n = in.size();
+  char* o = out;
+  std::size_t i = 0;
+  while (i < n) {
+    unsigned char lead = p[i];
+    if (lead < 0x80) {
+      if (lead == ';' && semicolon == std::string_view::npos) semicolon = static_cast<std::size_t>(o - out);
+      *o++ = static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    if (lead >= 0xC0 && lead < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+      *o++ = kBelow800[static_cast<std::size_t>((lead & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu))];
+      i += 2;
+      continue;
+    }
+    std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    bool ok = lead >= 0xC0 && lead < 0xF8;
+    char32_t cp = lead & (0x3Fu >> extra);
+    std::size_t j = 1;
+    for (; ok && j <= extra; ++j) {
+      if (i + j >= n || (p[i + j] & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (p[i + j] & 0x3Fu);
+    }
+    int b = ok ? UnicodeToCp1251(cp) : -1;
+    *o++ = b < 0 ? '?' : static_cast<char>(b);
+    i += ok ? extra + 1 : j;
+  }
+  return static_cast<std::size_t>(o - out);
+}
+
+// Rows come grouped by region, so a row's region is nearly always the one of the row before:
+// its UTF-8 text (with the ", " after it) is then compared, not decoded again. The rest of the
+// row, place and feed id, is decoded in one go.
+class RowReader {
+ public:
+  void Read(std::string_view row, LocationEntry& entry) {
+    if (regionUtf8_.empty() || !row.starts_with(regionUtf8_)) {
+      // A new region: its name ends at the first ", " before the first ";".
+      std::size_t semicolon = row.find(';');
+      std::size_t comma = row.substr(0, semicolon).find(", ");
+      std::size_t end = comma == std::string_view::npos ? 0 : comma + 2;
+      std::size_t unused = 0;
+      region_.assign(Decode(row.substr(0, comma == std::string_view::npos ? 0 : comma), unused));
+      regionUtf8_ = row.substr(0, end);
+    }
+    std::size_t semicolon = 0;
+    std::string_view rest = Decode(row.substr(regionUtf8_.size()), semicolon);
+    if (semicolon == std::string_view::npos) return;  // no feed id: an empty row
+    std::string_view place = rest.substr(0, semicolon);
+    entry.feedId.assign(rest.substr(semicolon + 1));
+    if (regionUtf8_.empty()) {  // no ", ": all of the display text is the region
+      entry.displayText.assign(place);
+      entry.region.assign(place);
+      return;
+    }
+    entry.region = region_;
+    entry.place.assign(place);
+    std::string& text = entry.displayText;
+    text.resize(region_.size() + 2 + place.size());
+    region_.copy(text.data(), region_.size());
+    text[region_.size()] = ',';
+    text[region_.size() + 1] = ' ';
+    place.copy(text.data() + region_.size() + 2, place.size());
+  }
+
+ private:
+  std::string_view Decode(std::string_view utf8, std::size_t& semicolon) {
+    if (buffer_.size() < utf8.size()) buffer_.resize(utf8.size());
+    return std::string_view(buffer_.data(), DecodeInto(utf8, buffer_.data(), semicolon));
+  }
+
+  std::string_view regionUtf8_;  // the previous row's region and ", ", as UTF-8
+  std::string region_;           // and decoded
+  std::string buffer_;
+};
+
+}  // namespace
+
+LocationCatalogue LocationCatalogue::FromBytes(std::string_view utf8) {
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+  LocationCatalogue catalogue;
+  // Catalogue rows take some 60 bytes; this is room enough without a counting pass.
+  catalogue.entries_.reserve(utf8.size() / 32 + 1);
+  RowReader reader;
+  while (!utf8.empty()) {
+    std::size_t end = utf8.find('\n');
+    std::string_view line = utf8.substr(0, end);
+    utf8.remove_prefix(end == std::string_view::npos ? utf8.size() : end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    // Not emplace_back(): that would zero each entry before constructing it.
+    reader.Read(line, catalogue.entries_.emplace_back(LocationEntry{}));
+  }
+  return catalogue;
+}
+
+std::string LocationCatalogue::FeedIdAt(int locationIndex) const {
+  if (locationIndex < 0 || static_cast<std::size_t>(locationIndex) >= entries_.size()) {
+    throw Error(FillMessage(kListIndexOutOfBoundsError, -1));
+  }
+  return entries_[static_cast<std::size_t>(locationIndex)].feedId;
+}
+
+std::string LocationCatalogue::ListHint() const {
+  return std::to_string(entries_.size()) + std::string(" населённых пунктов"_cp);
+}
+
+}  // namespace corvella

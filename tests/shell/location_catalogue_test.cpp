@@ -1,0 +1,96 @@
+// The catalogue loader on small inputs, and the catalogue embedded in the program.
+#include "shell/location_catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include "common/error.h"
+#include "common/text_literal.h"
+
+namespace corvella {
+namespace {
+
+std::string ErrorOf(const LocationCatalogue& catalogue, int index) {
+  try {
+    catalogue.FeedIdAt(index);
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST(LocationCatalogue, RowsSplitAtTheFirstSemicolonAndTheFirstCommaBlank) {
+  LocationCatalogue c = LocationCatalogue::FromBytes(
+      "Краснодарский край, аэропорт Витязево, Краснодар;13550\n"
+      "Москва, Москва;13564;extra\r\n"
+      "Крым\n"
+      "no separator\n"
+      ";\n"
+      "Саха (Якутия), Якутск;13512");
+  ASSERT_EQ(c.size(), 6u);
+  EXPECT_EQ(c[0].displayText, "Краснодарский край, аэропорт Витязево, Краснодар"_cp);
+  EXPECT_EQ(c[0].region, "Краснодарский край"_cp);
+  EXPECT_EQ(c[0].place, "аэропорт Витязево, Краснодар"_cp);
+  EXPECT_EQ(c[0].feedId, "13550");
+  EXPECT_EQ(c[1].feedId, "13564;extra");  // everything after the first ";", without the CR
+  EXPECT_EQ(c[1].place, "Москва"_cp);
+  EXPECT_EQ(c[2].displayText, "");  // a row without ";" gives an empty item
+  EXPECT_EQ(c[2].feedId, "");
+  EXPECT_EQ(c[3].displayText, "");
+  EXPECT_EQ(c[4].displayText, "");
+  EXPECT_EQ(c[5].feedId, "13512");  // last line without a line end
+  EXPECT_EQ(c[5].region, "Саха (Якутия)"_cp);
+}
+
+TEST(LocationCatalogue, KeepsTheFileOrderAndBlankLines) {
+  LocationCatalogue c = LocationCatalogue::FromBytes("\xEF\xBB\xBFЯ, б;2\n\nА, в;1\n");
+  ASSERT_EQ(c.size(), 3u);                 // the final line end closes the last row; it starts none
+  EXPECT_EQ(c[0].displayText, "Я, б"_cp);  // the byte-order mark is not part of the first row
+  EXPECT_EQ(c[1].displayText, "");
+  EXPECT_EQ(c[2].displayText, "А, в"_cp);
+  EXPECT_EQ(LocationCatalogue::FromBytes("").size(), 0u);
+  EXPECT_EQ(LocationCatalogue::FromBytes("\n").size(), 1u);
+}
+
+TEST(LocationCatalogue, ForeignAndMalformedCharactersBecomeQuestionMarks) {
+  LocationCatalogue c = LocationCatalogue::FromBytes("A\xC3\xA9 \xD0\xB1\xFF\xD0, \xE2\x84\x96 5;1\n");
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_EQ(c[0].displayText, "A? б??, № 5"_cp);
+  EXPECT_EQ(c[0].feedId, "1");
+}
+
+TEST(LocationCatalogue, LookupsOutsideTheCatalogueFailAsTheEmptySelection) {
+  LocationCatalogue c = LocationCatalogue::FromBytes("A, a;10\nB, b;20\n");
+  EXPECT_EQ(c.FeedIdAt(0), "10");
+  EXPECT_EQ(c.FeedIdAt(1), "20");
+  EXPECT_EQ(ErrorOf(c, -1), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorOf(c, 2), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorOf(c, 2147483647), "List index out of bounds (-1)");
+  EXPECT_EQ(ErrorOf(LocationCatalogue::FromBytes(""), 0), "List index out of bounds (-1)");
+  EXPECT_EQ(c.ListHint(), "2 населённых пунктов"_cp);
+}
+
+TEST(EmbeddedCatalogue, HoldsEveryRowWithTheDefaultAndTellingChoices) {
+  LocationCatalogue c = LocationCatalogue::FromBytes(CatalogueBytes());
+  ASSERT_EQ(c.size(), 25311u);
+  EXPECT_EQ(c.ListHint(), "25311 населённых пунктов"_cp);
+  EXPECT_EQ(c[0].displayText, "Адыгея, Абадзехская"_cp);
+  EXPECT_EQ(c[12297].displayText, "Москва, Москва"_cp);  // the default choice
+  EXPECT_EQ(c.FeedIdAt(12297), "13564");
+  EXPECT_EQ(c[6332].displayText, c[6333].displayText);  // two rows "Иркутская область, Братск"
+  EXPECT_EQ(c[6332].displayText, "Иркутская область, Братск"_cp);
+  EXPECT_EQ(c.FeedIdAt(6332), "13527");
+  EXPECT_EQ(c.FeedIdAt(6333), "235712");
+  EXPECT_EQ(c[9171].displayText, "Краснодарский край, аэропорт Витязево, Краснодар"_cp);
+  EXPECT_EQ(c.FeedIdAt(9171), "13550");
+  EXPECT_EQ(c.FeedIdAt(12323), "13567");
+  EXPECT_EQ(c.FeedIdAt(20015), "255789");
+  EXPECT_EQ(c[25310].displayText, "Ярославская область, Ярославль"_cp);
+  EXPECT_EQ(c.FeedIdAt(25310), "255625");
+  EXPECT_EQ(ErrorOf(c, 25311), "List index out of bounds (-1)");
+  for (const LocationEntry& e : c.entries()) {
+    ASSERT_EQ(e.displayText.find('?'), std::string::npos) << "a character lost in " << e.feedId;
+  }
+}
+
+}  // namespace
+}  // namespace corvella
