@@ -33,3 +33,11 @@ corvella_test(http_tests
 foreach(fuzz head chunk url date cookie)
   corvella_fuzz(http_${fuzz} SOURCE tests/fuzz/http_${fuzz}_fuzz.cpp DEPS corvella_http)
 endforeach()
+
+if(CORVELLA_BENCHMARKS)
+  find_package(CURL QUIET)
+  if(CURL_FOUND)
+    corvella_benchmark(http_bench SOURCES tests/benchmarks/http_bench.cpp
+      DEPS corvella_http scripted_server CURL::libcurl)
+  endif()
+endif()
