@@ -64,17 +64,21 @@ T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const s
     }
   } joiner{thread, cancel};
 
+  const auto fullSlice = std::chrono::milliseconds(std::max(1, sliceMs));
+  bool late = false;
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    if (left.count() <= 0) {
+    if (left.count() <= 0 && !late) {
+      // Told to give up; a name lookup cannot be cut short, so the pump goes on until
+      // the thread has finished.
+      late = true;
       cancel = true;
-      result.wait();
-      Fail(msg::kConnectTimedOut);
     }
-    auto slice = std::chrono::milliseconds(std::min<long long>(std::max(1, sliceMs), left.count()));
+    auto slice = late ? fullSlice : std::min(fullSlice, left);
     if (result.wait_for(slice) == std::future_status::ready) break;
     if (idle) idle();
   }
+  if (late) Fail(msg::kConnectTimedOut);
   try {
     return result.get();
   } catch (const SocketError& e) {

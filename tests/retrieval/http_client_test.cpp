@@ -521,6 +521,14 @@ TEST_F(HttpClientTest, SlowLookupRunsOffThisThreadWithThePumpGoing) {
   EXPECT_GE(pumpsBeforeConnecting, 5);
   EXPECT_EQ(statuses, (std::vector<std::string>{"Resolving hostname meteo.velmar.example.", "Connecting to 127.0.0.1.",
                                                  "Connected."}));
+  // A lookup that outlasts the connect limit cannot be cut short: the request fails once
+  // it has ended, and the pump runs all the while.
+  slow.Disconnect();
+  slow.timings.connectLimitMs = 200;
+  awkward.resolveMs = 600;
+  pumps = 0;
+  EXPECT_EQ(ErrorOf([&] { slow.Get("http://meteo.velmar.example/"); }), "Connect timed out.");
+  EXPECT_GE(pumps, 10);
   awkward.resolveError = socket_errors::kHostNotFound;
   awkward.resolveMs = 0;
   slow.Disconnect();
