@@ -67,7 +67,7 @@ class RefreshPass {
   // One pass. Asked for while a pass runs (from inside the message pump), it only notes the
   // request: the running pass then runs one more pass when it is done, however many requests
   // came. Proxy-port and location errors leave as corvella::Error after "Получить сведения"
-  // is enabled again; network failures never leave.
+  // is enabled again (a pass noted meanwhile is dropped); network failures never leave.
   void GetW();
 
   bool Running() const { return running_; }

@@ -16,7 +16,7 @@ class Timer {
   virtual void SetEnabled(bool enabled) = 0;
 };
 
-inline constexpr int kRetryTimerIntervalMs = 1500;    // Timer1
+inline constexpr int kRetryTimerIntervalMs = 1500;     // Timer1
 inline constexpr int kPeriodicTimerIntervalMs = 1000;  // Timer3
 
 // Ticks of Timer3 between periodic passes, by refreshPeriodIndex: 3, 4, 5, 6 hours.

@@ -1,7 +1,6 @@
 // "corvella-cli pass" as a status-bar module would run it: one real pass against feedsim,
 // the hint on stdout. What it prints is what feedsim's model says it served.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -39,7 +38,8 @@ Outcome RunCli(const std::string& arguments) {
 }
 
 std::string RateOf(const std::vector<feedsim::SimRate>& rates, std::string_view name) {
-  auto it = std::find_if(rates.begin(), rates.end(), [&](const feedsim::SimRate& r) { return r.name == name; });
+  auto it =
+      std::find_if(rates.begin(), rates.end(), [&](const feedsim::SimRate& r) { return r.name == name; });
   return it == rates.end() ? "?" : it->rate;
 }
 
@@ -51,23 +51,25 @@ class PassCommand : public ::testing::Test {
 
 TEST_F(PassCommand, PrintsTheHintOfWhatWasServed) {
   // Row 6333 is the second Bratsk, id 235712; Swiss francs added, euros taken away.
-  const Outcome o = RunCli(proxy + " --location 6333 --now '2026-12-07 14:05' --set 'евро=0' --set 'гривен=1'");
+  const Outcome o =
+      RunCli(proxy + " --location 6333 --now '2026-12-07 14:05' --set 'евро=0' --set 'гривен=1'");
   const feedsim::SimForecast served = feedsim::MakeForecast("235712", kToday, false);
   const feedsim::SimHour& hour = served.days[0].hours[14];
   ASSERT_EQ(hour.hour, 14);
   const std::vector<feedsim::SimRate> rates = feedsim::MakeRates(kToday);
-  const std::string expected = "Corvella\nСейчас " + hour.temperature + "° " + std::string(SkyWord(hour.sky)) +
-                               "\nЗавтра от " + served.days[1].min + "° до " + served.days[1].max +
-                               "°\nПослезавтра от " + served.days[2].min + "° до " + served.days[2].max +
-                               "°\n\nДоллар " + RateOf(rates, "Доллар США") + "\nФранк " +
-                               RateOf(rates, "Швейцарский франк") + "\n";
+  const std::string expected = "Corvella\nСейчас " + hour.temperature + "° " +
+                               std::string(SkyWord(hour.sky)) + "\nЗавтра от " + served.days[1].min +
+                               "° до " + served.days[1].max + "°\nПослезавтра от " + served.days[2].min +
+                               "° до " + served.days[2].max + "°\n\nДоллар " + RateOf(rates, "Доллар США") +
+                               "\nФранк " + RateOf(rates, "Швейцарский франк") + "\n";
   EXPECT_EQ(o.out, expected);
   EXPECT_EQ(o.exitCode, 0);
 }
 
 TEST_F(PassCommand, ExitCodeSaysWhetherAnythingCame) {
   // Only the forecast is asked for, without its current line.
-  Outcome o = RunCli(proxy + " --now '2026-12-07 08:00' --set 'доллар=0' --set 'евро=0' --set 'температура=0'");
+  Outcome o =
+      RunCli(proxy + " --now '2026-12-07 08:00' --set 'доллар=0' --set 'евро=0' --set 'температура=0'");
   const feedsim::SimForecast served = feedsim::MakeForecast("13564", kToday, false);
   EXPECT_EQ(o.out.substr(0, 11), "Corvella\n \n");
   EXPECT_NE(o.out.find("Завтра от " + served.days[1].min + "°"), std::string::npos);
@@ -86,7 +88,8 @@ TEST_F(PassCommand, ExitCodeSaysWhetherAnythingCame) {
   EXPECT_EQ(o.exitCode, 1);
 
   // Bad command lines.
-  for (const char* bad : {"--now '2026-02-30 10:00'", "--set 'nonsense=1'", "--location x", "--set", "--help"}) {
+  for (const char* bad :
+       {"--now '2026-02-30 10:00'", "--set 'nonsense=1'", "--location x", "--set", "--help"}) {
     EXPECT_EQ(RunCli(bad).exitCode, 2) << bad;
   }
 }

@@ -41,7 +41,8 @@ Reply Ok(std::string_view utf8Body) {
                                  std::to_string(utf8Body.size()) + "\r\n\r\n" + std::string(utf8Body)};
 }
 Reply Status(int code) {
-  return {Reply::Kind::Send, "HTTP/1.1 " + std::to_string(code) + " Trouble\r\nContent-Length: 4\r\n\r\noops"};
+  return {Reply::Kind::Send,
+          "HTTP/1.1 " + std::to_string(code) + " Trouble\r\nContent-Length: 4\r\n\r\noops"};
 }
 Reply ResetConnection() { return {Reply::Kind::Reset, {}}; }
 // The update file, published at `httpDate`.
@@ -284,9 +285,9 @@ TEST_F(RefreshPassTest, FullPassComposesTheHintAndHandsEverythingToTheWindow) {
   EXPECT_EQ(host.hints[1], "Corvella");
   EXPECT_EQ(host.hints[2], FullHint());
 
-  EXPECT_EQ(host.journal,
-            (std::vector<std::string>{"online?", "hint", "item off", "pump", "timer1 off", "pump", "hint", "paint",
-                                      "face", "widget", "pump", "hint", "icon 2", "item on", "notice"}));
+  EXPECT_EQ(host.journal, (std::vector<std::string>{"online?", "hint", "item off", "pump", "timer1 off",
+                                                    "pump", "hint", "paint", "face", "widget", "pump", "hint",
+                                                    "icon 2", "item on", "notice"}));
 
   const ForecastSnapshot& s = pass.Snapshot();
   EXPECT_EQ(s.temperatureText, Cp("12°"));
@@ -310,10 +311,11 @@ TEST_F(RefreshPassTest, FullPassComposesTheHintAndHandsEverythingToTheWindow) {
 
   // Through the proxy, to the feed id of row 2, then the rates page; the summary pass does
   // not check the version yet.
-  EXPECT_EQ(Requests(), (std::vector<std::string>{
-                            "GET http://" + std::string(kFeedHost) +
-                                ":80/index.php?api_lang=ru&localidad=235712&affiliate_id=qk3d8w2mzx7e&v=2&h=1 HTTP/1.1",
-                            "GET http://" + std::string(kRatesHost) + ":80/currency_base/daily/ HTTP/1.1"}));
+  EXPECT_EQ(Requests(),
+            (std::vector<std::string>{
+                "GET http://" + std::string(kFeedHost) +
+                    ":80/index.php?api_lang=ru&localidad=235712&affiliate_id=qk3d8w2mzx7e&v=2&h=1 HTTP/1.1",
+                "GET http://" + std::string(kRatesHost) + ":80/currency_base/daily/ HTTP/1.1"}));
   EXPECT_EQ(http.proxyServer, "127.0.0.1");
   EXPECT_EQ(http.proxyPort, site.port());
 }
@@ -600,17 +602,27 @@ TEST_F(RefreshPassTest, ClearedProxySettingsKeepTheEarlierProxy) {
 }
 
 TEST_F(RefreshPassTest, PassesAskedForDuringAPassRunOnceAfterIt) {
-  // The menu item, the dialog's OK and Timer3 all ask from inside the pump; the requests
-  // are folded into one pass that starts when the running one has ended.
+  // Timer3 reaching its period, the menu item and the dialog's OK all ask from inside the
+  // pump; the requests fold into one pass that starts when the running one has ended.
+  struct Switch : Timer {
+    void SetEnabled(bool enabled) override { on = enabled; }
+    bool on = true;
+  } timer3;
+  settings.refreshPeriodIndex = 0;
+  RefreshTimers timers{host, timer3, settings, [this] { pass.GetW(); }};
+  for (int i = 0; i < 10799; ++i) timers.Timer3Timer();
   int depth = 0, maxDepth = 0, asks = 0;
   host.onPump = [&] {
-    if (asks < 3) {
-      ++asks;
-      ++depth;
-      maxDepth = std::max(maxDepth, depth);
+    if (asks == 3) return;
+    ++depth;
+    maxDepth = std::max(maxDepth, depth);
+    if (asks++ == 0) {
+      timers.Timer3Timer();
+      EXPECT_TRUE(timer3.on);  // its own pass was only noted, so it runs on at once
+    } else {
       pass.GetW();
-      --depth;
     }
+    --depth;
   };
   pass.GetW();
   EXPECT_EQ(asks, 3);
@@ -622,6 +634,20 @@ TEST_F(RefreshPassTest, PassesAskedForDuringAPassRunOnceAfterIt) {
   const auto second = std::find(host.journal.begin() + 1, host.journal.end(), "online?");
   EXPECT_EQ(*(second - 1), "notice");
   EXPECT_FALSE(pass.Running());
+  EXPECT_EQ(timers.TickCount(), 0);
+}
+
+TEST_F(RefreshPassTest, PassAskedForDuringAFailingPassIsDropped) {
+  // The error goes to the application's handler at once; the noted pass would fail the same way.
+  settings.locationIndex = -1;
+  host.onPump = [&] { pass.GetW(); };
+  EXPECT_THROW(pass.GetW(), Error);
+  EXPECT_EQ(host.Count("online?"), 1);
+  host.onPump = nullptr;
+  settings.locationIndex = 0;
+  pass.GetW();
+  EXPECT_EQ(host.Count("online?"), 2);
+  EXPECT_TRUE(pass.LastPassReceived());
 }
 
 TEST_F(RefreshPassTest, PassAskedForWhileTheClientWaitsIsNotNested) {
@@ -634,7 +660,7 @@ TEST_F(RefreshPassTest, PassAskedForWhileTheClientWaitsIsNotNested) {
     for (int i = 0; i < 2; ++i) {
       if (c.ReadRequest().empty()) return;
       c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(feed.size()) + "\r\n\r\n");
-      c.Pause(150);
+      c.Pause(250);
       c.Send(feed);
     }
   });

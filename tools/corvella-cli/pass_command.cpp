@@ -31,14 +31,14 @@ constexpr std::string_view kPassUsage =
 // The value names a pass reads; --set takes these (the registry's names, in UTF-8 on the
 // command line).
 constexpr std::string_view kSettableNames[] = {
-    kValueLocationIndex,   kValueTemperatureColor,   kValueShowCurrentTemperature,
+    kValueLocationIndex,     kValueTemperatureColor, kValueShowCurrentTemperature,
     kValueTemperatureOnIcon, kValueDigitsOnly,       kValueNotifyOnConnect,
-    kValueRateUsd,         kValueRateEur,            kValueRateChf,
-    kValueRateGbp,         kValueRateUah,            kValueRateJpy,
-    kValueRateDkk,         kValueRateKzt,            kValueRateTry,
-    kValueRateCny,         kValueCheckForUpdates,    kValueRefreshPeriodIndex,
-    kValueForecastTomorrow, kValueForecastDayAfter,  kValueProxyUser,
-    kValueProxyPassword,   kValueProxyHost,          kValueProxyPort,
+    kValueRateUsd,           kValueRateEur,          kValueRateChf,
+    kValueRateGbp,           kValueRateUah,          kValueRateJpy,
+    kValueRateDkk,           kValueRateKzt,          kValueRateTry,
+    kValueRateCny,           kValueCheckForUpdates,  kValueRefreshPeriodIndex,
+    kValueForecastTomorrow,  kValueForecastDayAfter, kValueProxyUser,
+    kValueProxyPassword,     kValueProxyHost,        kValueProxyPort,
     kValueWidgetShown,
 };
 
@@ -58,7 +58,9 @@ class ConsoleHost : public RefreshHost, public Timer {
   void RefreshFace(const ForecastSnapshot&) override {}
   void ShowWidget() override {}
   void SetIconIndex(int) override {}
-  void Sleep(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+  void Sleep(int milliseconds) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
   void ShowNotice(const std::string& title, const std::string& text, NoticeKind, int) override {
     PrintUtf8(stderr, title);
     std::fputs(": ", stderr);
@@ -79,8 +81,8 @@ std::optional<CivilTime> ParseNow(std::string_view text) {
   if (std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d%c", &year, &month, &day, &hour, &minute, &tail) != 5) {
     return std::nullopt;
   }
-  if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 ||
-      minute > 59) {
+  if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 ||
+      minute < 0 || minute > 59) {
     return std::nullopt;
   }
   const CivilDate date{year, month, day};
