@@ -22,7 +22,7 @@ struct Utf8Literal {
 
 // Walks one UTF-8 sequence at bytes[i]; returns its code point and advances i.
 template <std::size_t N>
-consteval char32_t NextCodePoint(const Utf8Literal<N>& lit, std::size_t& i) {
+constexpr char32_t NextCodePoint(const Utf8Literal<N>& lit, std::size_t& i) {
   unsigned char lead = static_cast<unsigned char>(lit.bytes[i++]);
   if (lead < 0x80) return lead;
   std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 4;
@@ -37,7 +37,7 @@ consteval char32_t NextCodePoint(const Utf8Literal<N>& lit, std::size_t& i) {
 }
 
 template <std::size_t N>
-consteval std::size_t CountChars(const Utf8Literal<N>& lit) {
+constexpr std::size_t CountChars(const Utf8Literal<N>& lit) {
   std::size_t count = 0;
   for (std::size_t i = 0; i + 1 < N;) {
     NextCodePoint(lit, i);

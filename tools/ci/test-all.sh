@@ -40,7 +40,7 @@ run_ctest() {  # name, extra ctest args...
   local name=$1; shift
   echo "== test $name"
   (cd "$B/$name" && ctest -j "$JOBS" --output-on-failure "$@") >"$B/$name.test.log" 2>&1
-  grep -E "^ *[0-9]+/[0-9]+ Test .*(Failed|Timeout|Exception|Not Run)|tests passed" "$B/$name.test.log" | tail -n 30
+  grep -E "\*\*\*(Failed|Timeout|Exception)|Not Run|tests passed" "$B/$name.test.log" | tail -n 30
   count_ctest "$B/$name.test.log"
 }
 
@@ -52,7 +52,7 @@ if build windows -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"; th
   # Wine programs that create windows need an X display: one Xvfb for the whole run.
   (cd "$B/windows" && xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
       ctest -j "$JOBS" --output-on-failure) >"$B/windows.test.log" 2>&1
-  grep -E "^ *[0-9]+/[0-9]+ Test .*(Failed|Timeout|Exception|Not Run)|tests passed" "$B/windows.test.log" | tail -n 30
+  grep -E "\*\*\*(Failed|Timeout|Exception)|Not Run|tests passed" "$B/windows.test.log" | tail -n 30
   count_ctest "$B/windows.test.log"
   [ -f "$B/windows/artifacts/smoke-tray.png" ] && echo "screenshot: $B/windows/artifacts/smoke-tray.png"
 fi
