@@ -189,6 +189,18 @@ TEST_F(HttpClientTest, RedirectBodyDrainIsBoundedAndItsFailureIgnored) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   EXPECT_EQ(server.connections(), 2);
   EXPECT_GT(pumps, 0);
+  // A redirect body that keeps coming within the limit is drained and the connection kept.
+  server.Then([](ServerConnection& c) {
+    c.ReadRequest();
+    c.Send(Response("302 Found", "Location: /kept\r\nContent-Length: 6\r\n", "abc"));
+    c.Pause(150);
+    c.Send("def");
+    c.ReadRequest();
+    c.Send(Ok("kept"));
+  });
+  client.Disconnect();
+  EXPECT_EQ(client.Get(server.Url("/here")), "kept");
+  EXPECT_EQ(server.connections(), 3);
 }
 
 TEST_F(HttpClientTest, WithRedirectsOffARedirectFailsLikeAnError) {

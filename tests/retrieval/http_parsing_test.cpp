@@ -266,7 +266,15 @@ TEST(ResponseHead, LinesContinuationsAndLimits) {
     EXPECT_STREQ(e.what(), "Max line length exceeded.");
   }
   EXPECT_THROW(ReadHead(atLimit + "x"), HttpError);  // also without any line end
-  // Header lines without end: cut off at the head limit, not held without bound.
+  // A head of exactly the limit is read; header lines without end are cut off there.
+  std::string full = "HTTP/1.1 200 OK\r\n";
+  while (full.size() + 2 < limits::kMaxHeadBytes) {
+    std::size_t room = std::min<std::size_t>(limits::kMaxHeadBytes - full.size() - 2, 1000);
+    full += "X:" + std::string(room - 4, 'f') + "\r\n";
+  }
+  ASSERT_EQ(full.size() + 2, limits::kMaxHeadBytes);
+  EXPECT_EQ(ReadHead(full + "\r\n").statusCode, 200);
+  EXPECT_THROW(ReadHead("HTTP/1.1 200 OK\r\nX: 1\r\n" + full.substr(17) + "\r\n"), HttpError);
   std::string endless = "HTTP/1.1 200 OK\r\n";
   while (endless.size() <= limits::kMaxHeadBytes) endless += "X-Filler: " + std::string(100, 'f') + "\r\n";
   try {
