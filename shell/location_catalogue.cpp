@@ -9,21 +9,27 @@
 namespace corvella {
 namespace {
 
-// Windows-1251 bytes of the code points below U+0800, which cover every letter of the catalogue:
-// a two-byte UTF-8 sequence then costs one look-up.
-constexpr std::array<char, 0x800> kBelow800 = [] {
+// Windows-1251 bytes of the two-byte code points U+0080..U+07FF, which cover every letter of the
+// catalogue: such a sequence then costs one look-up.
+constexpr std::array<char, 0x800> kTwoByte = [] {
   std::array<char, 0x800> table{};
-  for (char32_t cp = 0; cp < 0x800; ++cp) {
+  for (char32_t cp = 0x80; cp < 0x800; ++cp) {
     int b = UnicodeToCp1251(cp);
     table[cp] = static_cast<char>(b < 0 ? '?' : b);
   }
   return table;
 }();
 
+// The smallest code point that needs a sequence of 1 + index continuation bytes.
+constexpr std::array<char32_t, 4> kShortestForm = {0, 0x80, 0x800, 0x10000};
+
 // Lenient UTF-8 to Windows-1251 into `out`, which holds at least in.size() bytes; returns the
-// length written, and where the first ";" went in `semicolon` (npos when none). Bad sequences and characters
-// the code page lacks become '?', as with Utf8ToCp1251Lenient, and an ASCII byte is never swallowed by a
-// broken sequence: so the ASCII separators of a row split it the same before and after decoding.
+// length written, and where the first ";" went in `semicolon` (npos when none). A character the
+// code page lacks becomes '?'; so does a bad sequence: a stray or invalid byte, a lead byte with
+// its continuation bytes up to the first byte that does not continue it, or a complete sequence
+// that is overlong, a surrogate or past U+10FFFF. No ASCII byte is swallowed by a bad sequence,
+// and none is made from a longer one, so the ASCII separators split a row the same before and
+// after decoding.
 std::size_t DecodeInto(std::string_view in, char* out, std::size_t& semicolon) {
   semicolon = std::string_view::npos;
   const auto* p = reinterpret_cast<const unsigned char*>(in.data());
@@ -38,8 +44,8 @@ std::size_t DecodeInto(std::string_view in, char* out, std::size_t& semicolon) {
       ++i;
       continue;
     }
-    if (lead >= 0xC0 && lead < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
-      *o++ = kBelow800[static_cast<std::size_t>((lead & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu))];
+    if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+      *o++ = kTwoByte[static_cast<std::size_t>((lead & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu))];
       i += 2;
       continue;
     }
@@ -54,7 +60,9 @@ std::size_t DecodeInto(std::string_view in, char* out, std::size_t& semicolon) {
       }
       cp = (cp << 6) | (p[i + j] & 0x3Fu);
     }
-    int b = ok ? UnicodeToCp1251(cp) : -1;
+    int b = ok && cp >= kShortestForm[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)
+                ? UnicodeToCp1251(cp)
+                : -1;
     *o++ = b < 0 ? '?' : static_cast<char>(b);
     i += ok ? extra + 1 : j;
   }

@@ -23,7 +23,8 @@ inline constexpr std::string_view kListIndexOutOfBoundsError = "List index out o
 class LocationCatalogue {
  public:
   // One row per line of the UTF-8 data ("\n" or "\r\n"), in order. A line without ";" is a row
-  // with empty texts. Malformed UTF-8 becomes "?" characters.
+  // with empty texts. Malformed UTF-8 (overlong forms included) and characters that Windows-1251
+  // lacks become "?".
   static LocationCatalogue FromBytes(std::string_view utf8);
 
   std::size_t size() const { return entries_.size(); }

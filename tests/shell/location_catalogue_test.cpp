@@ -56,6 +56,13 @@ TEST(LocationCatalogue, ForeignAndMalformedCharactersBecomeQuestionMarks) {
   ASSERT_EQ(c.size(), 1u);
   EXPECT_EQ(c[0].displayText, "A? б??, № 5"_cp);
   EXPECT_EQ(c[0].feedId, "1");
+  // Overlong forms of ";", "," and a line end are bad sequences, never separators.
+  c = LocationCatalogue::FromBytes("A\xC0\xBB B\xE0\x80\xAC C\xC0\x8A D;\xF0\x80\x80\xBB;2\n");
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_EQ(c[0].displayText, "A? B? C? D");
+  EXPECT_EQ(c[0].region, "A? B? C? D");
+  EXPECT_EQ(c[0].feedId, "?;2");
+  EXPECT_EQ(LocationCatalogue::FromBytes("\xED\xA0\x80, \xF4\x90\x80\x80;1")[0].displayText, "?, ?");
 }
 
 TEST(LocationCatalogue, LookupsOutsideTheCatalogueFailAsTheEmptySelection) {
