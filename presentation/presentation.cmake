@@ -1,9 +1,13 @@
 corvella_library(corvella_presentation
-  SOURCES presentation/tray_art.cpp
+  SOURCES presentation/tray_art.cpp presentation/tray_digits.cpp
   DEPS corvella_common)
+
+corvella_test(presentation_tests
+  SOURCES tests/presentation/tray_test.cpp
+  DEPS corvella_presentation)
 
 if(WIN32)
   corvella_library(corvella_presentation_win32
-    SOURCES presentation/tray_icon_win32.cpp presentation/tray_art_win32.cpp
+    SOURCES presentation/tray_icon_win32.cpp presentation/tray_art_win32.cpp presentation/tray_digits_win32.cpp
     DEPS corvella_presentation shell32 gdi32 user32)
 endif()

@@ -6,7 +6,8 @@ endif()
 corvella_library(corvella_app_win32
   SOURCES shell/main_form_win32.cpp shell/single_instance_win32.cpp shell/error_box_win32.cpp
           shell/file_version_win32.cpp
-  DEPS corvella_presentation_win32 corvella_common version ole32 comctl32 user32)
+  DEPS corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
+       corvella_http corvella_common version ole32 comctl32 user32 wininet)
 
 add_executable(corvella WIN32 shell/winmain_win32.cpp data/corvella.rc)
 target_link_libraries(corvella PRIVATE corvella_app_win32)
@@ -32,7 +33,7 @@ if(CORVELLA_TESTS)
   add_test(NAME smoke_e2e
            COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/smoke.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(smoke_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 300 LABELS wine
-                                            RUN_SERIAL TRUE)
+                                            RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
 endif()
 
 if(CORVELLA_TESTS)

@@ -1,32 +1,67 @@
-// The main window and controller: a hidden window that owns the tray icon, its menu
-// and, as the program grows, everything else for the life of the process.
+// The main window and controller: a hidden window that owns, for the life of the process,
+// the settings, the catalogue, the HTTP client, the refresh pass with its timers, and the
+// tray icon with its menu. It is the pass's window: hints, menu item, pictures, balloons
+// and the message pump all come back here.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "common/handles_win32.h"
 #include "presentation/tray_icon_win32.h"
+#include "retrieval/http_client.h"
+#include "retrieval/refresh_pass.h"
+#include "retrieval/refresh_timers.h"
+#include "retrieval/socket.h"
+#include "shell/app_settings.h"
+#include "shell/location_catalogue.h"
 
 namespace corvella {
 
 enum MenuCommand : UINT {
-  kCommandClose = 100,
+  kCommandRefresh = 100,  // "Получить сведения"
+  kCommandClose,          // "Закрыть"
 };
 
-class MainForm {
+// A timer of the main window, switched on and off by id.
+class WindowTimer : public Timer {
+ public:
+  WindowTimer(const HWND& window, UINT_PTR id, UINT intervalMs) : window_(window), id_(id), interval_(intervalMs) {}
+  void SetEnabled(bool enabled) override;
+  UINT_PTR id() const { return id_; }
+
+ private:
+  const HWND& window_;
+  UINT_PTR id_;
+  UINT interval_;
+};
+
+class MainForm : public RefreshHost {
  public:
   static constexpr wchar_t kWindowClass[] = L"CorvellaMainForm";
 
   // Creates the hidden window and runs FormCreate. A second instance never gets past
   // FormCreate: the process ends there with exit code 0.
   MainForm(HINSTANCE instance, HWND applicationWindow);
-  ~MainForm();
+  ~MainForm() override;
   MainForm(const MainForm&) = delete;
   MainForm& operator=(const MainForm&) = delete;
 
   HWND window() const { return window_; }
+
+  // RefreshHost
+  bool IsOnline() override;
+  void SetHint(const std::string& text) override;
+  void SetRefreshItemEnabled(bool enabled) override;
+  void PumpMessages() override;
+  void PaintTrayDigits(const ForecastSnapshot& snapshot) override;
+  void RefreshFace(const ForecastSnapshot& snapshot) override;
+  void ShowWidget() override;
+  void SetIconIndex(int index) override;
+  void Sleep(int milliseconds) override;
+  void ShowNotice(const std::string& title, const std::string& text, NoticeKind kind, int seconds) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -36,13 +71,30 @@ class MainForm {
   void FormClose();
   void ShowPopupMenu();
   void OnCommand(UINT id);
+  void OnTimer(UINT_PTR id);
 
   HINSTANCE instance_;
   HWND applicationWindow_;
   HWND window_ = nullptr;
+  bool closing_ = false;
+
+  std::unique_ptr<SettingsStore> store_;
+  std::unique_ptr<AutostartEntry> autostart_;
+  AppSettings settings_;
+  LocationCatalogue catalogue_;
+  std::unique_ptr<SocketLayer> sockets_;
+  std::unique_ptr<HttpClient> http_;
+  std::unique_ptr<OwnFileDate> ownFileDate_;
+  WindowTimer timer1_;
+  WindowTimer timer3_;
+  std::unique_ptr<RefreshPass> pass_;
+  std::unique_ptr<RefreshTimers> timers_;
+
   std::unique_ptr<TrayIcon> tray_;
   UniqueMenu popup_;
-  UniqueIcon waitingIcon_;
+  // The icon list: 0 waiting, 1 weather, and once drawn 2 (with digits) and 3 (digits only).
+  std::vector<UniqueIcon> icons_;
+  int iconIndex_ = 0;
 };
 
 }  // namespace corvella

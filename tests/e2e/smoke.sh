@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Smoke test of corvella.exe under Wine in Xvfb: it starts and shows its tray icon, a
-# second start ends at once with exit code 0 while the first keeps running, and the
-# first ends with exit code 0 through its "Закрыть" menu command.
-# Usage: smoke.sh BUILD_DIR     (screenshot: BUILD_DIR/artifacts/smoke-tray.png)
+# End to end under Wine in Xvfb: corvella.exe starts with its tray icon, a second start
+# ends at once with exit code 0 while the first keeps running, the first refresh pass
+# goes through the proxy setting to feedsim with exactly the expected requests, and
+# "Закрыть" in the tray menu ends the program with exit code 0 and the first-run marker.
+# Usage: smoke.sh BUILD_DIR    (FEEDSIM=path of the native feedsim, when built)
+# Screenshots: BUILD_DIR/artifacts/smoke-tray.png, smoke-tooltip.png
 set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -12,11 +14,35 @@ EXE="$BUILD_DIR/corvella.exe"
 PROBE="$BUILD_DIR/corvella-probe.exe"
 ART="$BUILD_DIR/artifacts"
 mkdir -p "$ART"
+FEEDSIM=${FEEDSIM:-}
+FEEDSIM_PID=""
+KEY='HKCU\Software\Velmar\corv'
 
-fail() { echo "FAIL: $*"; kill "${FIRST:-0}" 2>/dev/null; stop_display; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  kill "${FIRST:-0}" 2>/dev/null
+  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
+  stop_display
+  exit 1
+}
 
 start_display || fail "no X display"
 use_virtual_desktop 800x600
+"$WINE" reg delete "$KEY" /f >/dev/null 2>&1
+
+# Never let the program look for the real servers: its proxy is feedsim, or a closed port.
+PORT=1
+LOG="$ART/feedsim-requests.log"
+if [ -n "$FEEDSIM" ] && [ -x "$FEEDSIM" ]; then
+  rm -f "$LOG"
+  "$FEEDSIM" --port 0 --log "$LOG" >"$ART/feedsim.out" 2>&1 &
+  FEEDSIM_PID=$!
+  for _ in $(seq 1 50); do grep -q listening "$ART/feedsim.out" 2>/dev/null && break; sleep 0.1; done
+  PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/feedsim.out" | head -n 1 | cut -d: -f2)
+  [ -n "$PORT" ] || fail "feedsim did not start"
+fi
+"$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
+"$WINE" reg add "$KEY" /v portPrx /d "$PORT" /f >/dev/null 2>&1
 
 "$WINE" "$EXE" >"$ART/first.log" 2>&1 &
 FIRST=$!
@@ -31,8 +57,28 @@ took=$(( $(date +%s) - start ))
 kill -0 "$FIRST" 2>/dev/null || fail "the first instance ended when the second started"
 echo "second start ended at once (${took}s) with exit code 0; the first runs on"
 
-sleep 2
+if [ -n "$FEEDSIM_PID" ]; then
+  for _ in $(seq 1 300); do grep -q "currency_base" "$LOG" 2>/dev/null && break; sleep 0.1; done
+  sleep 1
+  expected=$(printf '%s\r\n' \
+    "GET http://meteo.velmar.example:80/index.php?api_lang=ru&localidad=13564&affiliate_id=qk3d8w2mzx7e&v=2&h=1 HTTP/1.1" \
+    "Content-Type: text/html" "Host: meteo.velmar.example" "Accept: text/html, */*" \
+    "User-Agent: Mozilla/5.0 (compatible;)" "" \
+    "GET http://rates.velmar.example:80/currency_base/daily/ HTTP/1.1" \
+    "Content-Type: text/html" "Host: rates.velmar.example" "Accept: text/html, */*" \
+    "User-Agent: Mozilla/5.0 (compatible;)" "")
+  [ "$(cat "$LOG")" == "$expected" ] || { echo "requests on the wire:"; cat -A "$LOG"; fail "unexpected requests"; }
+  echo "first pass: forecast and rates requested through the proxy, byte for byte as expected"
+fi
+
+sleep 1
 screenshot "$ART/smoke-tray.png" && echo "screenshot: $ART/smoke-tray.png"
+if command -v xdotool >/dev/null; then
+  # Rest the mouse on the icon (bottom right of the 800x600 desktop) to show the tooltip.
+  xdotool mousemove 788 590 >/dev/null 2>&1
+  sleep 2
+  screenshot "$ART/smoke-tooltip.png" && echo "screenshot: $ART/smoke-tooltip.png"
+fi
 
 "$WINE" "$PROBE" menu-last 30 || fail "could not open the tray menu"
 for _ in $(seq 1 300); do kill -0 "$FIRST" 2>/dev/null || break; sleep 0.1; done
@@ -41,5 +87,8 @@ wait "$FIRST"
 rc=$?
 [ "$rc" -eq 0 ] || fail "the first instance exited with $rc"
 echo "closed through its menu with exit code 0"
+"$WINE" reg query "$KEY" /v version 2>/dev/null | grep -q freeware || fail "the first-run marker was not written"
+echo "first-run marker written at exit"
+[ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
 stop_display
 echo "PASS"

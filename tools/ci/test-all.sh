@@ -49,6 +49,8 @@ if build asan -DCORVELLA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest asan
 fi
 if build windows -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"; then
+  # The end-to-end test points the program at the native feedsim.
+  export FEEDSIM="$B/native/feedsim"
   # Wine programs that create windows need an X display: one Xvfb for the whole run.
   (cd "$B/windows" && xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
       ctest -j "$JOBS" --output-on-failure) >"$B/windows.test.log" 2>&1
