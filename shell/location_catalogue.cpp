@@ -37,15 +37,16 @@ std::size_t DecodeInto(std::string_view in, char* out, std::size_t& semicolon) {
   char* o = out;
   std::size_t i = 0;
   while (i < n) {
-    unsigned char lead = p[i];
+    unsigned lead = p[i];
     if (lead < 0x80) {
       if (lead == ';' && semicolon == std::string_view::npos) semicolon = static_cast<std::size_t>(o - out);
       *o++ = static_cast<char>(lead);
       ++i;
       continue;
     }
-    if (lead >= 0xC2 && lead < 0xE0 && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
-      *o++ = kTwoByte[static_cast<std::size_t>((lead & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu))];
+    unsigned next = i + 1 < n ? p[i + 1] : 0;
+    if (lead - 0xC2u < 0x1Eu && (next & 0xC0u) == 0x80u) {
+      *o++ = kTwoByte[(lead & 0x1Fu) << 6 | (next & 0x3Fu)];
       i += 2;
       continue;
     }
@@ -70,48 +71,46 @@ std::size_t DecodeInto(std::string_view in, char* out, std::size_t& semicolon) {
 }
 
 // Rows come grouped by region, so a row's region is nearly always the one of the row before:
-// its UTF-8 text (with the ", " after it) is then compared, not decoded again. The rest of the
-// row, place and feed id, is decoded in one go.
+// its UTF-8 text (with the ", " after it) is then compared, not decoded again. The decoded
+// region and ", " stay at the front of the buffer, and the rest of the row is decoded after
+// them, so the display text is one piece.
 class RowReader {
  public:
-  void Read(std::string_view row, LocationEntry& entry) {
-    if (regionUtf8_.empty() || !row.starts_with(regionUtf8_)) {
-      // A new region: its name ends at the first ", " before the first ";".
-      std::size_t semicolon = row.find(';');
-      std::size_t comma = row.substr(0, semicolon).find(", ");
-      std::size_t end = comma == std::string_view::npos ? 0 : comma + 2;
-      std::size_t unused = 0;
-      region_.assign(Decode(row.substr(0, comma == std::string_view::npos ? 0 : comma), unused));
-      regionUtf8_ = row.substr(0, end);
-    }
+  LocationEntry Read(std::string_view row) {
+    if (regionUtf8_.empty() || !row.starts_with(regionUtf8_)) StartRegion(row);
+    std::size_t room = prefix_ + row.size() - regionUtf8_.size();
+    if (buffer_.size() < room) buffer_.resize(room);
     std::size_t semicolon = 0;
-    std::string_view rest = Decode(row.substr(regionUtf8_.size()), semicolon);
-    if (semicolon == std::string_view::npos) return;  // no feed id: an empty row
-    std::string_view place = rest.substr(0, semicolon);
-    entry.feedId.assign(rest.substr(semicolon + 1));
-    if (regionUtf8_.empty()) {  // no ", ": all of the display text is the region
-      entry.displayText.assign(place);
-      entry.region.assign(place);
-      return;
-    }
-    entry.region = region_;
-    entry.place.assign(place);
-    std::string& text = entry.displayText;
-    text.resize(region_.size() + 2 + place.size());
-    region_.copy(text.data(), region_.size());
-    text[region_.size()] = ',';
-    text[region_.size() + 1] = ' ';
-    place.copy(text.data() + region_.size() + 2, place.size());
+    std::size_t length =
+        prefix_ + DecodeInto(row.substr(regionUtf8_.size()), buffer_.data() + prefix_, semicolon);
+    if (semicolon == std::string_view::npos) return {};  // a row without ";" is empty
+    std::string_view text(buffer_.data(), length);
+    std::string_view display = text.substr(0, prefix_ + semicolon);
+    std::string_view feedId = text.substr(display.size() + 1);
+    if (regionUtf8_.empty())
+      return LocationEntry{std::string(display), std::string(feedId), std::string(display), {}};
+    return LocationEntry{std::string(display), std::string(feedId), std::string(text.substr(0, prefix_ - 2)),
+                         std::string(display.substr(prefix_))};
   }
 
  private:
-  std::string_view Decode(std::string_view utf8, std::size_t& semicolon) {
-    if (buffer_.size() < utf8.size()) buffer_.resize(utf8.size());
-    return std::string_view(buffer_.data(), DecodeInto(utf8, buffer_.data(), semicolon));
+  // A new region: its name ends at the first ", " before the first ";". Without one, the whole
+  // display text is the region.
+  void StartRegion(std::string_view row) {
+    std::size_t comma = row.substr(0, row.find(';')).find(", ");
+    if (comma == std::string_view::npos) {
+      regionUtf8_ = {};
+      prefix_ = 0;
+      return;
+    }
+    regionUtf8_ = row.substr(0, comma + 2);
+    if (buffer_.size() < regionUtf8_.size()) buffer_.resize(regionUtf8_.size());
+    std::size_t unused = 0;
+    prefix_ = DecodeInto(regionUtf8_, buffer_.data(), unused);
   }
 
-  std::string_view regionUtf8_;  // the previous row's region and ", ", as UTF-8
-  std::string region_;           // and decoded
+  std::string_view regionUtf8_;  // the current region and ", ", as UTF-8
+  std::size_t prefix_ = 0;       // and its length decoded, at the front of buffer_
   std::string buffer_;
 };
 
@@ -120,16 +119,20 @@ class RowReader {
 LocationCatalogue LocationCatalogue::FromBytes(std::string_view utf8) {
   if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
   LocationCatalogue catalogue;
-  // Catalogue rows take some 60 bytes; this is room enough without a counting pass.
-  catalogue.entries_.reserve(utf8.size() / 32 + 1);
+  // The catalogue stays for the whole run: room for exactly its rows.
+  std::size_t rows = 0;
+  for (std::size_t at = 0; at < utf8.size(); ++rows) {
+    std::size_t end = utf8.find('\n', at);
+    at = end == std::string_view::npos ? utf8.size() : end + 1;
+  }
+  catalogue.entries_.reserve(rows);
   RowReader reader;
   while (!utf8.empty()) {
     std::size_t end = utf8.find('\n');
     std::string_view line = utf8.substr(0, end);
     utf8.remove_prefix(end == std::string_view::npos ? utf8.size() : end + 1);
     if (line.ends_with('\r')) line.remove_suffix(1);
-    // Not emplace_back(): that would zero each entry before constructing it.
-    reader.Read(line, catalogue.entries_.emplace_back(LocationEntry{}));
+    catalogue.entries_.push_back(reader.Read(line));
   }
   return catalogue;
 }
