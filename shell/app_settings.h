@@ -26,6 +26,8 @@ struct AppSettings {
   std::string proxyUser, proxyPassword, proxyHost, proxyPort;
   bool widgetShown = true;
   bool autostart = false;
+
+  friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };
 
 // Value names in section "corv". Several do not follow the captions (the Swiss franc flag is
