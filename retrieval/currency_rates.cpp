@@ -1,7 +1,7 @@
 #include "retrieval/currency_rates.h"
 
 #include "retrieval/servers.h"
-#include "retrieval/utf8_cp1251.h"
+#include "common/utf8_cp1251.h"
 #include "retrieval/weather_feed.h"
 
 namespace corvella {

@@ -4,7 +4,7 @@
 
 #include "common/text_literal.h"
 #include "retrieval/servers.h"
-#include "retrieval/utf8_cp1251.h"
+#include "common/utf8_cp1251.h"
 
 namespace corvella {
 namespace {

@@ -4,18 +4,20 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace corvella {
 
-// One row "Region, Place;ID". Texts are Windows-1251.
+// One row "Region, Place;ID". Texts are Windows-1251, held by the catalogue the entry comes
+// from (the catalogue stays for the whole run, and its copies share the same text).
 struct LocationEntry {
-  std::string displayText;  // before the row's first ";": what the location list shows
-  std::string feedId;       // after the first ";": the feed's id, passed on as text
-  std::string region;       // displayText split at its first ", "
-  std::string place;        // may itself contain ", "
+  std::string_view displayText;  // before the row's first ";": what the location list shows
+  std::string_view feedId;       // after the first ";": the feed's id, passed on as text
+  std::string_view region;       // displayText split at its first ", "
+  std::string_view place;        // may itself contain ", "
 };
 
 inline constexpr std::string_view kListIndexOutOfBoundsError = "List index out of bounds (%d)";
@@ -39,6 +41,8 @@ class LocationCatalogue {
   std::string ListHint() const;
 
  private:
+  // All rows decoded, one after another; the entries point into it.
+  std::shared_ptr<const std::string> text_;
   std::vector<LocationEntry> entries_;
 };
 

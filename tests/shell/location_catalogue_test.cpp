@@ -63,6 +63,22 @@ TEST(LocationCatalogue, ForeignAndMalformedCharactersBecomeQuestionMarks) {
   EXPECT_EQ(c[0].region, "A? B? C? D");
   EXPECT_EQ(c[0].feedId, "?;2");
   EXPECT_EQ(LocationCatalogue::FromBytes("\xED\xA0\x80, \xF4\x90\x80\x80;1")[0].displayText, "?, ?");
+  // Bytes that never start a sequence stand alone and swallow nothing after them.
+  EXPECT_EQ(LocationCatalogue::FromBytes("\xFF\xAC\xF8\x80\x80;1")[0].displayText, "?????");
+}
+
+TEST(LocationCatalogue, CopiesShareTheRowsText) {
+  std::vector<LocationCatalogue> kept;
+  {
+    LocationCatalogue c = LocationCatalogue::FromBytes("Адыгея, Майкоп;1\nТыва, Кызыл;2\n");
+    kept.push_back(c);
+    kept.push_back(std::move(c));
+  }
+  for (const LocationCatalogue& c : kept) {
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_EQ(c[1].place, "Кызыл"_cp);
+    EXPECT_EQ(c.FeedIdAt(0), "1");
+  }
 }
 
 TEST(LocationCatalogue, LookupsOutsideTheCatalogueFailAsTheEmptySelection) {

@@ -1,4 +1,4 @@
-// Shared by the two document decoders: the Windows-1251 byte of a decoded UTF-8 character,
+// Shared by the UTF-8 decoders (forecast, rates page, catalogue): the Windows-1251 byte of a decoded UTF-8 character,
 // from tables built while compiling, so a Cyrillic letter costs one lookup.
 #pragma once
 
