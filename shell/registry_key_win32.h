@@ -1,4 +1,4 @@
-// Owned registry key handles and the text value primitives shared by the registry adapters
+// A registry key flushed when closed, and the text value primitives shared by the registry adapters
 // (settings store, autostart entry).
 #pragma once
 
@@ -8,16 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "common/unique_handle.h"
+#include "common/handles_win32.h"
 
 namespace corvella {
-
-struct RegistryKeyTraits {
-  using handle_type = HKEY;
-  static HKEY Invalid() { return nullptr; }
-  static void Close(HKEY key) { RegCloseKey(key); }
-};
-using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
 
 // A key whose changes are written through to disk when it is closed.
 struct FlushedRegistryKeyTraits {

@@ -27,9 +27,12 @@ FEEDSIM_PID=""
 PROGRAM_PID=""
 cleanup() {
   trap - INT TERM EXIT
+  echo
   if [ -n "$PROGRAM_PID" ] && kill -0 "$PROGRAM_PID" 2>/dev/null; then
     "$WINE" "$BUILD_DIR/corvella-probe.exe" close-window >/dev/null 2>&1
     for _ in $(seq 1 50); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.1; done
+    wait "$PROGRAM_PID" 2>/dev/null
+    echo "corvella.exe closed with exit code $?"
   fi
   [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
   stop_display
@@ -52,7 +55,9 @@ fi
 
 start_display || { echo "no X display"; exit 1; }
 use_virtual_desktop 1024x768
-"$WINE" "$BUILD_DIR/corvella.exe" &
+# In its own session, so that Ctrl+C reaches only this script, which then closes the
+# program the way its window would be closed.
+setsid "$WINE" "$BUILD_DIR/corvella.exe" &
 PROGRAM_PID=$!
 sleep 8
 mkdir -p "$BUILD_DIR/artifacts"
