@@ -13,30 +13,17 @@
 #include "retrieval/http_messages.h"
 #include "retrieval/http_request.h"
 #include "retrieval/http_response.h"
+#include "retrieval/http_text.h"
 #include "retrieval/socket.h"
 #include "retrieval/url.h"
 
 namespace corvella {
 namespace {
 
+using namespace http_text;
+
 namespace msg = http_messages;
 using SteadyClock = std::chrono::steady_clock;
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
-}
 
 [[noreturn]] void Fail(std::string_view message) { throw HttpError(std::string(message)); }
 

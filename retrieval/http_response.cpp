@@ -4,15 +4,12 @@
 #include <climits>
 
 #include "retrieval/http_messages.h"
+#include "retrieval/http_text.h"
 
 namespace corvella {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
+using namespace http_text;
 
 [[noreturn]] void Fail(std::string_view message) { throw HttpError(std::string(message)); }
 
