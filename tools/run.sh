@@ -21,7 +21,6 @@ fi
 export BUILD_DIR
 . tools/wine/wine-env.sh
 . tools/wine/display.sh
-bash tools/wine/wine-prefix.sh >/dev/null
 
 FEEDSIM_PID=""
 PROGRAM_PID=""
@@ -31,14 +30,25 @@ cleanup() {
   if [ -n "$PROGRAM_PID" ] && kill -0 "$PROGRAM_PID" 2>/dev/null; then
     "$WINE" "$BUILD_DIR/corvella-probe.exe" close-window >/dev/null 2>&1
     for _ in $(seq 1 50); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.1; done
-    wait "$PROGRAM_PID" 2>/dev/null
-    echo "corvella.exe closed with exit code $?"
+    if kill -0 "$PROGRAM_PID" 2>/dev/null; then
+      echo "corvella.exe did not close; stopping Wine"
+    else
+      wait "$PROGRAM_PID" 2>/dev/null
+      echo "corvella.exe closed with exit code $?"
+    fi
   fi
   [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
   stop_display
   echo "stopped"
+  exit 0
 }
 trap cleanup INT TERM EXIT
+
+# The display first: Wine's desktop belongs to the first Wine process of the prefix, which
+# must already see the display.
+start_display || { echo "no X display"; exit 1; }
+bash tools/wine/wine-prefix.sh >/dev/null
+use_virtual_desktop 1024x768
 
 if [ -x "$NATIVE/feedsim" ]; then
   "$NATIVE/feedsim" --port 0 --log "$BUILD_DIR/feedsim-requests.log" >"$BUILD_DIR/feedsim.out" 2>&1 &
@@ -53,8 +63,6 @@ if [ -x "$NATIVE/feedsim" ]; then
   fi
 fi
 
-start_display || { echo "no X display"; exit 1; }
-use_virtual_desktop 1024x768
 # In its own session, so that Ctrl+C reaches only this script, which then closes the
 # program the way its window would be closed.
 setsid "$WINE" "$BUILD_DIR/corvella.exe" &

@@ -23,6 +23,15 @@ bool TopLevelWithTitle(const std::wstring& title) {
   return false;
 }
 
+HWND FindTopLevel(const wchar_t* className) {
+  for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    if (std::wcscmp(name, className) == 0) return w;
+  }
+  return nullptr;
+}
+
 template <class Check>
 bool WaitFor(double seconds, Check check) {
   for (DWORD waited = 0; waited <= static_cast<DWORD>(seconds * 1000); waited += 100) {
@@ -67,8 +76,11 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc >= 3 && std::wcscmp(argv[1], L"menu-last") == 0) return MenuLast(std::wcstod(argv[2], nullptr));
   if (argc >= 2 && std::wcscmp(argv[1], L"close-window") == 0) {
-    HWND form = FindWindowW(L"CorvellaMainForm", nullptr);
-    if (form == nullptr) return 1;
+    HWND form = FindTopLevel(L"CorvellaMainForm");
+    if (form == nullptr) {
+      std::fprintf(stderr, "no main window\n");
+      return 1;
+    }
     PostMessageW(form, WM_CLOSE, 0, 0);
     return 0;
   }
