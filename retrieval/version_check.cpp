@@ -22,7 +22,9 @@ std::string UpdateFileUrl() {
 std::string UpdateNoticeTitle() { return std::string(kProductName); }
 
 std::string UpdateNoticeText() {
-  std::string text(std::string_view("Обнаружена новая версия программы!"_cp));
+  // Built piece by piece: Clang 14 crashes on a local string initialised from a Cyrillic literal.
+  std::string text;
+  text += "Обнаружена новая версия программы!"_cp;
   text += '\r';
   text += "На сайте "_cp;
   text += kSiteHost;

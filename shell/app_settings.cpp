@@ -104,6 +104,8 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;  // Clang 14 does not deduce it from the aggregate
 
 void Load(const StoredSetting& setting, AppSettings& s, SettingsStore& store) {
   static const AppSettings kDefaults{};
