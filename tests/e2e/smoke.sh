@@ -73,6 +73,13 @@ fi
 
 sleep 1
 screenshot "$ART/smoke-tray.png" && echo "screenshot: $ART/smoke-tray.png"
+if [ -n "$FEEDSIM_PID" ]; then
+  # After a pass that received data the icon is the weather picture: its yellow sun
+  # (#FFC828) is in the notification area at the bottom right of the desktop.
+  sun=$(convert "$ART/smoke-tray.png" -crop 40x24+760+576 -format %c histogram:info:- | grep -c "#FFC828")
+  [ "$sun" -ge 1 ] || fail "the tray icon did not change to the weather picture"
+  echo "tray icon shows the weather picture"
+fi
 if command -v xdotool >/dev/null; then
   # Rest the mouse on the icon (bottom right of the 800x600 desktop) to show the tooltip.
   xdotool mousemove 788 590 >/dev/null 2>&1
