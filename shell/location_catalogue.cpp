@@ -71,6 +71,9 @@ LocationEntry SplitRow(std::string_view row) {
   return {display, row.substr(semicolon + 1), display.substr(0, comma), display.substr(comma + 2)};
 }
 
+// Below glibc's default mmap threshold, so a piece is recycled rather than mapped anew.
+constexpr std::size_t kTextPieceBytes = 64 * 1024;
+
 // Lines in `bytes`, a word at a time: the exact room for the catalogue's rows.
 std::size_t CountLines(std::string_view bytes) {
   std::size_t lines = 0;
@@ -93,21 +96,32 @@ std::size_t CountLines(std::string_view bytes) {
 LocationCatalogue LocationCatalogue::FromBytes(std::string_view utf8) {
   if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
   LocationCatalogue catalogue;
-  // The catalogue stays for the whole run: room for exactly its rows, and one piece of text
-  // that they all point into. Decoding never lengthens the text, and keeps every line end.
+  // The catalogue stays for the whole run: room for exactly its rows, and the decoded text
+  // that they point into, in pieces of whole lines small enough for the allocator to keep
+  // in its heap. Decoding never lengthens the text, and keeps every line end.
   catalogue.entries_.reserve(CountLines(utf8));
-  auto text = std::make_shared<std::string>(utf8.size(), '\0');
-  text->resize(DecodeInto(utf8, text->data()));
-  std::string_view rest = *text;
-  while (!rest.empty()) {
-    const char* nl = static_cast<const char*>(std::memchr(rest.data(), '\n', rest.size()));
-    std::size_t length = nl == nullptr ? rest.size() : static_cast<std::size_t>(nl - rest.data());
-    std::string_view line = rest.substr(0, length);
-    rest.remove_prefix(nl == nullptr ? length : length + 1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    catalogue.entries_.push_back(SplitRow(line));
+  auto pieces = std::make_shared<std::vector<std::unique_ptr<char[]>>>();
+  pieces->reserve(utf8.size() / kTextPieceBytes + 1);
+  while (!utf8.empty()) {
+    std::size_t size = utf8.size();
+    if (size > kTextPieceBytes) {
+      std::size_t nl = utf8.rfind('\n', kTextPieceBytes - 1);
+      if (nl == std::string_view::npos) nl = utf8.find('\n', kTextPieceBytes);  // one very long line
+      size = nl == std::string_view::npos ? utf8.size() : nl + 1;
+    }
+    char* piece = pieces->emplace_back(std::make_unique_for_overwrite<char[]>(size)).get();
+    std::string_view rest(piece, DecodeInto(utf8.substr(0, size), piece));
+    utf8.remove_prefix(size);
+    while (!rest.empty()) {
+      const char* nl = static_cast<const char*>(std::memchr(rest.data(), '\n', rest.size()));
+      std::size_t length = nl == nullptr ? rest.size() : static_cast<std::size_t>(nl - rest.data());
+      std::string_view line = rest.substr(0, length);
+      rest.remove_prefix(nl == nullptr ? length : length + 1);
+      if (line.ends_with('\r')) line.remove_suffix(1);
+      catalogue.entries_.push_back(SplitRow(line));
+    }
   }
-  catalogue.text_ = std::move(text);
+  catalogue.text_ = std::move(pieces);
   return catalogue;
 }
 

@@ -41,8 +41,8 @@ class LocationCatalogue {
   std::string ListHint() const;
 
  private:
-  // All rows decoded, one after another; the entries point into it.
-  std::shared_ptr<const std::string> text_;
+  // All rows decoded, in pieces of whole lines; the entries point into them.
+  std::shared_ptr<const std::vector<std::unique_ptr<char[]>>> text_;
   std::vector<LocationEntry> entries_;
 };
 

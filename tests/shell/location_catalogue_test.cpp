@@ -67,6 +67,25 @@ TEST(LocationCatalogue, ForeignAndMalformedCharactersBecomeQuestionMarks) {
   EXPECT_EQ(LocationCatalogue::FromBytes("\xFF\xAC\xF8\x80\x80;1")[0].displayText, "?????");
 }
 
+TEST(LocationCatalogue, LongDataKeepsEveryRowWhole) {
+  // Far more text than the loader decodes in one piece, and one row longer than a piece.
+  std::string data;
+  for (int i = 0; i < 5000; ++i) data += "Тыва, Кызыл " + std::to_string(i) + ";" + std::to_string(230000 + i) + "\r\n";
+  const std::string longPlace(100000, 'x');
+  data += "Тыва, " + longPlace + ";1\n";
+  data += "Ярославская область, Ярославль;255625";
+  LocationCatalogue c = LocationCatalogue::FromBytes(data);
+  ASSERT_EQ(c.size(), 5002u);
+  for (std::size_t i = 0; i < 5000; ++i) {
+    ASSERT_EQ(c[i].place, std::string("Кызыл "_cp) + std::to_string(i)) << i;
+    ASSERT_EQ(c[i].feedId, std::to_string(230000 + i)) << i;
+  }
+  EXPECT_EQ(c[5000].place, longPlace);
+  EXPECT_EQ(c[5000].feedId, "1");
+  EXPECT_EQ(c[5001].displayText, "Ярославская область, Ярославль"_cp);
+  EXPECT_EQ(c.FeedIdAt(5001), "255625");
+}
+
 TEST(LocationCatalogue, CopiesShareTheRowsText) {
   std::vector<LocationCatalogue> kept;
   {
