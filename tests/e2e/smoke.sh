@@ -27,6 +27,10 @@ fail() {
 }
 
 start_display || fail "no X display"
+# A session of its own (the test runs alone): Wine's desktop of an earlier test's session
+# would keep whatever form it was started in.
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
 use_virtual_desktop 800x600
 "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
 

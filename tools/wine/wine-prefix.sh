@@ -12,4 +12,9 @@ if [ ! -f "$WINEPREFIX/.corvella-ready" ]; then
   cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   touch "$WINEPREFIX/.corvella-ready"
 fi
+# Every program of the prefix runs in Wine's virtual desktop, whose taskbar holds the
+# notification area, whatever process starts Wine's desktop first.
+"$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "${CORVELLA_DESKTOP_SIZE:-800x600}" /f >/dev/null 2>&1
+wineserver -w || true
 echo "wine prefix ready: $WINEPREFIX"
