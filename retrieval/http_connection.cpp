@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cctype>
 
 #include "retrieval/http_messages.h"
+#include "retrieval/http_text.h"
 
 namespace corvella {
 
@@ -12,10 +12,7 @@ HttpConnection::HttpConnection(std::unique_ptr<StreamSocket> socket, std::string
     : socket_(std::move(socket)), host_(std::move(host)), port_(port) {}
 
 bool HttpConnection::GoesTo(std::string_view host, int port) const {
-  return port == port_ && host.size() == host_.size() &&
-         std::equal(host.begin(), host.end(), host_.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-         });
+  return port == port_ && http_text::EqualsNoCase(host, host_);
 }
 
 void HttpConnection::SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump) {

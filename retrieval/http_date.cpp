@@ -1,7 +1,8 @@
 #include "retrieval/http_date.h"
 
 #include <array>
-#include <cctype>
+
+#include "retrieval/http_text.h"
 
 namespace corvella {
 namespace {
@@ -15,13 +16,7 @@ constexpr std::array<std::string_view, 7> kLongDays = {"monday", "tuesday", "wed
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
-  }
-  return true;
-}
+using http_text::EqualsNoCase;
 
 class Scanner {
  public:
