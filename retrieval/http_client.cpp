@@ -7,6 +7,7 @@
 #include <future>
 #include <thread>
 
+#include "common/deadline.h"
 #include "retrieval/cookie_jar.h"
 #include "retrieval/http_connection.h"
 #include "retrieval/http_date.h"
@@ -23,7 +24,6 @@ namespace {
 using namespace http_text;
 
 namespace msg = http_messages;
-using SteadyClock = std::chrono::steady_clock;
 
 [[noreturn]] void Fail(std::string_view message) { throw HttpError(std::string(message)); }
 
@@ -54,14 +54,14 @@ T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const s
   const auto fullSlice = std::chrono::milliseconds(std::max(1, sliceMs));
   bool late = false;
   for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    if (left.count() <= 0 && !late) {
+    const auto now = SteadyClock::now();
+    if (now >= deadline && !late) {
       // Told to give up; a name lookup cannot be cut short, so the pump goes on until
       // the thread has finished.
       late = true;
       cancel = true;
     }
-    auto slice = late ? fullSlice : std::min(fullSlice, left);
+    auto slice = late ? fullSlice : std::min(fullSlice, std::chrono::milliseconds(MillisecondsUntil(deadline, now)));
     if (result.wait_for(slice) == std::future_status::ready) break;
     if (idle) idle();
   }

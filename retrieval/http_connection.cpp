@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "common/deadline.h"
 #include "retrieval/http_messages.h"
 #include "retrieval/http_text.h"
 
@@ -22,15 +23,13 @@ void HttpConnection::SetWaits(int sliceMs, int limitMs, const std::function<void
 }
 
 std::size_t HttpConnection::Read(char* buffer, std::size_t size) {
-  using Steady = std::chrono::steady_clock;
-  const auto start = Steady::now();
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(limitMs_);
   for (;;) {
-    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count();
-    long long left = limitMs_ - waited;
+    const int left = MillisecondsUntil(deadline);
     if (left <= 0) throw HttpError(std::string(http_messages::kReadTimeout));
     long n;
     try {
-      n = socket_->Receive(buffer, size, static_cast<int>(std::min<long long>(sliceMs_, left)));
+      n = socket_->Receive(buffer, size, std::min(sliceMs_, left));
     } catch (const SocketError& e) {
       throw HttpError(e.what());
     }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "common/deadline.h"
 #include "common/unique_handle.h"
 #include "retrieval/socket.h"
 
@@ -139,7 +140,7 @@ class PosixStream : public StreamSocket {
 
   void Send(std::string_view bytes) override {
     if (!fd_) throw SocketError(se::kNotConnected);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendLimitMs);
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kSendLimitMs);
     while (!bytes.empty()) {
       ssize_t n = send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
       if (n > 0) {
@@ -148,8 +149,8 @@ class PosixStream : public StreamSocket {
       }
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ThrowErrno();
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0 || !WaitFor(fd_.get(), POLLOUT, static_cast<int>(left.count())))
+      const int left = MillisecondsUntil(deadline);
+      if (left <= 0 || !WaitFor(fd_.get(), POLLOUT, left))
         throw SocketError(se::kTimedOut);
     }
   }

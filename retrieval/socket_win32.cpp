@@ -5,6 +5,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "common/deadline.h"
 #include "common/unique_handle.h"
 #include "retrieval/socket.h"
 
@@ -111,7 +112,7 @@ class WinsockStream : public StreamSocket {
 
   void Send(std::string_view bytes) override {
     if (!s_) throw SocketError(se::kNotConnected);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendLimitMs);
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kSendLimitMs);
     while (!bytes.empty()) {
       int ask = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<int>(bytes.size());
       int n = send(s_.get(), bytes.data(), ask, 0);
@@ -122,8 +123,8 @@ class WinsockStream : public StreamSocket {
       int err = WSAGetLastError();
       if (err == WSAEINTR) continue;
       if (err != WSAEWOULDBLOCK) throw SocketError(err);
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0 || !WaitFor(s_.get(), Wait::Write, static_cast<int>(left.count())))
+      const int left = MillisecondsUntil(deadline);
+      if (left <= 0 || !WaitFor(s_.get(), Wait::Write, left))
         throw SocketError(se::kTimedOut);
     }
   }

@@ -13,7 +13,7 @@
 #include "common/date_time.h"
 #include "common/error.h"
 #include "retrieval/http_client.h"
-#include "retrieval/refresh_pass.h"
+#include "shell/refresh_pass.h"
 #include "retrieval/socket.h"
 #include "retrieval/version_check.h"
 #include "shell/app_settings.h"

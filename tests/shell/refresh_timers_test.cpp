@@ -1,4 +1,4 @@
-#include "retrieval/refresh_timers.h"
+#include "shell/refresh_timers.h"
 
 #include <gtest/gtest.h>
 

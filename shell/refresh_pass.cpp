@@ -1,4 +1,4 @@
-#include "retrieval/refresh_pass.h"
+#include "shell/refresh_pass.h"
 
 #include <cstdio>
 #include <exception>

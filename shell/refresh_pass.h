@@ -9,7 +9,7 @@
 
 #include "common/clock.h"
 #include "retrieval/forecast_snapshot.h"
-#include "retrieval/refresh_timers.h"
+#include "shell/refresh_timers.h"
 #include "retrieval/version_check.h"
 
 namespace corvella {

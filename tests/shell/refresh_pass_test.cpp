@@ -1,7 +1,7 @@
 // Whole refresh passes: a fake window as the host, the program's HTTP client, and a loopback
 // server reached as the client's proxy that plays the feed, the rates page and the maker's
 // site. The host's sleep is a fake, so the tests never wait for the retry pauses.
-#include "retrieval/refresh_pass.h"
+#include "shell/refresh_pass.h"
 
 #include <gtest/gtest.h>
 
