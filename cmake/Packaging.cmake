@@ -24,9 +24,12 @@ set(CPACK_PACKAGE_DIRECTORY ${CORVELLA_PACKAGE_DIR})
 set(CPACK_STRIP_FILES ON)
 # The template is UTF-8 (Russian texts); makensis would otherwise read it in the system code page.
 set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS -INPUTCHARSET UTF8)
+# The installer and the uninstaller wear the program's icon once it is there.
+set(corvella_icon)
 if(EXISTS ${PROJECT_SOURCE_DIR}/data/corvella.ico)
-  set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/data/corvella.ico)
-  set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/data/corvella.ico)
+  set(corvella_icon ${PROJECT_SOURCE_DIR}/data/corvella.ico)
+  set(CPACK_NSIS_MUI_ICON ${corvella_icon})
+  set(CPACK_NSIS_MUI_UNIICON ${corvella_icon})
 endif()
 set(CPACK_OUTPUT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackConfig.cmake)
 set(CPACK_SOURCE_OUTPUT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackSourceConfig.cmake)
@@ -48,7 +51,7 @@ endif()
 add_custom_command(OUTPUT ${CORVELLA_SETUP_FILE}
   COMMAND ${CMAKE_CPACK_COMMAND} -G NSIS --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-  DEPENDS corvella ${PROJECT_SOURCE_DIR}/cmake/NSIS.template.in ${PROJECT_SOURCE_DIR}/LICENSE
+  DEPENDS corvella ${PROJECT_SOURCE_DIR}/cmake/NSIS.template.in ${PROJECT_SOURCE_DIR}/LICENSE ${corvella_icon}
   COMMENT "Making ${CORVELLA_SETUP_FILE}"
   VERBATIM)
 add_custom_target(installer DEPENDS ${CORVELLA_SETUP_FILE})
