@@ -70,6 +70,7 @@ rc=$?
 for f in corvella.exe LICENSE.txt uninstall.exe; do
   [ -f "$DIR/$f" ] || fail "$f is not in the installation folder"
 done
+x86_64-w64-mingw32-objdump -h "$DIR/corvella.exe" | grep -q "\.debug_" && fail "corvella.exe was installed with its debug information"
 [ -f "$LINK" ] || fail "no Start-menu shortcut"
 [ "$(reg_value "$UNINSTALL" DisplayName)" == "Corvella" ] || fail "Uninstall entry: no display name"
 [ "$(reg_value "$UNINSTALL" DisplayVersion)" == "5.9.0.335" ] || fail "Uninstall entry: wrong version"
