@@ -139,7 +139,11 @@ std::string DeriveIconText(std::string_view temperatureText) {
 
 std::string DeriveSignedText(std::string_view iconText) {
   if (iconText.empty() || iconText.front() == '-' || iconText.front() == '+') return std::string(iconText);
-  return "+" + std::string(iconText);
+  // Appended rather than "+" + std::string(...): GCC 12 at -O3 reports a false -Wrestrict
+  // for a literal added to a temporary string.
+  std::string signedText = "+";
+  signedText += iconText;
+  return signedText;
 }
 
 }  // namespace corvella

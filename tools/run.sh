@@ -28,13 +28,17 @@ cleanup() {
   trap - INT TERM EXIT
   echo
   if [ -n "$PROGRAM_PID" ] && kill -0 "$PROGRAM_PID" 2>/dev/null; then
+    # As "Закрыть" does: the main window is closed, the program writes its first-run
+    # marker and ends. The display stays up until it has.
     "$WINE" "$BUILD_DIR/corvella-probe.exe" close-window >/dev/null 2>&1
-    for _ in $(seq 1 50); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.1; done
+    for _ in $(seq 1 200); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.1; done
     if kill -0 "$PROGRAM_PID" 2>/dev/null; then
-      echo "corvella.exe did not close; stopping Wine"
+      echo "corvella.exe did not close within 20 s; stopping Wine"
     else
       wait "$PROGRAM_PID" 2>/dev/null
       echo "corvella.exe closed with exit code $?"
+      marker=$("$WINE" reg query 'HKCU\Software\Velmar\corv' /v version 2>/dev/null | grep -o freeware)
+      echo "first-run marker: ${marker:-not written}"
     fi
   fi
   [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
@@ -47,10 +51,12 @@ trap cleanup INT TERM EXIT
 # The display first: Wine's desktop belongs to the first Wine process of the prefix, which
 # must already see the display.
 start_display || { echo "no X display"; exit 1; }
-bash tools/wine/wine-prefix.sh >/dev/null
-use_virtual_desktop 1024x768
+# Wine's desktop fills the private screen: no black band around it in the screenshot.
+CORVELLA_DESKTOP_SIZE="$CORVELLA_SCREEN_SIZE" bash tools/wine/wine-prefix.sh >/dev/null
+use_virtual_desktop "$CORVELLA_SCREEN_SIZE"
 
 if [ -x "$NATIVE/feedsim" ]; then
+  rm -f "$BUILD_DIR/feedsim-requests.log"
   "$NATIVE/feedsim" --port 0 --log "$BUILD_DIR/feedsim-requests.log" >"$BUILD_DIR/feedsim.out" 2>&1 &
   FEEDSIM_PID=$!
   for _ in $(seq 1 50); do grep -q "listening" "$BUILD_DIR/feedsim.out" 2>/dev/null && break; sleep 0.1; done
@@ -68,8 +74,14 @@ fi
 setsid "$WINE" "$BUILD_DIR/corvella.exe" &
 PROGRAM_PID=$!
 if [ -n "$XVFB_PID" ]; then
-  # Nobody sees the private display: a screenshot after the first refresh shows it instead.
-  sleep 8
+  # Nobody sees the private display: a screenshot after the first refresh shows it instead,
+  # with the mouse resting on the tray icon so that its tooltip is up.
+  for _ in $(seq 1 300); do grep -q currency_base "$BUILD_DIR/feedsim-requests.log" 2>/dev/null && break; sleep 0.1; done
+  sleep 2
+  width=${CORVELLA_SCREEN_SIZE%x*}
+  height=${CORVELLA_SCREEN_SIZE#*x}
+  command -v xdotool >/dev/null && xdotool mousemove $((width - 12)) $((height - 10)) >/dev/null 2>&1
+  sleep 2
   mkdir -p "$BUILD_DIR/artifacts"
   SHOT="$BUILD_DIR/artifacts/run.png"
   screenshot "$SHOT" && echo "screenshot: $SHOT"

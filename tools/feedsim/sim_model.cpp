@@ -61,7 +61,13 @@ const Description& PickDescription(int turn, Sky sky, bool frost) {
 std::string TemperatureText(int tenths, bool fraction) {
   if (fraction && tenths % 10 != 0) {
     int a = std::abs(tenths);
-    return (tenths < 0 ? "-" : "") + std::to_string(a / 10) + "." + std::to_string(a % 10);
+    // Built by appending: GCC 12 at -O3 reports a false -Wrestrict for a literal added to a
+    // temporary string.
+    std::string text = tenths < 0 ? "-" : "";
+    text += std::to_string(a / 10);
+    text += '.';
+    text += std::to_string(a % 10);
+    return text;
   }
   int whole = tenths >= 0 ? (tenths + 5) / 10 : -((-tenths + 5) / 10);
   return std::to_string(whole);

@@ -1,12 +1,16 @@
 # Sourced: an X display for Wine (the caller's $DISPLAY, or a private Xvfb), and Wine's
 # virtual desktop so the notification area is drawn inside it. Needs wine-env.sh.
 XVFB_PID=""
+# The private screen's size; the run command gives Wine's desktop the same size.
+CORVELLA_SCREEN_SIZE="${CORVELLA_SCREEN_SIZE:-1024x768}"
 start_display() {
   if [ -n "${DISPLAY:-}" ] && [ -z "${CORVELLA_FORCE_XVFB:-}" ]; then return 0; fi
   local n
   for n in $(seq 90 140); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      # A session of its own: Ctrl+C in the caller's terminal must not end the display
+      # under a program that is still closing.
+      setsid Xvfb ":$n" -screen 0 "${CORVELLA_SCREEN_SIZE}x24" -nolisten tcp >/dev/null 2>&1 &
       XVFB_PID=$!
       export DISPLAY=":$n"
       for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
