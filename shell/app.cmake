@@ -5,9 +5,9 @@ endif()
 
 corvella_library(corvella_app_win32
   SOURCES shell/main_form_win32.cpp shell/single_instance_win32.cpp shell/error_box_win32.cpp
-          shell/file_version_win32.cpp
-  DEPS corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
-       corvella_http corvella_common version ole32 comctl32 user32 wininet)
+          shell/file_version_win32.cpp shell/settings_dialog_win32.cpp
+  DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
+       corvella_http corvella_common version ole32 comctl32 comdlg32 shell32 user32 wininet)
 
 add_executable(corvella WIN32 shell/winmain_win32.cpp data/corvella.rc)
 target_link_libraries(corvella PRIVATE corvella_app_win32)
@@ -17,6 +17,7 @@ corvella_warnings(corvella)
 corvella_runtime_path(exe_path "${CMAKE_BINARY_DIR}/corvella.exe")
 corvella_test(app_win32_tests WINDOWS_ONLY
   SOURCES tests/win32/single_instance_win32_test.cpp tests/win32/app_resources_win32_test.cpp
+          tests/win32/settings_dialog_win32_test.cpp
   DEPS corvella_app_win32)
 if(TARGET app_win32_tests)
   target_compile_definitions(app_win32_tests PRIVATE CORVELLA_EXE_PATH=L"${exe_path}")

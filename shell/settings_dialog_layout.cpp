@@ -24,7 +24,7 @@ constexpr std::array kControls = {
     ControlSpec{kIdLogo, K::kLogo, P::kDialog, 0, {7, -3, 98, 84}, "", ""},
     ControlSpec{kIdTitle, K::kRightLabel, P::kDialog, 0, {134, 11, 300, 23}, "Corvella", "", FontRole::kTitle},
     ControlSpec{kIdVersionLine, K::kRightLabel, P::kDialog, 0, {134, 39, 300, 15}, "", "", FontRole::kVersion},
-    ControlSpec{kIdSubtitle, K::kRightLabel, P::kDialog, 0, {112, 56, 320, 14}, kSubtitleText, "",
+    ControlSpec{kIdSubtitle, K::kRightLabel, P::kDialog, 0, {106, 56, 326, 14}, kSubtitleText, "",
                 FontRole::kSubtitle},
 
     // "Погода".
