@@ -165,8 +165,9 @@ void SettingsDialog::AddHint(HWND control, std::string_view text) {
 }
 
 void SettingsDialog::MakeFonts() {
+  // Rounded down: a font rounded up would be wider than the scaled places made for its text.
   auto font = [&](int pixels, const wchar_t* face) {
-    return UniqueGdiObject(CreateFontW(-Scale(pixels), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    return UniqueGdiObject(CreateFontW(-static_cast<int>(static_cast<UINT>(pixels) * dpi_ / 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                        DEFAULT_PITCH | FF_DONTCARE, face));
   };

@@ -6,6 +6,8 @@
 //   corvella-probe dialog-shown SECONDS [0]      exit 0 once the settings dialog is shown (hidden)
 //   corvella-probe control ID                   print a dialog control's screen centre, whether it
 //                                               is visible and enabled, its check state and text
+//   corvella-probe error-box [dismiss]          exit 0 when the program's error box is open
+//                                               (and close it with its OK button)
 //   corvella-probe layout                       check that every visible control of the dialog
 //                                               lies inside its parent and shows its whole caption
 #include <windows.h>
@@ -101,8 +103,9 @@ int ShowControl(int id) {
   }
   RECT r;
   GetWindowRect(control, &r);
+  // Asked of the control itself: a list shows its selected entry as its text.
   wchar_t text[512] = {};
-  GetWindowTextW(control, text, 512);
+  SendMessageW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
   char utf8[2048] = {};
   WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
   const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
@@ -151,7 +154,7 @@ int CheckLayout() {
           const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
           const bool header = id >= 1002 && id <= 1004;
           const int pixels = id == 1002 ? 19 : id == 1003 ? 12 : 11;
-          HFONT font = CreateFontW(-MulDiv(pixels, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+          HFONT font = CreateFontW(-(pixels * dpi / 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                                    header ? L"Tahoma" : L"MS Sans Serif");
           HGDIOBJ old = SelectObject(dc, font);
@@ -203,8 +206,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc >= 3 && std::wcscmp(argv[1], L"control") == 0) return ShowControl(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
   if (argc >= 2 && std::wcscmp(argv[1], L"layout") == 0) return CheckLayout();
+  if (argc >= 2 && std::wcscmp(argv[1], L"error-box") == 0) {
+    HWND box = FindWindowW(L"#32770", L"Corvella");
+    if (box == nullptr || !IsWindowVisible(box)) return 1;
+    if (argc >= 3 && std::wcscmp(argv[2], L"dismiss") == 0) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return 0;
+  }
   std::fprintf(stderr,
                "usage: corvella-probe wait-title TITLE SECONDS | menu-last SECONDS | close-window |\n"
-               "       dialog-shown SECONDS [0] | control ID | layout\n");
+               "       dialog-shown SECONDS [0] | control ID | layout | error-box [dismiss]\n");
   return 2;
 }
