@@ -42,3 +42,9 @@ if(CORVELLA_TESTS)
            COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/system_imports.sh $<TARGET_FILE:corvella>)
   set_tests_properties(corvella_system_imports PROPERTIES LABELS wine)
 endif()
+
+if(CORVELLA_TESTS)
+  add_test(NAME dialog_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/dialog.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(dialog_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
+                                             RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+endif()

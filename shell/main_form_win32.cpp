@@ -131,10 +131,11 @@ void MainForm::ShowSettingsDialog() {
 // The icon appears once the main window is loaded, showing the waiting picture.
 void MainForm::FormShow() {
   if (!tray_) return;
-  icons_.clear();
-  icons_.push_back(MakeIcon(WaitingPicture()));
-  icons_.push_back(MakeIcon(WeatherPicture()));
-  tray_->SetPicture(icons_[0].get());
+  // A pass may already have run (while an error box of FormCreate was open): keep its entries.
+  if (icons_.size() < 2) icons_.resize(2);
+  icons_[0] = MakeIcon(WaitingPicture());
+  icons_[1] = MakeIcon(WeatherPicture());
+  SetIconIndex(iconIndex_);
   tray_->Show();
 }
 
@@ -227,6 +228,7 @@ void MainForm::RefreshFace(const ForecastSnapshot&) {}
 void MainForm::ShowWidget() {}
 
 void MainForm::SetIconIndex(int index) {
+  iconIndex_ = index;  // kept for when the icon appears
   if (!tray_ || icons_.empty()) return;
   // An entry beyond the list shows the last one.
   iconIndex_ = std::max(0, std::min(index, static_cast<int>(icons_.size()) - 1));
