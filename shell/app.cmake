@@ -17,10 +17,23 @@ corvella_warnings(corvella)
 corvella_runtime_path(exe_path "${CMAKE_BINARY_DIR}/corvella.exe")
 corvella_test(app_win32_tests WINDOWS_ONLY
   SOURCES tests/win32/single_instance_win32_test.cpp tests/win32/app_resources_win32_test.cpp
-          tests/win32/settings_dialog_win32_test.cpp
+          tests/win32/settings_dialog_win32_test.cpp tests/win32/file_version_win32_test.cpp
   DEPS corvella_app_win32)
 if(TARGET app_win32_tests)
-  target_compile_definitions(app_win32_tests PRIVATE CORVELLA_EXE_PATH=L"${exe_path}")
+  # Small modules whose version resources ReadFileVersion is tried on.
+  set(fixtures_dir "${CMAKE_BINARY_DIR}/version-fixtures")
+  foreach(fixture russian neutral short none)
+    set(rc "${PROJECT_SOURCE_DIR}/tests/win32/version_fixtures/${fixture}.rc")
+    if(NOT EXISTS "${rc}")
+      set(rc "")
+    endif()
+    add_library(version_fixture_${fixture} MODULE tests/win32/version_fixtures/empty.cpp ${rc})
+    set_target_properties(version_fixture_${fixture} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY "${fixtures_dir}")
+    add_dependencies(app_win32_tests version_fixture_${fixture})
+  endforeach()
+  corvella_runtime_path(fixtures_runtime "${fixtures_dir}")
+  target_compile_definitions(app_win32_tests PRIVATE CORVELLA_EXE_PATH=L"${exe_path}"
+                                                     CORVELLA_VERSION_FIXTURES=L"${fixtures_runtime}")
   add_dependencies(app_win32_tests corvella)
 endif()
 
