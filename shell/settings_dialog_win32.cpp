@@ -345,6 +345,11 @@ bool SettingsDialog::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
       result = TRUE;
       return true;
     }
+    case WM_SYSCOMMAND:
+      // Alt+F4 on the dialog leaves it as Esc does; only "Закрыть" ends the program.
+      if ((wp & 0xFFF0) != SC_CLOSE || !Visible()) return false;
+      Cancel();
+      return true;
     case WM_DPICHANGED: {
       dpi_ = HIWORD(wp);
       MakeFonts();

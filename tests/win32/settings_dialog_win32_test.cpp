@@ -95,6 +95,14 @@ TEST_F(SettingsDialogTest, EditsAreLiveAndCancelPutsBackWhatWasShown) {
   EXPECT_EQ(live, shown);
   EXPECT_FALSE(dialog->Checked(kIdCheckBox5));
   EXPECT_TRUE(IsWindowEnabled(dialog->Control(kIdCheckBox8)));
+
+  // Alt+F4 leaves the dialog the same way and never reaches the window's close.
+  dialog->Show();
+  Click(kIdCheckBox5);
+  LRESULT result = 0;
+  EXPECT_TRUE(dialog->Handle(WM_SYSCOMMAND, SC_CLOSE, 0, result));
+  EXPECT_FALSE(IsWindowVisible(host));
+  EXPECT_EQ(live, shown);
 }
 
 TEST_F(SettingsDialogTest, EnterMeansOkAndThePortFieldTakesTypedDigitsOnly) {
