@@ -60,4 +60,9 @@ if(CORVELLA_TESTS)
   add_test(NAME dialog_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/dialog.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(dialog_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
                                              RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+  # The same journey with every position, size and font at 144 DPI.
+  add_test(NAME dialog_e2e_144dpi COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/dialog.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(dialog_e2e_144dpi PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
+                                                    RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar
+                                                    ENVIRONMENT "DIALOG_DPI=144;DIALOG_DESKTOP=1000x740")
 endif()

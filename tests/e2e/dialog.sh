@@ -38,6 +38,8 @@ fi
 cleanup() {
   [ -n "$APP" ] && kill "$APP" 2>/dev/null
   [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
+  # Later tests of the prefix run at the usual scale.
+  [ "$DPI" != 96 ] && "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   stop_display
 }
 fail() {
@@ -191,6 +193,5 @@ echo "Esc stored nothing; the next opening showed the stored settings"
 for _ in $(seq 1 100); do kill -0 "$APP" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$APP" 2>/dev/null && fail "\"Закрыть\" did not end the program"
 APP=""
-"$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 cleanup
 echo "PASS"
