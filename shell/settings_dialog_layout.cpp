@@ -18,6 +18,11 @@ constexpr int kCheckHeight = 17;
 constexpr int kLabelHeight = 13;
 constexpr int kFieldHeight = 21;
 
+// The version line's words, "версия 5.9.335 от 07.12.2026 г.".
+constexpr std::string_view kVersionWord = "версия "_cp;
+constexpr std::string_view kVersionDateWord = " от "_cp;
+constexpr std::string_view kYearMark = " г."_cp;
+
 // Positions as the dialog has always had them; sizes the captions need at 96 DPI.
 constexpr std::array kControls = {
     // Header band.
@@ -253,11 +258,11 @@ std::string VersionPart(std::string_view versionText) {
 std::string VersionLine(std::string_view versionText, const CivilDate& fileDate) {
   char date[32];
   std::snprintf(date, sizeof date, "%02d.%02d.%04d", fileDate.day, fileDate.month, fileDate.year);
-  std::string line(std::string_view("версия "_cp));
+  std::string line(kVersionWord);
   line += VersionPart(versionText);
-  line += " от "_cp;
+  line += kVersionDateWord;
   line += date;
-  line += " г."_cp;
+  line += kYearMark;
   return line;
 }
 
