@@ -5,9 +5,9 @@ endif()
 
 corvella_library(corvella_app_win32
   SOURCES shell/main_form_win32.cpp shell/single_instance_win32.cpp shell/error_box_win32.cpp
-          shell/file_version_win32.cpp
-  DEPS corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
-       corvella_http corvella_common version ole32 comctl32 user32 wininet)
+          shell/file_version_win32.cpp shell/settings_dialog_win32.cpp
+  DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
+       corvella_http corvella_common version ole32 comctl32 comdlg32 shell32 user32 wininet)
 
 add_executable(corvella WIN32 shell/winmain_win32.cpp data/corvella.rc)
 target_link_libraries(corvella PRIVATE corvella_app_win32)
@@ -17,9 +17,23 @@ corvella_warnings(corvella)
 corvella_runtime_path(exe_path "${CMAKE_BINARY_DIR}/corvella.exe")
 corvella_test(app_win32_tests WINDOWS_ONLY
   SOURCES tests/win32/single_instance_win32_test.cpp tests/win32/app_resources_win32_test.cpp
+          tests/win32/settings_dialog_win32_test.cpp tests/win32/file_version_win32_test.cpp
   DEPS corvella_app_win32)
 if(TARGET app_win32_tests)
-  target_compile_definitions(app_win32_tests PRIVATE CORVELLA_EXE_PATH=L"${exe_path}")
+  # Small modules whose version resources ReadFileVersion is tried on.
+  set(fixtures_dir "${CMAKE_BINARY_DIR}/version-fixtures")
+  foreach(fixture russian neutral short none)
+    set(rc "${PROJECT_SOURCE_DIR}/tests/win32/version_fixtures/${fixture}.rc")
+    if(NOT EXISTS "${rc}")
+      set(rc "")
+    endif()
+    add_library(version_fixture_${fixture} MODULE tests/win32/version_fixtures/empty.cpp ${rc})
+    set_target_properties(version_fixture_${fixture} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY "${fixtures_dir}")
+    add_dependencies(app_win32_tests version_fixture_${fixture})
+  endforeach()
+  corvella_runtime_path(fixtures_runtime "${fixtures_dir}")
+  target_compile_definitions(app_win32_tests PRIVATE CORVELLA_EXE_PATH=L"${exe_path}"
+                                                     CORVELLA_VERSION_FIXTURES=L"${fixtures_runtime}")
   add_dependencies(app_win32_tests corvella)
 endif()
 
@@ -40,4 +54,15 @@ if(CORVELLA_TESTS)
   add_test(NAME corvella_system_imports
            COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/system_imports.sh $<TARGET_FILE:corvella>)
   set_tests_properties(corvella_system_imports PROPERTIES LABELS wine)
+endif()
+
+if(CORVELLA_TESTS)
+  add_test(NAME dialog_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/dialog.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(dialog_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
+                                             RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+  # The same journey with every position, size and font at 144 DPI.
+  add_test(NAME dialog_e2e_144dpi COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/dialog.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(dialog_e2e_144dpi PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
+                                                    RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar
+                                                    ENVIRONMENT "DIALOG_DPI=144;DIALOG_DESKTOP=1000x740")
 endif()

@@ -10,6 +10,7 @@ namespace corvella {
 // The application title; a running instance is recognised by a window with this text.
 inline constexpr std::string_view kProductName = "Corvella";
 inline constexpr std::string_view kDialogCaption = "Corvella Forecast";
+inline constexpr std::string_view kMenuProperties = "Свойства..."_cp;
 inline constexpr std::string_view kMenuClose = "Закрыть"_cp;
 inline constexpr std::string_view kMenuRefresh = "Получить сведения"_cp;
 

@@ -10,31 +10,33 @@
 namespace corvella {
 
 std::string ReadFileVersion(std::wstring_view path) {
+  const std::string kNone = "0.0.0.0";
   std::wstring file(path);
   DWORD ignored = 0;
   DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
-  if (size == 0) return {};
+  if (size == 0) return kNone;
   std::vector<unsigned char> block(size);
-  if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return {};
-  struct Translation {
-    WORD language;
-    WORD codePage;
-  };
-  Translation* translations = nullptr;
+  if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data())) return kNone;
+  // The first translation names the string table; without one the table's name is empty.
+  std::wstring query = L"\\StringFileInfo\\";
+  const WORD* translation = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
+  if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(
+                         const_cast<WORD**>(&translation)), &length) &&
+      translation != nullptr && length >= 4) {
+    wchar_t part[16];
+    std::swprintf(part, 16, L"%04X%04X", translation[0], translation[1]);
+    query += part;
+  }
+  query += L"\\FileVersion";
+  const wchar_t* value = nullptr;
+  if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(const_cast<wchar_t**>(&value)),
                       &length) ||
-      length < sizeof(Translation)) {
-    return {};
+      value == nullptr) {
+    return kNone;
   }
-  wchar_t query[64];
-  std::swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\FileVersion", translations[0].language,
-                translations[0].codePage);
-  wchar_t* value = nullptr;
-  if (!VerQueryValueW(block.data(), query, reinterpret_cast<void**>(&value), &length) || value == nullptr) {
-    return {};
-  }
-  return FromWide(value);
+  std::wstring text(value, wcsnlen(value, length));
+  return text.size() < 2 ? kNone : FromWide(text);
 }
 
 std::wstring OwnExecutablePath() {

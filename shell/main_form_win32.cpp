@@ -3,12 +3,14 @@
 #include <wininet.h>
 
 #include "common/cp1251.h"
+#include "common/date_time.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
 #include "retrieval/version_check.h"
 #include "shell/app_names.h"
 #include "shell/error_box_win32.h"
 #include "shell/file_version_win32.h"
+#include "shell/settings_dialog_layout.h"
 #include "shell/single_instance_win32.h"
 
 namespace corvella {
@@ -52,19 +54,32 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   wc.lpszClassName = kWindowClass;
   RegisterClassW(&wc);
   // Owned by the application window, so a running instance's dialog never counts
-  // as the instance itself.
-  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kWindowClass, ToWide(kDialogCaption).c_str(),
-                            WS_POPUP | WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360, applicationWindow,
-                            nullptr, instance, this);
+  // as the instance itself. The window is the settings dialog: a dialog frame without
+  // system menu or close box.
+  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kWindowClass, ToWide(kDialogCaption).c_str(),
+                            WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360,
+                            applicationWindow, nullptr, instance, this);
+  dialog_ = std::make_unique<SettingsDialog>(instance, window_, applicationWindow, settings_);
+  dialog_->onOk = [this] {
+    Guarded(window_, [this] {
+      Saves(settings_, *store_, *autostart_, FromWide(OwnExecutablePath()));
+      dialog_->Hide();
+      if (pass_) pass_->GetW();
+    });
+  };
   http_->pump = [this] {
     if (closing_) throw Closing();
     PumpMessages();
   };
-  Guarded(window_, [this] { FormCreate(); });
-  FormShow();
-  // The first pass comes 1.5 s after start; the periodic counter ticks every second.
+  // The timers run before FormCreate, so an error box from it does not hold back the first
+  // pass (1.5 s after start); the periodic counter ticks every second.
+  timers_ = std::make_unique<RefreshTimers>(timer1_, timer3_, settings_, [this] {
+    if (pass_) pass_->GetW();
+  });
   timer1_.SetEnabled(true);
   timer3_.SetEnabled(true);
+  Guarded(window_, [this] { FormCreate(); });
+  FormShow();
 }
 
 MainForm::~MainForm() {
@@ -76,27 +91,51 @@ void MainForm::FormCreate() {
   if (AnotherInstanceRunning(applicationWindow_)) ExitProcess(0);
   tray_ = std::make_unique<TrayIcon>(instance_);
   tray_->onRightButtonDown = [this] { ShowPopupMenu(); };
+  tray_->onLeftDoubleClick = [this] { Guarded(window_, [this] { ShowSettingsDialog(); }); };
   popup_.reset(CreatePopupMenu());
+  AppendMenuW(popup_.get(), MF_STRING, kCommandProperties, ToWide(kMenuProperties).c_str());
+  SetMenuDefaultItem(popup_.get(), kCommandProperties, FALSE);
   AppendMenuW(popup_.get(), MF_STRING, kCommandRefresh, ToWide(kMenuRefresh).c_str());
   AppendMenuW(popup_.get(), MF_SEPARATOR, 0, nullptr);
   AppendMenuW(popup_.get(), MF_STRING, kCommandClose, ToWide(kMenuClose).c_str());
 
   catalogue_ = LocationCatalogue::FromBytes(CatalogueBytes());
+  dialog_->FillLocations(catalogue_);
+  dialog_->SetVersionLine(
+      VersionLine(ReadFileVersion(OwnExecutablePath()), DecodeDateTime(ownFileDate_->Read()).date));
   store_ = OpenRegistrySettings();
+  // A new pass starts with its once-per-run flags (connection notice, version check) clear.
   pass_ = std::make_unique<RefreshPass>(*this, timer1_, *http_, settings_, *store_, catalogue_, SystemClock(),
                                         *ownFileDate_);
-  timers_ = std::make_unique<RefreshTimers>(timer1_, timer3_, settings_, [this] { pass_->GetW(); });
-  Loads(settings_, *store_, *autostart_, FromWide(OwnExecutablePath()));
+  LoadsIntoDialog();
   tray_->SetHint(kProductName);
+}
+
+// Whatever Loads has read is shown, also when it stops at a bad value.
+void MainForm::LoadsIntoDialog() {
+  try {
+    Loads(settings_, *store_, *autostart_, FromWide(OwnExecutablePath()));
+  } catch (...) {
+    dialog_->Fill();
+    throw;
+  }
+  dialog_->Fill();
+}
+
+void MainForm::ShowSettingsDialog() {
+  if (!store_) return;
+  LoadsIntoDialog();
+  dialog_->Show();
 }
 
 // The icon appears once the main window is loaded, showing the waiting picture.
 void MainForm::FormShow() {
   if (!tray_) return;
-  icons_.clear();
-  icons_.push_back(MakeIcon(WaitingPicture()));
-  icons_.push_back(MakeIcon(WeatherPicture()));
-  tray_->SetPicture(icons_[0].get());
+  // A pass may already have run (while an error box of FormCreate was open): keep its entries.
+  if (icons_.size() < 2) icons_.resize(2);
+  icons_[0] = MakeIcon(WaitingPicture());
+  icons_[1] = MakeIcon(WeatherPicture());
+  SetIconIndex(iconIndex_);
   tray_->Show();
 }
 
@@ -119,6 +158,9 @@ void MainForm::ShowPopupMenu() {
 
 void MainForm::OnCommand(UINT id) {
   switch (id) {
+    case kCommandProperties:
+      ShowSettingsDialog();
+      break;
     case kCommandRefresh:
       if (pass_) pass_->GetW();
       break;
@@ -131,10 +173,6 @@ void MainForm::OnCommand(UINT id) {
 }
 
 void MainForm::OnTimer(UINT_PTR id) {
-  if (!timers_) {
-    KillTimer(window_, id);
-    return;
-  }
   if (id == kTimer1Id) timers_->Timer1Timer();
   if (id == kTimer3Id) timers_->Timer3Timer();
 }
@@ -161,6 +199,7 @@ void MainForm::PumpMessages() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
+    if (PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -189,6 +228,7 @@ void MainForm::RefreshFace(const ForecastSnapshot&) {}
 void MainForm::ShowWidget() {}
 
 void MainForm::SetIconIndex(int index) {
+  iconIndex_ = index;  // kept for when the icon appears
   if (!tray_ || icons_.empty()) return;
   // An entry beyond the list shows the last one.
   iconIndex_ = std::max(0, std::min(index, static_cast<int>(icons_.size()) - 1));
@@ -202,6 +242,7 @@ void MainForm::ShowNotice(const std::string& title, const std::string& text, Not
 }
 
 LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  if (LRESULT result = 0; dialog_ && dialog_->Handle(msg, wp, lp, result)) return result;
   switch (msg) {
     case WM_COMMAND:
       Guarded(window_, [&] { OnCommand(LOWORD(wp)); });

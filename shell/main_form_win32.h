@@ -17,12 +17,17 @@
 #include "retrieval/socket.h"
 #include "shell/app_settings.h"
 #include "shell/location_catalogue.h"
+#include "shell/settings_dialog_win32.h"
 
 namespace corvella {
 
 enum MenuCommand : UINT {
-  kCommandRefresh = 100,  // "Получить сведения"
-  kCommandClose,          // "Закрыть"
+  kCommandProperties = 100,  // "Свойства..."
+  kCommandOnTop,             // "Поверх всех окон"
+  kCommandWidget,            // "Индикатор погоды"
+  kCommandRefresh,           // "Получить сведения"
+  kCommandUpdate,            // "Обновить программу"
+  kCommandClose,             // "Закрыть"
 };
 
 // A timer of the main window, switched on and off by id.
@@ -51,6 +56,12 @@ class MainForm : public RefreshHost {
 
   HWND window() const { return window_; }
 
+  // "Свойства...": the settings are loaded afresh, then the dialog is shown. A failing load
+  // is raised, and the dialog stays hidden.
+  void ShowSettingsDialog();
+  // The dialog's keyboard, for every loop that takes messages from the queue.
+  bool PreTranslate(MSG& msg) { return dialog_ && dialog_->PreTranslate(msg); }
+
   // RefreshHost
   bool IsOnline() override;
   void SetHint(const std::string& text) override;
@@ -67,6 +78,7 @@ class MainForm : public RefreshHost {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void FormCreate();
+  void LoadsIntoDialog();
   void FormShow();
   void FormClose();
   void ShowPopupMenu();
@@ -90,6 +102,7 @@ class MainForm : public RefreshHost {
   std::unique_ptr<RefreshPass> pass_;
   std::unique_ptr<RefreshTimers> timers_;
 
+  std::unique_ptr<SettingsDialog> dialog_;
   std::unique_ptr<TrayIcon> tray_;
   UniqueMenu popup_;
   // The icon list: 0 waiting, 1 weather, and once drawn 2 (with digits) and 3 (digits only).

@@ -17,3 +17,12 @@ if(TARGET settings_registry_win32_tests)
   # Other registry tests of the same prefix must not run beside it.
   set_tests_properties(settings_registry_win32_tests PROPERTIES RESOURCE_LOCK hkcu_velmar)
 endif()
+
+# The settings dialog as data (controls, binding) and its small rules; the window is in app.cmake.
+corvella_library(corvella_dialog_layout
+  SOURCES shell/settings_dialog_layout.cpp
+  DEPS corvella_settings corvella_servers corvella_common)
+
+corvella_test(dialog_layout_tests
+  SOURCES tests/shell/settings_dialog_layout_test.cpp
+  DEPS corvella_dialog_layout)

@@ -31,6 +31,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     corvella::MainForm form(instance, applicationWindow);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      if (form.PreTranslate(msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }

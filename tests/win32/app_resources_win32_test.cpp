@@ -39,6 +39,34 @@ TEST(AppResources, ManifestAskesForCommonControls6AndPerMonitorDpi) {
   FreeLibrary(exe);
 }
 
+TEST(AppResources, MakersLogoAtThreeScalesOnTheHeadersWhite) {
+  HMODULE exe = LoadLibraryExW(CORVELLA_EXE_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(exe, nullptr);
+  struct Logo {
+    const wchar_t* name;
+    int width, height;
+  };
+  for (const Logo& logo : {Logo{L"LOGO96", 98, 84}, Logo{L"LOGO144", 147, 126}, Logo{L"LOGO192", 196, 168}}) {
+    UniqueGdiObject bitmap(LoadImageW(exe, logo.name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ASSERT_TRUE(bitmap) << logo.name;
+    DIBSECTION dib{};
+    ASSERT_EQ(GetObjectW(bitmap.get(), sizeof dib, &dib), static_cast<int>(sizeof dib));
+    EXPECT_EQ(dib.dsBm.bmWidth, logo.width);
+    EXPECT_EQ(dib.dsBm.bmHeight, logo.height);
+    EXPECT_EQ(dib.dsBm.bmBitsPixel, 24);
+    // White corners on the white band, a picture in the middle.
+    HDC dc = CreateCompatibleDC(nullptr);
+    {
+      SelectGuard select(dc, bitmap.get());
+      EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
+      EXPECT_EQ(GetPixel(dc, logo.width - 1, logo.height - 1), RGB(255, 255, 255));
+      EXPECT_NE(GetPixel(dc, logo.width / 4, logo.height / 2), RGB(255, 255, 255));
+    }
+    DeleteDC(dc);
+  }
+  FreeLibrary(exe);
+}
+
 TEST(AppResources, TrayIconMaskMatchesThePicture) {
   UniqueIcon icon = MakeIcon(WaitingPicture());
   ASSERT_TRUE(icon);

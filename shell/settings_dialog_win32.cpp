@@ -1,0 +1,556 @@
+#include "shell/settings_dialog_win32.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include "common/cp1251.h"
+#include "presentation/tray_art_win32.h"
+#include "shell/location_catalogue.h"
+
+namespace corvella {
+namespace {
+
+constexpr wchar_t kPageClass[] = L"CorvellaDialogPage";
+constexpr wchar_t kSampleClass[] = L"CorvellaColourSample";
+constexpr UINT_PTR kPortFieldSubclass = 1;
+// Room right of a right-aligned header text for its last glyph's overhang.
+constexpr int kOverhang = 6;
+
+// The logo drawn for 96, 144 and 192 DPI; other scales take the next larger one.
+struct LogoResource {
+  int width;
+  const wchar_t* name;
+};
+constexpr LogoResource kLogos[] = {{98, L"LOGO96"}, {147, L"LOGO144"}, {196, L"LOGO192"}};
+
+UINT WindowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpi != nullptr) {
+    if (UINT dpi = getDpi(window); dpi != 0) return dpi;
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+void RegisterClasses(HINSTANCE instance, WNDPROC pageProc, WNDPROC sampleProc) {
+  WNDCLASSW wc{};
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpfnWndProc = pageProc;
+  wc.lpszClassName = kPageClass;
+  RegisterClassW(&wc);
+  wc.hbrBackground = nullptr;
+  wc.lpfnWndProc = sampleProc;
+  wc.lpszClassName = kSampleClass;
+  RegisterClassW(&wc);
+}
+
+struct WindowKind {
+  const wchar_t* className;
+  DWORD style;
+};
+
+WindowKind KindOf(ControlKind kind) {
+  constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+  switch (kind) {
+    case ControlKind::kLabel:
+      return {L"STATIC", kChild | SS_LEFT | SS_NOPREFIX};
+    case ControlKind::kRightLabel:  // drawn on one line, ending at the right edge
+      return {L"STATIC", kChild | SS_OWNERDRAW};
+    case ControlKind::kGroupBox:
+      return {L"BUTTON", kChild | BS_GROUPBOX};
+    case ControlKind::kCheckBox:
+      return {L"BUTTON", kChild | WS_TABSTOP | BS_AUTOCHECKBOX};
+    case ControlKind::kDropList:
+      return {L"COMBOBOX", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST};
+    case ControlKind::kEdit:
+      return {L"EDIT", kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL};
+    case ControlKind::kPassword:
+      return {L"EDIT", kChild | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | ES_PASSWORD};
+    case ControlKind::kButton:
+      return {L"BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON};
+    case ControlKind::kDefaultButton:
+      return {L"BUTTON", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON};
+    case ControlKind::kLogo:
+      return {L"STATIC", kChild | SS_OWNERDRAW | SS_NOTIFY};
+    case ControlKind::kColourSample:
+      return {kSampleClass, kChild};
+    case ControlKind::kTabs:
+      return {WC_TABCONTROLW, kChild | WS_TABSTOP | WS_CLIPSIBLINGS};
+  }
+  return {L"STATIC", kChild};
+}
+
+bool IsHeaderText(int id) { return id == kIdTitle || id == kIdVersionLine || id == kIdSubtitle; }
+
+}  // namespace
+
+SettingsDialog::SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWindow, AppSettings& live)
+    : instance_(instance), host_(host), applicationWindow_(applicationWindow), live_(live) {
+  RegisterClasses(instance, &SettingsDialog::PageProc, &SettingsDialog::SampleProc);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  dpi_ = WindowDpi(host_);
+  whiteBrush_.reset(CreateSolidBrush(RGB(255, 255, 255)));
+  samplePicture_ = MakeIcon(WeatherPicture());
+  CreateControls();
+  MakeFonts();
+  Layout();
+  SizeWindow(false);
+  SelectPage(0);
+  filling_ = true;
+  ResetControls(*this);
+  filling_ = false;
+  ReadControls(*this, live_);
+}
+
+SettingsDialog::~SettingsDialog() {
+  for (HWND page : pages_) SetWindowLongPtrW(page, GWLP_USERDATA, 0);
+  if (HWND sample = Control(kIdColourSample)) SetWindowLongPtrW(sample, GWLP_USERDATA, 0);
+  if (HWND port = Control(kIdEdit4)) RemoveWindowSubclass(port, &SettingsDialog::PortFieldProc, kPortFieldSubclass);
+}
+
+void SettingsDialog::CreateControls() {
+  tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_, nullptr,
+                                 instance_, nullptr));
+  for (int i = 0; i < kPageCount; ++i) {
+    pages_[static_cast<std::size_t>(i)] =
+        CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD, 0, 0, 0, 0, host_, nullptr, instance_, this);
+    SetWindowLongPtrW(pages_[static_cast<std::size_t>(i)], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  for (const ControlSpec& spec : DialogControlTable()) {
+    const WindowKind kind = KindOf(spec.kind);
+    HWND parent = spec.page == Page::kDialog ? host_ : pages_[static_cast<std::size_t>(spec.page)];
+    HWND control = CreateWindowExW(0, kind.className, ToWide(spec.caption).c_str(), kind.style, 0, 0, 0, 0, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+    controls_[spec.id] = control;
+    if (!spec.hint.empty()) AddHint(control, spec.hint);
+  }
+  SetWindowLongPtrW(Control(kIdColourSample), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  AddHint(Control(kIdLogo), MakerSiteAddress());
+  HWND tabs = Control(kIdTabs);
+  for (int i = 0; i < kPageCount; ++i) {
+    std::wstring caption = ToWide(kTabCaptions[i]);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption.data();
+    SendMessageW(tabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+  }
+  HWND periods = Control(kIdComboBox2);
+  for (std::string_view entry : kPeriodEntries) {
+    SendMessageW(periods, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(entry).c_str()));
+  }
+  HWND port = Control(kIdEdit4);
+  SendMessageW(port, EM_LIMITTEXT, kPortMaxLength, 0);
+  SetWindowSubclass(port, &SettingsDialog::PortFieldProc, kPortFieldSubclass, 0);
+}
+
+void SettingsDialog::AddHint(HWND control, std::string_view text) {
+  std::wstring wide = ToWide(text);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = host_;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = wide.data();
+  SendMessageW(tooltip_.get(), TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void SettingsDialog::MakeFonts() {
+  // Rounded down: a font rounded up would be wider than the scaled places made for its text.
+  auto font = [&](int pixels, const wchar_t* face) {
+    return UniqueGdiObject(CreateFontW(-static_cast<int>(static_cast<UINT>(pixels) * dpi_ / 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                       DEFAULT_PITCH | FF_DONTCARE, face));
+  };
+  fonts_[static_cast<std::size_t>(FontRole::kDialog)] = font(11, L"MS Sans Serif");  // 8 points
+  fonts_[static_cast<std::size_t>(FontRole::kTitle)] = font(19, L"Tahoma");
+  fonts_[static_cast<std::size_t>(FontRole::kVersion)] = font(12, L"Tahoma");
+  fonts_[static_cast<std::size_t>(FontRole::kSubtitle)] = font(11, L"Tahoma");
+  sampleFont_ = font(9, L"Arial");
+  const int logoWidth = Scale(98);
+  const LogoResource* pick = &kLogos[std::size(kLogos) - 1];
+  for (const LogoResource& logo : kLogos) {
+    if (logo.width >= logoWidth) {
+      pick = &logo;
+      break;
+    }
+  }
+  logo_.reset(LoadImageW(instance_, pick->name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+void SettingsDialog::Layout() {
+  for (const ControlSpec& spec : DialogControlTable()) {
+    SendMessageW(Control(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(spec.font)].get()),
+                 FALSE);
+  }
+  // The pages cover the tab control's display area, which depends on its font.
+  HWND tabs = Control(kIdTabs);
+  const Rect96 t = FindControl(kIdTabs)->rect;
+  SetWindowPos(tabs, nullptr, Scale(t.x), Scale(t.y), Scale(t.w), Scale(t.h), SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT display{0, 0, Scale(t.w), Scale(t.h)};
+  SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  for (HWND page : pages_) {
+    SetWindowPos(page, nullptr, Scale(t.x) + display.left, Scale(t.y) + display.top, display.right - display.left,
+                 display.bottom - display.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  HDWP batch = BeginDeferWindowPos(static_cast<int>(DialogControlTable().size()));
+  for (const ControlSpec& spec : DialogControlTable()) {
+    if (spec.kind == ControlKind::kTabs) continue;
+    const Rect96 r = PlacedRect(spec);
+    // A drop-down list's height is that of its open list.
+    const int h = spec.kind == ControlKind::kDropList ? r.h + kDropListHeight : r.h;
+    const int w = spec.kind == ControlKind::kRightLabel ? r.w + kOverhang : r.w;
+    batch = DeferWindowPos(batch, Control(spec.id), nullptr, Scale(r.x), Scale(r.y), Scale(w), Scale(h),
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  EndDeferWindowPos(batch);
+  InvalidateRect(host_, nullptr, TRUE);
+}
+
+void SettingsDialog::SizeWindow(bool centre) {
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(host_, GWL_STYLE));
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(host_, GWL_EXSTYLE));
+  RECT frame{0, 0, Scale(kDialogClientWidth), Scale(kDialogClientHeight)};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const int w = frame.right - frame.left;
+  const int h = frame.bottom - frame.top;
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  int x = 0, y = 0;
+  if (centre) {
+    x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  } else {
+    flags |= SWP_NOMOVE;
+  }
+  SetWindowPos(host_, nullptr, x, y, w, h, flags);
+}
+
+void SettingsDialog::FillLocations(const LocationCatalogue& catalogue) {
+  HWND list = Control(kIdComboBox1);
+  SendMessageW(list, CB_RESETCONTENT, 0, 0);
+  SendMessageW(list, CB_INITSTORAGE, catalogue.size(), static_cast<LPARAM>(catalogue.size() * 64));
+  for (const LocationEntry& entry : catalogue.entries()) {
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(entry.displayText).c_str()));
+  }
+  AddHint(list, catalogue.ListHint());
+}
+
+void SettingsDialog::SetVersionLine(std::string_view line) { SetText(kIdVersionLine, line); }
+
+void SettingsDialog::Fill() {
+  filling_ = true;
+  FillControls(live_, *this);
+  filling_ = false;
+  // What the controls can hold is what the settings are (a row beyond the list is none).
+  ReadControls(*this, live_);
+}
+
+void SettingsDialog::Show() {
+  shown_ = live_;
+  wchar_t time[64] = {};
+  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, 64);
+  clock_ = time;
+  InvalidateRect(Control(kIdColourSample), nullptr, FALSE);
+  dpi_ = WindowDpi(host_);
+  MakeFonts();
+  Layout();
+  SizeWindow(true);
+  SelectPage(page_);
+  ShowWindow(host_, SW_SHOW);
+  SetForegroundWindow(host_);
+  if (HWND first = GetNextDlgTabItem(host_, nullptr, FALSE)) SetFocus(first);
+}
+
+void SettingsDialog::Hide() { ShowWindow(host_, SW_HIDE); }
+
+void SettingsDialog::Cancel() {
+  filling_ = true;
+  FillControls(shown_, *this);
+  filling_ = false;
+  ReadControls(*this, live_);
+  Hide();
+}
+
+void SettingsDialog::SelectPage(int index) {
+  page_ = index;
+  SendMessageW(Control(kIdTabs), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+  HWND focus = GetFocus();
+  for (int i = 0; i < kPageCount; ++i) {
+    HWND page = pages_[static_cast<std::size_t>(i)];
+    if (i != index && focus != nullptr && IsChild(page, focus)) SetFocus(Control(kIdTabs));
+    ShowWindow(page, i == index ? SW_SHOWNA : SW_HIDE);
+  }
+}
+
+bool SettingsDialog::PreTranslate(MSG& msg) {
+  if (!Visible() || (msg.hwnd != host_ && !IsChild(host_, msg.hwnd))) return false;
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) < 0) {
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    SelectPage((page_ + (back ? kPageCount - 1 : 1)) % kPageCount);
+    return true;
+  }
+  return IsDialogMessageW(host_, &msg) != FALSE;
+}
+
+bool SettingsDialog::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  result = 0;
+  switch (msg) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wp);
+      if (id != kIdOk && id != kIdCancel && controls_.find(id) == controls_.end()) return false;
+      OnCommand(id, HIWORD(wp));
+      return true;
+    }
+    case DM_GETDEFID:
+      result = MAKELONG(kIdOk, DC_HASDEFID);
+      return true;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lp);
+      if (header->hwndFrom != Control(kIdTabs) || header->code != TCN_SELCHANGE) return false;
+      SelectPage(static_cast<int>(SendMessageW(Control(kIdTabs), TCM_GETCURSEL, 0, 0)));
+      return true;
+    }
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+      if (wp == kIdLogo) {
+        DrawLogo(item);
+      } else if (IsHeaderText(static_cast<int>(wp))) {
+        DrawHeaderText(item);
+      } else {
+        return false;
+      }
+      result = TRUE;
+      return true;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(host_, &ps);
+      PaintHeader(dc);
+      EndPaint(host_, &ps);
+      return true;
+    }
+    case WM_SETCURSOR: {
+      const auto over = reinterpret_cast<HWND>(wp);
+      if (over != Control(kIdLogo) && over != Control(kIdColourSample)) return false;
+      SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // the hand
+      result = TRUE;
+      return true;
+    }
+    case WM_SYSCOMMAND:
+      // Alt+F4 on the dialog leaves it as Esc does; only "Закрыть" ends the program.
+      if ((wp & 0xFFF0) != SC_CLOSE || !Visible()) return false;
+      Cancel();
+      return true;
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wp);
+      MakeFonts();
+      Layout();
+      const auto* suggested = reinterpret_cast<const RECT*>(lp);
+      SetWindowPos(host_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void SettingsDialog::OnCommand(int id, int code) {
+  switch (id) {
+    case kIdOk:
+      if (onOk) onOk();
+      return;
+    case kIdCancel:
+      Cancel();
+      return;
+    case kIdColourSample:
+      ChooseColour();
+      return;
+    case kIdLogo:
+      if (code == STN_CLICKED) {
+        ShellExecuteW(applicationWindow_, L"open", ToWide(MakerSiteAddress()).c_str(), nullptr, nullptr,
+                      SW_SHOWNORMAL);
+      }
+      return;
+    case kIdCheckBox7:
+    case kIdCheckBox8:
+      if (code == BN_CLICKED) ApplyEnablingRule(*this);
+      break;
+    default:
+      break;
+  }
+  if (code == BN_CLICKED || code == CBN_SELCHANGE || code == EN_CHANGE) Changed();
+}
+
+void SettingsDialog::ChooseColour() {
+  static COLORREF custom[16] = {};
+  CHOOSECOLORW chooser{};
+  chooser.lStructSize = sizeof chooser;
+  chooser.hwndOwner = host_;
+  chooser.rgbResult = colour_;
+  chooser.lpCustColors = custom;
+  chooser.Flags = CC_RGBINIT | CC_ANYCOLOR;
+  std::optional<std::uint32_t> chosen;
+  if (ChooseColorW(&chooser)) chosen = chooser.rgbResult;
+  SetColour(kIdColourSample, ColourAfterChoice(colour_, chosen));
+  Changed();
+}
+
+void SettingsDialog::Changed() {
+  if (!filling_) ReadControls(*this, live_);
+}
+
+void SettingsDialog::PaintHeader(HDC dc) const {
+  RECT band{Scale(kHeaderBand.x), Scale(kHeaderBand.y), Scale(kHeaderBand.w), Scale(kHeaderBand.h)};
+  FillRect(dc, &band, static_cast<HBRUSH>(whiteBrush_.get()));
+  RECT shadow{0, band.bottom, band.right, band.bottom + 1};
+  FillRect(dc, &shadow, GetSysColorBrush(COLOR_BTNSHADOW));
+  RECT light{0, band.bottom + 1, band.right, band.bottom + 2};
+  FillRect(dc, &light, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
+}
+
+void SettingsDialog::DrawHeaderText(const DRAWITEMSTRUCT& item) const {
+  RECT r = item.rcItem;
+  FillRect(item.hDC, &r, static_cast<HBRUSH>(whiteBrush_.get()));
+  const ControlSpec* spec = FindControl(static_cast<int>(item.CtlID));
+  SelectGuard font(item.hDC, fonts_[static_cast<std::size_t>(spec->font)].get());
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, GetSysColor(COLOR_WINDOWTEXT));
+  const std::wstring text = ToWide(Text(spec->id));
+  SIZE size{};
+  GetTextExtentPoint32W(item.hDC, text.c_str(), static_cast<int>(text.size()), &size);
+  // The text ends at the aligned edge; the control reaches a little further for the last
+  // glyph's overhang, which the advance widths leave out.
+  ExtTextOutW(item.hDC, r.right - Scale(kOverhang) - size.cx, r.top, 0, nullptr, text.c_str(),
+              static_cast<UINT>(text.size()), nullptr);
+}
+
+void SettingsDialog::DrawLogo(const DRAWITEMSTRUCT& item) const {
+  const RECT& r = item.rcItem;
+  FillRect(item.hDC, &r, static_cast<HBRUSH>(whiteBrush_.get()));
+  if (!logo_) return;
+  BITMAP bm{};
+  GetObjectW(logo_.get(), sizeof bm, &bm);
+  UniqueMemoryDc source(CreateCompatibleDC(item.hDC));
+  SelectGuard select(source.get(), logo_.get());
+  SetStretchBltMode(item.hDC, HALFTONE);
+  SetBrushOrgEx(item.hDC, 0, 0, nullptr);
+  StretchBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, source.get(), 0, 0, bm.bmWidth,
+             bm.bmHeight, SRCCOPY);
+}
+
+void SettingsDialog::PaintSample(HWND sample, HDC dc) const {
+  RECT r;
+  GetClientRect(sample, &r);
+  FillRect(dc, &r, GetSysColorBrush(COLOR_ACTIVECAPTION));
+  const int icon = Scale(kTrayIconSize);
+  RECT picture{Scale(4), (r.bottom - icon) / 2, Scale(4) + icon, (r.bottom - icon) / 2 + icon};
+  DrawIconEx(dc, picture.left, picture.top, samplePicture_.get(), icon, icon, 0, nullptr, DI_NORMAL);
+  SetBkMode(dc, TRANSPARENT);
+  {
+    SelectGuard font(dc, sampleFont_.get());
+    SetTextColor(dc, static_cast<COLORREF>(colour_));
+    RECT digits = picture;
+    InflateRect(&digits, Scale(2), 0);
+    DrawTextW(dc, ToWide(kSampleTemperature).c_str(), -1, &digits, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  }
+  SelectGuard font(dc, fonts_[static_cast<std::size_t>(FontRole::kDialog)].get());
+  SetTextColor(dc, GetSysColor(COLOR_CAPTIONTEXT));
+  RECT clock{picture.right + Scale(2), 0, r.right, r.bottom};
+  DrawTextW(dc, clock_.c_str(), -1, &clock, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+HWND SettingsDialog::Control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+bool SettingsDialog::Checked(int id) const {
+  return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SettingsDialog::SetChecked(int id, bool checked) {
+  SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+int SettingsDialog::Selected(int id) const {
+  return static_cast<int>(SendMessageW(Control(id), CB_GETCURSEL, 0, 0));  // CB_ERR is -1
+}
+
+void SettingsDialog::SetSelected(int id, int index) {
+  // An index beyond the list selects nothing.
+  const auto count = static_cast<int>(SendMessageW(Control(id), CB_GETCOUNT, 0, 0));
+  SendMessageW(Control(id), CB_SETCURSEL, static_cast<WPARAM>(index >= 0 && index < count ? index : -1), 0);
+}
+
+std::string SettingsDialog::Text(int id) const {
+  HWND control = Control(id);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return FromWide(text);
+}
+
+void SettingsDialog::SetText(int id, std::string_view text) {
+  SetWindowTextW(Control(id), ToWide(text).c_str());
+  if (IsHeaderText(id)) InvalidateRect(Control(id), nullptr, FALSE);
+}
+
+std::uint32_t SettingsDialog::Colour(int) const { return colour_; }
+
+void SettingsDialog::SetColour(int id, std::uint32_t colour) {
+  colour_ = colour;
+  InvalidateRect(Control(id), nullptr, FALSE);
+}
+
+void SettingsDialog::SetEnabled(int id, bool enabled) { EnableWindow(Control(id), enabled ? TRUE : FALSE); }
+
+// A page passes its controls' notifications on to the dialog.
+LRESULT CALLBACK SettingsDialog::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_DRAWITEM:
+      return SendMessageW(GetParent(hwnd), msg, wp, lp);
+    default:
+      return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+LRESULT CALLBACK SettingsDialog::SampleProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<SettingsDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      if (self != nullptr) self->PaintSample(hwnd, dc);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_LBUTTONUP:
+      SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), STN_CLICKED),
+                   reinterpret_cast<LPARAM>(hwnd));
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+LRESULT CALLBACK SettingsDialog::PortFieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_CHAR && !PortFieldAccepts(static_cast<unsigned>(wp))) return 0;
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace corvella

@@ -1,0 +1,107 @@
+// The settings dialog's controls, built from the control table inside the main window (which
+// stays the window the refresh pass talks to). The controls are the live settings: every
+// change the user makes is read back into AppSettings at once; only OK stores it.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "common/handles_win32.h"
+#include "shell/app_settings.h"
+#include "shell/settings_dialog_layout.h"
+
+namespace corvella {
+
+class LocationCatalogue;
+
+class SettingsDialog : public DialogControls {
+ public:
+  // Creates every control, hidden, in `host`, and reads their first state into `live`.
+  SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWindow, AppSettings& live);
+  ~SettingsDialog() override;
+  SettingsDialog(const SettingsDialog&) = delete;
+  SettingsDialog& operator=(const SettingsDialog&) = delete;
+
+  // The location list with its hint, once at start-up.
+  void FillLocations(const LocationCatalogue& catalogue);
+  void SetVersionLine(std::string_view line);
+  // Shows the live settings (just loaded) in the controls.
+  void Fill();
+  // Centred on the screen, with the clock of the colour sample set anew.
+  void Show();
+  // OK: hides; the caller has stored the settings.
+  void Hide();
+  // Cancel and Esc: the live settings go back to what they were when the dialog was shown.
+  void Cancel();
+  bool Visible() const { return IsWindowVisible(host_) != FALSE; }
+
+  // Keyboard of a dialog (Tab, Enter, Esc, Ctrl+Tab) for a message taken from the queue;
+  // true when the message has been handled.
+  bool PreTranslate(MSG& msg);
+  // The host's messages that belong to the dialog; true when handled, with `result`.
+  bool Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+  // OK was pressed (button or Enter).
+  std::function<void()> onOk;
+
+  // DialogControls
+  bool Checked(int id) const override;
+  void SetChecked(int id, bool checked) override;
+  int Selected(int id) const override;
+  void SetSelected(int id, int index) override;
+  std::string Text(int id) const override;
+  void SetText(int id, std::string_view text) override;
+  std::uint32_t Colour(int id) const override;
+  void SetColour(int id, std::uint32_t colour) override;
+  void SetEnabled(int id, bool enabled) override;
+
+  HWND Control(int id) const;
+  int ActivePage() const { return page_; }
+  UINT dpi() const { return dpi_; }
+
+ private:
+  static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK SampleProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK PortFieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR);
+
+  void CreateControls();
+  void AddHint(HWND control, std::string_view text);
+  void MakeFonts();
+  void Layout();
+  void SizeWindow(bool centre);
+  void SelectPage(int index);
+  void OnCommand(int id, int code);
+  void ChooseColour();
+  void Changed();
+  void PaintHeader(HDC dc) const;
+  void DrawLogo(const DRAWITEMSTRUCT& item) const;
+  void DrawHeaderText(const DRAWITEMSTRUCT& item) const;
+  void PaintSample(HWND sample, HDC dc) const;
+  int Scale(int v) const { return MulDiv(v, static_cast<int>(dpi_), 96); }
+
+  HINSTANCE instance_;
+  HWND host_;
+  HWND applicationWindow_;
+  AppSettings& live_;
+  AppSettings shown_;
+  UINT dpi_ = 96;
+  std::map<int, HWND> controls_;
+  std::array<HWND, kPageCount> pages_{};
+  UniqueWindow tooltip_;
+  std::array<UniqueGdiObject, 4> fonts_;  // by FontRole
+  UniqueGdiObject sampleFont_;
+  UniqueGdiObject whiteBrush_;
+  UniqueIcon samplePicture_;
+  UniqueGdiObject logo_;
+  std::uint32_t colour_ = 0;
+  std::wstring clock_;
+  int page_ = 0;
+  bool filling_ = false;
+};
+
+}  // namespace corvella

@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# The settings dialog end to end under Wine in Xvfb, as a user meets it:
+#  1. a stored value of the wrong type raises the error box at start, and the first refresh
+#     pass still runs 1.5 s after start while the box is open;
+#  2. a double click on the tray icon opens "Свойства..."; a new location, a currency, the
+#     proxy port typed with letters among the digits, and the period; Enter (OK) stores them
+#     and a pass runs at once for the new location;
+#  3. opened again it shows what was stored; an edit left with Esc stores nothing, and the
+#     next opening shows the stored settings again;
+#  4. every control at 96 DPI lies inside its parent and shows its whole caption.
+# Usage: dialog.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it the test skips;
+#        DIALOG_DPI=120/144/192 and DIALOG_DESKTOP=1280x1024 run it at another scale)
+# Screenshots (SHOTS=1): BUILD_DIR/artifacts/dialog-weather.png, dialog-rates.png, dialog-system.png
+set -uo pipefail
+BUILD_DIR=$(cd "$1" && pwd)
+HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/../../tools/wine/wine-env.sh"
+. "$HERE/../../tools/wine/display.sh"
+EXE="$BUILD_DIR/corvella.exe"
+PROBE="$BUILD_DIR/corvella-probe.exe"
+ART="$BUILD_DIR/artifacts"
+mkdir -p "$ART"
+FEEDSIM=${FEEDSIM:-}
+FEEDSIM_PID=""
+APP=""
+KEY='HKCU\Software\Velmar\corv'
+LOG="$ART/dialog-requests.log"
+DPI=${DIALOG_DPI:-96}
+DESKTOP=${DIALOG_DESKTOP:-800x600}
+DESK_W=${DESKTOP%x*}
+DESK_H=${DESKTOP#*x}
+
+if [ -z "$FEEDSIM" ] || [ ! -x "$FEEDSIM" ]; then
+  echo "SKIP: FEEDSIM is not set to the native feedsim"
+  exit 0
+fi
+
+cleanup() {
+  [ -n "$APP" ] && kill "$APP" 2>/dev/null
+  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
+  # Later tests of the prefix run at the usual scale.
+  [ "$DPI" != 96 ] && "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+  stop_display
+}
+fail() {
+  echo "FAIL: $*"
+  screenshot "$ART/dialog-failure.png" && echo "screenshot: $ART/dialog-failure.png"
+  cleanup
+  exit 1
+}
+probe() { "$WINE" "$PROBE" "$@" 2>/dev/null | tr -d '\r'; }
+# "x y visible enabled checked text" of a dialog control.
+control() { probe control "$1"; }
+text() { control "$1" | cut -d' ' -f6-; }
+visible() { control "$1" | cut -d' ' -f3; }
+checked() { control "$1" | cut -d' ' -f5; }
+click() {
+  local at
+  at=$(control "$1") || fail "no control $1"
+  xdotool mousemove ${at%% *} $(echo "$at" | cut -d' ' -f2) click 1
+  sleep 0.4
+}
+stored() {
+  "$WINE" reg export "$KEY" "$ART/dialog-stored.reg" /y >/dev/null 2>&1
+  iconv -f UTF-16 -t UTF-8 "$ART/dialog-stored.reg" | tr -d '\r' | grep -v '^$'
+}
+open_dialog() {
+  # The icon sits at the right end of the taskbar; a user whose double click was not taken
+  # as one clicks again.
+  local try
+  for try in 1 2; do
+    xdotool mousemove $((DESK_W - 14)) $((DESK_H - 12)) click --repeat 2 --delay 120 1
+    probe dialog-shown 5 && break
+  done
+  probe dialog-shown 1 || fail "a double click on the tray icon did not open the dialog"
+  sleep 0.5
+}
+shot() {
+  [ "${SHOTS:-0}" = 1 ] || return 0
+  local at
+  at=$(xdotool getmouselocation --shell | tr '\n' ' ')
+  xdotool mousemove 5 5
+  sleep 1.2   # the tray icon's tooltip fades
+  screenshot "$ART/dialog-$1.png"
+  eval "$at"
+  xdotool mousemove "$X" "$Y"
+}
+requests() { grep -c '^GET ' "$LOG" 2>/dev/null || echo 0; }
+
+start_display || fail "no X display"
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
+use_virtual_desktop "$DESKTOP"
+"$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
+# The desktop that the reg commands started has the old size and scale: start afresh.
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
+"$WINE" reg delete "$KEY" /f >/dev/null 2>&1
+
+rm -f "$LOG"
+"$FEEDSIM" --port 0 --log "$LOG" >"$ART/dialog-feedsim.out" 2>&1 &
+FEEDSIM_PID=$!
+for _ in $(seq 1 50); do grep -q listening "$ART/dialog-feedsim.out" 2>/dev/null && break; sleep 0.1; done
+PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/dialog-feedsim.out" | head -n 1 | cut -d: -f2)
+[ -n "$PORT" ] || fail "feedsim did not start"
+"$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
+"$WINE" reg add "$KEY" /v portPrx /d "$PORT" /f >/dev/null 2>&1
+# The first-run marker as a number: Loads fails on it at start.
+"$WINE" reg add "$KEY" /v version /t REG_DWORD /d 7 /f >/dev/null 2>&1
+
+# 1. The error box at start does not hold back the first pass.
+"$WINE" "$EXE" >"$ART/dialog-app.log" 2>&1 &
+APP=$!
+"$WINE" "$PROBE" wait-title Corvella 60 || fail "the program did not start"
+for _ in $(seq 1 100); do probe error-box && break; sleep 0.1; done
+probe error-box || fail "no error box for the wrongly typed stored value"
+for _ in $(seq 1 200); do grep -q "localidad=13564" "$LOG" 2>/dev/null && break; sleep 0.1; done
+grep -q "localidad=13564" "$LOG" || fail "the first pass did not run while the error box was open"
+probe error-box || fail "the error box closed by itself"
+echo "error box at start; the first pass ran while it was open"
+probe error-box dismiss
+"$WINE" reg add "$KEY" /v version /d freeware /f >/dev/null 2>&1
+sleep 1.5
+# The icon that appears once the box is closed shows what that pass received: the weather
+# picture's yellow sun (#FFC828) at the right end of the taskbar.
+screenshot "$ART/dialog-tray.png"
+sun=$(convert "$ART/dialog-tray.png" -crop 40x28+$((DESK_W - 40))+$((DESK_H - 28)) -format %c histogram:info:- |
+  grep -c "#FFC828")
+[ "$sun" -ge 1 ] || fail "after the error box the tray icon does not show the first pass's weather"
+
+# 2. Open through the tray icon, edit, OK.
+open_dialog
+[ "$(text 1008)" == "Москва, Москва" ] || fail "the location list shows '$(text 1008)'"
+case "$(text 1003)" in "версия 5.9.335 от "[0-3][0-9].[01][0-9].20[0-9][0-9]" г.") ;;
+  *) fail "version line '$(text 1003)'" ;; esac
+probe layout || fail "controls outside their place or cut at $DPI DPI"
+shot weather
+click 1008           # the location list opens
+xdotool key End Return
+sleep 0.4
+[ "$(text 1008)" == "Ярославская область, Ярославль" ] || fail "location not chosen: '$(text 1008)'"
+xdotool key ctrl+Tab
+sleep 0.4
+[ "$(visible 1017)" == "1" ] || fail "Ctrl+Tab did not show the currencies"
+probe layout || fail "currency page cut at $DPI DPI"
+shot rates
+click 1019           # "Швейцарский франк"
+[ "$(checked 1019)" == "1" ] || fail "the franc did not check"
+xdotool key ctrl+Tab
+sleep 0.4
+probe layout || fail "system page cut at $DPI DPI"
+shot system
+click 1035           # the port field
+xdotool key End $(for _ in $(seq 1 10); do printf 'BackSpace '; done)
+xdotool type --delay 60 "$(echo "$PORT" | sed 's/./&x/g')"   # a letter after every digit
+sleep 0.3
+[ "$(text 1035)" == "$PORT" ] || fail "port field holds '$(text 1035)' after typing letters among $PORT"
+click 1041           # the period list opens
+xdotool key Down Return
+sleep 0.4
+[ "$(text 1041)" == "через пять часов" ] || fail "period not chosen: '$(text 1041)'"
+before=$(requests)
+xdotool key Return   # the default button
+probe dialog-shown 10 0 || fail "Enter did not close the dialog"
+reg=$(stored)
+for want in '"geo"="25310"' '"гривен"="1"' "\"portPrx\"=\"$PORT\"" '"Speed"="2"' '"доллар"="1"' '"Prx"="127.0.0.1"'; do
+  grep -qxF "$want" <<<"$reg" || fail "after OK the registry lacks $want"
+done
+for _ in $(seq 1 100); do grep -q "localidad=255625" "$LOG" && break; sleep 0.1; done
+grep -q "localidad=255625" "$LOG" || fail "no pass for the new location after OK"
+[ "$(requests)" -gt "$before" ] || fail "no requests after OK"
+echo "OK stored location, currency, port and period, and a pass ran for the new location"
+
+# 3. Shown as stored; Esc stores nothing and the next opening shows the stored settings.
+saved=$(stored)
+open_dialog
+[ "$(text 1041)" == "через пять часов" ] || fail "reopened dialog shows period '$(text 1041)'"
+click 1037           # "При подключении выводить информацию", on the last chosen page
+[ "$(checked 1037)" == "1" ] || fail "the notice box did not check"
+click 1033           # the proxy host field
+xdotool key End BackSpace BackSpace
+xdotool key Escape
+probe dialog-shown 10 0 || fail "Esc did not close the dialog"
+[ "$(stored)" == "$saved" ] || fail "Esc changed the registry"
+open_dialog
+[ "$(checked 1037)" == "0" ] || fail "the cancelled check shows again"
+[ "$(text 1033)" == "127.0.0.1" ] || fail "the cancelled host edit shows again: '$(text 1033)'"
+xdotool key Escape
+probe dialog-shown 10 0 || fail "Esc did not close the dialog"
+echo "Esc stored nothing; the next opening showed the stored settings"
+
+"$WINE" "$PROBE" menu-last 30 || fail "could not open the tray menu"
+for _ in $(seq 1 100); do kill -0 "$APP" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$APP" 2>/dev/null && fail "\"Закрыть\" did not end the program"
+APP=""
+cleanup
+echo "PASS"

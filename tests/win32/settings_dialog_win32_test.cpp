@@ -1,0 +1,128 @@
+// The settings dialog's real controls: settings shown and read back unchanged, edits live at
+// once, Cancel restoring what was shown, the port field's typing filter.
+#include "shell/settings_dialog_win32.h"
+
+#include <gtest/gtest.h>
+
+#include "common/text_literal.h"
+#include "shell/location_catalogue.h"
+
+namespace corvella {
+namespace {
+
+SettingsDialog* g_dialog = nullptr;
+
+LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (LRESULT result = 0; g_dialog != nullptr && g_dialog->Handle(msg, wp, lp, result)) return result;
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+class SettingsDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"SettingsDialogTestHost";
+    RegisterClassW(&wc);
+    host = CreateWindowExW(0, wc.lpszClassName, L"Corvella Forecast", WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0, 0,
+                           10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    dialog = std::make_unique<SettingsDialog>(wc.hInstance, host, host, live);
+    g_dialog = dialog.get();
+    catalogue = LocationCatalogue::FromBytes("Адыгея, Абадзехская;230569\nМосква, Москва;13564\nТыва, Кызыл;13544\n");
+    dialog->FillLocations(catalogue);
+  }
+  void TearDown() override {
+    g_dialog = nullptr;
+    dialog.reset();
+    DestroyWindow(host);
+  }
+  void Click(int id) { SendMessageW(dialog->Control(id), BM_CLICK, 0, 0); }
+
+  AppSettings live;
+  HWND host = nullptr;
+  std::unique_ptr<SettingsDialog> dialog;
+  LocationCatalogue catalogue;
+};
+
+TEST_F(SettingsDialogTest, SettingsComeBackUnchangedFromTheControls) {
+  AppSettings s;
+  s.locationIndex = 2;
+  s.temperatureColor = 0x00336699;
+  s.showCurrentTemperature = true;
+  s.temperatureOnIcon = false;
+  s.digitsOnly = true;
+  s.rateUsd = false;
+  s.rateJpy = s.rateCny = true;
+  s.refreshPeriodIndex = 3;
+  s.proxyUser = "Пользователь"_cp;
+  s.proxyPassword = "секрет1"_cp;
+  s.proxyHost = "proxy.example.";
+  s.proxyPort = "3128";
+  s.autostart = true;
+  live = s;
+  dialog->Fill();
+  AppSettings back;
+  ReadControls(*dialog, back);
+  EXPECT_EQ(back, s);
+  EXPECT_EQ(live, s);
+  // The icon temperature is off, so digits only is greyed but keeps its mark.
+  EXPECT_TRUE(IsWindowEnabled(dialog->Control(kIdCheckBox8)));
+  EXPECT_FALSE(IsWindowEnabled(dialog->Control(kIdCheckBox9)));
+  EXPECT_TRUE(dialog->Checked(kIdCheckBox9));
+
+  // A stored row beyond the list selects none.
+  live.locationIndex = 3;
+  dialog->Fill();
+  EXPECT_EQ(live.locationIndex, -1);
+}
+
+TEST_F(SettingsDialogTest, EditsAreLiveAndCancelPutsBackWhatWasShown) {
+  live = AppSettings{};
+  dialog->Fill();
+  dialog->Show();
+  const AppSettings shown = live;
+  Click(kIdCheckBox5);
+  Click(kIdCheckBox7);
+  SetWindowTextW(dialog->Control(kIdEdit3), L"10.0.0.1");
+  EXPECT_TRUE(live.rateChf);
+  EXPECT_FALSE(live.showCurrentTemperature);
+  EXPECT_FALSE(IsWindowEnabled(dialog->Control(kIdCheckBox8)));
+  EXPECT_EQ(live.proxyHost, "10.0.0.1");
+
+  SendMessageW(host, WM_COMMAND, IDCANCEL, 0);  // what Esc sends
+  EXPECT_FALSE(IsWindowVisible(host));
+  EXPECT_EQ(live, shown);
+  EXPECT_FALSE(dialog->Checked(kIdCheckBox5));
+  EXPECT_TRUE(IsWindowEnabled(dialog->Control(kIdCheckBox8)));
+
+  // Alt+F4 leaves the dialog the same way and never reaches the window's close.
+  dialog->Show();
+  Click(kIdCheckBox5);
+  LRESULT result = 0;
+  EXPECT_TRUE(dialog->Handle(WM_SYSCOMMAND, SC_CLOSE, 0, result));
+  EXPECT_FALSE(IsWindowVisible(host));
+  EXPECT_EQ(live, shown);
+}
+
+TEST_F(SettingsDialogTest, EnterMeansOkAndThePortFieldTakesTypedDigitsOnly) {
+  int oks = 0;
+  dialog->onOk = [&] { ++oks; };
+  EXPECT_EQ(SendMessageW(host, DM_GETDEFID, 0, 0), MAKELONG(kIdOk, DC_HASDEFID));
+  SendMessageW(host, WM_COMMAND, MAKEWPARAM(kIdOk, BN_CLICKED), 0);
+  EXPECT_EQ(oks, 1);
+
+  HWND port = dialog->Control(kIdEdit4);
+  for (wchar_t typed : {L'8', L'a', L'0', L'\x16', L'-', L'9'}) SendMessageW(port, WM_CHAR, typed, 0);
+  EXPECT_EQ(dialog->Text(kIdEdit4), "809");
+  SendMessageW(port, WM_CHAR, L'\b', 0);
+  EXPECT_EQ(dialog->Text(kIdEdit4), "80");
+  for (int i = 0; i < 10; ++i) SendMessageW(port, WM_CHAR, L'1', 0);
+  EXPECT_EQ(dialog->Text(kIdEdit4), "80111111");  // at most 8 characters
+  // Text that arrives other than by typing (a paste) is not filtered.
+  SendMessageW(port, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"12ab"));
+  EXPECT_EQ(live.proxyPort, "12ab");
+}
+
+}  // namespace
+}  // namespace corvella

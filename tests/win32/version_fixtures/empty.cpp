@@ -1,0 +1,1 @@
+// A module with nothing but the resources linked beside it.
