@@ -2,3 +2,14 @@
 corvella_tool(corvella-cli
   SOURCES tools/corvella-cli/main.cpp tools/corvella-cli/http_commands.cpp tools/corvella-cli/pass_command.cpp
   DEPS corvella_http corvella_refresh)
+
+# The same tool for Windows, so that a pass can meet a real proxy through Winsock under Wine.
+if(WIN32 AND NOT CORVELLA_FUZZ)
+  add_executable(corvella-cli
+    tools/corvella-cli/main.cpp tools/corvella-cli/http_commands.cpp tools/corvella-cli/pass_command.cpp
+    tools/corvella-cli/catalogue.rc)
+  set_source_files_properties(tools/corvella-cli/catalogue.rc PROPERTIES
+    OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/data/locations.txt)
+  target_link_libraries(corvella-cli PRIVATE corvella_http corvella_refresh)
+  corvella_warnings(corvella-cli)
+endif()
