@@ -239,10 +239,13 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
         EndExchange(true);
         break;
       }
+      const bool answerProxy =
+          code == 407 && viaProxy && !proxyAuthorization && !proxyUsername.empty() && OffersBasicProxyAuth();
       std::string body;
-      ReadBodyWithin(timings.errorBodyWaitMs, &body);
+      // A challenge to a HEAD has no body, whatever length it names (squid names one).
+      if (!(answerProxy && method == Method::Head)) ReadBodyWithin(timings.errorBodyWaitMs, &body);
       EndExchange(true);
-      if (code == 407 && viaProxy && !proxyAuthorization && !proxyUsername.empty() && OffersBasicProxyAuth()) {
+      if (answerProxy) {
         // Asked for credentials by the proxy itself: repeat once with them.
         proxyAuthorization = true;
         next = url.protocol + "://" + url.host + ":" + port + url.Target();
