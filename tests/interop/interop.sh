@@ -11,10 +11,10 @@
 #   GROUP    nginx | tinyproxy | squid | tinyproxy-wine
 #   CLI      corvella-cli, or corvella-cli.exe for tinyproxy-wine (run under Wine, with
 #            BUILD_DIR the Windows build tree)
-#   FEEDSIM  the native feedsim: the documents nginx serves are feedsim's, so a pass through
+#   FEEDSIM  the native feedsim ("" for $FEEDSIM): the documents nginx serves are feedsim's, so a pass through
 #            the real peers must print what a pass straight against feedsim prints
 set -uo pipefail
-GROUP=$1 CLI=$2 FEEDSIM=$3 FEED_HOST=$4 RATES_HOST=$5 SITE_HOST=$6
+GROUP=$1 CLI=$2 FEEDSIM=${3:-${FEEDSIM:-}} FEED_HOST=$4 RATES_HOST=$5 SITE_HOST=$6
 HERE=$(cd "$(dirname "$0")" && pwd)
 
 TODAY=2026-12-07
@@ -26,9 +26,10 @@ PROXY_USER=corvella
 PROXY_PASSWORD='open-sesame_7'  # tinyproxy takes letters, digits and -._ only
 COOKIE="bank_visit=$TODAY"
 
-for tool in nginx python3; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (tools/ci/install-deps.sh)"; exit 77; }
+for tool in nginx python3 openssl; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (tools/ci/install-deps.sh)"; exit 1; }
 done
+# The Windows build's test is told where the native feedsim is, when there is one.
 [ -x "$FEEDSIM" ] || { echo "SKIP: no native feedsim at '$FEEDSIM'"; exit 77; }
 
 WORK=$(mktemp -d /tmp/corvella-interop.XXXXXX)
@@ -41,7 +42,6 @@ cleanup() {
   local pid
   for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
-  if [ "$GROUP" = tinyproxy-wine ]; then wineserver -k >/dev/null 2>&1; fi
   if [ "$KEEP_WORK" = 1 ]; then echo "logs kept in $WORK"; else rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
