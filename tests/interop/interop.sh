@@ -42,7 +42,7 @@ cleanup() {
   local pid
   for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
-  if [ "$KEEP_WORK" = 1 ]; then echo "logs kept in $WORK"; else rm -rf "$WORK"; fi
+  if [ "$KEEP_WORK" = 1 ] || [ -n "${INTEROP_KEEP:-}" ]; then echo "logs kept in $WORK"; else rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
 
@@ -337,6 +337,11 @@ case "$GROUP" in
     start_tinyproxy
     pass_case tinyproxy "$TINYPROXY_PORT" "${PASS_CREDENTIALS[@]}"
     redirect_case tinyproxy "$TINYPROXY_PORT" "${CREDENTIALS[@]}"
+    # What the two cases above stand for: the proxy closed after every answer, unasked.
+    requests=$(grep -c "Request (file descriptor" "$WORK/tinyproxy.log")
+    connections=$(grep -c "Connect (file descriptor" "$WORK/tinyproxy.log")
+    check "tinyproxy took each of $requests requests on a connection of its own ($connections)" \
+      test "$requests" -ge 6 -a "$connections" -ge "$requests"
     credential_cases tinyproxy "$TINYPROXY_PORT"
     update_case tinyproxy "$TINYPROXY_PORT" "${CREDENTIALS[@]}"
     ;;
