@@ -11,8 +11,9 @@
 #   GROUP    nginx | tinyproxy | squid | tinyproxy-wine
 #   CLI      corvella-cli, or corvella-cli.exe for tinyproxy-wine (run under Wine, with
 #            BUILD_DIR the Windows build tree)
-#   FEEDSIM  the native feedsim ("" for $FEEDSIM): the documents nginx serves are feedsim's, so a pass through
-#            the real peers must print what a pass straight against feedsim prints
+#   FEEDSIM  the native feedsim ("" for $FEEDSIM): the documents nginx serves are feedsim's,
+#            so a pass through the real peers must print what a pass straight against
+#            feedsim prints
 set -uo pipefail
 GROUP=$1 CLI=$2 FEEDSIM=${3:-${FEEDSIM:-}} FEED_HOST=$4 RATES_HOST=$5 SITE_HOST=$6
 HERE=$(cd "$(dirname "$0")" && pwd)
