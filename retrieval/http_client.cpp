@@ -200,8 +200,7 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
 
       if (connection_ && (!connection_->GoesTo(peerHost, peerPort) || !keepAlive_)) CloseConnection();
       keepAlive_ = false;
-      if (!connection_) Open(peerHost, peerPort);
-      connection_->Send(head);
+      SendRequest(head, peerHost, peerPort);
 
       connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
       HttpReader& reader = connection_->reader();
@@ -240,10 +239,13 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
         EndExchange(true);
         break;
       }
+      const bool answerProxy =
+          code == 407 && viaProxy && !proxyAuthorization && !proxyUsername.empty() && OffersBasicProxyAuth();
       std::string body;
-      ReadBodyWithin(timings.errorBodyWaitMs, &body);
+      // A challenge to a HEAD has no body, whatever length it names (squid names one).
+      if (!(answerProxy && method == Method::Head)) ReadBodyWithin(timings.errorBodyWaitMs, &body);
       EndExchange(true);
-      if (code == 407 && viaProxy && !proxyAuthorization && !proxyUsername.empty() && OffersBasicProxyAuth()) {
+      if (answerProxy) {
         // Asked for credentials by the proxy itself: repeat once with them.
         proxyAuthorization = true;
         next = url.protocol + "://" + url.host + ":" + port + url.Target();
@@ -262,6 +264,24 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
   }
   if (!keepAlive_) CloseConnection();
   return result;
+}
+
+// A peer may close a kept connection at any time without a word (proxies do so after every
+// response). Met before the first byte of the answer, that close says nothing about this
+// request: it goes once more, at once, on a new connection. Failures there are the request's.
+void HttpClient::SendRequest(const std::string& head, const std::string& peerHost, int peerPort) {
+  if (connection_) {
+    try {
+      connection_->Send(head);
+      connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
+      if (connection_->reader().Await()) return;
+    } catch (const HttpError&) {
+      if (!connection_->lost()) throw;  // a wait past its limit is no close
+    }
+    CloseConnection();
+  }
+  Open(peerHost, peerPort);
+  connection_->Send(head);
 }
 
 bool HttpClient::OffersBasicProxyAuth() const {

@@ -109,6 +109,7 @@ class HttpClient {
   enum class Method { Get, Head };
   std::string Request(Method method, const std::string& url);
   void Open(const std::string& host, int port);
+  void SendRequest(const std::string& head, const std::string& peerHost, int peerPort);
   void CloseConnection();
   void Status(HttpStatus status, const std::string& text);
   void ReadBodyWithin(int limitMs, std::string* out);

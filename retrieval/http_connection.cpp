@@ -31,9 +31,11 @@ std::size_t HttpConnection::Read(char* buffer, std::size_t size) {
     try {
       n = socket_->Receive(buffer, size, std::min(sliceMs_, left));
     } catch (const SocketError& e) {
+      lost_ = true;
       throw HttpError(e.what());
     }
     if (n >= 0) {
+      if (n == 0) lost_ = true;
       if (log_ && log_->active && log_->record && n > 0)
         log_->record("recv", std::string_view(buffer, static_cast<std::size_t>(n)));
       return static_cast<std::size_t>(n);
@@ -47,6 +49,7 @@ void HttpConnection::Send(std::string_view bytes) {
   try {
     socket_->Send(bytes);
   } catch (const SocketError& e) {
+    lost_ = true;
     throw HttpError(e.what());
   }
 }

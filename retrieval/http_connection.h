@@ -29,6 +29,8 @@ class HttpConnection : public ByteSource {
   // Throws HttpError with the socket layer's message.
   void Send(std::string_view bytes);
   HttpReader& reader() { return reader_; }
+  // A read or write has met the peer's close or a socket error.
+  bool lost() const { return lost_; }
 
  private:
   std::unique_ptr<StreamSocket> socket_;
@@ -39,6 +41,7 @@ class HttpConnection : public ByteSource {
   int limitMs_ = http_limits::kReadTimeoutMs;
   const std::function<void()>* pump_ = nullptr;
   HttpTrafficLog* log_ = nullptr;
+  bool lost_ = false;
 };
 
 }  // namespace corvella

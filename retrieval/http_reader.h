@@ -25,6 +25,8 @@ class HttpReader {
   // False when the peer closed first: `line` then holds what came (maybe nothing).
   // Throws HttpError("Max line length exceeded.") for a longer line.
   bool ReadLine(std::string& line, std::size_t maxLength = http_limits::kMaxLineLength);
+  // Waits until a byte is at hand; false when the peer closed first.
+  bool Await() { return buffered() > 0 || Fill(); }
   // Reads `count` bytes, appending them to `out` unless it is null. Returns fewer only
   // when the peer closed.
   std::size_t Read(std::size_t count, std::string* out);

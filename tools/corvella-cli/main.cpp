@@ -3,6 +3,11 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "tools/corvella-cli/commands.h"
 
 namespace corvella::cli {
@@ -28,6 +33,10 @@ int Usage() {
 
 int main(int argc, char** argv) {
   using namespace corvella::cli;
+#ifdef _WIN32
+  // Bodies and hints go out byte for byte, with the same line ends as everywhere else.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) return Usage();
   for (const SubCommand& command : kCommands) {
