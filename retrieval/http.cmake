@@ -15,6 +15,7 @@ corvella_library(corvella_http
     retrieval/cookie_jar.cpp
     retrieval/url.cpp
     retrieval/socket_error.cpp
+    retrieval/socket_wait.cpp
   WIN32_SOURCES retrieval/socket_win32.cpp
   POSIX_SOURCES retrieval/socket_posix.cpp
   DEPS corvella_common Threads::Threads ${corvella_http_win32_libs})

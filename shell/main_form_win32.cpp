@@ -2,7 +2,11 @@
 
 #include <wininet.h>
 
+#include <chrono>
+
 #include "common/cp1251.h"
+#include "common/deadline.h"
+#include "common/message_wait_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
 #include "retrieval/version_check.h"
@@ -195,7 +199,14 @@ void MainForm::SetIconIndex(int index) {
   tray_->SetPicture(icons_[static_cast<std::size_t>(iconIndex_)].get());
 }
 
-void MainForm::Sleep(int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }
+// The pause between attempts keeps its length, but what comes meanwhile is handled at once;
+// closing ends it.
+void MainForm::Sleep(int milliseconds) {
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(milliseconds);
+  for (int left; !closing_ && (left = MillisecondsUntil(deadline)) > 0;) {
+    if (WaitForObjectOrMessage(nullptr, left) == WaitEnd::Message) PumpMessages();
+  }
+}
 
 void MainForm::ShowNotice(const std::string& title, const std::string& text, NoticeKind kind, int seconds) {
   if (tray_) tray_->ShowBalloon(title, text, static_cast<BalloonKind>(kind), seconds);
