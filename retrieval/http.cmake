@@ -31,6 +31,10 @@ corvella_test(http_tests
   SOURCES tests/retrieval/http_parsing_test.cpp tests/retrieval/http_client_test.cpp
   DEPS corvella_http scripted_server)
 
+corvella_test(message_wait_win32_tests WINDOWS_ONLY
+  SOURCES tests/win32/message_wait_win32_test.cpp
+  DEPS corvella_http scripted_server)
+
 foreach(fuzz head chunk url date cookie)
   corvella_fuzz(http_${fuzz} SOURCE tests/fuzz/http_${fuzz}_fuzz.cpp DEPS corvella_http)
 endforeach()
