@@ -8,6 +8,7 @@ endif()
 
 corvella_test(common_tests
   SOURCES tests/common/cp1251_test.cpp tests/common/error_test.cpp tests/common/date_time_test.cpp
+          tests/common/unique_handle_test.cpp
   DEPS corvella_common)
 
 corvella_test(codepage_win32_tests WINDOWS_ONLY

@@ -21,6 +21,7 @@ namespace {
 namespace se = socket_errors;
 
 struct FdTraits {
+  static constexpr Counted kCounted = Counted::Sockets;
   using handle_type = int;
   static int Invalid() { return -1; }
   static void Close(int fd) { ::close(fd); }

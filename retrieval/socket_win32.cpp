@@ -17,6 +17,7 @@ namespace {
 namespace se = socket_errors;
 
 struct SocketTraits {
+  static constexpr Counted kCounted = Counted::Sockets;
   using handle_type = SOCKET;
   static SOCKET Invalid() { return INVALID_SOCKET; }
   static void Close(SOCKET s) { closesocket(s); }

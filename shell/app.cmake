@@ -5,9 +5,9 @@ endif()
 
 corvella_library(corvella_app_win32
   SOURCES shell/main_form_win32.cpp shell/single_instance_win32.cpp shell/error_box_win32.cpp
-          shell/file_version_win32.cpp
+          shell/file_version_win32.cpp shell/live_counts_win32.cpp
   DEPS corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
-       corvella_http corvella_common version ole32 comctl32 user32 wininet)
+       corvella_http corvella_common version ole32 comctl32 user32 wininet psapi)
 
 add_executable(corvella WIN32 shell/winmain_win32.cpp data/corvella.rc)
 target_link_libraries(corvella PRIVATE corvella_app_win32)

@@ -13,6 +13,7 @@
 #include "shell/app_names.h"
 #include "shell/error_box_win32.h"
 #include "shell/file_version_win32.h"
+#include "shell/live_counts_win32.h"
 #include "shell/single_instance_win32.h"
 
 namespace corvella {
@@ -232,6 +233,7 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       PostQuitMessage(0);
       return 0;
     default:
+      if (msg == LiveCountMessage()) return AnswerLiveCount(wp);
       return DefWindowProcW(window_, msg, wp, lp);
   }
 }
