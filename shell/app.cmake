@@ -37,6 +37,14 @@ if(CORVELLA_TESTS)
 endif()
 
 if(CORVELLA_TESTS)
+  # The short form of the long run (1,000 passes: tests/e2e/long_run.sh BUILD_DIR).
+  add_test(NAME long_run_e2e
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/long_run.sh ${CMAKE_BINARY_DIR} 600 100)
+  set_tests_properties(long_run_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 180 LABELS wine
+                                               RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+endif()
+
+if(CORVELLA_TESTS)
   add_test(NAME corvella_system_imports
            COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/system_imports.sh $<TARGET_FILE:corvella>)
   set_tests_properties(corvella_system_imports PROPERTIES LABELS wine)

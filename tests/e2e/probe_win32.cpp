@@ -109,7 +109,7 @@ HWND WaitForForm(double seconds) {
 }
 
 // Memory may settle (heaps, caches) but not climb: what a pass leaks shows up here.
-bool MemoryGrew(long warm, long end) { return end > warm + 2048 + warm / 10; }
+bool MemoryGrew(long warm, long end) { return end > warm + 512 + warm / 50; }
 
 int LongRun(int passes, int warmup) {
   HWND form = WaitForForm(60);
