@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Benchmark (not a test): how fast the program answers its window while a server is slow.
+# Under Wine, the program's proxy is feedsim --stall (it accepts, reads the request and never
+# answers); during the first pass, COUNT messages are sent to the main window INTERVAL_MS
+# apart and each round trip is timed. Prints median, 99th percentile and worst, for this
+# build and, when given, for another corvella.exe (for instance one built from an earlier
+# commit) in the same way.
+# Usage: pump_latency.sh BUILD_DIR [OTHER_EXE [COUNT [INTERVAL_MS]]]
+#        FEEDSIM=path of the native feedsim (default: BUILD_DIR/../native/feedsim)
+set -uo pipefail
+BUILD_DIR=$(cd "$1" && pwd)
+OTHER=${2:-}
+COUNT=${3:-300}
+INTERVAL=${4:-10}
+HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/../../tools/wine/wine-env.sh"
+. "$HERE/../../tools/wine/display.sh"
+PROBE="$BUILD_DIR/corvella-probe.exe"
+ART="$BUILD_DIR/artifacts"
+mkdir -p "$ART"
+FEEDSIM=${FEEDSIM:-$BUILD_DIR/../native/feedsim}
+KEY='HKCU\Software\Velmar\corv'
+FEEDSIM_PID=""
+PROGRAM=""
+
+finish() {
+  [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
+  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
+  PROGRAM=""
+  FEEDSIM_PID=""
+}
+trap 'finish; stop_display' EXIT
+
+# One run: the round trips of `exe` while its first pass waits on the silent proxy.
+measure() {
+  local exe=$1 label=$2 log="$ART/latency-requests.log"
+  rm -f "$log"
+  "$FEEDSIM" --port 0 --stall --log "$log" >"$ART/latency-feedsim.out" 2>&1 &
+  FEEDSIM_PID=$!
+  for _ in $(seq 1 50); do grep -q listening "$ART/latency-feedsim.out" 2>/dev/null && break; sleep 0.1; done
+  local port
+  port=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/latency-feedsim.out" | head -n 1 | cut -d: -f2)
+  "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
+  "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
+  "$WINE" reg add "$KEY" /v portPrx /d "$port" /f >/dev/null 2>&1
+  "$WINE" "$exe" >/dev/null 2>&1 &
+  PROGRAM=$!
+  # The pass has sent its request and waits for an answer that never comes (60 s).
+  for _ in $(seq 1 300); do grep -q "index.php" "$log" 2>/dev/null && break; sleep 0.1; done
+  grep -q "index.php" "$log" 2>/dev/null || { echo "$label: the first pass never asked for the forecast"; return 1; }
+  printf '%-10s ' "$label"
+  "$WINE" "$PROBE" latency "$COUNT" "$INTERVAL" | tr -d '\r'
+  "$WINE" "$PROBE" close-window >/dev/null 2>&1
+  for _ in $(seq 1 100); do kill -0 "$PROGRAM" 2>/dev/null || break; sleep 0.1; done
+  finish
+  wineserver -w >/dev/null 2>&1
+}
+
+[ -x "$FEEDSIM" ] || { echo "set FEEDSIM to the native feedsim"; exit 1; }
+start_display || { echo "no X display"; exit 1; }
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
+use_virtual_desktop 800x600
+measure "$BUILD_DIR/corvella.exe" "this" || exit 1
+if [ -n "$OTHER" ]; then measure "$(cd "$(dirname "$OTHER")" && pwd)/$(basename "$OTHER")" "other" || exit 1; fi
