@@ -15,19 +15,18 @@ INTERVAL=${4:-10}
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/../../tools/wine/wine-env.sh"
 . "$HERE/../../tools/wine/display.sh"
+. "$HERE/../e2e/feedsim.sh"
 PROBE="$BUILD_DIR/corvella-probe.exe"
 ART="$BUILD_DIR/artifacts"
 mkdir -p "$ART"
 FEEDSIM=${FEEDSIM:-$BUILD_DIR/../native/feedsim}
 KEY='HKCU\Software\Velmar\corv'
-FEEDSIM_PID=""
 PROGRAM=""
 
 finish() {
   [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
-  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
   PROGRAM=""
-  FEEDSIM_PID=""
+  stop_feedsim
 }
 trap 'finish; stop_display' EXIT
 
@@ -35,14 +34,8 @@ trap 'finish; stop_display' EXIT
 measure() {
   local exe=$1 label=$2 log="$ART/latency-requests.log"
   rm -f "$log"
-  "$FEEDSIM" --port 0 --stall --log "$log" >"$ART/latency-feedsim.out" 2>&1 &
-  FEEDSIM_PID=$!
-  for _ in $(seq 1 50); do grep -q listening "$ART/latency-feedsim.out" 2>/dev/null && break; sleep 0.1; done
-  local port
-  port=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/latency-feedsim.out" | head -n 1 | cut -d: -f2)
   "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
-  "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
-  "$WINE" reg add "$KEY" /v portPrx /d "$port" /f >/dev/null 2>&1
+  start_feedsim "$ART/latency-feedsim.out" --stall --log "$log" || { echo "feedsim did not start"; return 1; }
   "$WINE" "$exe" >/dev/null 2>&1 &
   PROGRAM=$!
   # The pass has sent its request and waits for an answer that never comes (60 s).

@@ -16,20 +16,20 @@ WARMUP=${3:-100}
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/../../tools/wine/wine-env.sh"
 . "$HERE/../../tools/wine/display.sh"
+. "$HERE/feedsim.sh"
 export LC_ALL=C.UTF-8  # the Russian value names below reach Wine intact
 EXE="$BUILD_DIR/corvella.exe"
 PROBE="$BUILD_DIR/corvella-probe.exe"
 ART="$BUILD_DIR/artifacts"
 mkdir -p "$ART"
 FEEDSIM=${FEEDSIM:-$BUILD_DIR/../native/feedsim}
-FEEDSIM_PID=""
 PROGRAM=""
 KEY='HKCU\Software\Velmar\corv'
 LOG="$ART/long-run-requests.log"
 
 finish() {
   [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
-  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
+  stop_feedsim
   stop_display
 }
 fail() {
@@ -47,13 +47,7 @@ use_virtual_desktop 800x600
 "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
 
 rm -f "$LOG"
-"$FEEDSIM" --port 0 --vary --log "$LOG" >"$ART/long-run-feedsim.out" 2>&1 &
-FEEDSIM_PID=$!
-for _ in $(seq 1 50); do grep -q listening "$ART/long-run-feedsim.out" 2>/dev/null && break; sleep 0.1; done
-PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/long-run-feedsim.out" | head -n 1 | cut -d: -f2)
-[ -n "$PORT" ] || fail "feedsim did not start"
-"$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
-"$WINE" reg add "$KEY" /v portPrx /d "$PORT" /f >/dev/null 2>&1
+start_feedsim "$ART/long-run-feedsim.out" --vary --log "$LOG" || fail "feedsim did not start"
 # Everything a pass can draw: both digit pictures, and the summary balloon with the
 # version check after it.
 "$WINE" reg add "$KEY" /v "большиеЦифры" /d 1 /f >/dev/null 2>&1
