@@ -99,7 +99,7 @@ bool WaitFor(SOCKET s, Wait what, int timeoutMs) {
 class WinsockStream : public StreamSocket {
  public:
   WinsockStream(UniqueSocket s, Endpoint peer)
-      : s_(std::move(s)), peer_(std::move(peer)), event_(WSACreateEvent()) {
+      : event_(WSACreateEvent()), s_(std::move(s)), peer_(std::move(peer)) {
     if (!event_) ThrowLast();
   }
 
@@ -154,9 +154,10 @@ class WinsockStream : public StreamSocket {
     }
   }
 
+  // Declared first, so the socket is closed before its event.
+  UniqueKernelHandle event_;
   UniqueSocket s_;
   Endpoint peer_;
-  UniqueKernelHandle event_;
 };
 
 // Set by a lookup or connect thread; the GUI thread's wait for it also ends on a message.
