@@ -112,12 +112,7 @@ class WinsockStream : public StreamSocket {
   long SendSome(std::string_view bytes, int timeoutMs) override {
     if (!s_) throw SocketError(se::kNotConnected);
     int ask = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<int>(bytes.size());
-    return Transfer(FD_WRITE | FD_CLOSE, timeoutMs, [&] {
-      int n = send(s_.get(), bytes.data(), ask, 0);
-      // Nothing written without an error counts as no room yet.
-      if (n == 0 && ask > 0) WSASetLastError(WSAEWOULDBLOCK);
-      return n == 0 && ask > 0 ? SOCKET_ERROR : n;
-    });
+    return Transfer(FD_WRITE | FD_CLOSE, timeoutMs, [&] { return send(s_.get(), bytes.data(), ask, 0); });
   }
 
   void ShutdownSend() override {
