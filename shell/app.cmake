@@ -42,6 +42,9 @@ if(CORVELLA_TESTS)
            COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/long_run.sh ${CMAKE_BINARY_DIR} 600 100)
   set_tests_properties(long_run_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 180 LABELS wine
                                                RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+  add_test(NAME busy_pass_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/busy_pass.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(busy_pass_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 120 LABELS wine
+                                                RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
 endif()
 
 if(CORVELLA_TESTS)

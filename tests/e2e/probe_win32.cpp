@@ -3,6 +3,8 @@
 //   corvella-probe wait-title TITLE SECONDS     exit 0 once such a window exists
 //   corvella-probe menu-last SECONDS            open the tray menu and choose its last item
 //   corvella-probe close-window                 close the main window directly
+//   corvella-probe refresh SECONDS              send the menu command "Получить сведения"; exit 0 once
+//                                               it was handled within SECONDS
 //   corvella-probe counts                       print what the program holds, one "name value" a line
 //   corvella-probe long-run PASSES WARMUP       run PASSES refresh passes through the menu command,
 //                                               print the counts at the start, after WARMUP passes
@@ -191,12 +193,23 @@ int wmain(int argc, wchar_t** argv) {
     PrintCounts("now", counts);
     return 0;
   }
+  if (argc >= 3 && std::wcscmp(argv[1], L"refresh") == 0) {
+    HWND form = WaitForForm(10);
+    DWORD_PTR answer = 0;
+    const UINT limitMs = static_cast<UINT>(std::wcstod(argv[2], nullptr) * 1000);
+    if (form == nullptr ||
+        !SendMessageTimeoutW(form, WM_COMMAND, corvella::kCommandRefresh, 0, SMTO_NORMAL, limitMs, &answer)) {
+      std::fprintf(stderr, "the menu command was not handled in time\n");
+      return 1;
+    }
+    return 0;
+  }
   if (argc >= 4 && std::wcscmp(argv[1], L"long-run") == 0)
     return LongRun(std::max(1, _wtoi(argv[2])), std::max(1, _wtoi(argv[3])));
   if (argc >= 4 && std::wcscmp(argv[1], L"latency") == 0)
     return Latency(std::max(1, _wtoi(argv[2])), std::max(0, _wtoi(argv[3])));
   std::fprintf(stderr,
                "usage: corvella-probe wait-title TITLE SECONDS | menu-last SECONDS | close-window | counts |\n"
-               "       long-run PASSES WARMUP | latency COUNT INTERVAL_MS\n");
+               "       refresh SECONDS | long-run PASSES WARMUP | latency COUNT INTERVAL_MS\n");
   return 2;
 }
