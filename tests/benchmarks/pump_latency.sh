@@ -12,47 +12,27 @@ BUILD_DIR=$(cd "$1" && pwd)
 OTHER=${2:-}
 COUNT=${3:-300}
 INTERVAL=${4:-10}
-HERE=$(cd "$(dirname "$0")" && pwd)
-. "$HERE/../../tools/wine/wine-env.sh"
-. "$HERE/../../tools/wine/display.sh"
-. "$HERE/../e2e/feedsim.sh"
-PROBE="$BUILD_DIR/corvella-probe.exe"
-ART="$BUILD_DIR/artifacts"
-mkdir -p "$ART"
-FEEDSIM=${FEEDSIM:-$BUILD_DIR/../native/feedsim}
-KEY='HKCU\Software\Velmar\corv'
-PROGRAM=""
-
-finish() {
-  [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
-  PROGRAM=""
-  stop_feedsim
-}
-trap 'finish; stop_display' EXIT
+. "$(dirname "$0")/../e2e/session.sh"
+trap finish EXIT
 
 # One run: the round trips of `exe` while its first pass waits on the silent proxy.
 measure() {
   local exe=$1 label=$2 log="$ART/latency-requests.log"
   rm -f "$log"
-  "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
+  "$WINE" reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1
   start_feedsim "$ART/latency-feedsim.out" --stall --log "$log" || { echo "feedsim did not start"; return 1; }
-  "$WINE" "$exe" >/dev/null 2>&1 &
-  PROGRAM=$!
+  start_program /dev/null "$exe"
   # The pass has sent its request and waits for an answer that never comes (60 s).
-  for _ in $(seq 1 300); do grep -q "index.php" "$log" 2>/dev/null && break; sleep 0.1; done
-  grep -q "index.php" "$log" 2>/dev/null || { echo "$label: the first pass never asked for the forecast"; return 1; }
+  wait_for_request "$log" "index.php" || { echo "$label: the first pass never asked for the forecast"; return 1; }
   printf '%-10s ' "$label"
   "$WINE" "$PROBE" latency "$COUNT" "$INTERVAL" | tr -d '\r'
   "$WINE" "$PROBE" close-window >/dev/null 2>&1
   for _ in $(seq 1 100); do kill -0 "$PROGRAM" 2>/dev/null || break; sleep 0.1; done
-  finish
+  stop_program
+  stop_feedsim
   wineserver -w >/dev/null 2>&1
 }
 
-[ -x "$FEEDSIM" ] || { echo "set FEEDSIM to the native feedsim"; exit 1; }
-start_display || { echo "no X display"; exit 1; }
-wineserver -k >/dev/null 2>&1
-wineserver -w >/dev/null 2>&1
-use_virtual_desktop 800x600
-measure "$BUILD_DIR/corvella.exe" "this" || exit 1
+new_session || exit 1
+measure "$EXE" "this" || exit 1
 if [ -n "$OTHER" ]; then measure "$(cd "$(dirname "$OTHER")" && pwd)/$(basename "$OTHER")" "other" || exit 1; fi

@@ -6,42 +6,14 @@
 # Usage: busy_pass.sh BUILD_DIR    (FEEDSIM=native feedsim, default BUILD_DIR/../native/feedsim)
 set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
-HERE=$(cd "$(dirname "$0")" && pwd)
-. "$HERE/../../tools/wine/wine-env.sh"
-. "$HERE/../../tools/wine/display.sh"
-. "$HERE/feedsim.sh"
-EXE="$BUILD_DIR/corvella.exe"
-PROBE="$BUILD_DIR/corvella-probe.exe"
-ART="$BUILD_DIR/artifacts"
-mkdir -p "$ART"
-FEEDSIM=${FEEDSIM:-$BUILD_DIR/../native/feedsim}
+. "$(dirname "$0")/session.sh"
 LOG="$ART/busy-requests.log"
-PROGRAM=""
 
-finish() {
-  [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
-  stop_feedsim
-  stop_display
-}
-fail() {
-  echo "FAIL: $*"
-  finish
-  exit 1
-}
-
-[ -x "$FEEDSIM" ] || { echo "FAIL: set FEEDSIM to the native feedsim"; exit 1; }
-start_display || fail "no X display"
-wineserver -k >/dev/null 2>&1
-wineserver -w >/dev/null 2>&1
-use_virtual_desktop 800x600
-"$WINE" reg delete 'HKCU\Software\Velmar\corv' /f >/dev/null 2>&1
+new_session || fail "no Wine session"
 rm -f "$LOG"
 start_feedsim "$ART/busy-feedsim.out" --stall --log "$LOG" || fail "feedsim did not start"
-
-"$WINE" "$EXE" >"$ART/busy-program.log" 2>&1 &
-PROGRAM=$!
-for _ in $(seq 1 300); do grep -q "index.php" "$LOG" 2>/dev/null && break; sleep 0.1; done
-grep -q "index.php" "$LOG" 2>/dev/null || fail "the first pass never asked for the forecast"
+start_program "$ART/busy-program.log"
+wait_for_request "$LOG" "index.php" || fail "the first pass never asked for the forecast"
 
 "$WINE" "$PROBE" latency 100 10 | tr -d '\r' || fail "the main window stopped answering during the pass"
 "$WINE" "$PROBE" refresh 10 || fail "\"Получить сведения\" was not taken during the pass"

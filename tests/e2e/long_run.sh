@@ -13,51 +13,23 @@ set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
 PASSES=${2:-1000}
 WARMUP=${3:-100}
-HERE=$(cd "$(dirname "$0")" && pwd)
-. "$HERE/../../tools/wine/wine-env.sh"
-. "$HERE/../../tools/wine/display.sh"
-. "$HERE/feedsim.sh"
 export LC_ALL=C.UTF-8  # the Russian value names below reach Wine intact
-EXE="$BUILD_DIR/corvella.exe"
-PROBE="$BUILD_DIR/corvella-probe.exe"
-ART="$BUILD_DIR/artifacts"
-mkdir -p "$ART"
-FEEDSIM=${FEEDSIM:-$BUILD_DIR/../native/feedsim}
-PROGRAM=""
-KEY='HKCU\Software\Velmar\corv'
+. "$(dirname "$0")/session.sh"
 LOG="$ART/long-run-requests.log"
 
-finish() {
-  [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
-  stop_feedsim
-  stop_display
-}
-fail() {
-  echo "FAIL: $*"
-  finish
-  exit 1
-}
-
-[ -n "$FEEDSIM" ] && [ -x "$FEEDSIM" ] || { echo "FAIL: set FEEDSIM to the native feedsim"; exit 1; }
 [ "$WARMUP" -lt "$PASSES" ] || { echo "FAIL: WARMUP must be below PASSES"; exit 1; }
-start_display || fail "no X display"
-wineserver -k >/dev/null 2>&1
-wineserver -w >/dev/null 2>&1
-use_virtual_desktop 800x600
-"$WINE" reg delete "$KEY" /f >/dev/null 2>&1
-
+new_session || fail "no Wine session"
 rm -f "$LOG"
 start_feedsim "$ART/long-run-feedsim.out" --vary --log "$LOG" || fail "feedsim did not start"
 # Everything a pass can draw: both digit pictures, and the summary balloon with the
 # version check after it.
-"$WINE" reg add "$KEY" /v "большиеЦифры" /d 1 /f >/dev/null 2>&1
-"$WINE" reg add "$KEY" /v "сообщать" /d 1 /f >/dev/null 2>&1
+"$WINE" reg add "$SETTINGS_KEY" /v "большиеЦифры" /d 1 /f >/dev/null 2>&1
+"$WINE" reg add "$SETTINGS_KEY" /v "сообщать" /d 1 /f >/dev/null 2>&1
 
-"$WINE" "$EXE" >"$ART/long-run-program.log" 2>&1 &
-PROGRAM=$!
+start_program "$ART/long-run-program.log"
 "$WINE" "$PROBE" wait-title Corvella 60 || fail "the program never showed its application window"
 # The first pass (1.5 s after start) ends before the run begins.
-for _ in $(seq 1 300); do grep -q "currency_base" "$LOG" 2>/dev/null && break; sleep 0.1; done
+wait_for_request "$LOG" "currency_base" || fail "the first pass did not fetch the rates"
 sleep 1
 before=$(grep -c "index.php" "$LOG")
 
