@@ -13,31 +13,37 @@ struct WindowTraits {
   static void Close(HWND h) { DestroyWindow(h); }
 };
 struct IconTraits {
+  static constexpr Counted kCounted = Counted::Icons;
   using handle_type = HICON;
   static HICON Invalid() { return nullptr; }
   static void Close(HICON h) { DestroyIcon(h); }
 };
 struct MenuTraits {
+  static constexpr Counted kCounted = Counted::Menus;
   using handle_type = HMENU;
   static HMENU Invalid() { return nullptr; }
   static void Close(HMENU h) { DestroyMenu(h); }
 };
 struct GdiObjectTraits {
+  static constexpr Counted kCounted = Counted::GdiObjects;
   using handle_type = HGDIOBJ;
   static HGDIOBJ Invalid() { return nullptr; }
   static void Close(HGDIOBJ h) { DeleteObject(h); }
 };
 struct MemoryDcTraits {
+  static constexpr Counted kCounted = Counted::MemoryDcs;
   using handle_type = HDC;
   static HDC Invalid() { return nullptr; }
   static void Close(HDC h) { DeleteDC(h); }
 };
 struct RegistryKeyTraits {
+  static constexpr Counted kCounted = Counted::RegistryKeys;
   using handle_type = HKEY;
   static HKEY Invalid() { return nullptr; }
   static void Close(HKEY h) { RegCloseKey(h); }
 };
 struct KernelHandleTraits {
+  static constexpr Counted kCounted = Counted::KernelHandles;
   using handle_type = HANDLE;
   static HANDLE Invalid() { return nullptr; }
   static void Close(HANDLE h) { CloseHandle(h); }

@@ -15,6 +15,7 @@ corvella_library(corvella_http
     retrieval/cookie_jar.cpp
     retrieval/url.cpp
     retrieval/socket_error.cpp
+    retrieval/socket_wait.cpp
   WIN32_SOURCES retrieval/socket_win32.cpp
   POSIX_SOURCES retrieval/socket_posix.cpp
   DEPS corvella_common Threads::Threads ${corvella_http_win32_libs})
@@ -28,6 +29,10 @@ endif()
 
 corvella_test(http_tests
   SOURCES tests/retrieval/http_parsing_test.cpp tests/retrieval/http_client_test.cpp
+  DEPS corvella_http scripted_server)
+
+corvella_test(message_wait_win32_tests WINDOWS_ONLY
+  SOURCES tests/win32/message_wait_win32_test.cpp
   DEPS corvella_http scripted_server)
 
 foreach(fuzz head chunk url date cookie)

@@ -27,11 +27,13 @@ namespace msg = http_messages;
 
 [[noreturn]] void Fail(std::string_view message) { throw HttpError(std::string(message)); }
 
-// Runs `work` on a thread of its own while this thread waits in slices, running `idle`
-// after each; the thread is joined in every case. Past `deadline` the work is told to
-// give up and the wait fails with "Connect timed out.".
+// Runs `work` on a thread of its own while this thread waits on `done` in slices, running
+// `idle` after each slice and whenever the wait ends early (a window message on Windows);
+// the thread is joined in every case. Past `deadline` the work is told to give up and the
+// wait fails with "Connect timed out.".
 template <class T, class Work>
-T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const std::function<void()>& idle) {
+T WaitOnThread(Work work, WaitSignal& done, SteadyClock::time_point deadline, int sliceMs,
+               const std::function<void()>& idle) {
   std::atomic<bool> cancel{false};
   std::promise<T> promise;
   std::future<T> result = promise.get_future();
@@ -41,6 +43,7 @@ T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const s
     } catch (...) {
       promise.set_exception(std::current_exception());
     }
+    done.Set();
   });
   struct Joiner {
     std::thread& thread;
@@ -51,7 +54,7 @@ T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const s
     }
   } joiner{thread, cancel};
 
-  const auto fullSlice = std::chrono::milliseconds(std::max(1, sliceMs));
+  const int fullSlice = std::max(1, sliceMs);
   bool late = false;
   for (;;) {
     const auto now = SteadyClock::now();
@@ -61,8 +64,8 @@ T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const s
       late = true;
       cancel = true;
     }
-    auto slice = late ? fullSlice : std::min(fullSlice, std::chrono::milliseconds(MillisecondsUntil(deadline, now)));
-    if (result.wait_for(slice) == std::future_status::ready) break;
+    const int slice = late ? fullSlice : std::min(fullSlice, MillisecondsUntil(deadline, now));
+    if (done.Wait(slice)) break;
     if (idle) idle();
   }
   if (late) Fail(msg::kConnectTimedOut);
@@ -128,8 +131,8 @@ void HttpClient::Open(const std::string& host, int port) {
     // The lookup runs off this thread, so that a slow resolver does not stop the pump.
     Status(HttpStatus::Resolving, FillMessage(msg::kResolving, host));
     endpoints = WaitOnThread<std::vector<Endpoint>>(
-        [&](const std::atomic<bool>&) { return sockets_.Resolve(host, port); }, deadline, timings.connectSliceMs,
-        pump);
+        [&](const std::atomic<bool>&) { return sockets_.Resolve(host, port); }, *sockets_.MakeWaitSignal(),
+        deadline, timings.connectSliceMs, pump);
   }
   Status(HttpStatus::Connecting, FillMessage(msg::kConnecting, endpoints.front().address));
   std::unique_ptr<StreamSocket> socket = WaitOnThread<std::unique_ptr<StreamSocket>>(
@@ -142,7 +145,7 @@ void HttpClient::Open(const std::string& host, int port) {
           }
         }
       },
-      deadline, timings.connectSliceMs, pump);
+      *sockets_.MakeWaitSignal(), deadline, timings.connectSliceMs, pump);
   connection_ = std::make_unique<HttpConnection>(std::move(socket), host, port);
   connection_->SetLog(log_);
   Status(HttpStatus::Connected, std::string(msg::kConnected));
@@ -202,7 +205,6 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
       keepAlive_ = false;
       SendRequest(head, peerHost, peerPort);
 
-      connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
       HttpReader& reader = connection_->reader();
       std::size_t headBudget = http_limits::kMaxHeadBytes;
       do {
@@ -272,8 +274,8 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
 void HttpClient::SendRequest(const std::string& head, const std::string& peerHost, int peerPort) {
   if (connection_) {
     try {
-      connection_->Send(head);
       connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
+      connection_->Send(head);
       if (connection_->reader().Await()) return;
     } catch (const HttpError&) {
       if (!connection_->lost()) throw;  // a wait past its limit is no close
@@ -281,6 +283,7 @@ void HttpClient::SendRequest(const std::string& head, const std::string& peerHos
     CloseConnection();
   }
   Open(peerHost, peerPort);
+  connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
   connection_->Send(head);
 }
 

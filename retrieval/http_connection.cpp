@@ -46,8 +46,19 @@ std::size_t HttpConnection::Read(char* buffer, std::size_t size) {
 
 void HttpConnection::Send(std::string_view bytes) {
   if (log_ && log_->active && log_->record) log_->record("send", bytes);
+  // The socket's own limit on a send that makes no headway, waited in slices like a read.
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(StreamSocket::kSendLimitMs);
   try {
-    socket_->Send(bytes);
+    while (!bytes.empty()) {
+      const int left = MillisecondsUntil(deadline);
+      if (left <= 0) throw SocketError(socket_errors::kTimedOut);
+      const long n = socket_->SendSome(bytes, std::min(sliceMs_, left));
+      if (n > 0) {
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+      } else if (pump_ && *pump_) {
+        (*pump_)();
+      }
+    }
   } catch (const SocketError& e) {
     lost_ = true;
     throw HttpError(e.what());

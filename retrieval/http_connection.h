@@ -20,7 +20,8 @@ class HttpConnection : public ByteSource {
   // True when this connection goes to `host` (case-insensitive) and `port`.
   bool GoesTo(std::string_view host, int port) const;
 
-  // How reads wait: slices of `sliceMs`, the pump after every empty slice, and a failure
+  // How reads and sends wait: slices of `sliceMs`, the pump after every empty slice (and
+  // at once when the socket's wait ends early for a window message), and a read fails
   // with "Read Timeout" once one wait has lasted `limitMs`.
   void SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump);
   void SetLog(HttpTrafficLog* log) { log_ = log; }

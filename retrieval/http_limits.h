@@ -16,9 +16,11 @@ inline constexpr int kRedirectMaximum = 15;
 inline constexpr int kRedirectDrainMs = 4000;
 // An error body is read with each wait limited to this.
 inline constexpr int kErrorBodyWaitMs = 2000;
-// A socket wait is cut into slices of this length; the message pump runs after each.
+// A socket wait is cut into slices of this length; the message pump runs after each, so
+// this is the longest time between two pumps (on Windows a window message ends a slice).
 inline constexpr int kIdleSliceMs = 250;
-// The GUI thread waits for the connect thread in slices of this length.
+// The GUI thread waits for the connect thread in slices of this length (ended early, as
+// above, by a window message).
 inline constexpr int kConnectSliceMs = 125;
 // Name lookup and connect together must finish within this.
 inline constexpr int kConnectLimitMs = 120000;

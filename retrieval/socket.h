@@ -57,16 +57,26 @@ struct Endpoint {
 
 // One connected TCP stream. Receive and Send may be called from one thread at a time;
 // Close may be called from another thread to abandon a blocked call.
+//
+// On Windows every wait of a stream also ends as soon as a window message arrives for the
+// calling thread (one that came after the thread last looked at its queue), so that a GUI
+// thread can pump at once; the wait then reports kWaitElapsed early, and the caller, who
+// keeps the real limit, waits again after pumping. POSIX waits end only with their time.
 class StreamSocket {
  public:
   static constexpr long kWaitElapsed = -1;
+  // A send that cannot get rid of its bytes for this long fails with kTimedOut.
+  static constexpr int kSendLimitMs = 60000;
 
   virtual ~StreamSocket() = default;
   // Waits up to timeoutMs for data. Returns the count read (> 0), 0 when the peer has
   // closed, or kWaitElapsed when nothing came. Throws SocketError.
   virtual long Receive(char* buffer, std::size_t size, int timeoutMs) = 0;
-  // Writes all bytes. Throws SocketError.
-  virtual void Send(std::string_view bytes) = 0;
+  // Writes what the socket takes now, waiting up to timeoutMs for room. Returns the count
+  // written (> 0) or kWaitElapsed when nothing could be written. Throws SocketError.
+  virtual long SendSome(std::string_view bytes, int timeoutMs) = 0;
+  // Writes all bytes within kSendLimitMs, without pumping. Throws SocketError.
+  void Send(std::string_view bytes);
   // Ends sending; the peer reads an orderly close.
   virtual void ShutdownSend() = 0;
   // Closes with a reset instead of an orderly close.
@@ -84,9 +94,25 @@ class ListeningSocket {
   virtual std::unique_ptr<StreamSocket> Accept(int timeoutMs) = 0;
 };
 
+// A one-shot signal from a helper thread (a lookup or connect) to the thread waiting for it.
+class WaitSignal {
+ public:
+  virtual ~WaitSignal() = default;
+  // Any thread; the signal stays set.
+  virtual void Set() = 0;
+  // Waits up to timeoutMs; true once set. On Windows it also returns false early when a
+  // window message arrives for the calling thread, as the stream waits do.
+  virtual bool Wait(int timeoutMs) = 0;
+};
+
+// A signal over a condition variable: waits end only when set or with their time.
+std::unique_ptr<WaitSignal> MakePlainWaitSignal();
+
 class SocketLayer {
  public:
   virtual ~SocketLayer() = default;
+  // The signal the client waits on for its lookup and connect threads.
+  virtual std::unique_ptr<WaitSignal> MakeWaitSignal() { return MakePlainWaitSignal(); }
   // Blocking name lookup; numeric addresses resolve without one. Throws SocketError.
   virtual std::vector<Endpoint> Resolve(const std::string& host, int port) = 0;
   // Connects, giving up early with kTimedOut once `cancel` is set. Throws SocketError.

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstring>
 
-#include "common/deadline.h"
 #include "common/unique_handle.h"
 #include "retrieval/socket.h"
 
@@ -22,6 +21,7 @@ namespace {
 namespace se = socket_errors;
 
 struct FdTraits {
+  static constexpr Counted kCounted = Counted::Sockets;
   using handle_type = int;
   static int Invalid() { return -1; }
   static void Close(int fd) { ::close(fd); }
@@ -30,8 +30,6 @@ using UniqueFd = UniqueHandle<FdTraits>;
 
 // A wait slice inside Connect, so that a cancel is noticed promptly.
 constexpr int kCancelPollMs = 25;
-// A blocked send gives up after this long (request heads are small; this never waits in practice).
-constexpr int kSendLimitMs = 60000;
 
 int WinsockCode(int err) {
   switch (err) {
@@ -138,20 +136,15 @@ class PosixStream : public StreamSocket {
     }
   }
 
-  void Send(std::string_view bytes) override {
+  long SendSome(std::string_view bytes, int timeoutMs) override {
     if (!fd_) throw SocketError(se::kNotConnected);
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kSendLimitMs);
-    while (!bytes.empty()) {
+    for (;;) {
       ssize_t n = send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
-      if (n > 0) {
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-        continue;
-      }
+      if (n > 0) return static_cast<long>(n);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ThrowErrno();
-      const int left = MillisecondsUntil(deadline);
-      if (left <= 0 || !WaitFor(fd_.get(), POLLOUT, left))
-        throw SocketError(se::kTimedOut);
+      if (!WaitFor(fd_.get(), POLLOUT, timeoutMs)) return kWaitElapsed;
+      timeoutMs = 0;
     }
   }
 

@@ -6,6 +6,8 @@
 #include <mutex>
 
 #include "common/deadline.h"
+#include "common/handles_win32.h"
+#include "common/message_wait_win32.h"
 #include "common/unique_handle.h"
 #include "retrieval/socket.h"
 
@@ -15,6 +17,7 @@ namespace {
 namespace se = socket_errors;
 
 struct SocketTraits {
+  static constexpr Counted kCounted = Counted::Sockets;
   using handle_type = SOCKET;
   static SOCKET Invalid() { return INVALID_SOCKET; }
   static void Close(SOCKET s) { closesocket(s); }
@@ -22,7 +25,6 @@ struct SocketTraits {
 using UniqueSocket = UniqueHandle<SocketTraits>;
 
 constexpr int kCancelPollMs = 25;
-constexpr int kSendLimitMs = 60000;
 
 [[noreturn]] void ThrowLast() { throw SocketError(WSAGetLastError()); }
 
@@ -74,7 +76,7 @@ void SetNoDelay(SOCKET s) {
   setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
-enum class Wait { Read, Write, Connect };
+enum class Wait { Read, Connect };
 
 // Waits for the socket; false when the time ran out. For Connect, a failed connect
 // also ends the wait (the caller reads SO_ERROR).
@@ -92,41 +94,25 @@ bool WaitFor(SOCKET s, Wait what, int timeoutMs) {
   return rc > 0;
 }
 
+// A stream's waits go through an event bound to the socket, so that they can end on a
+// window message as well (see StreamSocket).
 class WinsockStream : public StreamSocket {
  public:
-  WinsockStream(UniqueSocket s, Endpoint peer) : s_(std::move(s)), peer_(std::move(peer)) {}
+  WinsockStream(UniqueSocket s, Endpoint peer)
+      : event_(WSACreateEvent()), s_(std::move(s)), peer_(std::move(peer)) {
+    if (!event_) ThrowLast();
+  }
 
   long Receive(char* buffer, std::size_t size, int timeoutMs) override {
     if (!s_) throw SocketError(se::kNotConnected);
     int ask = size > 0x40000000 ? 0x40000000 : static_cast<int>(size);
-    for (;;) {
-      int n = recv(s_.get(), buffer, ask, 0);
-      if (n >= 0) return n;
-      int err = WSAGetLastError();
-      if (err == WSAEINTR) continue;
-      if (err != WSAEWOULDBLOCK) throw SocketError(err);
-      if (!WaitFor(s_.get(), Wait::Read, timeoutMs)) return kWaitElapsed;
-      timeoutMs = 0;
-    }
+    return Transfer(FD_READ | FD_CLOSE, timeoutMs, [&] { return recv(s_.get(), buffer, ask, 0); });
   }
 
-  void Send(std::string_view bytes) override {
+  long SendSome(std::string_view bytes, int timeoutMs) override {
     if (!s_) throw SocketError(se::kNotConnected);
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kSendLimitMs);
-    while (!bytes.empty()) {
-      int ask = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<int>(bytes.size());
-      int n = send(s_.get(), bytes.data(), ask, 0);
-      if (n > 0) {
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-        continue;
-      }
-      int err = WSAGetLastError();
-      if (err == WSAEINTR) continue;
-      if (err != WSAEWOULDBLOCK) throw SocketError(err);
-      const int left = MillisecondsUntil(deadline);
-      if (left <= 0 || !WaitFor(s_.get(), Wait::Write, left))
-        throw SocketError(se::kTimedOut);
-    }
+    int ask = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<int>(bytes.size());
+    return Transfer(FD_WRITE | FD_CLOSE, timeoutMs, [&] { return send(s_.get(), bytes.data(), ask, 0); });
   }
 
   void ShutdownSend() override {
@@ -144,8 +130,44 @@ class WinsockStream : public StreamSocket {
   Endpoint Peer() const override { return peer_; }
 
  private:
+  // Runs `io` until it moves bytes, fails, or the wait for `events` ends without them.
+  // The event is armed before each try, so readiness that comes between the try and the
+  // wait still ends the wait.
+  template <class Io>
+  long Transfer(long events, int timeoutMs, Io io) {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+      WSAResetEvent(event_.get());
+      if (WSAEventSelect(s_.get(), event_.get(), events) != 0) ThrowLast();
+      int n = io();
+      if (n >= 0) return n;
+      int err = WSAGetLastError();
+      if (err == WSAEINTR) continue;
+      if (err != WSAEWOULDBLOCK) throw SocketError(err);
+      if (WaitForObjectOrMessage(event_.get(), MillisecondsUntil(deadline)) != WaitEnd::Signalled)
+        return kWaitElapsed;
+    }
+  }
+
+  // Declared first, so the socket is closed before its event.
+  UniqueKernelHandle event_;
   UniqueSocket s_;
   Endpoint peer_;
+};
+
+// Set by a lookup or connect thread; the GUI thread's wait for it also ends on a message.
+class MessageWaitSignal : public WaitSignal {
+ public:
+  MessageWaitSignal() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    if (!event_) throw SocketError(static_cast<int>(GetLastError()));
+  }
+  void Set() override { SetEvent(event_.get()); }
+  bool Wait(int timeoutMs) override {
+    return WaitForObjectOrMessage(event_.get(), timeoutMs) == WaitEnd::Signalled;
+  }
+
+ private:
+  UniqueKernelHandle event_;
 };
 
 class WinsockListener : public ListeningSocket {
@@ -177,6 +199,8 @@ class WinsockListener : public ListeningSocket {
 class WinsockLayer : public SocketLayer {
  public:
   WinsockLayer() { StartWinsock(); }
+
+  std::unique_ptr<WaitSignal> MakeWaitSignal() override { return std::make_unique<MessageWaitSignal>(); }
 
   std::vector<Endpoint> Resolve(const std::string& host, int port) override {
     if (host.empty()) throw SocketError(se::kHostNotFound);

@@ -5,9 +5,9 @@ endif()
 
 corvella_library(corvella_app_win32
   SOURCES shell/main_form_win32.cpp shell/single_instance_win32.cpp shell/error_box_win32.cpp
-          shell/file_version_win32.cpp shell/settings_dialog_win32.cpp
+          shell/file_version_win32.cpp shell/settings_dialog_win32.cpp shell/live_counts_win32.cpp
   DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
-       corvella_http corvella_common version ole32 comctl32 comdlg32 shell32 user32 wininet)
+       corvella_http corvella_common version ole32 comctl32 comdlg32 shell32 user32 wininet psapi)
 
 add_executable(corvella WIN32 shell/winmain_win32.cpp data/corvella.rc)
 target_link_libraries(corvella PRIVATE corvella_app_win32)
@@ -48,6 +48,17 @@ if(CORVELLA_TESTS)
            COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/smoke.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(smoke_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 300 LABELS wine
                                             RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+endif()
+
+if(CORVELLA_TESTS)
+  # The short form of the long run (1,000 passes: tests/e2e/long_run.sh BUILD_DIR).
+  add_test(NAME long_run_e2e
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/long_run.sh ${CMAKE_BINARY_DIR} 600 100)
+  set_tests_properties(long_run_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 180 LABELS wine
+                                               RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+  add_test(NAME busy_pass_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/busy_pass.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(busy_pass_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 120 LABELS wine
+                                                RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
 endif()
 
 if(CORVELLA_TESTS)

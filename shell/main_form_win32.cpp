@@ -2,14 +2,19 @@
 
 #include <wininet.h>
 
+#include <chrono>
+
 #include "common/cp1251.h"
 #include "common/date_time.h"
+#include "common/deadline.h"
+#include "common/message_wait_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
 #include "retrieval/version_check.h"
 #include "shell/app_names.h"
 #include "shell/error_box_win32.h"
 #include "shell/file_version_win32.h"
+#include "shell/live_counts_win32.h"
 #include "shell/settings_dialog_layout.h"
 #include "shell/single_instance_win32.h"
 
@@ -235,7 +240,14 @@ void MainForm::SetIconIndex(int index) {
   tray_->SetPicture(icons_[static_cast<std::size_t>(iconIndex_)].get());
 }
 
-void MainForm::Sleep(int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }
+// The pause between attempts keeps its length, but what comes meanwhile is handled at once;
+// closing ends it.
+void MainForm::Sleep(int milliseconds) {
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(milliseconds);
+  for (int left; !closing_ && (left = MillisecondsUntil(deadline)) > 0;) {
+    if (WaitForObjectOrMessage(nullptr, left) == WaitEnd::Message) PumpMessages();
+  }
+}
 
 void MainForm::ShowNotice(const std::string& title, const std::string& text, NoticeKind kind, int seconds) {
   if (tray_) tray_->ShowBalloon(title, text, static_cast<BalloonKind>(kind), seconds);
@@ -262,6 +274,7 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       PostQuitMessage(0);
       return 0;
     default:
+      if (msg == LiveCountMessage()) return AnswerLiveCount(wp);
       return DefWindowProcW(window_, msg, wp, lp);
   }
 }

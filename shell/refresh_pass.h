@@ -48,7 +48,8 @@ class RefreshHost : public NoticeSink {
   // Shows the widget and checks its menu item.
   virtual void ShowWidget() = 0;
   virtual void SetIconIndex(int index) = 0;
-  // Blocks the thread, as the real window does between failed attempts.
+  // The pause between failed attempts, as long as asked; the real window handles its
+  // messages meanwhile, the moment they come.
   virtual void Sleep(int milliseconds) = 0;
 };
 

@@ -14,6 +14,7 @@ namespace corvella {
 
 // A key whose changes are written through to disk when it is closed.
 struct FlushedRegistryKeyTraits {
+  static constexpr Counted kCounted = Counted::RegistryKeys;
   using handle_type = HKEY;
   static HKEY Invalid() { return nullptr; }
   static void Close(HKEY key) {

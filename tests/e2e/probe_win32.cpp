@@ -10,11 +10,27 @@
 //                                               (and close it with its OK button)
 //   corvella-probe layout                       check that every visible control of the dialog
 //                                               lies inside its parent and shows its whole caption
+//   corvella-probe refresh SECONDS              send the menu command "Получить сведения"; exit 0 once
+//                                               it was handled within SECONDS
+//   corvella-probe counts                       print what the program holds, one "name value" a line
+//   corvella-probe long-run PASSES WARMUP       run PASSES refresh passes through the menu command,
+//                                               print the counts at the start, after WARMUP passes
+//                                               and at the end; exit 1 when any keeps growing
+//   corvella-probe latency COUNT INTERVAL_MS    send COUNT messages INTERVAL_MS apart to the main
+//                                               window; print median, 99th percentile and worst
+//                                               round trip in milliseconds
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
+
+#include "common/live_counts.h"
+#include "shell/live_counts_win32.h"
+#include "shell/main_form_win32.h"
 
 namespace {
 
@@ -178,6 +194,92 @@ int CheckLayout() {
   return faults == 0 ? 0 : 1;
 }
 
+using Counts = std::array<long, static_cast<std::size_t>(corvella::Counted::kCount)>;
+
+bool ReadCounts(HWND form, Counts& out) {
+  const UINT message = RegisterWindowMessageW(corvella::kLiveCountMessageName);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(form, message, i, 0, SMTO_NORMAL, 30000, &answer)) return false;
+    out[i] = static_cast<long>(static_cast<LRESULT>(answer));
+  }
+  return true;
+}
+
+void PrintCounts(const char* when, const Counts& counts) {
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    const std::string_view name = corvella::kCountedNames[i];
+    std::printf("%s %.*s %ld\n", when, static_cast<int>(name.size()), name.data(), counts[i]);
+  }
+  std::fflush(stdout);
+}
+
+HWND WaitForForm(double seconds) {
+  HWND form = nullptr;
+  WaitFor(seconds, [&] { return (form = FindTopLevel(L"CorvellaMainForm")) != nullptr; });
+  if (form == nullptr) std::fprintf(stderr, "no main window\n");
+  return form;
+}
+
+// Memory may settle (heaps, caches) but not climb: what a pass leaks shows up here.
+bool MemoryGrew(long warm, long end) { return end > warm + 512 + warm / 50; }
+
+int LongRun(int passes, int warmup) {
+  HWND form = WaitForForm(60);
+  if (form == nullptr) return 1;
+  Counts start{}, warm{}, end{};
+  if (!ReadCounts(form, start)) return 1;
+  PrintCounts("start", start);
+  warm = start;
+  for (int pass = 1; pass <= passes; ++pass) {
+    // What the menu item "Получить сведения" sends; the answer comes once the pass is done.
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(form, WM_COMMAND, corvella::kCommandRefresh, 0, SMTO_NORMAL, 600000, &answer)) {
+      std::fprintf(stderr, "pass %d did not end\n", pass);
+      return 1;
+    }
+    if (pass == warmup && !ReadCounts(form, warm)) return 1;
+    if (pass == warmup) PrintCounts("warm", warm);
+  }
+  if (!ReadCounts(form, end)) return 1;
+  PrintCounts("end", end);
+  bool growing = false;
+  for (std::size_t i = 0; i < end.size(); ++i) {
+    const auto kind = static_cast<corvella::Counted>(i);
+    const bool memory = kind == corvella::Counted::WorkingSetKib || kind == corvella::Counted::PrivateKib;
+    if (memory ? MemoryGrew(warm[i], end[i]) : end[i] > warm[i]) {
+      const std::string_view name = corvella::kCountedNames[i];
+      std::printf("growing: %.*s %ld -> %ld\n", static_cast<int>(name.size()), name.data(), warm[i], end[i]);
+      growing = true;
+    }
+  }
+  return growing ? 1 : 0;
+}
+
+int Latency(int count, int intervalMs) {
+  HWND form = WaitForForm(60);
+  if (form == nullptr) return 1;
+  LARGE_INTEGER frequency, before, after;
+  QueryPerformanceFrequency(&frequency);
+  std::vector<double> trips;
+  for (int i = 0; i < count; ++i) {
+    QueryPerformanceCounter(&before);
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer)) {
+      std::fprintf(stderr, "message %d was not answered\n", i);
+      return 1;
+    }
+    QueryPerformanceCounter(&after);
+    trips.push_back(static_cast<double>(after.QuadPart - before.QuadPart) * 1000.0 /
+                    static_cast<double>(frequency.QuadPart));
+    Sleep(static_cast<DWORD>(intervalMs));
+  }
+  std::sort(trips.begin(), trips.end());
+  const auto at = [&](double q) { return trips[static_cast<std::size_t>(q * static_cast<double>(trips.size() - 1))]; };
+  std::printf("messages %d median_ms %.2f p99_ms %.2f worst_ms %.2f\n", count, at(0.5), at(0.99), trips.back());
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -212,8 +314,31 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[2], L"dismiss") == 0) PostMessageW(box, WM_COMMAND, IDOK, 0);
     return 0;
   }
+  if (argc >= 2 && std::wcscmp(argv[1], L"counts") == 0) {
+    HWND form = WaitForForm(10);
+    Counts counts{};
+    if (form == nullptr || !ReadCounts(form, counts)) return 1;
+    PrintCounts("now", counts);
+    return 0;
+  }
+  if (argc >= 3 && std::wcscmp(argv[1], L"refresh") == 0) {
+    HWND form = WaitForForm(10);
+    DWORD_PTR answer = 0;
+    const UINT limitMs = static_cast<UINT>(std::wcstod(argv[2], nullptr) * 1000);
+    if (form == nullptr ||
+        !SendMessageTimeoutW(form, WM_COMMAND, corvella::kCommandRefresh, 0, SMTO_NORMAL, limitMs, &answer)) {
+      std::fprintf(stderr, "the menu command was not handled in time\n");
+      return 1;
+    }
+    return 0;
+  }
+  if (argc >= 4 && std::wcscmp(argv[1], L"long-run") == 0)
+    return LongRun(std::max(1, _wtoi(argv[2])), std::max(1, _wtoi(argv[3])));
+  if (argc >= 4 && std::wcscmp(argv[1], L"latency") == 0)
+    return Latency(std::max(1, _wtoi(argv[2])), std::max(0, _wtoi(argv[3])));
   std::fprintf(stderr,
                "usage: corvella-probe wait-title TITLE SECONDS | menu-last SECONDS | close-window |\n"
-               "       dialog-shown SECONDS [0] | control ID | layout | error-box [dismiss]\n");
+               "       dialog-shown SECONDS [0] | control ID | layout | error-box [dismiss] | counts |\n"
+               "       refresh SECONDS | long-run PASSES WARMUP | latency COUNT INTERVAL_MS\n");
   return 2;
 }

@@ -111,6 +111,19 @@ TEST_F(FeedsimFetch, ChunkedRedirectedFrostyForecastStillAgrees) {
   for (const auto& h : served.days[0].hours) EXPECT_EQ(h.temperature.front(), '-') << h.temperature;
 }
 
+TEST_F(FeedsimFetch, VaryingForecastIsAnotherEveryTimeAndStillAgrees) {
+  // The long-run check relies on this: every pass draws other digits and another hint.
+  Start({"--vary"});
+  UseProxy();
+  std::set<std::string> texts;
+  for (int n = 0; n < 4; ++n) {
+    const std::string text = FetchForecast(BuildFeedUrl(kLocation));
+    ExpectForecastOf(text, feedsim::MakeForecast(std::string(kLocation) + "#" + std::to_string(n), kWinter, false));
+    texts.insert(text);
+  }
+  EXPECT_EQ(texts.size(), 4u);
+}
+
 TEST_F(FeedsimFetch, RatesPageYieldsTheServedRates) {
   Start({});
   UseProxy();

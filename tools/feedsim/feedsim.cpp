@@ -53,6 +53,8 @@ Options:
   --log FILE               append every raw request head, exactly as received
   --date YYYY-MM-DD        "today" of the forecast and the rates (default: the local date)
   --cold                   a frosty forecast: every temperature below zero
+  --vary                   a different forecast for every request (temperatures, skies),
+                           as if the weather changed between passes
   --last-modified TEXT     Last-Modified of /soft/corv.exe, sent verbatim
                            (default "Sat, 01 Jun 2024 10:00:00 GMT"; "" sends none)
   --feed-host H, --rates-host H, --site-host H
@@ -77,6 +79,7 @@ struct Options {
   CivilDate today{};
   bool haveDate = false;
   bool cold = false;
+  bool vary = false;
   std::string lastModified = "Sat, 01 Jun 2024 10:00:00 GMT";
   std::string feedHost{kFeedHost}, ratesHost{kRatesHost}, siteHost{kSiteHost};
   bool alwaysClose = false;
@@ -93,6 +96,7 @@ Options g_options;
 std::mutex g_logMutex;
 FILE* g_log = nullptr;
 std::atomic<int> g_connections{0};
+std::atomic<long> g_forecastsServed{0};
 
 std::string Base64(std::string_view in) {
   static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -279,7 +283,12 @@ Response Forecast(std::string_view query) {
   if (!digits) return Simple(400, "localidad must be a location id");
   Response r;
   r.headers.emplace_back("Content-Type", "text/xml; charset=UTF-8");
-  r.body = RenderForecast(MakeForecast(id, g_options.today, g_options.cold));
+  // --vary: each request another forecast for the same place (a seed of its own).
+  SimForecast forecast =
+      MakeForecast(g_options.vary ? id + "#" + std::to_string(g_forecastsServed++) : id, g_options.today,
+                   g_options.cold);
+  forecast.locationId = id;
+  r.body = RenderForecast(forecast);
   return r;
 }
 
@@ -541,6 +550,8 @@ int Main(int argc, char** argv) {
       o.haveDate = true;
     } else if (a == "--cold") {
       o.cold = true;
+    } else if (a == "--vary") {
+      o.vary = true;
     } else if (a == "--last-modified") {
       o.lastModified = value("--last-modified");
     } else if (a == "--feed-host") {
