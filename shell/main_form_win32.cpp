@@ -1,10 +1,14 @@
 #include "shell/main_form_win32.h"
 
+#include <shellapi.h>
 #include <wininet.h>
+
+#include <string>
 
 #include "common/cp1251.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
+#include "retrieval/servers.h"
 #include "retrieval/version_check.h"
 #include "shell/app_names.h"
 #include "shell/error_box_win32.h"
@@ -16,6 +20,22 @@ namespace {
 
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT_PTR kTimer3Id = 3;
+constexpr UINT_PTR kWakeDelayId = 5;
+constexpr UINT_PTR kConnectionWatchId = 6;
+
+// The product's page on the maker's site, opened by "Обновить программу".
+constexpr std::string_view kProductPagePath = "/page.asp?page=soft&id=116";
+
+constexpr MenuItemSpec kTrayMenu[] = {
+    {MenuItemKind::Default, kCommandProperties, kMenuProperties},
+    {MenuItemKind::Check, kCommandOnTop, kMenuOnTop},
+    {MenuItemKind::Check, kCommandWidget, kMenuWidget},
+    {MenuItemKind::Separator, 0, {}},
+    {MenuItemKind::Plain, kCommandRefresh, kMenuRefresh},
+    {MenuItemKind::Plain, kCommandUpdate, kMenuUpdate},
+    {MenuItemKind::Separator, 0, {}},
+    {MenuItemKind::Plain, kCommandClose, kMenuClose},
+};
 
 // Thrown from the HTTP client's pump once the program is closing, so that a pass in
 // flight gives up its requests at once instead of finishing them for nobody.
@@ -43,7 +63,9 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
       http_(std::make_unique<HttpClient>(*sockets_)),
       ownFileDate_(MakeOwnFileDate()),
       timer1_(window_, kTimer1Id, kRetryTimerIntervalMs),
-      timer3_(window_, kTimer3Id, kPeriodicTimerIntervalMs) {
+      timer3_(window_, kTimer3Id, kPeriodicTimerIntervalMs),
+      wakeDelay_(window_, kWakeDelayId, kWakeRefreshDelayMs),
+      connectionWatch_(window_, kConnectionWatchId, kConnectionWatchIntervalMs) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &MainForm::WindowProc;
   wc.hInstance = instance;
@@ -76,28 +98,39 @@ void MainForm::FormCreate() {
   if (AnotherInstanceRunning(applicationWindow_)) ExitProcess(0);
   tray_ = std::make_unique<TrayIcon>(instance_);
   tray_->onRightButtonDown = [this] { ShowPopupMenu(); };
-  popup_.reset(CreatePopupMenu());
-  AppendMenuW(popup_.get(), MF_STRING, kCommandRefresh, ToWide(kMenuRefresh).c_str());
-  AppendMenuW(popup_.get(), MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(popup_.get(), MF_STRING, kCommandClose, ToWide(kMenuClose).c_str());
+  tray_->onLeftDoubleClick = [this] { OnLeftDoubleClick(); };
+  tray_->onTaskbarCreated = [this] { FitTrayArt(); };
+  menu_ = std::make_unique<PopupMenu>(kTrayMenu);
 
   catalogue_ = LocationCatalogue::FromBytes(CatalogueBytes());
   store_ = OpenRegistrySettings();
   pass_ = std::make_unique<RefreshPass>(*this, timer1_, *http_, settings_, *store_, catalogue_, SystemClock(),
                                         *ownFileDate_);
   timers_ = std::make_unique<RefreshTimers>(timer1_, timer3_, settings_, [this] { pass_->GetW(); });
+  wake_ = std::make_unique<WakeRefresh>(wakeDelay_, connectionWatch_, [this] { return IsConnected(); },
+                                        [this] { pass_->GetW(); });
   Loads(settings_, *store_, *autostart_, FromWide(OwnExecutablePath()));
+  menu_->SetChecked(kCommandOnTop, settings_.widgetOnTop);
   tray_->SetHint(kProductName);
 }
 
 // The icon appears once the main window is loaded, showing the waiting picture.
 void MainForm::FormShow() {
   if (!tray_) return;
-  icons_.clear();
-  icons_.push_back(MakeIcon(WaitingPicture()));
-  icons_.push_back(MakeIcon(WeatherPicture()));
-  tray_->SetPicture(icons_[0].get());
+  FitTrayArt();
   tray_->Show();
+}
+
+void MainForm::FitTrayArt() {
+  const int size = TrayIconPixelSize();
+  if (!tray_ || !menu_ || size == icons_.size()) return;
+  // Art of the exact size where there is some; 16 pixels, which always exists, otherwise.
+  std::optional<TrayArt> art = LoadTrayArt(instance_, size);
+  if (!art) art = LoadTrayArt(instance_, kTrayIconSize);
+  if (!art || art->weather.size == icons_.size()) return;
+  icons_.SetArt(art->waiting, art->weather, glyphs_);
+  menu_->SetGlyph(kCommandUpdate, MakeMenuBitmap(art->glyph));
+  SetIconIndex(iconIndex_);
 }
 
 void MainForm::FormClose() {
@@ -108,17 +141,38 @@ void MainForm::FormClose() {
 }
 
 void MainForm::ShowPopupMenu() {
-  if (!tray_) return;
+  if (!tray_ || !menu_) return;
+  // The menu closes on a click elsewhere only when its window is in the foreground.
+  SetForegroundWindow(tray_->window());
+  PumpMessages();
   POINT at{};
   GetCursorPos(&at);
-  // The menu closes properly only when its window is in the foreground.
-  SetForegroundWindow(tray_->window());
-  TrackPopupMenu(popup_.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+  const UINT command = menu_->Track(tray_->window(), at);
   PostMessageW(window_, WM_NULL, 0, 0);
+  if (command != 0 && window_ != nullptr) PostMessageW(window_, WM_COMMAND, command, 0);
+}
+
+// A double click runs the menu's default item, "Свойства...".
+void MainForm::OnLeftDoubleClick() {
+  if (!menu_) return;
+  const UINT command = menu_->DefaultCommand();
+  if (command != 0) OnCommand(command);
 }
 
 void MainForm::OnCommand(UINT id) {
   switch (id) {
+    case kCommandProperties:
+      ShowSettingsDialog();
+      break;
+    case kCommandOnTop:
+      N8Click();
+      break;
+    case kCommandWidget:
+      N7Click();
+      break;
+    case kCommandUpdate:
+      GmnUpdClick();
+      break;
     case kCommandRefresh:
       if (pass_) pass_->GetW();
       break;
@@ -137,9 +191,51 @@ void MainForm::OnTimer(UINT_PTR id) {
   }
   if (id == kTimer1Id) timers_->Timer1Timer();
   if (id == kTimer3Id) timers_->Timer3Timer();
+  if (id == kWakeDelayId) wake_->DelayTimer();
+  if (id == kConnectionWatchId) wake_->WatchTimer();
 }
 
+void MainForm::OnPowerBroadcast(WPARAM event) {
+  if (!wake_) return;
+  if (event == PBT_APMSUSPEND) wake_->Suspending();
+  // Every wake brings this one; a wake by the user brings PBT_APMRESUMESUSPEND besides.
+  if (event == PBT_APMRESUMEAUTOMATIC) wake_->Resumed();
+}
+
+// The settings dialog is built elsewhere; here the item only has its place.
+void MainForm::ShowSettingsDialog() {}
+
+void MainForm::N7Click() {
+  const bool show = !menu_->Checked(kCommandWidget);
+  if (widget_ != nullptr) widget_->SetVisible(show);
+  menu_->SetChecked(kCommandWidget, show);
+  store_->WriteBool(kSettingsSection, kValueWidgetShown, show);
+}
+
+void MainForm::N8Click() {
+  const bool onTop = !menu_->Checked(kCommandOnTop);
+  menu_->SetChecked(kCommandOnTop, onTop);
+  settings_.widgetOnTop = onTop;
+  store_->WriteBool(kSettingsSection, kValueWidgetOnTop, onTop);
+  if (widget_ != nullptr) widget_->SetOnTop(onTop);
+}
+
+void MainForm::GmnUpdClick() {
+  std::string url = "http://";
+  url += kSiteHost;
+  url += kProductPagePath;
+  ShellExecuteW(applicationWindow_, L"open", ToWide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void MainForm::HideAppButton() { TrayIcon::HideAppButton(applicationWindow_); }
+
 bool MainForm::IsOnline() {
+  const bool connected = IsConnected();
+  if (wake_) wake_->PassSawConnection(connected);
+  return connected;
+}
+
+bool MainForm::IsConnected() {
   DWORD flags = 0;
   return InternetGetConnectedState(&flags, 0) != FALSE;
 }
@@ -149,7 +245,7 @@ void MainForm::SetHint(const std::string& text) {
 }
 
 void MainForm::SetRefreshItemEnabled(bool enabled) {
-  EnableMenuItem(popup_.get(), kCommandRefresh, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  if (menu_) menu_->SetEnabled(kCommandRefresh, enabled);
 }
 
 void MainForm::PumpMessages() {
@@ -167,32 +263,25 @@ void MainForm::PumpMessages() {
 }
 
 void MainForm::PaintTrayDigits(const ForecastSnapshot& snapshot) {
-  TrayPicture withDigits = WeatherPicture();
-  TrayPicture digitsOnly = WeatherPicture();
-  if (snapshot.temperatureText.find('\xB0') != std::string::npos) {
-    const std::size_t n = snapshot.iconText.size();
-    const COLORREF colour = settings_.temperatureColor;
-    withDigits = DrawDigits(&WeatherPicture(), snapshot.iconText, PictureDigitsPlacement(n), kPictureDigitsFace,
-                            colour);
-    digitsOnly = DigitsOnlyEffective(settings_)
-                     ? DrawDigits(nullptr, snapshot.iconText, DigitsOnlyPlacement(n), kDigitsOnlyFace, colour)
-                     : TrayPicture{};
-  }
-  icons_.resize(4);
-  icons_[2] = MakeIcon(withDigits);
-  icons_[3] = MakeIcon(digitsOnly);
+  icons_.PaintTrayDigits({snapshot.temperatureText, snapshot.iconText, DigitsOnlyEffective(settings_),
+                          settings_.temperatureColor},
+                         glyphs_);
   if (iconIndex_ >= 2) SetIconIndex(iconIndex_);
 }
 
-// The desktop widget is not part of this build yet; the pass's calls for it do nothing.
+// The desktop widget is not part of this build yet; the pass's calls for it do nothing
+// beyond the menu's check.
 void MainForm::RefreshFace(const ForecastSnapshot&) {}
-void MainForm::ShowWidget() {}
+void MainForm::ShowWidget() {
+  if (widget_ != nullptr) widget_->SetVisible(true);
+  if (menu_) menu_->SetChecked(kCommandWidget, true);
+}
 
 void MainForm::SetIconIndex(int index) {
-  if (!tray_ || icons_.empty()) return;
+  if (!tray_ || icons_.Count() == 0) return;
   // An entry beyond the list shows the last one.
-  iconIndex_ = std::max(0, std::min(index, static_cast<int>(icons_.size()) - 1));
-  tray_->SetPicture(icons_[static_cast<std::size_t>(iconIndex_)].get());
+  iconIndex_ = icons_.Clamp(index);
+  tray_->SetPicture(MakeIcon(icons_.Entry(iconIndex_)).get());
 }
 
 void MainForm::Sleep(int milliseconds) { ::Sleep(static_cast<DWORD>(milliseconds)); }
@@ -209,6 +298,14 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       Guarded(window_, [&] { OnTimer(wp); });
       return 0;
+    case WM_POWERBROADCAST:
+      OnPowerBroadcast(wp);
+      return TRUE;
+    case WM_DPICHANGED:
+    case WM_SETTINGCHANGE:
+    case WM_DISPLAYCHANGE:
+      FitTrayArt();
+      return DefWindowProcW(window_, msg, wp, lp);
     case WM_CLOSE:
       FormClose();
       return 0;
@@ -216,6 +313,8 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       closing_ = true;
       KillTimer(window_, kTimer1Id);
       KillTimer(window_, kTimer3Id);
+      KillTimer(window_, kWakeDelayId);
+      KillTimer(window_, kConnectionWatchId);
       tray_.reset();  // the icon leaves the notification area with the window
       window_ = nullptr;
       PostQuitMessage(0);

@@ -6,7 +6,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev python3
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-liberation
+  wine wine64 xvfb xauth x11-utils xdotool imagemagick librsvg2-bin fonts-wine fonts-liberation
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
