@@ -3,8 +3,29 @@
 #include "common/cp1251.h"
 
 namespace corvella {
+namespace {
+
+constexpr wchar_t kOwnerClass[] = L"CorvellaMenuOwner";
+
+}  // namespace
 
 PopupMenu::PopupMenu(std::span<const MenuItemSpec> items) : menu_(CreatePopupMenu()) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &PopupMenu::OwnerProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kOwnerClass;
+  RegisterClassW(&wc);  // a second menu finds the class registered
+  owner_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               instance, nullptr));
+  SetWindowLongPtrW(owner_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // Pictures share the check marks' column, as in the shell's own menus.
+  MENUINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIM_STYLE;
+  info.dwStyle = MNS_CHECKORBMP;
+  SetMenuInfo(menu_.get(), &info);
+
   for (const MenuItemSpec& item : items) {
     if (item.kind == MenuItemKind::Separator) {
       AppendMenuW(menu_.get(), MF_SEPARATOR, 0, nullptr);
@@ -28,20 +49,49 @@ void PopupMenu::SetEnabled(UINT command, bool enabled) {
   EnableMenuItem(menu_.get(), command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-void PopupMenu::SetGlyph(UINT command, UniqueGdiObject bitmap) {
+PopupMenu::~PopupMenu() { SetWindowLongPtrW(owner_.get(), GWLP_USERDATA, 0); }
+
+void PopupMenu::SetGlyph(UINT command, UniqueIcon icon, int size) {
+  glyph_ = std::move(icon);
+  glyphCommand_ = command;
+  glyphSize_ = size;
+  // Drawn by the owner window: a menu's own bitmaps lose their alpha on some systems.
   MENUITEMINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = MIIM_BITMAP;
-  info.hbmpItem = static_cast<HBITMAP>(bitmap.get());
+  info.hbmpItem = glyph_ ? HBMMENU_CALLBACK : nullptr;
   SetMenuItemInfoW(menu_.get(), command, FALSE, &info);
-  glyph_ = std::move(bitmap);  // the old one goes only once the item no longer uses it
 }
 
-UINT PopupMenu::Track(HWND owner, POINT at) const {
-  SetForegroundWindow(owner);
+UINT PopupMenu::Track(POINT at, HWND after) const {
+  SetForegroundWindow(owner_.get());
   const BOOL chosen = TrackPopupMenu(menu_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0,
-                                     owner, nullptr);
+                                     owner_.get(), nullptr);
+  if (after != nullptr) PostMessageW(after, WM_NULL, 0, 0);
   return static_cast<UINT>(chosen);
+}
+
+LRESULT CALLBACK PopupMenu::OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  const auto* self = reinterpret_cast<const PopupMenu*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self != nullptr && msg == WM_MEASUREITEM) {
+    auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
+    if (item->CtlType == ODT_MENU && item->itemID == self->glyphCommand_) {
+      item->itemWidth = static_cast<UINT>(self->glyphSize_);
+      item->itemHeight = static_cast<UINT>(self->glyphSize_);
+      return TRUE;
+    }
+  }
+  if (self != nullptr && msg == WM_DRAWITEM) {
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+    if (item->CtlType == ODT_MENU && item->itemID == self->glyphCommand_ && self->glyph_) {
+      const RECT& r = item->rcItem;
+      const int x = r.left + (r.right - r.left - self->glyphSize_) / 2;
+      const int y = r.top + (r.bottom - r.top - self->glyphSize_) / 2;
+      DrawIconEx(item->hDC, x, y, self->glyph_.get(), self->glyphSize_, self->glyphSize_, 0, nullptr, DI_NORMAL);
+      return TRUE;
+    }
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 UINT PopupMenu::DefaultCommand() const {

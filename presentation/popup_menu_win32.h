@@ -22,24 +22,33 @@ struct MenuItemSpec {
 class PopupMenu {
  public:
   explicit PopupMenu(std::span<const MenuItemSpec> items);
+  ~PopupMenu();
+  PopupMenu(const PopupMenu&) = delete;
+  PopupMenu& operator=(const PopupMenu&) = delete;
 
   HMENU handle() const { return menu_.get(); }
   void SetChecked(UINT command, bool checked);
   bool Checked(UINT command) const;
   void SetEnabled(UINT command, bool enabled);
-  // The item's picture; the menu keeps the bitmap. A null bitmap takes the picture away.
-  void SetGlyph(UINT command, UniqueGdiObject bitmap);
+  // The item's picture, drawn with its alpha at `size` pixels; the menu keeps the icon.
+  void SetGlyph(UINT command, UniqueIcon icon, int size);
 
-  // Opens the menu at `at` for `owner`, made the foreground window first so that a click
-  // elsewhere closes the menu, and returns the chosen command (0 for none). The caller
-  // runs it: nothing runs while the menu's own loop is on the stack.
-  UINT Track(HWND owner, POINT at) const;
+  // Opens the menu at `at` and returns the chosen command (0 for none); the caller runs
+  // it, so nothing runs while the menu's own loop is on the stack. The menu's own hidden
+  // window owns it and is made the foreground window first, so that a click elsewhere
+  // closes the menu; afterwards a null message goes to `after`, the caller's window.
+  UINT Track(POINT at, HWND after) const;
   // The first item marked as default, in menu order (0 when there is none).
   UINT DefaultCommand() const;
 
  private:
+  static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
   UniqueMenu menu_;
-  UniqueGdiObject glyph_;
+  UniqueWindow owner_;
+  UniqueIcon glyph_;
+  UINT glyphCommand_ = 0;
+  int glyphSize_ = 0;
 };
 
 }  // namespace corvella

@@ -53,6 +53,11 @@ std::optional<TrayArt> LoadTrayArt(HMODULE module, int size) {
   return TrayArt{std::move(*waiting), std::move(*weather), std::move(*glyph)};
 }
 
+std::optional<TrayArt> LoadTrayArtOrSmallest(HMODULE module, int size) {
+  std::optional<TrayArt> art = LoadTrayArt(module, size);
+  return art ? art : LoadTrayArt(module, kTrayIconSize);
+}
+
 int TrayIconPixelSize() {
   // Both calls are newer than the oldest Windows we run on; looked up when needed.
   HMODULE user = GetModuleHandleW(L"user32.dll");
@@ -98,16 +103,6 @@ UniqueIcon MakeIcon(const TrayEntry& entry) {
   info.hbmColor = static_cast<HBITMAP>(colourBitmap.get());
   info.hbmMask = static_cast<HBITMAP>(maskBitmap.get());
   return UniqueIcon(CreateIconIndirect(&info));
-}
-
-UniqueGdiObject MakeMenuBitmap(const TrayBitmap& picture) {
-  std::vector<std::uint32_t> premultiplied(picture.pixels.size());
-  for (std::size_t i = 0; i < premultiplied.size(); ++i) {
-    const std::uint32_t p = picture.pixels[i], a = Alpha(p);
-    auto channel = [&](int shift) { return (((p >> shift) & 0xFF) * a + 127) / 255 << shift; };
-    premultiplied[i] = (a << 24) | channel(16) | channel(8) | channel(0);
-  }
-  return MakeDib(picture.size, premultiplied);
 }
 
 }  // namespace corvella

@@ -1,5 +1,5 @@
 // The tray and menu artwork from the executable's resources, and the Windows objects made
-// of it: the icon of an image list entry and the menu glyph's bitmap.
+// of it: the icon of an image list entry (also the menu glyph's).
 #pragma once
 
 #include <windows.h>
@@ -21,6 +21,9 @@ struct TrayArt {
 // The artwork at `size` pixels from `module`'s resources; nothing when a picture of that
 // size is missing there.
 std::optional<TrayArt> LoadTrayArt(HMODULE module, int size);
+// The same, falling back to the 16x16 pictures, which every build has, for a size the
+// artwork was not drawn at.
+std::optional<TrayArt> LoadTrayArtOrSmallest(HMODULE module, int size);
 
 // The notification area's icon size now: the small-icon size at the taskbar's dpi
 // (16 at 96 dpi, 20, 24 or 32 at 125, 150 and 200 %).
@@ -28,7 +31,5 @@ int TrayIconPixelSize();
 
 // The icon of an entry: its picture and its mask, as the image list gives it.
 UniqueIcon MakeIcon(const TrayEntry& entry);
-// A 32-bit bitmap with premultiplied alpha, the form a menu item draws with its alpha.
-UniqueGdiObject MakeMenuBitmap(const TrayBitmap& picture);
 
 }  // namespace corvella

@@ -122,14 +122,18 @@ void MainForm::FormShow() {
 }
 
 void MainForm::FitTrayArt() {
-  const int size = TrayIconPixelSize();
-  if (!tray_ || !menu_ || size == icons_.size()) return;
-  // Art of the exact size where there is some; 16 pixels, which always exists, otherwise.
-  std::optional<TrayArt> art = LoadTrayArt(instance_, size);
-  if (!art) art = LoadTrayArt(instance_, kTrayIconSize);
+  if (!tray_ || !menu_) return;
+  // The icon at the taskbar's size, the menu's glyph at this program's own.
+  const int iconSize = TrayIconPixelSize();
+  const int glyphSize = GetSystemMetrics(SM_CXSMICON);
+  if (iconSize == icons_.size() && glyphSize == glyphSize_) return;
+  if (std::optional<TrayArt> glyph = LoadTrayArtOrSmallest(instance_, glyphSize)) {
+    glyphSize_ = glyphSize;
+    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)), glyph->glyph.size);
+  }
+  std::optional<TrayArt> art = LoadTrayArtOrSmallest(instance_, iconSize);
   if (!art || art->weather.size == icons_.size()) return;
   icons_.SetArt(art->waiting, art->weather, glyphs_);
-  menu_->SetGlyph(kCommandUpdate, MakeMenuBitmap(art->glyph));
   SetIconIndex(iconIndex_);
 }
 
@@ -147,8 +151,7 @@ void MainForm::ShowPopupMenu() {
   PumpMessages();
   POINT at{};
   GetCursorPos(&at);
-  const UINT command = menu_->Track(tray_->window(), at);
-  PostMessageW(window_, WM_NULL, 0, 0);
+  const UINT command = menu_->Track(at, window_);
   if (command != 0 && window_ != nullptr) PostMessageW(window_, WM_COMMAND, command, 0);
 }
 

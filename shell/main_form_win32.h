@@ -125,6 +125,7 @@ class MainForm : public RefreshHost {
   TrayImageList icons_;
   GdiGlyphSource glyphs_;
   int iconIndex_ = 0;
+  int glyphSize_ = 0;
   WidgetControl* widget_ = nullptr;
 };
 
