@@ -15,6 +15,9 @@
 //   corvella-probe visible CLASS SECONDS        exit 0 once a visible window of CLASS exists
 //   corvella-probe dpi                          print the taskbar's dpi and small-icon size as a
 //                                               per-monitor aware program sees them
+//   corvella-probe draw-entries EXE SIZE TEXT OUT.bmp
+//                                               the four tray entries as EXE draws them at SIZE
+//                                               with TEXT as the temperature, side by side
 //   corvella-probe record FILE ARG...           append ARG... as one line to FILE (a stand-in browser)
 #include <windows.h>
 #include <shellapi.h>
@@ -22,6 +25,11 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
+
+#include "common/cp1251.h"
+#include "presentation/tray_art_win32.h"
+#include "presentation/tray_digits_win32.h"
 
 namespace {
 
@@ -121,6 +129,50 @@ HWND OpenMenu(double seconds, bool open) {
   return menu;
 }
 
+// Entry pictures as a 32-bit bitmap file with alpha, transparent where the mask says so.
+int DrawEntries(const wchar_t* exePath, int size, const std::wstring& text, const wchar_t* outPath) {
+  HMODULE exe = LoadLibraryExW(exePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  std::optional<corvella::TrayArt> art = exe ? corvella::LoadTrayArt(exe, size) : std::nullopt;
+  if (!art) {
+    std::fprintf(stderr, "no artwork of %d pixels\n", size);
+    return 1;
+  }
+  corvella::GdiGlyphSource glyphs;
+  corvella::TrayImageList list;
+  list.SetArt(art->waiting, art->weather, glyphs);
+  const std::string temperature = corvella::FromWide(text);
+  list.PaintTrayDigits({temperature + "\xB0", temperature, true, 0}, glyphs);
+  const int width = size * list.Count();
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * size), 0);
+  for (int e = 0; e < list.Count(); ++e) {
+    const corvella::TrayEntry& entry = list.Entry(e);
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x) {
+        if (entry.mask.at(x, y) == corvella::kMaskTransparent) continue;
+        pixels[static_cast<std::size_t>(y * width + e * size + x)] = entry.picture.at(x, y) | 0xFF000000;
+      }
+    }
+  }
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = -size;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size() * 4);
+  FILE* out = _wfopen(outPath, L"wb");
+  if (out == nullptr) return 1;
+  std::fwrite(&file, sizeof file, 1, out);
+  std::fwrite(&header, sizeof header, 1, out);
+  std::fwrite(pixels.data(), 4, pixels.size(), out);
+  std::fclose(out);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -188,6 +240,9 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("taskbar %p dpi %u smicon %d smicon-at-dpi %d\n", static_cast<void*>(taskbar), dpi,
                 GetSystemMetrics(SM_CXSMICON), metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
     return 0;
+  }
+  if (argc >= 6 && std::wcscmp(argv[1], L"draw-entries") == 0) {
+    return DrawEntries(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4], argv[5]);
   }
   if (argc >= 4 && std::wcscmp(argv[1], L"record") == 0) {
     FILE* out = _wfopen(argv[2], L"a");

@@ -5,7 +5,7 @@
 # wake from sleep brings exactly one pass a few seconds later; at 144 dpi the icon is still
 # drawn sharp for the taskbar's own size.
 # Usage: tray.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it: skipped)
-# Screenshots: BUILD_DIR/artifacts/tray/*.png
+# Screenshots: BUILD_DIR/artifacts/tray/*.png; the README's pictures: artifacts/tray/docs-*.png
 set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -92,6 +92,29 @@ close_program() {
   local rc=$?
   PROGRAM=""
   [ "$rc" -eq 0 ] || fail "the program exited with $rc"
+}
+
+# The README's pictures: the notification area 1:1 and the icon magnified, the menu, the
+# tooltip; at 144 dpi also the four entries at 24 pixels on a light and a dark taskbar.
+docs_pictures() {
+  local light='#F3F3F3' dark='#202020'
+  convert "$ART/tray-96.png" -crop 100x28+700+572 +repage \
+    \( "$ART/tray-96.png" -crop 16x16+781+581 +repage -filter point -resize 800% \) \
+    \( "$ART/tray-menu-96.png" -crop 170x130+632+470 +repage \) \
+    -bordercolor white -border 10 -background white -gravity center +append "$ART/docs-tray-96.png"
+  convert "$ART/tray-144.png" -crop 16x16+781+581 +repage -filter point -resize 800% "$ART/icon-144.png"
+  for bg in "$light" "$dark"; do
+    convert "$ART/entries-24.bmp" -background "$bg" -flatten -filter point -resize 600% \
+      -bordercolor "$bg" -border 12 "$ART/entries-24-${bg#\#}.png"
+    convert "$ART/entries-16.bmp" -background "$bg" -flatten -filter point -resize 900% \
+      -bordercolor "$bg" -border 12 "$ART/entries-16-${bg#\#}.png"
+  done
+  convert \( "$ART/entries-16-${light#\#}.png" "$ART/entries-16-${dark#\#}.png" -append \) \
+    \( "$ART/entries-24-${light#\#}.png" "$ART/entries-24-${dark#\#}.png" -append \) \
+    -background white -gravity center +append "$ART/entries.png"
+  convert \( "$ART/tray-menu-144.png" -crop 260x200+280+180 +repage \) "$ART/icon-144.png" "$ART/entries.png" \
+    -bordercolor white -border 10 -background white -gravity center +append "$ART/docs-tray-144.png"
+  convert "$ART/tray-tooltip.png" -crop 330x190+470+410 +repage "$ART/docs-tray-tooltip.png"
 }
 
 start_display || fail "no X display"
@@ -203,7 +226,15 @@ probe menu-keys . 10 || fail "no menu at 144 dpi"
 sleep 0.5
 screenshot "$ART/tray-menu-144.png"
 probe keys X 5
+# Wine's own taskbar keeps 16-pixel places at any dpi, and the program follows the taskbar;
+# what a 150 % Windows taskbar gets is drawn here from the same code at 24 pixels.
+probe draw-entries "$(winepath -w "$EXE")" 24 -12 "$(winepath -w "$ART/entries-24.bmp")" ||
+  fail "could not draw the entries at 24 pixels"
+probe draw-entries "$(winepath -w "$EXE")" 16 -12 "$(winepath -w "$ART/entries-16.bmp")" ||
+  fail "could not draw the entries at 16 pixels"
+[ "$(identify -format %wx%h "$ART/entries-24.bmp")" = 96x24 ] || fail "the 24-pixel entries are not 24 pixels"
 close_program
+docs_pictures
 
 finish
 echo "PASS"
