@@ -65,8 +65,8 @@ void PopupMenu::SetGlyph(UINT command, UniqueIcon icon, int size) {
 
 UINT PopupMenu::Track(POINT at, HWND after) const {
   SetForegroundWindow(owner_.get());
-  const BOOL chosen = TrackPopupMenu(menu_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y, 0,
-                                     owner_.get(), nullptr);
+  const BOOL chosen = TrackPopupMenu(menu_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y,
+                                     0, owner_.get(), nullptr);
   if (after != nullptr) PostMessageW(after, WM_NULL, 0, 0);
   return static_cast<UINT>(chosen);
 }
@@ -87,7 +87,8 @@ LRESULT CALLBACK PopupMenu::OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
       const RECT& r = item->rcItem;
       const int x = r.left + (r.right - r.left - self->glyphSize_) / 2;
       const int y = r.top + (r.bottom - r.top - self->glyphSize_) / 2;
-      DrawIconEx(item->hDC, x, y, self->glyph_.get(), self->glyphSize_, self->glyphSize_, 0, nullptr, DI_NORMAL);
+      DrawIconEx(item->hDC, x, y, self->glyph_.get(), self->glyphSize_, self->glyphSize_, 0, nullptr,
+                 DI_NORMAL);
       return TRUE;
     }
   }

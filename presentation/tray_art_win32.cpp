@@ -19,20 +19,9 @@ std::string_view ResourceBytes(HMODULE module, const wchar_t* name) {
   return {static_cast<const char*>(data), SizeofResource(module, info)};
 }
 
-BITMAPINFO TopDownInfo(int size) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = size;
-  info.bmiHeader.biHeight = -size;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
-
 // A 32-bit DIB section holding `pixels` (0xAARRGGBB, top row first).
 UniqueGdiObject MakeDib(int size, const std::vector<std::uint32_t>& pixels) {
-  BITMAPINFO info = TopDownInfo(size);
+  BITMAPINFO info = TopDownDibInfo(size);
   void* bits = nullptr;
   UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || bits == nullptr) return UniqueGdiObject();
@@ -44,6 +33,17 @@ using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
 
 }  // namespace
+
+BITMAPINFO TopDownDibInfo(int size) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size;
+  info.bmiHeader.biHeight = -size;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
 
 std::optional<TrayArt> LoadTrayArt(HMODULE module, int size) {
   auto waiting = IconFileImage(ResourceBytes(module, L"TRAY_WAITING"), size);
@@ -61,8 +61,8 @@ std::optional<TrayArt> LoadTrayArtOrSmallest(HMODULE module, int size) {
 int TrayIconPixelSize() {
   // Both calls are newer than the oldest Windows we run on; looked up when needed.
   HMODULE user = GetModuleHandleW(L"user32.dll");
-  auto dpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+  auto dpiForWindow =
+      reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
   auto metricsForDpi = reinterpret_cast<GetSystemMetricsForDpiFn>(
       reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
   HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);

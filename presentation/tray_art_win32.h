@@ -29,6 +29,9 @@ std::optional<TrayArt> LoadTrayArtOrSmallest(HMODULE module, int size);
 // (16 at 96 dpi, 20, 24 or 32 at 125, 150 and 200 %).
 int TrayIconPixelSize();
 
+// A square 32-bit bitmap of `size` pixels, rows from the top, as pictures are stored.
+BITMAPINFO TopDownDibInfo(int size);
+
 // The icon of an entry: its picture and its mask, as the image list gives it.
 UniqueIcon MakeIcon(const TrayEntry& entry);
 

@@ -30,6 +30,8 @@ DigitFace PictureDigitsFace(int size) {
   return {kPictureDigitsFaceName, ScaleToIcon(kPictureDigitsPixelHeight, size)};
 }
 
-DigitFace DigitsOnlyFace(int size) { return {kDigitsOnlyFaceName, ScaleToIcon(kDigitsOnlyPixelHeight, size)}; }
+DigitFace DigitsOnlyFace(int size) {
+  return {kDigitsOnlyFaceName, ScaleToIcon(kDigitsOnlyPixelHeight, size)};
+}
 
 }  // namespace corvella

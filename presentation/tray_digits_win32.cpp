@@ -4,6 +4,7 @@
 
 #include "common/cp1251.h"
 #include "common/handles_win32.h"
+#include "presentation/tray_art_win32.h"
 
 namespace corvella {
 namespace {
@@ -16,13 +17,7 @@ constexpr COLORREF kInk = RGB(0, 0, 0);
 std::vector<bool> GdiGlyphSource::Coverage(int size, std::string_view text, DigitPlacement at,
                                            const DigitFace& face) {
   std::vector<bool> covered(static_cast<std::size_t>(size) * static_cast<std::size_t>(size), false);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = size;
-  info.bmiHeader.biHeight = -size;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = TopDownDibInfo(size);
 
   UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
   void* bits = nullptr;
@@ -33,9 +28,9 @@ std::vector<bool> GdiGlyphSource::Coverage(int size, std::string_view text, Digi
   {
     SelectGuard selectBitmap(dc.get(), bitmap.get());
     // Whole pixels only: a smoothed edge would be half a digit in the two-colour mask.
-    UniqueGdiObject font(CreateFontW(-face.pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                                     DEFAULT_PITCH, ToWide(face.name).c_str()));
+    UniqueGdiObject font(CreateFontW(-face.pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                     NONANTIALIASED_QUALITY, DEFAULT_PITCH, ToWide(face.name).c_str()));
     SelectGuard selectFont(dc.get(), font.get());
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), kInk);

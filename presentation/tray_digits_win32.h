@@ -8,7 +8,8 @@ namespace corvella {
 
 class GdiGlyphSource : public GlyphSource {
  public:
-  std::vector<bool> Coverage(int size, std::string_view text, DigitPlacement at, const DigitFace& face) override;
+  std::vector<bool> Coverage(int size, std::string_view text, DigitPlacement at,
+                             const DigitFace& face) override;
 };
 
 }  // namespace corvella

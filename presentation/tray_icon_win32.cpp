@@ -29,8 +29,8 @@ bool CommonControlsAbove470() {
   HMODULE comctl = LoadLibraryW(L"comctl32.dll");
   if (comctl == nullptr) return false;
   bool above = false;
-  auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
-      reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")));
+  auto getVersion =
+      reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")));
   if (getVersion != nullptr) {
     DLLVERSIONINFO version{};
     version.cbSize = sizeof version;
@@ -48,7 +48,8 @@ TrayIcon::TrayIcon(HINSTANCE instance) {
   wc.hInstance = instance;
   wc.lpszClassName = kWindowClass;
   RegisterClassW(&wc);  // fails harmlessly when a second icon registers again
-  window_.reset(CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+  window_.reset(
+      CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
   SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   // Explorer restarted: the icon must be added again.
   if (CommonControlsAbove470()) taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
@@ -118,7 +119,8 @@ void TrayIcon::ShowBalloon(std::string_view title, std::string_view text, Balloo
 }
 
 void TrayIcon::HideAppButton(HWND applicationWindow) {
-  if (applicationWindow != nullptr && IsWindowVisible(applicationWindow)) ShowWindow(applicationWindow, SW_HIDE);
+  if (applicationWindow != nullptr && IsWindowVisible(applicationWindow))
+    ShowWindow(applicationWindow, SW_HIDE);
 }
 
 LRESULT CALLBACK TrayIcon::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

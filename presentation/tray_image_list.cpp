@@ -50,17 +50,19 @@ void TrayImageList::PaintTrayDigits(const DigitsInput& input, GlyphSource& glyph
   // Working pictures: Im4/Im5 are the weather picture and its mask, Im6 a mask that is
   // transparent everywhere, Im7 a picture that is fuchsia everywhere.
   const TrayEntry& weather = entries_[1];
-  TrayEntry withDigits = weather;                                                          // Image4, Image5
-  TrayEntry digitsOnly{TrayBitmap(size_, kTrayBackground), TrayBitmap(size_, kMaskTransparent)};  // Image7, Image6
+  TrayEntry withDigits = weather;  // Image4, Image5
+  TrayEntry digitsOnly{TrayBitmap(size_, kTrayBackground),
+                       TrayBitmap(size_, kMaskTransparent)};  // Image7, Image6
 
   if (input.temperatureText.find(kDegree) == std::string::npos) {
     digitsOnly = weather;  // no temperature: both show the plain picture
   } else {
     const std::size_t n = input.iconText.size();
     const std::uint32_t colour = ArgbOf(input.colour);
-    PaintText(withDigits,
-              glyphs.Coverage(size_, input.iconText, PictureDigitsPlacement(n, size_), PictureDigitsFace(size_)),
-              colour);
+    PaintText(
+        withDigits,
+        glyphs.Coverage(size_, input.iconText, PictureDigitsPlacement(n, size_), PictureDigitsFace(size_)),
+        colour);
     if (input.digitsOnly) {
       PaintText(digitsOnly,
                 glyphs.Coverage(size_, input.iconText, DigitsOnlyPlacement(n, size_), DigitsOnlyFace(size_)),

@@ -32,7 +32,8 @@ TrayEntry EntryFromArt(const TrayBitmap& art);
 class GlyphSource {
  public:
   virtual ~GlyphSource() = default;
-  virtual std::vector<bool> Coverage(int size, std::string_view text, DigitPlacement at, const DigitFace& face) = 0;
+  virtual std::vector<bool> Coverage(int size, std::string_view text, DigitPlacement at,
+                                     const DigitFace& face) = 0;
 };
 
 // What PaintTrayDigits reads from the pass and the settings.

@@ -16,7 +16,11 @@ inline std::string_view FirstCharacters(std::string_view text, std::size_t count
   return text.substr(0, std::min(text.size(), count));
 }
 inline std::string_view TipText(std::string_view hint) { return FirstCharacters(hint, kTipLength); }
-inline std::string_view BalloonText(std::string_view text) { return FirstCharacters(text, kBalloonTextLength); }
-inline std::string_view BalloonTitle(std::string_view title) { return FirstCharacters(title, kBalloonTitleLength); }
+inline std::string_view BalloonText(std::string_view text) {
+  return FirstCharacters(text, kBalloonTextLength);
+}
+inline std::string_view BalloonTitle(std::string_view title) {
+  return FirstCharacters(title, kBalloonTitleLength);
+}
 
 }  // namespace corvella

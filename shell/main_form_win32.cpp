@@ -107,8 +107,8 @@ void MainForm::FormCreate() {
   pass_ = std::make_unique<RefreshPass>(*this, timer1_, *http_, settings_, *store_, catalogue_, SystemClock(),
                                         *ownFileDate_);
   timers_ = std::make_unique<RefreshTimers>(timer1_, timer3_, settings_, [this] { pass_->GetW(); });
-  wake_ = std::make_unique<WakeRefresh>(wakeDelay_, connectionWatch_, [this] { return IsConnected(); },
-                                        [this] { pass_->GetW(); });
+  wake_ = std::make_unique<WakeRefresh>(
+      wakeDelay_, connectionWatch_, [this] { return IsConnected(); }, [this] { pass_->GetW(); });
   Loads(settings_, *store_, *autostart_, FromWide(OwnExecutablePath()));
   menu_->SetChecked(kCommandOnTop, settings_.widgetOnTop);
   tray_->SetHint(kProductName);

@@ -16,11 +16,11 @@
 #include "presentation/tray_image_list.h"
 #include "presentation/widget_control.h"
 #include "retrieval/http_client.h"
-#include "shell/refresh_pass.h"
-#include "shell/refresh_timers.h"
 #include "retrieval/socket.h"
 #include "shell/app_settings.h"
 #include "shell/location_catalogue.h"
+#include "shell/refresh_pass.h"
+#include "shell/refresh_timers.h"
 #include "shell/wake_refresh.h"
 
 namespace corvella {
@@ -37,7 +37,8 @@ enum MenuCommand : UINT {
 // A timer of the main window, switched on and off by id.
 class WindowTimer : public Timer {
  public:
-  WindowTimer(const HWND& window, UINT_PTR id, UINT intervalMs) : window_(window), id_(id), interval_(intervalMs) {}
+  WindowTimer(const HWND& window, UINT_PTR id, UINT intervalMs)
+      : window_(window), id_(id), interval_(intervalMs) {}
   void SetEnabled(bool enabled) override;
   UINT_PTR id() const { return id_; }
 

@@ -20,11 +20,13 @@
 //                                               with TEXT as the temperature, side by side
 //   corvella-probe record FILE ARG...           append ARG... as one line to FILE (a stand-in browser)
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/cp1251.h"
@@ -80,13 +82,15 @@ int MenuKeys(const std::wstring& keys, double seconds, bool open) {
   HWND menu = OpenMenu(seconds, open);
   if (menu == nullptr) return 1;
   Sleep(300);
+  // D down, U up, E enter, X escape; anything else only waits.
+  constexpr std::wstring_view kLetters = L"DUEX";
+  constexpr WPARAM kKeys[] = {VK_DOWN, VK_UP, VK_RETURN, VK_ESCAPE};
   for (wchar_t k : keys) {
-    switch (k) {
-      case L'D': Key(menu, VK_DOWN); break;
-      case L'U': Key(menu, VK_UP); break;
-      case L'E': Key(menu, VK_RETURN); break;
-      case L'X': Key(menu, VK_ESCAPE); break;
-      default: Sleep(150); break;
+    const std::size_t at = kLetters.find(k);
+    if (at == std::wstring_view::npos) {
+      Sleep(150);
+    } else {
+      Key(menu, kKeys[at]);
     }
   }
   return 0;
@@ -184,7 +188,8 @@ int wmain(int argc, wchar_t** argv) {
   if (argc >= 4 && std::wcscmp(argv[1], L"menu-keys") == 0) {
     return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), true);
   }
-  if (argc >= 4 && std::wcscmp(argv[1], L"keys") == 0) return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), false);
+  if (argc >= 4 && std::wcscmp(argv[1], L"keys") == 0)
+    return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), false);
   if (argc >= 3 && std::wcscmp(argv[1], L"menu-rect") == 0) return MenuRect(std::wcstod(argv[2], nullptr));
   if (argc >= 2 && std::wcscmp(argv[1], L"double-click") == 0) {
     HWND tray = TrayWindow(10);
@@ -216,10 +221,11 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc >= 4 && std::wcscmp(argv[1], L"visible") == 0) {
     const std::wstring className = argv[2];
-    return WaitFor(std::wcstod(argv[3], nullptr), [&] {
-             HWND w = FindTopLevel(className.c_str());
-             return w != nullptr && IsWindowVisible(w);
-           })
+    return WaitFor(std::wcstod(argv[3], nullptr),
+                   [&] {
+                     HWND w = FindTopLevel(className.c_str());
+                     return w != nullptr && IsWindowVisible(w);
+                   })
                ? 0
                : 1;
   }
@@ -230,15 +236,16 @@ int wmain(int argc, wchar_t** argv) {
     HMODULE user = GetModuleHandleW(L"user32.dll");
     auto setContext = reinterpret_cast<SetContextFn>(
         reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDpiAwarenessContext")));
-    auto dpiForWindow = reinterpret_cast<DpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+    auto dpiForWindow =
+        reinterpret_cast<DpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
     auto metricsForDpi = reinterpret_cast<MetricsForDpiFn>(
         reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
     if (setContext != nullptr) setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4)));
     HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
     const UINT dpi = dpiForWindow != nullptr && taskbar != nullptr ? dpiForWindow(taskbar) : 0;
     std::printf("taskbar %p dpi %u smicon %d smicon-at-dpi %d\n", static_cast<void*>(taskbar), dpi,
-                GetSystemMetrics(SM_CXSMICON), metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
+                GetSystemMetrics(SM_CXSMICON),
+                metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
     return 0;
   }
   if (argc >= 6 && std::wcscmp(argv[1], L"draw-entries") == 0) {

@@ -55,7 +55,8 @@ TEST(TrayArt, WaitingAndWeatherPicturesShareOneDrawing) {
       // Same shape: transparent in one exactly where transparent in the other.
       ASSERT_EQ(Alpha(grey.pixels[i]), Alpha(colour.pixels[i])) << size << " " << i;
       if (Alpha(grey.pixels[i]) == 0) continue;
-      const unsigned r = grey.pixels[i] >> 16 & 0xFF, g = grey.pixels[i] >> 8 & 0xFF, b = grey.pixels[i] & 0xFF;
+      const unsigned r = grey.pixels[i] >> 16 & 0xFF, g = grey.pixels[i] >> 8 & 0xFF,
+                     b = grey.pixels[i] & 0xFF;
       EXPECT_TRUE(r == g && g == b) << "the waiting picture is grey";
       hasColour |= (colour.pixels[i] & 0xFFFFFF) == 0xFFC828;
     }
@@ -70,7 +71,8 @@ TEST(IconFile, DamagedFilesGiveNoImage) {
   EXPECT_TRUE(IconFileSizes("").empty());
   EXPECT_TRUE(IconFileSizes("not an icon at all").empty());
   // Cut anywhere: never an image read past the end.
-  for (std::size_t cut : {std::size_t{5}, std::size_t{20}, std::size_t{100}, good.size() / 2, good.size() - 1}) {
+  for (std::size_t cut :
+       {std::size_t{5}, std::size_t{20}, std::size_t{100}, good.size() / 2, good.size() - 1}) {
     const std::string part = good.substr(0, cut);
     for (int size : {16, 20, 24, 32}) {
       if (auto image = IconFileImage(part, size)) {

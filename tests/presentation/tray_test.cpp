@@ -49,7 +49,8 @@ TrayBitmap HalfPicture(int size, std::uint32_t colour) {
 // Covers a 2 x 3 block per character at the asked place, and remembers what it was asked.
 class BlockGlyphs : public GlyphSource {
  public:
-  std::vector<bool> Coverage(int size, std::string_view text, DigitPlacement at, const DigitFace& face) override {
+  std::vector<bool> Coverage(int size, std::string_view text, DigitPlacement at,
+                             const DigitFace& face) override {
     calls.push_back({size, std::string(text), at, std::string(face.name), face.pixelHeight});
     std::vector<bool> covered(static_cast<std::size_t>(size * size), false);
     for (int y = at.y; y < at.y + 3; ++y) {
@@ -72,7 +73,8 @@ class BlockGlyphs : public GlyphSource {
 class TrayImageListTest : public ::testing::Test {
  protected:
   void SetUp() override { list.SetArt(HalfPicture(16, 0xFF808080), HalfPicture(16, kCloud), glyphs); }
-  void Paint(std::string temperature, std::string iconText, bool digitsOnly, std::uint32_t colour = kBlackColorref) {
+  void Paint(std::string temperature, std::string iconText, bool digitsOnly,
+             std::uint32_t colour = kBlackColorref) {
     list.PaintTrayDigits({std::move(temperature), std::move(iconText), digitsOnly, colour}, glyphs);
   }
   static int OpaqueCount(const TrayBitmap& mask) {
@@ -150,7 +152,8 @@ TEST_F(TrayImageListTest, NoTemperatureGivesThePlainPictureInBoth) {
 TEST_F(TrayImageListTest, NeverMoreThanFourEntriesAndTheIndexIsClamped) {
   EXPECT_EQ(list.Clamp(2), 1) << "before any composition entry 2 shows entry 1";
   EXPECT_EQ(list.Clamp(3), 1);
-  for (int pass = 0; pass < 50; ++pass) Paint(std::to_string(pass) + "\xB0", std::to_string(pass), pass % 2 == 0);
+  for (int pass = 0; pass < 50; ++pass)
+    Paint(std::to_string(pass) + "\xB0", std::to_string(pass), pass % 2 == 0);
   EXPECT_EQ(list.Count(), 4);
   EXPECT_EQ(list.Clamp(3), 3);
   EXPECT_EQ(list.Clamp(99), 3);

@@ -29,7 +29,8 @@ class WakeRefreshTest : public ::testing::Test {
   bool online = true;
   int passes = 0;
   bool failing = false;
-  WakeRefresh wake{delay, watch, [this] { return online; }, [this] {
+  WakeRefresh wake{delay, watch, [this] { return online; },
+                   [this] {
                      ++passes;
                      if (failing) throw std::runtime_error("no");
                    }};

@@ -1,7 +1,6 @@
 // The resources linked into corvella.exe, read back through the Windows API.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <optional>
 #include <vector>
@@ -23,8 +22,8 @@ TEST(AppResources, VersionResourceInRussianWithCodePage1251) {
   ASSERT_TRUE(GetFileVersionInfoW(CORVELLA_EXE_PATH, 0, size, block.data()));
   WORD* translation = nullptr;
   UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                             &length));
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
   ASSERT_GE(length, 4u);
   EXPECT_EQ(translation[0], 0x0419);
   EXPECT_EQ(translation[1], 0x04E3);
@@ -83,7 +82,8 @@ TEST(AppResources, TrayIconMaskMatchesThePicture) {
 
 TEST(TrayDigitsGdi, DigitsCoverTheLowerRightOfThePicture) {
   GdiGlyphSource glyphs;
-  const std::vector<bool> covered = glyphs.Coverage(16, "5\xB0", PictureDigitsPlacement(2), PictureDigitsFace());
+  const std::vector<bool> covered =
+      glyphs.Coverage(16, "5\xB0", PictureDigitsPlacement(2), PictureDigitsFace());
   int inside = 0, outside = 0;
   for (int y = 0; y < 16; ++y) {
     for (int x = 0; x < 16; ++x) {
@@ -94,7 +94,8 @@ TEST(TrayDigitsGdi, DigitsCoverTheLowerRightOfThePicture) {
   EXPECT_GT(inside, 8) << "the digits are drawn";
   EXPECT_EQ(outside, 0) << "nothing above or left of their cell corner";
   // At 150 % the same text is larger.
-  const std::vector<bool> large = glyphs.Coverage(24, "5\xB0", PictureDigitsPlacement(2, 24), PictureDigitsFace(24));
+  const std::vector<bool> large =
+      glyphs.Coverage(24, "5\xB0", PictureDigitsPlacement(2, 24), PictureDigitsFace(24));
   int largeCount = 0;
   for (bool c : large) largeCount += c;
   EXPECT_GT(largeCount, inside);
