@@ -65,8 +65,8 @@ void PopupMenu::SetGlyph(UINT command, UniqueIcon icon, int size) {
 
 UINT PopupMenu::Track(POINT at, HWND after) const {
   SetForegroundWindow(owner_.get());
-  const BOOL chosen = TrackPopupMenu(menu_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, at.x, at.y,
-                                     0, owner_.get(), nullptr);
+  const BOOL chosen =
+      TrackPopupMenu(menu_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, owner_.get(), nullptr);
   if (after != nullptr) PostMessageW(after, WM_NULL, 0, 0);
   return static_cast<UINT>(chosen);
 }
