@@ -76,7 +76,8 @@ LRESULT CALLBACK PopupMenu::OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
   if (self != nullptr && msg == WM_MEASUREITEM) {
     auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
     if (item->CtlType == ODT_MENU && item->itemID == self->glyphCommand_) {
-      item->itemWidth = static_cast<UINT>(self->glyphSize_);
+      // A little air between the picture and the caption.
+      item->itemWidth = static_cast<UINT>(self->glyphSize_ + self->glyphSize_ / 4);
       item->itemHeight = static_cast<UINT>(self->glyphSize_);
       return TRUE;
     }
