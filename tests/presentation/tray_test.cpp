@@ -25,15 +25,6 @@ TEST(TrayDigits, LongerTextsStartFurtherLeft) {
   EXPECT_EQ(DigitsOnlyFace(), (DigitFace{"Arial", 11}));
 }
 
-TEST(TrayDigits, LargerIconsScaleEveryFigure) {
-  // 150 %: 24 pixels.
-  EXPECT_EQ(PictureDigitsPlacement(1, 24), (DigitPlacement{15, 11}));
-  EXPECT_EQ(DigitsOnlyPlacement(3, 24), (DigitPlacement{-2, 2}));
-  EXPECT_EQ(PictureDigitsFace(24).pixelHeight, 14);
-  EXPECT_EQ(DigitsOnlyFace(32).pixelHeight, 22);
-  EXPECT_EQ(PictureDigitsPlacement(2, 20), (DigitPlacement{8, 9}));
-}
-
 constexpr std::uint32_t kCloud = 0xFFE6EBF0;
 constexpr std::uint32_t kBlackColorref = 0x000000;
 
