@@ -1,13 +1,18 @@
 corvella_library(corvella_presentation
-  SOURCES presentation/tray_art.cpp presentation/tray_digits.cpp
+  SOURCES presentation/tray_digits.cpp presentation/tray_image_list.cpp presentation/icon_file.cpp
   DEPS corvella_common)
 
+corvella_runtime_path(data_dir "${PROJECT_SOURCE_DIR}/data")
 corvella_test(presentation_tests
-  SOURCES tests/presentation/tray_test.cpp
+  SOURCES tests/presentation/tray_test.cpp tests/presentation/tray_art_test.cpp
   DEPS corvella_presentation)
+if(TARGET presentation_tests)
+  target_compile_definitions(presentation_tests PRIVATE CORVELLA_DATA_DIR="${data_dir}")
+endif()
 
 if(WIN32)
   corvella_library(corvella_presentation_win32
     SOURCES presentation/tray_icon_win32.cpp presentation/tray_art_win32.cpp presentation/tray_digits_win32.cpp
+            presentation/popup_menu_win32.cpp
     DEPS corvella_presentation shell32 gdi32 user32)
 endif()

@@ -1,45 +1,106 @@
 #include "presentation/tray_art_win32.h"
 
 #include <cstring>
+#include <string_view>
 #include <vector>
 
+#include "presentation/icon_file.h"
+
 namespace corvella {
+namespace {
 
-UniqueIcon MakeIcon(const TrayPicture& picture) {
-  BITMAPV5HEADER header{};
-  header.bV5Size = sizeof header;
-  header.bV5Width = kTrayIconSize;
-  header.bV5Height = -kTrayIconSize;  // top-down rows, as the picture is stored
-  header.bV5Planes = 1;
-  header.bV5BitCount = 32;
-  header.bV5Compression = BI_BITFIELDS;
-  header.bV5RedMask = 0x00FF0000;
-  header.bV5GreenMask = 0x0000FF00;
-  header.bV5BlueMask = 0x000000FF;
-  header.bV5AlphaMask = 0xFF000000;
+std::string_view ResourceBytes(HMODULE module, const wchar_t* name) {
+  HRSRC info = FindResourceW(module, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
+  if (!info) return {};
+  // Resources stay mapped as long as the module; nothing to free.
+  HGLOBAL loaded = LoadResource(module, info);
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  if (!data) return {};
+  return {static_cast<const char*>(data), SizeofResource(module, info)};
+}
 
-  HDC screen = GetDC(nullptr);
+// A 32-bit DIB section holding `pixels` (0xAARRGGBB, top row first).
+UniqueGdiObject MakeDib(int size, const std::vector<std::uint32_t>& pixels) {
+  BITMAPINFO info = TopDownDibInfo(size);
   void* bits = nullptr;
-  UniqueGdiObject colour(CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                          &bits, nullptr, 0));
-  ReleaseDC(nullptr, screen);
-  if (!colour || bits == nullptr) return UniqueIcon();
-  std::memcpy(bits, picture.data(), sizeof picture);
+  UniqueGdiObject bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || bits == nullptr) return UniqueGdiObject();
+  std::memcpy(bits, pixels.data(), pixels.size() * sizeof pixels[0]);
+  return bitmap;
+}
 
-  // Monochrome mask: set bits are transparent. Rows are padded to 16 bits.
-  std::vector<unsigned char> mask(kTrayIconSize * 2, 0);
-  for (int y = 0; y < kTrayIconSize; ++y) {
-    for (int x = 0; x < kTrayIconSize; ++x) {
-      if ((picture[static_cast<std::size_t>(y * kTrayIconSize + x)] >> 24) == 0) {
-        mask[static_cast<std::size_t>(y * 2 + x / 8)] |= static_cast<unsigned char>(0x80 >> (x % 8));
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+
+}  // namespace
+
+BITMAPINFO TopDownDibInfo(int size) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size;
+  info.bmiHeader.biHeight = -size;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+std::optional<TrayArt> LoadTrayArt(HMODULE module, int size) {
+  auto waiting = IconFileImage(ResourceBytes(module, L"TRAY_WAITING"), size);
+  auto weather = IconFileImage(ResourceBytes(module, L"TRAY_WEATHER"), size);
+  auto glyph = IconFileImage(ResourceBytes(module, L"MENU_GLYPH"), size);
+  if (!waiting || !weather || !glyph) return std::nullopt;
+  return TrayArt{std::move(*waiting), std::move(*weather), std::move(*glyph)};
+}
+
+std::optional<TrayArt> LoadTrayArtOrSmallest(HMODULE module, int size) {
+  std::optional<TrayArt> art = LoadTrayArt(module, size);
+  return art ? art : LoadTrayArt(module, kTrayIconSize);
+}
+
+int TrayIconPixelSize() {
+  // Both calls are newer than the oldest Windows we run on; looked up when needed.
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  auto dpiForWindow =
+      reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+  auto metricsForDpi = reinterpret_cast<GetSystemMetricsForDpiFn>(
+      reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  int size = 0;
+  if (dpiForWindow != nullptr && metricsForDpi != nullptr && taskbar != nullptr) {
+    const UINT dpi = dpiForWindow(taskbar);
+    if (dpi != 0) size = metricsForDpi(SM_CXSMICON, dpi);
+  }
+  if (size <= 0) size = GetSystemMetrics(SM_CXSMICON);
+  return size > 0 ? size : kTrayIconSize;
+}
+
+UniqueIcon MakeIcon(const TrayEntry& entry) {
+  const int size = entry.picture.size;
+  // Where the mask is white nothing of the picture shows, whatever its alpha says.
+  std::vector<std::uint32_t> colour = entry.picture.pixels;
+  for (std::size_t i = 0; i < colour.size(); ++i) {
+    if (entry.mask.pixels[i] == kMaskTransparent) colour[i] = 0;
+  }
+  UniqueGdiObject colourBitmap = MakeDib(size, colour);
+
+  // Monochrome mask: set bits are transparent; rows padded to 16 bits.
+  const std::size_t row = static_cast<std::size_t>((size + 15) / 16 * 2);
+  std::vector<unsigned char> mask(row * static_cast<std::size_t>(size), 0);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      if (entry.mask.at(x, y) == kMaskTransparent) {
+        mask[static_cast<std::size_t>(y) * row + static_cast<std::size_t>(x / 8)] |=
+            static_cast<unsigned char>(0x80 >> (x % 8));
       }
     }
   }
-  UniqueGdiObject maskBitmap(CreateBitmap(kTrayIconSize, kTrayIconSize, 1, 1, mask.data()));
+  UniqueGdiObject maskBitmap(CreateBitmap(size, size, 1, 1, mask.data()));
+  if (!colourBitmap || !maskBitmap) return UniqueIcon();
 
   ICONINFO info{};
   info.fIcon = TRUE;
-  info.hbmColor = static_cast<HBITMAP>(colour.get());
+  info.hbmColor = static_cast<HBITMAP>(colourBitmap.get());
   info.hbmMask = static_cast<HBITMAP>(maskBitmap.get());
   return UniqueIcon(CreateIconIndirect(&info));
 }

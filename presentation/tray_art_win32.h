@@ -1,13 +1,38 @@
+// The tray and menu artwork from the executable's resources, and the Windows objects made
+// of it: the icon of an image list entry (also the menu glyph's).
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
+
 #include "common/handles_win32.h"
-#include "presentation/tray_art.h"
+#include "presentation/tray_bitmap.h"
+#include "presentation/tray_image_list.h"
 
 namespace corvella {
 
-// A 32-bit icon with per-pixel alpha and a mask that matches it.
-UniqueIcon MakeIcon(const TrayPicture& picture);
+struct TrayArt {
+  TrayBitmap waiting;  // entry 0
+  TrayBitmap weather;  // entry 1, also the program's own icon
+  TrayBitmap glyph;    // "Обновить программу"
+};
+
+// The artwork at `size` pixels from `module`'s resources; nothing when a picture of that
+// size is missing there.
+std::optional<TrayArt> LoadTrayArt(HMODULE module, int size);
+// The same, falling back to the 16x16 pictures, which every build has, for a size the
+// artwork was not drawn at.
+std::optional<TrayArt> LoadTrayArtOrSmallest(HMODULE module, int size);
+
+// The notification area's icon size now: the small-icon size at the taskbar's dpi
+// (16 at 96 dpi, 20, 24 or 32 at 125, 150 and 200 %).
+int TrayIconPixelSize();
+
+// A square 32-bit bitmap of `size` pixels, rows from the top, as pictures are stored.
+BITMAPINFO TopDownDibInfo(int size);
+
+// The icon of an entry: its picture and its mask, as the image list gives it.
+UniqueIcon MakeIcon(const TrayEntry& entry);
 
 }  // namespace corvella

@@ -1,56 +1,45 @@
 #include "presentation/tray_digits_win32.h"
 
-#include <cstring>
+#include <windows.h>
 
 #include "common/cp1251.h"
+#include "common/handles_win32.h"
+#include "presentation/tray_art_win32.h"
 
 namespace corvella {
 namespace {
 
-// Fuchsia marks the pixels the text did not touch.
-constexpr std::uint32_t kKey = 0x00FF00FF;
+constexpr std::uint32_t kUntouched = 0x00FFFFFF;
+constexpr COLORREF kInk = RGB(0, 0, 0);
 
 }  // namespace
 
-TrayPicture DrawDigits(const TrayPicture* base, std::string_view text, DigitPlacement at, const DigitFace& face,
-                       COLORREF colour) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kTrayIconSize;
-  info.bmiHeader.biHeight = -kTrayIconSize;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+std::vector<bool> GdiGlyphSource::Coverage(int size, std::string_view text, DigitPlacement at,
+                                           const DigitFace& face) {
+  std::vector<bool> covered(static_cast<std::size_t>(size) * static_cast<std::size_t>(size), false);
+  BITMAPINFO info = TopDownDibInfo(size);
 
-  TrayPicture out{};
   UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
   void* bits = nullptr;
   UniqueGdiObject bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!dc || !bitmap || bits == nullptr) return base != nullptr ? *base : out;
+  if (!dc || !bitmap || bits == nullptr) return covered;
   auto* pixels = static_cast<std::uint32_t*>(bits);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    pixels[i] = (base != nullptr && ((*base)[i] >> 24) != 0) ? ((*base)[i] & 0x00FFFFFF) : kKey;
-  }
-  // A colour equal to the key would vanish; nudge it by one step of blue.
-  if ((colour & 0x00FFFFFF) == 0x00FF00FF) colour = RGB(255, 0, 254);
-
+  for (std::size_t i = 0; i < covered.size(); ++i) pixels[i] = kUntouched;
   {
     SelectGuard selectBitmap(dc.get(), bitmap.get());
-    UniqueGdiObject font(CreateFontW(-face.pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                                     DEFAULT_PITCH, face.name));
+    // Whole pixels only: a smoothed edge would be half a digit in the two-colour mask.
+    UniqueGdiObject font(CreateFontW(-face.pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                     NONANTIALIASED_QUALITY, DEFAULT_PITCH, ToWide(face.name).c_str()));
     SelectGuard selectFont(dc.get(), font.get());
     SetBkMode(dc.get(), TRANSPARENT);
-    SetTextColor(dc.get(), colour);
-    std::wstring wide = ToWide(text);
+    SetTextColor(dc.get(), kInk);
+    const std::wstring wide = ToWide(text);
     TextOutW(dc.get(), at.x, at.y, wide.c_str(), static_cast<int>(wide.size()));
     GdiFlush();
   }
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    std::uint32_t rgb = pixels[i] & 0x00FFFFFF;
-    out[i] = rgb == kKey ? 0 : (0xFF000000 | rgb);
-  }
-  return out;
+  for (std::size_t i = 0; i < covered.size(); ++i) covered[i] = (pixels[i] & 0x00FFFFFF) != kUntouched;
+  return covered;
 }
 
 }  // namespace corvella

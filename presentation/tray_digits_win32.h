@@ -1,27 +1,15 @@
+// The tray digits' text output through GDI: the text drawn on a small bitmap with a
+// transparent background, and the pixels it painted read back.
 #pragma once
 
-#include <windows.h>
-
-#include <string_view>
-
-#include "common/handles_win32.h"
-#include "presentation/tray_art.h"
-#include "presentation/tray_digits.h"
+#include "presentation/tray_image_list.h"
 
 namespace corvella {
 
-struct DigitFace {
-  const wchar_t* name;
-  int pixelHeight;
+class GdiGlyphSource : public GlyphSource {
+ public:
+  std::vector<bool> Coverage(int size, std::string_view text, DigitPlacement at,
+                             const DigitFace& face) override;
 };
-
-// "Smal Fonts" is asked for by that name; font matching supplies the nearest face.
-inline constexpr DigitFace kPictureDigitsFace = {L"Smal Fonts", kPictureDigitsPixelHeight};
-inline constexpr DigitFace kDigitsOnlyFace = {L"Arial", kDigitsOnlyPixelHeight};
-
-// A 16x16 picture with `text` drawn over `base` (or over nothing), only the glyph pixels
-// painted, in `colour` (0x00BBGGRR).
-TrayPicture DrawDigits(const TrayPicture* base, std::string_view text, DigitPlacement at, const DigitFace& face,
-                       COLORREF colour);
 
 }  // namespace corvella

@@ -1,24 +1,46 @@
 #include "presentation/tray_icon_win32.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 
 #include "common/cp1251.h"
+#include "presentation/tray_texts.h"
 
 namespace corvella {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"CorvellaTrayWindow";
 constexpr UINT kIconId = 1;
+constexpr UINT kBaseFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
-void CopyText(wchar_t* dest, std::size_t capacity, std::string_view text) {
-  std::wstring wide = ToWide(text.substr(0, std::min(text.size(), capacity - 1)));
+// `text` is already cut to what the field holds.
+template <std::size_t N>
+void CopyText(wchar_t (&dest)[N], std::string_view text) {
+  const std::wstring wide = ToWide(text.substr(0, std::min(text.size(), N - 1)));
   std::copy(wide.begin(), wide.end(), dest);
   dest[wide.size()] = L'\0';
 }
 
 }  // namespace
+
+bool CommonControlsAbove470() {
+  HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+  if (comctl == nullptr) return false;
+  bool above = false;
+  auto getVersion =
+      reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")));
+  if (getVersion != nullptr) {
+    DLLVERSIONINFO version{};
+    version.cbSize = sizeof version;
+    if (SUCCEEDED(getVersion(&version))) {
+      above = version.dwMajorVersion > 4 || (version.dwMajorVersion == 4 && version.dwMinorVersion > 70);
+    }
+  }
+  FreeLibrary(comctl);
+  return above;
+}
 
 TrayIcon::TrayIcon(HINSTANCE instance) {
   WNDCLASSW wc{};
@@ -26,10 +48,11 @@ TrayIcon::TrayIcon(HINSTANCE instance) {
   wc.hInstance = instance;
   wc.lpszClassName = kWindowClass;
   RegisterClassW(&wc);  // fails harmlessly when a second icon registers again
-  window_.reset(CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+  window_.reset(
+      CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
   SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   // Explorer restarted: the icon must be added again.
-  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  if (CommonControlsAbove470()) taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
 }
 
 TrayIcon::~TrayIcon() {
@@ -45,7 +68,7 @@ NOTIFYICONDATAW TrayIcon::BaseRecord(UINT flags) const {
   data.uFlags = flags;
   data.uCallbackMessage = kCallbackMessage;
   data.hIcon = picture_.get();
-  CopyText(data.szTip, std::size(data.szTip), std::string_view(hint_).substr(0, kTipLength));
+  CopyText(data.szTip, TipText(hint_));
   return data;
 }
 
@@ -57,7 +80,11 @@ void TrayIcon::Update(DWORD action, UINT flags) {
 void TrayIcon::Show() {
   if (shown_) return;
   shown_ = true;
-  Update(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+  Update(NIM_ADD, kBaseFlags);
+  // A separate call: a version given with the add does not stick.
+  NOTIFYICONDATAW data = BaseRecord(0);
+  data.uVersion = 0;
+  Shell_NotifyIconW(NIM_SETVERSION, &data);
 }
 
 void TrayIcon::Hide() {
@@ -68,29 +95,40 @@ void TrayIcon::Hide() {
 
 void TrayIcon::SetPicture(HICON icon) {
   picture_.reset(icon ? CopyIcon(icon) : nullptr);
-  if (shown_) Update(NIM_MODIFY, NIF_ICON);
+  if (shown_) Update(NIM_MODIFY, kBaseFlags);
 }
 
 void TrayIcon::SetHint(std::string_view text) {
   hint_.assign(text);
-  if (shown_) Update(NIM_MODIFY, NIF_TIP);
+  if (shown_) Update(NIM_MODIFY, kBaseFlags);
 }
 
 void TrayIcon::ShowBalloon(std::string_view title, std::string_view text, BalloonKind kind, int seconds) {
   if (!shown_) return;
-  NOTIFYICONDATAW data = BaseRecord(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO);
-  CopyText(data.szInfo, std::size(data.szInfo), text);
-  CopyText(data.szInfoTitle, std::size(data.szInfoTitle), title);
-  data.uTimeout = static_cast<UINT>(seconds) * 1000u;
+  // Each balloon goes out on a fresh record, so adding the icon again after a shell
+  // restart never brings an old balloon back.
+  NOTIFYICONDATAW takeDown = BaseRecord(kBaseFlags | NIF_INFO);
+  Shell_NotifyIconW(NIM_MODIFY, &takeDown);
+
+  NOTIFYICONDATAW data = BaseRecord(kBaseFlags | NIF_INFO);
+  CopyText(data.szInfo, BalloonText(text));
+  CopyText(data.szInfoTitle, BalloonTitle(title));
+  data.uTimeout = static_cast<UINT>(std::max(seconds, 0)) * 1000u;
   data.dwInfoFlags = static_cast<DWORD>(kind);
   Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+void TrayIcon::HideAppButton(HWND applicationWindow) {
+  if (applicationWindow != nullptr && IsWindowVisible(applicationWindow))
+    ShowWindow(applicationWindow, SW_HIDE);
 }
 
 LRESULT CALLBACK TrayIcon::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* self = reinterpret_cast<TrayIcon*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self != nullptr) {
     if (msg == kCallbackMessage) {
-      switch (LOWORD(lp)) {
+      // Version 0: the mouse message is the whole second parameter. Only two of them act.
+      switch (static_cast<UINT>(lp)) {
         case WM_RBUTTONDOWN:
           if (self->onRightButtonDown) self->onRightButtonDown();
           return 0;
@@ -101,8 +139,9 @@ LRESULT CALLBACK TrayIcon::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
           return 0;
       }
     }
-    if (msg == self->taskbarCreated_ && self->shown_) {
-      self->Update(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    if (self->taskbarCreated_ != 0 && msg == self->taskbarCreated_) {
+      if (self->shown_) self->Update(NIM_ADD, kBaseFlags);
+      if (self->onTaskbarCreated) self->onTaskbarCreated();
       return 0;
     }
   }

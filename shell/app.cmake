@@ -39,7 +39,7 @@ endif()
 
 # A small Windows helper that drives a running corvella.exe the way a user would.
 add_executable(corvella-probe tests/e2e/probe_win32.cpp)
-target_link_libraries(corvella-probe PRIVATE corvella_common user32)
+target_link_libraries(corvella-probe PRIVATE corvella_presentation_win32 corvella_common user32 shell32)
 target_link_options(corvella-probe PRIVATE -municode)
 corvella_warnings(corvella-probe)
 
@@ -59,6 +59,9 @@ if(CORVELLA_TESTS)
   add_test(NAME busy_pass_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/busy_pass.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(busy_pass_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 120 LABELS wine
                                                 RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+  add_test(NAME tray_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/tray.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(tray_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
+                                           RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar SKIP_RETURN_CODE 77)
 endif()
 
 if(CORVELLA_TESTS)

@@ -1,8 +1,10 @@
 #include "shell/main_form_win32.h"
 
+#include <shellapi.h>
 #include <wininet.h>
 
 #include <chrono>
+#include <string>
 
 #include "common/cp1251.h"
 #include "common/date_time.h"
@@ -10,6 +12,7 @@
 #include "common/message_wait_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
+#include "retrieval/servers.h"
 #include "retrieval/version_check.h"
 #include "shell/app_names.h"
 #include "shell/error_box_win32.h"
@@ -23,6 +26,22 @@ namespace {
 
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT_PTR kTimer3Id = 3;
+constexpr UINT_PTR kWakeDelayId = 5;
+constexpr UINT_PTR kConnectionWatchId = 6;
+
+// The product's page on the maker's site, opened by "Обновить программу".
+constexpr std::string_view kProductPagePath = "/page.asp?page=soft&id=116";
+
+constexpr MenuItemSpec kTrayMenu[] = {
+    {MenuItemKind::Default, kCommandProperties, kMenuProperties},
+    {MenuItemKind::Check, kCommandOnTop, kMenuOnTop},
+    {MenuItemKind::Check, kCommandWidget, kMenuWidget},
+    {MenuItemKind::Separator, 0, {}},
+    {MenuItemKind::Plain, kCommandRefresh, kMenuRefresh},
+    {MenuItemKind::Plain, kCommandUpdate, kMenuUpdate},
+    {MenuItemKind::Separator, 0, {}},
+    {MenuItemKind::Plain, kCommandClose, kMenuClose},
+};
 
 // Thrown from the HTTP client's pump once the program is closing, so that a pass in
 // flight gives up its requests at once instead of finishing them for nobody.
@@ -50,7 +69,9 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
       http_(std::make_unique<HttpClient>(*sockets_)),
       ownFileDate_(MakeOwnFileDate()),
       timer1_(window_, kTimer1Id, kRetryTimerIntervalMs),
-      timer3_(window_, kTimer3Id, kPeriodicTimerIntervalMs) {
+      timer3_(window_, kTimer3Id, kPeriodicTimerIntervalMs),
+      wakeDelay_(window_, kWakeDelayId, kWakeRefreshDelayMs),
+      connectionWatch_(window_, kConnectionWatchId, kConnectionWatchIntervalMs) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &MainForm::WindowProc;
   wc.hInstance = instance;
@@ -96,13 +117,9 @@ void MainForm::FormCreate() {
   if (AnotherInstanceRunning(applicationWindow_)) ExitProcess(0);
   tray_ = std::make_unique<TrayIcon>(instance_);
   tray_->onRightButtonDown = [this] { ShowPopupMenu(); };
-  tray_->onLeftDoubleClick = [this] { Guarded(window_, [this] { ShowSettingsDialog(); }); };
-  popup_.reset(CreatePopupMenu());
-  AppendMenuW(popup_.get(), MF_STRING, kCommandProperties, ToWide(kMenuProperties).c_str());
-  SetMenuDefaultItem(popup_.get(), kCommandProperties, FALSE);
-  AppendMenuW(popup_.get(), MF_STRING, kCommandRefresh, ToWide(kMenuRefresh).c_str());
-  AppendMenuW(popup_.get(), MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(popup_.get(), MF_STRING, kCommandClose, ToWide(kMenuClose).c_str());
+  tray_->onLeftDoubleClick = [this] { Guarded(window_, [this] { OnLeftDoubleClick(); }); };
+  tray_->onTaskbarCreated = [this] { FitTrayArt(); };
+  menu_ = std::make_unique<PopupMenu>(kTrayMenu);
 
   catalogue_ = LocationCatalogue::FromBytes(CatalogueBytes());
   dialog_->FillLocations(catalogue_);
@@ -112,7 +129,10 @@ void MainForm::FormCreate() {
   // A new pass starts with its once-per-run flags (connection notice, version check) clear.
   pass_ = std::make_unique<RefreshPass>(*this, timer1_, *http_, settings_, *store_, catalogue_, SystemClock(),
                                         *ownFileDate_);
+  wake_ = std::make_unique<WakeRefresh>(
+      wakeDelay_, connectionWatch_, [this] { return IsConnected(); }, [this] { pass_->GetW(); });
   LoadsIntoDialog();
+  menu_->SetChecked(kCommandOnTop, settings_.widgetOnTop);
   tray_->SetHint(kProductName);
 }
 
@@ -136,12 +156,24 @@ void MainForm::ShowSettingsDialog() {
 // The icon appears once the main window is loaded, showing the waiting picture.
 void MainForm::FormShow() {
   if (!tray_) return;
-  // A pass may already have run (while an error box of FormCreate was open): keep its entries.
-  if (icons_.size() < 2) icons_.resize(2);
-  icons_[0] = MakeIcon(WaitingPicture());
-  icons_[1] = MakeIcon(WeatherPicture());
-  SetIconIndex(iconIndex_);
+  FitTrayArt();
   tray_->Show();
+}
+
+void MainForm::FitTrayArt() {
+  if (!tray_ || !menu_) return;
+  // The icon at the taskbar's size, the menu's glyph at this program's own.
+  const int iconSize = TrayIconPixelSize();
+  const int glyphSize = GetSystemMetrics(SM_CXSMICON);
+  if (iconSize == icons_.size() && glyphSize == glyphSize_) return;
+  if (std::optional<TrayArt> glyph = LoadTrayArtOrSmallest(instance_, glyphSize)) {
+    glyphSize_ = glyphSize;
+    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)), glyph->glyph.size);
+  }
+  std::optional<TrayArt> art = LoadTrayArtOrSmallest(instance_, iconSize);
+  if (!art || art->weather.size == icons_.size()) return;
+  icons_.SetArt(art->waiting, art->weather, glyphs_);
+  SetIconIndex(iconIndex_);
 }
 
 void MainForm::FormClose() {
@@ -152,19 +184,36 @@ void MainForm::FormClose() {
 }
 
 void MainForm::ShowPopupMenu() {
-  if (!tray_) return;
+  if (!tray_ || !menu_) return;
+  // The menu closes on a click elsewhere only when its window is in the foreground.
+  SetForegroundWindow(tray_->window());
+  PumpMessages();
   POINT at{};
   GetCursorPos(&at);
-  // The menu closes properly only when its window is in the foreground.
-  SetForegroundWindow(tray_->window());
-  TrackPopupMenu(popup_.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
-  PostMessageW(window_, WM_NULL, 0, 0);
+  const UINT command = menu_->Track(at, window_);
+  if (command != 0 && window_ != nullptr) PostMessageW(window_, WM_COMMAND, command, 0);
+}
+
+// A double click runs the menu's default item, "Свойства...".
+void MainForm::OnLeftDoubleClick() {
+  if (!menu_) return;
+  const UINT command = menu_->DefaultCommand();
+  if (command != 0) OnCommand(command);
 }
 
 void MainForm::OnCommand(UINT id) {
   switch (id) {
     case kCommandProperties:
       ShowSettingsDialog();
+      break;
+    case kCommandOnTop:
+      N8Click();
+      break;
+    case kCommandWidget:
+      N7Click();
+      break;
+    case kCommandUpdate:
+      GmnUpdClick();
       break;
     case kCommandRefresh:
       if (pass_) pass_->GetW();
@@ -180,9 +229,48 @@ void MainForm::OnCommand(UINT id) {
 void MainForm::OnTimer(UINT_PTR id) {
   if (id == kTimer1Id) timers_->Timer1Timer();
   if (id == kTimer3Id) timers_->Timer3Timer();
+  if (id == kWakeDelayId) wake_->DelayTimer();
+  if (id == kConnectionWatchId) wake_->WatchTimer();
 }
 
+void MainForm::OnPowerBroadcast(WPARAM event) {
+  if (!wake_) return;
+  if (event == PBT_APMSUSPEND) wake_->Suspending();
+  // Every wake brings this one; a wake by the user brings PBT_APMRESUMESUSPEND besides.
+  if (event == PBT_APMRESUMEAUTOMATIC) wake_->Resumed();
+}
+
+void MainForm::N7Click() {
+  const bool show = !menu_->Checked(kCommandWidget);
+  if (widget_ != nullptr) widget_->SetVisible(show);
+  menu_->SetChecked(kCommandWidget, show);
+  store_->WriteBool(kSettingsSection, kValueWidgetShown, show);
+}
+
+void MainForm::N8Click() {
+  const bool onTop = !menu_->Checked(kCommandOnTop);
+  menu_->SetChecked(kCommandOnTop, onTop);
+  settings_.widgetOnTop = onTop;
+  store_->WriteBool(kSettingsSection, kValueWidgetOnTop, onTop);
+  if (widget_ != nullptr) widget_->SetOnTop(onTop);
+}
+
+void MainForm::GmnUpdClick() {
+  std::string url = "http://";
+  url += kSiteHost;
+  url += kProductPagePath;
+  ShellExecuteW(applicationWindow_, L"open", ToWide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void MainForm::HideAppButton() { TrayIcon::HideAppButton(applicationWindow_); }
+
 bool MainForm::IsOnline() {
+  const bool connected = IsConnected();
+  if (wake_) wake_->PassSawConnection(connected);
+  return connected;
+}
+
+bool MainForm::IsConnected() {
   DWORD flags = 0;
   return InternetGetConnectedState(&flags, 0) != FALSE;
 }
@@ -192,7 +280,7 @@ void MainForm::SetHint(const std::string& text) {
 }
 
 void MainForm::SetRefreshItemEnabled(bool enabled) {
-  EnableMenuItem(popup_.get(), kCommandRefresh, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  if (menu_) menu_->SetEnabled(kCommandRefresh, enabled);
 }
 
 void MainForm::PumpMessages() {
@@ -211,33 +299,26 @@ void MainForm::PumpMessages() {
 }
 
 void MainForm::PaintTrayDigits(const ForecastSnapshot& snapshot) {
-  TrayPicture withDigits = WeatherPicture();
-  TrayPicture digitsOnly = WeatherPicture();
-  if (snapshot.temperatureText.find('\xB0') != std::string::npos) {
-    const std::size_t n = snapshot.iconText.size();
-    const COLORREF colour = settings_.temperatureColor;
-    withDigits = DrawDigits(&WeatherPicture(), snapshot.iconText, PictureDigitsPlacement(n), kPictureDigitsFace,
-                            colour);
-    digitsOnly = DigitsOnlyEffective(settings_)
-                     ? DrawDigits(nullptr, snapshot.iconText, DigitsOnlyPlacement(n), kDigitsOnlyFace, colour)
-                     : TrayPicture{};
-  }
-  icons_.resize(4);
-  icons_[2] = MakeIcon(withDigits);
-  icons_[3] = MakeIcon(digitsOnly);
+  icons_.PaintTrayDigits({snapshot.temperatureText, snapshot.iconText, DigitsOnlyEffective(settings_),
+                          settings_.temperatureColor},
+                         glyphs_);
   if (iconIndex_ >= 2) SetIconIndex(iconIndex_);
 }
 
-// The desktop widget is not part of this build yet; the pass's calls for it do nothing.
+// The desktop widget is not part of this build yet; the pass's calls for it do nothing
+// beyond the menu's check.
 void MainForm::RefreshFace(const ForecastSnapshot&) {}
-void MainForm::ShowWidget() {}
+void MainForm::ShowWidget() {
+  if (widget_ != nullptr) widget_->SetVisible(true);
+  if (menu_) menu_->SetChecked(kCommandWidget, true);
+}
 
 void MainForm::SetIconIndex(int index) {
   iconIndex_ = index;  // kept for when the icon appears
-  if (!tray_ || icons_.empty()) return;
+  if (!tray_ || icons_.Count() == 0) return;
   // An entry beyond the list shows the last one.
-  iconIndex_ = std::max(0, std::min(index, static_cast<int>(icons_.size()) - 1));
-  tray_->SetPicture(icons_[static_cast<std::size_t>(iconIndex_)].get());
+  iconIndex_ = icons_.Clamp(index);
+  tray_->SetPicture(MakeIcon(icons_.Entry(iconIndex_)).get());
 }
 
 // The pause between attempts keeps its length, but what comes meanwhile is handled at once;
@@ -262,6 +343,14 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       Guarded(window_, [&] { OnTimer(wp); });
       return 0;
+    case WM_POWERBROADCAST:
+      OnPowerBroadcast(wp);
+      return TRUE;
+    case WM_DPICHANGED:
+    case WM_SETTINGCHANGE:
+    case WM_DISPLAYCHANGE:
+      FitTrayArt();
+      return DefWindowProcW(window_, msg, wp, lp);
     case WM_CLOSE:
       FormClose();
       return 0;
@@ -269,6 +358,8 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       closing_ = true;
       KillTimer(window_, kTimer1Id);
       KillTimer(window_, kTimer3Id);
+      KillTimer(window_, kWakeDelayId);
+      KillTimer(window_, kConnectionWatchId);
       tray_.reset();  // the icon leaves the notification area with the window
       window_ = nullptr;
       PostQuitMessage(0);

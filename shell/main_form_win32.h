@@ -10,14 +10,19 @@
 #include <vector>
 
 #include "common/handles_win32.h"
+#include "presentation/popup_menu_win32.h"
+#include "presentation/tray_digits_win32.h"
 #include "presentation/tray_icon_win32.h"
+#include "presentation/tray_image_list.h"
+#include "presentation/widget_control.h"
 #include "retrieval/http_client.h"
-#include "shell/refresh_pass.h"
-#include "shell/refresh_timers.h"
 #include "retrieval/socket.h"
 #include "shell/app_settings.h"
 #include "shell/location_catalogue.h"
 #include "shell/settings_dialog_win32.h"
+#include "shell/refresh_pass.h"
+#include "shell/refresh_timers.h"
+#include "shell/wake_refresh.h"
 
 namespace corvella {
 
@@ -33,7 +38,8 @@ enum MenuCommand : UINT {
 // A timer of the main window, switched on and off by id.
 class WindowTimer : public Timer {
  public:
-  WindowTimer(const HWND& window, UINT_PTR id, UINT intervalMs) : window_(window), id_(id), interval_(intervalMs) {}
+  WindowTimer(const HWND& window, UINT_PTR id, UINT intervalMs)
+      : window_(window), id_(id), interval_(intervalMs) {}
   void SetEnabled(bool enabled) override;
   UINT_PTR id() const { return id_; }
 
@@ -74,6 +80,17 @@ class MainForm : public RefreshHost {
   void Sleep(int milliseconds) override;
   void ShowNotice(const std::string& title, const std::string& text, NoticeKind kind, int seconds) override;
 
+  // The tray menu, shared with the widget.
+  PopupMenu& menu() { return *menu_; }
+  // The widget the two check items act on; none until it exists.
+  void SetWidgetControl(WidgetControl* widget) { widget_ = widget; }
+  // Menu items: "Индикатор погоды", "Поверх всех окон", "Обновить программу".
+  void N7Click();
+  void N8Click();
+  void GmnUpdClick();
+  // Hides the application window's taskbar button, if it shows.
+  void HideAppButton();
+
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -84,6 +101,11 @@ class MainForm : public RefreshHost {
   void ShowPopupMenu();
   void OnCommand(UINT id);
   void OnTimer(UINT_PTR id);
+  void OnLeftDoubleClick();
+  void OnPowerBroadcast(WPARAM event);
+  // Draws the image list again when the notification area's icon size has changed.
+  void FitTrayArt();
+  bool IsConnected();
 
   HINSTANCE instance_;
   HWND applicationWindow_;
@@ -99,15 +121,21 @@ class MainForm : public RefreshHost {
   std::unique_ptr<OwnFileDate> ownFileDate_;
   WindowTimer timer1_;
   WindowTimer timer3_;
+  WindowTimer wakeDelay_;
+  WindowTimer connectionWatch_;
   std::unique_ptr<RefreshPass> pass_;
   std::unique_ptr<RefreshTimers> timers_;
+  std::unique_ptr<WakeRefresh> wake_;
 
   std::unique_ptr<SettingsDialog> dialog_;
   std::unique_ptr<TrayIcon> tray_;
-  UniqueMenu popup_;
+  std::unique_ptr<PopupMenu> menu_;
   // The icon list: 0 waiting, 1 weather, and once drawn 2 (with digits) and 3 (digits only).
-  std::vector<UniqueIcon> icons_;
+  TrayImageList icons_;
+  GdiGlyphSource glyphs_;
   int iconIndex_ = 0;
+  int glyphSize_ = 0;
+  WidgetControl* widget_ = nullptr;
 };
 
 }  // namespace corvella

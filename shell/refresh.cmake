@@ -5,12 +5,12 @@ if(NOT (TARGET corvella_http AND TARGET corvella_feed AND TARGET corvella_settin
 endif()
 
 corvella_library(corvella_refresh
-  SOURCES shell/refresh_pass.cpp shell/refresh_timers.cpp
+  SOURCES shell/refresh_pass.cpp shell/refresh_timers.cpp shell/wake_refresh.cpp
   DEPS corvella_feed corvella_http corvella_settings corvella_catalogue corvella_common)
 
 # Whole passes run against the scripted loopback server of the HTTP tests.
 corvella_test(refresh_tests
-  SOURCES tests/shell/refresh_timers_test.cpp tests/shell/refresh_pass_test.cpp
+  SOURCES tests/shell/refresh_timers_test.cpp tests/shell/refresh_pass_test.cpp tests/shell/wake_refresh_test.cpp
   DEPS corvella_refresh scripted_server)
 
 # corvella-cli's pass against feedsim, both native tools.

@@ -98,7 +98,9 @@ SettingsDialog::SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWi
   InitCommonControlsEx(&icc);
   dpi_ = WindowDpi(host_);
   whiteBrush_.reset(CreateSolidBrush(RGB(255, 255, 255)));
-  samplePicture_ = MakeIcon(WeatherPicture());
+  // The sample shows the weather picture of the tray, at the sample's own size.
+  if (std::optional<TrayArt> art = LoadTrayArtOrSmallest(instance, Scale(kTrayIconSize)))
+    samplePicture_ = MakeIcon(EntryFromArt(art->weather));
   CreateControls();
   MakeFonts();
   Layout();

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "presentation/tray_art.h"
+#include <string>
+
 #include "presentation/tray_digits.h"
+#include "presentation/tray_image_list.h"
+#include "presentation/tray_texts.h"
 
 namespace corvella {
 namespace {
@@ -18,24 +21,161 @@ TEST(TrayDigits, LongerTextsStartFurtherLeft) {
   EXPECT_EQ(DigitsOnlyPlacement(3).x, -1);
   EXPECT_EQ(DigitsOnlyPlacement(7).x, -1);
   EXPECT_EQ(DigitsOnlyPlacement(1).y, 1);
+  EXPECT_EQ(PictureDigitsFace(), (DigitFace{"Smal Fonts", 9}));
+  EXPECT_EQ(DigitsOnlyFace(), (DigitFace{"Arial", 11}));
 }
 
-TEST(TrayArt, WaitingAndWeatherPicturesShareOneDrawing) {
-  const TrayPicture& grey = WaitingPicture();
-  const TrayPicture& colour = WeatherPicture();
-  int opaque = 0;
-  bool hasColour = false;
-  for (std::size_t i = 0; i < grey.size(); ++i) {
-    // Same shape: transparent in one exactly where transparent in the other.
-    ASSERT_EQ(grey[i] >> 24 == 0, colour[i] >> 24 == 0) << i;
-    if (grey[i] >> 24 == 0) continue;
-    ++opaque;
-    unsigned r = grey[i] >> 16 & 0xFF, g = grey[i] >> 8 & 0xFF, b = grey[i] & 0xFF;
-    EXPECT_TRUE(r == g && g == b) << "the waiting picture is grey";
-    hasColour |= ((colour[i] >> 16 & 0xFF) != (colour[i] & 0xFF));
+constexpr std::uint32_t kCloud = 0xFFE6EBF0;
+constexpr std::uint32_t kBlackColorref = 0x000000;
+
+// Opaque over the left half of the picture, as a stand-in for the weather picture.
+TrayBitmap HalfPicture(int size, std::uint32_t colour) {
+  TrayBitmap art(size, 0);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size / 2; ++x) art.at(x, y) = colour;
   }
-  EXPECT_GT(opaque, 60);
-  EXPECT_TRUE(hasColour) << "the weather picture has its yellow sun";
+  return art;
+}
+
+// Covers a 2 x 3 block per character at the asked place, and remembers what it was asked.
+class BlockGlyphs : public GlyphSource {
+ public:
+  std::vector<bool> Coverage(int size, std::string_view text, DigitPlacement at,
+                             const DigitFace& face) override {
+    calls.push_back({size, std::string(text), at, std::string(face.name), face.pixelHeight});
+    std::vector<bool> covered(static_cast<std::size_t>(size * size), false);
+    for (int y = at.y; y < at.y + 3; ++y) {
+      for (int x = at.x; x < at.x + 2 * static_cast<int>(text.size()); ++x) {
+        if (x >= 0 && y >= 0 && x < size && y < size) covered[static_cast<std::size_t>(y * size + x)] = true;
+      }
+    }
+    return covered;
+  }
+  struct Call {
+    int size;
+    std::string text;
+    DigitPlacement at;
+    std::string face;
+    int height;
+  };
+  std::vector<Call> calls;
+};
+
+class TrayImageListTest : public ::testing::Test {
+ protected:
+  void SetUp() override { list.SetArt(HalfPicture(16, 0xFF808080), HalfPicture(16, kCloud), glyphs); }
+  void Paint(std::string temperature, std::string iconText, bool digitsOnly,
+             std::uint32_t colour = kBlackColorref) {
+    list.PaintTrayDigits({std::move(temperature), std::move(iconText), digitsOnly, colour}, glyphs);
+  }
+  static int OpaqueCount(const TrayBitmap& mask) {
+    int n = 0;
+    for (std::uint32_t p : mask.pixels) n += p == kMaskOpaque;
+    return n;
+  }
+  TrayImageList list;
+  BlockGlyphs glyphs;
+};
+
+TEST_F(TrayImageListTest, EntriesFromArtAreTwoColourPicturesOnFuchsia) {
+  ASSERT_EQ(list.Count(), 2);
+  const TrayEntry& weather = list.Entry(1);
+  EXPECT_EQ(weather.picture.at(2, 5), kCloud);
+  EXPECT_EQ(weather.mask.at(2, 5), kMaskOpaque);
+  EXPECT_EQ(weather.picture.at(12, 5), kTrayBackground);
+  EXPECT_EQ(weather.mask.at(12, 5), kMaskTransparent);
+  EXPECT_EQ(OpaqueCount(weather.mask), 16 * 8);
+}
+
+TEST_F(TrayImageListTest, DigitsOverThePictureAndAlone) {
+  const std::string text = "-12";
+  Paint("-12.5\xB0", text, true, 0x0000FF);  // red as 0x00BBGGRR
+  ASSERT_EQ(list.Count(), 4);
+  ASSERT_EQ(glyphs.calls.size(), 2u);
+  EXPECT_EQ(glyphs.calls[0].at, (DigitPlacement{3, 7}));
+  EXPECT_EQ(glyphs.calls[0].face, "Smal Fonts");
+  EXPECT_EQ(glyphs.calls[0].height, 9);
+  EXPECT_EQ(glyphs.calls[1].at, (DigitPlacement{-1, 1}));
+  EXPECT_EQ(glyphs.calls[1].face, "Arial");
+  EXPECT_EQ(glyphs.calls[1].height, 11);
+
+  // Entry 2: the weather picture with the digits in their colour, opaque in the mask
+  // also outside the picture's own shape.
+  const TrayEntry& withDigits = list.Entry(2);
+  EXPECT_EQ(withDigits.picture.at(3, 7), 0xFFFF0000u);
+  EXPECT_EQ(withDigits.picture.at(8, 9), 0xFFFF0000u);
+  EXPECT_EQ(withDigits.mask.at(8, 9), kMaskOpaque);
+  EXPECT_EQ(withDigits.picture.at(2, 2), kCloud);
+  EXPECT_EQ(withDigits.picture.at(12, 2), kTrayBackground);
+  EXPECT_EQ(OpaqueCount(withDigits.mask), 16 * 8 + 3);  // the 6 x 3 block reaches one column past the half
+
+  // Entry 3: only the digits; the leftmost column of a long text is cut off.
+  const TrayEntry& alone = list.Entry(3);
+  EXPECT_EQ(OpaqueCount(alone.mask), 5 * 3);
+  EXPECT_EQ(alone.picture.at(0, 1), 0xFFFF0000u);
+  EXPECT_EQ(alone.picture.at(0, 0), kTrayBackground);
+  EXPECT_EQ(alone.mask.at(2, 5), kMaskTransparent);
+}
+
+TEST_F(TrayImageListTest, LightDigitsStayOpaqueInTheMasks) {
+  // The dialog's white (248, 248, 248) is nearer white than black; the digits must still show.
+  Paint("5\xB0", "5\xB0", true, 0xF8F8F8);
+  EXPECT_EQ(list.Entry(2).mask.at(9, 8), kMaskOpaque);
+  EXPECT_EQ(list.Entry(2).picture.at(9, 8), 0xFFF8F8F8u);
+  EXPECT_EQ(OpaqueCount(list.Entry(3).mask), 4 * 3);
+}
+
+TEST_F(TrayImageListTest, DigitsOnlyOffLeavesEntryThreeTransparent) {
+  Paint("5\xB0", "5\xB0", false);
+  ASSERT_EQ(glyphs.calls.size(), 1u);
+  EXPECT_EQ(glyphs.calls[0].at, (DigitPlacement{6, 7}));
+  EXPECT_EQ(OpaqueCount(list.Entry(3).mask), 0);
+  EXPECT_EQ(list.Entry(3).picture, TrayBitmap(16, kTrayBackground));
+}
+
+TEST_F(TrayImageListTest, NoTemperatureGivesThePlainPictureInBoth) {
+  Paint("", "", true);
+  EXPECT_TRUE(glyphs.calls.empty());
+  EXPECT_EQ(list.Entry(2), list.Entry(1));
+  EXPECT_EQ(list.Entry(3), list.Entry(1));
+}
+
+TEST_F(TrayImageListTest, NeverMoreThanFourEntriesAndTheIndexIsClamped) {
+  EXPECT_EQ(list.Clamp(2), 1) << "before any composition entry 2 shows entry 1";
+  EXPECT_EQ(list.Clamp(3), 1);
+  for (int pass = 0; pass < 50; ++pass)
+    Paint(std::to_string(pass) + "\xB0", std::to_string(pass), pass % 2 == 0);
+  EXPECT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.Clamp(3), 3);
+  EXPECT_EQ(list.Clamp(99), 3);
+  EXPECT_EQ(list.Clamp(-1), 0);
+  // The last pass (49, digits only off) is what the entries hold.
+  EXPECT_EQ(glyphs.calls.back().text, "49");
+  EXPECT_EQ(OpaqueCount(list.Entry(3).mask), 0);
+}
+
+TEST_F(TrayImageListTest, NewScaleRedrawsTheDigitsAtTheNewSize) {
+  Paint("2\xB0", "2", true);
+  glyphs.calls.clear();
+  list.SetArt(HalfPicture(24, 0xFF808080), HalfPicture(24, kCloud), glyphs);
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.size(), 24);
+  EXPECT_EQ(list.Entry(2).picture.size, 24);
+  ASSERT_EQ(glyphs.calls.size(), 2u);
+  EXPECT_EQ(glyphs.calls[0].size, 24);
+  EXPECT_EQ(glyphs.calls[0].at, (DigitPlacement{15, 11}));
+  EXPECT_EQ(glyphs.calls[1].at, (DigitPlacement{8, 2}));
+  EXPECT_EQ(glyphs.calls[1].height, 17);
+}
+
+TEST(TrayTexts, ShellFieldsKeepTheirFirstCharacters) {
+  const std::string longHint(200, 'a');
+  EXPECT_EQ(TipText(longHint).size(), 127u);
+  EXPECT_EQ(TipText(""), "");
+  EXPECT_EQ(TipText("Corvella"), "Corvella");
+  EXPECT_EQ(BalloonTitle(std::string(70, 't')).size(), 63u);
+  EXPECT_EQ(BalloonText(std::string(300, 'x')).size(), 255u);
+  EXPECT_EQ(BalloonText(std::string(255, 'x')).size(), 255u);
 }
 
 }  // namespace

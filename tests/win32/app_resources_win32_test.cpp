@@ -1,9 +1,12 @@
 // The resources linked into corvella.exe, read back through the Windows API.
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 #include "presentation/tray_art_win32.h"
+#include "presentation/tray_digits_win32.h"
 #include "shell/file_version_win32.h"
 
 namespace corvella {
@@ -19,8 +22,8 @@ TEST(AppResources, VersionResourceInRussianWithCodePage1251) {
   ASSERT_TRUE(GetFileVersionInfoW(CORVELLA_EXE_PATH, 0, size, block.data()));
   WORD* translation = nullptr;
   UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                             &length));
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
   ASSERT_GE(length, 4u);
   EXPECT_EQ(translation[0], 0x0419);
   EXPECT_EQ(translation[1], 0x04E3);
@@ -68,30 +71,62 @@ TEST(AppResources, MakersLogoAtThreeScalesOnTheHeadersWhite) {
 }
 
 TEST(AppResources, TrayIconMaskMatchesThePicture) {
-  UniqueIcon icon = MakeIcon(WaitingPicture());
-  ASSERT_TRUE(icon);
-  ICONINFO info{};
-  ASSERT_TRUE(GetIconInfo(icon.get(), &info));
-  UniqueGdiObject colour(info.hbmColor), mask(info.hbmMask);
-  BITMAP bm{};
-  GetObjectW(mask.get(), sizeof bm, &bm);
-  EXPECT_EQ(bm.bmWidth, 16);
-  HDC dc = CreateCompatibleDC(nullptr);
-  {
-    SelectGuard select(dc, mask.get());
+  HMODULE exe = LoadLibraryExW(CORVELLA_EXE_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(exe, nullptr);
+  for (int size : {16, 24}) {
+    std::optional<TrayArt> art = LoadTrayArt(exe, size);
+    ASSERT_TRUE(art) << size;
+    const TrayEntry entry = EntryFromArt(art->weather);
+    UniqueIcon icon = MakeIcon(entry);
+    ASSERT_TRUE(icon);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+    UniqueGdiObject colour(info.hbmColor), mask(info.hbmMask);
+    BITMAP bm{};
+    GetObjectW(mask.get(), sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, size);
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    SelectGuard select(dc.get(), mask.get());
     int transparent = 0;
-    for (int y = 0; y < 16; ++y) {
-      for (int x = 0; x < 16; ++x) {
-        bool clear = (WaitingPicture()[static_cast<size_t>(y * 16 + x)] >> 24) == 0;
-        bool maskSet = GetPixel(dc, x, y) != RGB(0, 0, 0);
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x) {
+        const bool clear = entry.mask.at(x, y) == kMaskTransparent;
+        const bool maskSet = GetPixel(dc.get(), x, y) != RGB(0, 0, 0);
         EXPECT_EQ(maskSet, clear) << x << "," << y;
         transparent += clear;
       }
     }
-    EXPECT_GT(transparent, 40);   // a picture, not a square
-    EXPECT_LT(transparent, 200);
+    EXPECT_GT(transparent, size * size / 8);  // a picture, not a square
+    EXPECT_LT(transparent, size * size * 3 / 4);
   }
-  DeleteDC(dc);
+  // The program's own icon, in every size the shell and the installer ask for.
+  for (int size : {16, 20, 24, 32, 48, 256}) {
+    HANDLE icon = LoadImageW(exe, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0);
+    EXPECT_NE(icon, nullptr) << size;
+    if (icon) DestroyIcon(static_cast<HICON>(icon));
+  }
+  FreeLibrary(exe);
+}
+
+TEST(TrayDigitsGdi, DigitsCoverTheLowerRightOfThePicture) {
+  GdiGlyphSource glyphs;
+  const std::vector<bool> covered =
+      glyphs.Coverage(16, "5\xB0", PictureDigitsPlacement(2), PictureDigitsFace());
+  int inside = 0, outside = 0;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      if (!covered[static_cast<std::size_t>(y * 16 + x)]) continue;
+      (x >= 6 && y >= 7 ? inside : outside) += 1;
+    }
+  }
+  EXPECT_GT(inside, 8) << "the digits are drawn";
+  EXPECT_EQ(outside, 0) << "nothing above or left of their cell corner";
+  // At 150 % the same text is larger.
+  const std::vector<bool> large =
+      glyphs.Coverage(24, "5\xB0", PictureDigitsPlacement(2, 24), PictureDigitsFace(24));
+  int largeCount = 0;
+  for (bool c : large) largeCount += c;
+  EXPECT_GT(largeCount, inside);
 }
 
 }  // namespace

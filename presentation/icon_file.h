@@ -1,0 +1,22 @@
+// Reads the program's artwork from .ico files: one image per size, 32 bits per pixel.
+// The files come from art/ through art/render.sh; a damaged file gives no image, never
+// a read outside the bytes.
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "presentation/tray_bitmap.h"
+
+namespace corvella {
+
+// The side lengths of the images a .ico file lists (256 for a listed 0); empty when the
+// file is not an icon file.
+std::vector<int> IconFileSizes(std::string_view file);
+
+// The square image of `size` pixels, when the file holds one as a 32-bit bitmap. Without
+// any alpha in it the file's transparency mask decides what is transparent.
+std::optional<TrayBitmap> IconFileImage(std::string_view file, int size);
+
+}  // namespace corvella

@@ -1,0 +1,104 @@
+#include "presentation/popup_menu_win32.h"
+
+#include "common/cp1251.h"
+
+namespace corvella {
+namespace {
+
+constexpr wchar_t kOwnerClass[] = L"CorvellaMenuOwner";
+
+}  // namespace
+
+PopupMenu::PopupMenu(std::span<const MenuItemSpec> items) : menu_(CreatePopupMenu()) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &PopupMenu::OwnerProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kOwnerClass;
+  RegisterClassW(&wc);  // a second menu finds the class registered
+  owner_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               instance, nullptr));
+  SetWindowLongPtrW(owner_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // Pictures share the check marks' column, as in the shell's own menus.
+  MENUINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIM_STYLE;
+  info.dwStyle = MNS_CHECKORBMP;
+  SetMenuInfo(menu_.get(), &info);
+
+  for (const MenuItemSpec& item : items) {
+    if (item.kind == MenuItemKind::Separator) {
+      AppendMenuW(menu_.get(), MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    AppendMenuW(menu_.get(), MF_STRING, item.command, ToWide(item.caption).c_str());
+    // The default item is drawn bold; a double click on the icon runs it.
+    if (item.kind == MenuItemKind::Default) SetMenuDefaultItem(menu_.get(), item.command, FALSE);
+  }
+}
+
+void PopupMenu::SetChecked(UINT command, bool checked) {
+  CheckMenuItem(menu_.get(), command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+bool PopupMenu::Checked(UINT command) const {
+  return (GetMenuState(menu_.get(), command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+void PopupMenu::SetEnabled(UINT command, bool enabled) {
+  EnableMenuItem(menu_.get(), command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+PopupMenu::~PopupMenu() { SetWindowLongPtrW(owner_.get(), GWLP_USERDATA, 0); }
+
+void PopupMenu::SetGlyph(UINT command, UniqueIcon icon, int size) {
+  glyph_ = std::move(icon);
+  glyphCommand_ = command;
+  glyphSize_ = size;
+  // Drawn by the owner window: a menu's own bitmaps lose their alpha on some systems.
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_BITMAP;
+  info.hbmpItem = glyph_ ? HBMMENU_CALLBACK : nullptr;
+  SetMenuItemInfoW(menu_.get(), command, FALSE, &info);
+}
+
+UINT PopupMenu::Track(POINT at, HWND after) const {
+  SetForegroundWindow(owner_.get());
+  const BOOL chosen =
+      TrackPopupMenu(menu_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, owner_.get(), nullptr);
+  if (after != nullptr) PostMessageW(after, WM_NULL, 0, 0);
+  return static_cast<UINT>(chosen);
+}
+
+LRESULT CALLBACK PopupMenu::OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  const auto* self = reinterpret_cast<const PopupMenu*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self != nullptr && msg == WM_MEASUREITEM) {
+    auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
+    if (item->CtlType == ODT_MENU && item->itemID == self->glyphCommand_) {
+      // A little air between the picture and the caption.
+      item->itemWidth = static_cast<UINT>(self->glyphSize_ + self->glyphSize_ / 4);
+      item->itemHeight = static_cast<UINT>(self->glyphSize_);
+      return TRUE;
+    }
+  }
+  if (self != nullptr && msg == WM_DRAWITEM) {
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+    if (item->CtlType == ODT_MENU && item->itemID == self->glyphCommand_ && self->glyph_) {
+      const RECT& r = item->rcItem;
+      const int x = r.left + (r.right - r.left - self->glyphSize_) / 2;
+      const int y = r.top + (r.bottom - r.top - self->glyphSize_) / 2;
+      DrawIconEx(item->hDC, x, y, self->glyph_.get(), self->glyphSize_, self->glyphSize_, 0, nullptr,
+                 DI_NORMAL);
+      return TRUE;
+    }
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+UINT PopupMenu::DefaultCommand() const {
+  const UINT command = GetMenuDefaultItem(menu_.get(), FALSE, 0);
+  return command == static_cast<UINT>(-1) ? 0 : command;
+}
+
+}  // namespace corvella

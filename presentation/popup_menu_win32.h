@@ -1,0 +1,54 @@
+// The program's menu, shared by the tray icon and the widget: built once from a table of
+// items, opened at a point, and asked for its default item on a double click.
+#pragma once
+
+#include <windows.h>
+
+#include <span>
+#include <string_view>
+
+#include "common/handles_win32.h"
+
+namespace corvella {
+
+enum class MenuItemKind { Default, Check, Plain, Separator };
+
+struct MenuItemSpec {
+  MenuItemKind kind;
+  UINT command;              // 0 for a separator
+  std::string_view caption;  // Windows-1251
+};
+
+class PopupMenu {
+ public:
+  explicit PopupMenu(std::span<const MenuItemSpec> items);
+  ~PopupMenu();
+  PopupMenu(const PopupMenu&) = delete;
+  PopupMenu& operator=(const PopupMenu&) = delete;
+
+  HMENU handle() const { return menu_.get(); }
+  void SetChecked(UINT command, bool checked);
+  bool Checked(UINT command) const;
+  void SetEnabled(UINT command, bool enabled);
+  // The item's picture, drawn with its alpha at `size` pixels; the menu keeps the icon.
+  void SetGlyph(UINT command, UniqueIcon icon, int size);
+
+  // Opens the menu at `at` and returns the chosen command (0 for none); the caller runs
+  // it, so nothing runs while the menu's own loop is on the stack. The menu's own hidden
+  // window owns it and is made the foreground window first, so that a click elsewhere
+  // closes the menu; afterwards a null message goes to `after`, the caller's window.
+  UINT Track(POINT at, HWND after) const;
+  // The first item marked as default, in menu order (0 when there is none).
+  UINT DefaultCommand() const;
+
+ private:
+  static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+  UniqueMenu menu_;
+  UniqueWindow owner_;
+  UniqueIcon glyph_;
+  UINT glyphCommand_ = 0;
+  int glyphSize_ = 0;
+};
+
+}  // namespace corvella

@@ -1,0 +1,240 @@
+#!/usr/bin/env bash
+# The tray icon as a user meets it, under Wine in Xvfb with feedsim: a right press on the
+# real icon opens the menu at the cursor; its items, reached with the keyboard in menu
+# order, do what they say; the icon comes back after a new taskbar announces itself; a
+# wake from sleep brings exactly one pass a few seconds later; at 144 dpi the icon is still
+# drawn sharp for the taskbar's own size.
+# Usage: tray.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it: skipped)
+# Screenshots: BUILD_DIR/artifacts/tray/*.png; the README's pictures: artifacts/tray/docs-*.png
+set -uo pipefail
+BUILD_DIR=$(cd "$1" && pwd)
+HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/../../tools/wine/wine-env.sh"
+. "$HERE/../../tools/wine/display.sh"
+EXE="$BUILD_DIR/corvella.exe"
+PROBE="$BUILD_DIR/corvella-probe.exe"
+ART="$BUILD_DIR/artifacts/tray"
+mkdir -p "$ART"
+FEEDSIM=${FEEDSIM:-}
+KEY='HKCU\Software\Velmar\corv'
+LOG="$ART/feedsim-requests.log"
+URL_FILE="$ART/opened-url.txt"
+# The settings dialog comes with its own branch; until then "Свойства..." has no effect to see.
+EXPECT_DIALOG=${EXPECT_DIALOG:-0}
+# The icon sits at the bottom right of Wine's 800x600 desktop.
+ICON_X=789
+ICON_Y=589
+FEEDSIM_PID=""
+PROGRAM=""
+
+if [ -z "$FEEDSIM" ] || [ ! -x "$FEEDSIM" ]; then
+  echo "SKIP: no FEEDSIM given"
+  exit 77
+fi
+
+finish() {
+  [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
+  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
+  # The prefix is shared: leave it at 96 dpi.
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+  "$WINE" reg delete "$BROWSERS_KEY" /v Browsers /f >/dev/null 2>&1
+  stop_display
+}
+fail() {
+  echo "FAIL: $*"
+  finish
+  exit 1
+}
+probe() { "$WINE" "$PROBE" "$@"; }
+forecasts() { grep -c "^GET http://meteo" "$LOG" 2>/dev/null; }
+# A value of the settings key as stored (reg export keeps Cyrillic names intact).
+stored() {
+  rm -f "$ART/settings.reg"
+  "$WINE" reg export "$KEY" "$(winepath -w "$ART/settings.reg" 2>/dev/null)" /y >/dev/null 2>&1
+  iconv -f UTF-16 -t UTF-8 "$ART/settings.reg" 2>/dev/null | tr -d '\r' | sed -n "s/^\"$1\"=\"\(.*\)\"$/\1/p"
+}
+# Whether the weather picture's yellow sun is in the notification area of a screenshot.
+sun_in_tray() {
+  [ "$(convert "$1" -crop 40x24+760+576 -format %c histogram:info:- | grep -ci "#FFC828")" -ge 1 ]
+}
+wait_for() {  # SECONDS COMMAND...: until the command succeeds
+  local limit=$(( $1 * 10 )); shift
+  for _ in $(seq 1 "$limit"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+more_forecasts_than() { [ "$(forecasts)" -gt "$1" ]; }
+url_opened() { grep -q "page.asp" "$URL_FILE" 2>/dev/null; }
+value_is() { [ "$(stored "$1")" = "$2" ]; }
+
+start_session() {  # DPI
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  use_virtual_desktop 800x600
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
+  "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
+  "$WINE" reg add "$KEY" /v portPrx /d "$PORT" /f >/dev/null 2>&1
+  # Start with the widget hidden.
+  "$WINE" reg add "$KEY" /v "Индикатор" /d 0 /f >/dev/null 2>&1
+  "$WINE" reg add "$BROWSERS_KEY" /v Browsers /d "$ART/browser.sh" /f >/dev/null 2>&1
+  : >"$LOG"
+  "$WINE" "$EXE" >"$ART/program-$1.log" 2>&1 &
+  PROGRAM=$!
+  probe wait-title Corvella 60 || fail "the program never showed its application window"
+  wait_for 30 grep -q "currency_base" "$LOG" || fail "no first pass"
+  sleep 1.5
+}
+
+close_program() {
+  probe menu-keys UE 20 || fail "could not open the menu to close"
+  wait_for 30 bash -c "! kill -0 $PROGRAM 2>/dev/null" || fail "\"Закрыть\" did not end the program"
+  wait "$PROGRAM"
+  local rc=$?
+  PROGRAM=""
+  [ "$rc" -eq 0 ] || fail "the program exited with $rc"
+}
+
+# The README's pictures: the notification area 1:1 and the icon magnified, the menu, the
+# tooltip; at 144 dpi also the four entries at 24 pixels on a light and a dark taskbar.
+docs_pictures() {
+  local light='#F3F3F3' dark='#202020'
+  convert "$ART/tray-96.png" -crop 100x28+700+572 +repage \
+    \( "$ART/tray-96.png" -crop 16x16+781+581 +repage -filter point -resize 800% \) \
+    \( "$ART/tray-menu-96.png" -crop 170x130+632+470 +repage \) \
+    -bordercolor white -border 10 -background white -gravity center +append "$ART/docs-tray-96.png"
+  convert "$ART/tray-144.png" -crop 16x16+781+581 +repage -filter point -resize 800% "$ART/icon-144.png"
+  for bg in "$light" "$dark"; do
+    convert "$ART/entries-24.bmp" -background "$bg" -flatten -filter point -resize 600% \
+      -bordercolor "$bg" -border 12 "$ART/entries-24-${bg#\#}.png"
+    convert "$ART/entries-16.bmp" -background "$bg" -flatten -filter point -resize 900% \
+      -bordercolor "$bg" -border 12 "$ART/entries-16-${bg#\#}.png"
+  done
+  convert \( "$ART/entries-16-${light#\#}.png" "$ART/entries-16-${dark#\#}.png" -append \) \
+    \( "$ART/entries-24-${light#\#}.png" "$ART/entries-24-${dark#\#}.png" -append \) \
+    -background white -gravity center +append "$ART/entries.png"
+  convert \( "$ART/tray-menu-144.png" -crop 260x200+280+180 +repage \) "$ART/icon-144.png" "$ART/entries.png" \
+    -bordercolor white -border 10 -background white -gravity center +append "$ART/docs-tray-144.png"
+  convert "$ART/tray-tooltip.png" -crop 330x190+470+410 +repage "$ART/docs-tray-tooltip.png"
+}
+
+start_display || fail "no X display"
+rm -f "$URL_FILE"
+"$FEEDSIM" --port 0 --log "$LOG" >"$ART/feedsim.out" 2>&1 &
+FEEDSIM_PID=$!
+wait_for 5 grep -q listening "$ART/feedsim.out" || fail "feedsim did not start"
+PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/feedsim.out" | head -n 1 | cut -d: -f2)
+# The browser is a stand-in that writes down the address Wine's browser launcher gives it.
+cat >"$ART/browser.sh" <<SCRIPT
+#!/bin/sh
+echo "\$1" >>"$URL_FILE"
+SCRIPT
+chmod +x "$ART/browser.sh"
+BROWSERS_KEY='HKCU\Software\Wine\WineBrowser'
+
+# --- 96 dpi -------------------------------------------------------------------------
+start_session 96
+xdotool mousemove 300 200
+sleep 0.5
+screenshot "$ART/tray-96.png"
+sun_in_tray "$ART/tray-96.png" || fail "the icon does not show the weather picture after the first pass"
+
+# A right press on the icon itself, the way a user does it.
+xdotool mousemove "$ICON_X" "$ICON_Y" mousedown 3
+rect=$(probe menu-rect 10) || { xdotool mouseup 3; fail "a right press on the icon did not open the menu"; }
+xdotool mouseup 3
+sleep 0.3
+read -r left top right bottom <<<"$(echo "$rect" | tr -d '\r')"
+# Near the corner the menu is moved to fit on the screen, but it still covers the cursor.
+[ "$left" -le "$ICON_X" ] && [ "$right" -ge "$ICON_X" ] && [ "$top" -le "$ICON_Y" ] && [ "$bottom" -ge "$ICON_Y" ] ||
+  fail "the menu ($rect) is not at the cursor ($ICON_X,$ICON_Y)"
+# Eight items: 6 commands and 2 separators make a menu well over 100 pixels high.
+[ $(( bottom - top )) -ge 100 ] || fail "the menu is only $(( bottom - top )) pixels high"
+xdotool mousemove 300 200
+sleep 0.5
+screenshot "$ART/tray-menu-96.png"
+probe keys X 5 || fail "the menu did not take Escape"
+echo "a right press on the icon opens the menu at the cursor ($rect)"
+
+# Items in order, by the keyboard: Down skips the separators.
+probe menu-keys DDE 10 || fail "menu"
+wait_for 10 value_is topwin 0 || fail "\"Поверх всех окон\" (second item) did not store topwin=0"
+probe menu-keys DDE 10 || fail "menu"
+wait_for 10 value_is topwin 1 || fail "\"Поверх всех окон\" chosen again did not store topwin=1"
+echo "second item: \"Поверх всех окон\" toggles topwin"
+probe menu-keys DDDE 10 || fail "menu"
+wait_for 10 value_is "Индикатор" 1 || fail "\"Индикатор погоды\" (third item) did not store 1"
+probe menu-keys DDDE 10 || fail "menu"
+wait_for 10 value_is "Индикатор" 0 || fail "\"Индикатор погоды\" chosen twice did not end as 0"
+echo "third item: \"Индикатор погоды\" chosen twice from hidden ends as 0"
+before=$(forecasts)
+probe menu-keys DDDDE 10 || fail "menu"
+wait_for 20 more_forecasts_than "$before" || fail "\"Получить сведения\" (fourth item) ran no pass"
+wait_for 20 grep -q "currency_base" <(tail -n 6 "$LOG") || true
+sleep 1
+echo "fourth item: \"Получить сведения\" runs a pass"
+probe menu-keys DDDDDE 10 || fail "menu"
+wait_for 20 url_opened || fail "\"Обновить программу\" (fifth item) opened nothing"
+opened=$(tr -d '\r' <"$URL_FILE")
+[ "$opened" = "http://www.velmar.example/page.asp?page=soft&id=116" ] || fail "opened $opened"
+echo "fifth item: \"Обновить программу\" opens $opened"
+
+probe double-click || fail "no tray window for the double click"
+if [ "$EXPECT_DIALOG" = 1 ]; then
+  probe visible CorvellaMainForm 10 || fail "a double click did not open the settings"
+  echo "a double click opens the settings"
+else
+  echo "SKIP: the double click runs \"Свойства...\", whose dialog is not on this branch"
+fi
+
+# A new taskbar (Explorer restarted): the icon comes back with its picture.
+probe drop-icon || fail "could not take the icon away"
+sleep 1
+screenshot "$ART/tray-dropped.png"
+sun_in_tray "$ART/tray-dropped.png" && fail "the icon did not leave the notification area"
+probe taskbar-created || fail "could not announce a new taskbar"
+sleep 1.5
+screenshot "$ART/tray-back.png"
+sun_in_tray "$ART/tray-back.png" || fail "the icon did not come back after \"TaskbarCreated\""
+xdotool mousemove "$ICON_X" "$ICON_Y"
+sleep 2
+screenshot "$ART/tray-tooltip.png"
+xdotool mousemove 300 200
+echo "\"TaskbarCreated\" brings the icon back with its picture"
+
+# Wake from sleep: both wake messages, one pass a few seconds later, and only one.
+before=$(forecasts)
+probe power 18 || fail "no main window"  # PBT_APMRESUMEAUTOMATIC
+probe power 7 || fail "no main window"   # PBT_APMRESUMESUSPEND
+sleep 2
+[ "$(forecasts)" -eq "$before" ] || fail "the pass after the wake came at once"
+wait_for 30 more_forecasts_than "$before" || fail "no pass after the wake"
+sleep 6
+after=$(forecasts)
+[ "$after" -eq $(( before + 1 )) ] || fail "$(( after - before )) passes after one wake"
+echo "a wake from sleep runs one pass a few seconds later"
+close_program
+echo "closed through its menu"
+
+# --- 144 dpi ------------------------------------------------------------------------
+start_session 144
+xdotool mousemove 300 200
+sleep 0.5
+screenshot "$ART/tray-144.png"
+sun_in_tray "$ART/tray-144.png" || fail "at 144 dpi the icon does not show the weather picture"
+echo "at 144 dpi: $(probe dpi | tr -d '\r')"
+probe menu-keys . 10 || fail "no menu at 144 dpi"
+sleep 0.5
+screenshot "$ART/tray-menu-144.png"
+probe keys X 5
+# Wine's own taskbar keeps 16-pixel places at any dpi, and the program follows the taskbar;
+# what a 150 % Windows taskbar gets is drawn here from the same code at 24 pixels.
+probe draw-entries "$(winepath -w "$EXE")" 24 -12 "$(winepath -w "$ART/entries-24.bmp")" ||
+  fail "could not draw the entries at 24 pixels"
+probe draw-entries "$(winepath -w "$EXE")" 16 -12 "$(winepath -w "$ART/entries-16.bmp")" ||
+  fail "could not draw the entries at 16 pixels"
+[ "$(identify -format %wx%h "$ART/entries-24.bmp")" = 96x24 ] || fail "the 24-pixel entries are not 24 pixels"
+close_program
+docs_pictures
+
+finish
+echo "PASS"
