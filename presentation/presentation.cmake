@@ -1,9 +1,9 @@
 corvella_library(corvella_presentation
-  SOURCES presentation/tray_art.cpp presentation/tray_digits.cpp
+  SOURCES presentation/tray_art.cpp presentation/tray_digits.cpp presentation/widget_face.cpp
   DEPS corvella_common)
 
 corvella_test(presentation_tests
-  SOURCES tests/presentation/tray_test.cpp
+  SOURCES tests/presentation/tray_test.cpp tests/presentation/widget_face_test.cpp
   DEPS corvella_presentation)
 
 if(WIN32)
