@@ -11,3 +11,9 @@ if(WIN32)
     SOURCES presentation/tray_icon_win32.cpp presentation/tray_art_win32.cpp presentation/tray_digits_win32.cpp
     DEPS corvella_presentation shell32 gdi32 user32)
 endif()
+
+# The widget's committed backgrounds: sizes, channels and opacity limit.
+if(CORVELLA_TESTS AND NOT WIN32)
+  add_test(NAME widget_art COMMAND ${PROJECT_SOURCE_DIR}/tests/art/widget_art.sh ${PROJECT_SOURCE_DIR})
+  set_tests_properties(widget_art PROPERTIES LABELS native TIMEOUT 60)
+endif()
