@@ -41,3 +41,14 @@ if(CORVELLA_TESTS)
            COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/system_imports.sh $<TARGET_FILE:corvella>)
   set_tests_properties(corvella_system_imports PROPERTIES LABELS wine)
 endif()
+
+# The desktop widget as a user meets it: first forecast, dragging, its menu items, rain.
+add_executable(widget-probe tests/e2e/widget_probe_win32.cpp)
+target_link_libraries(widget-probe PRIVATE user32)
+target_link_options(widget-probe PRIVATE -municode)
+corvella_warnings(widget-probe)
+if(CORVELLA_TESTS)
+  add_test(NAME widget_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/widget.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(widget_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
+                                             RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+endif()

@@ -11,6 +11,8 @@ namespace corvella {
 inline constexpr std::string_view kProductName = "Corvella";
 inline constexpr std::string_view kDialogCaption = "Corvella Forecast";
 inline constexpr std::string_view kMenuClose = "Закрыть"_cp;
+inline constexpr std::string_view kMenuOnTop = "Поверх всех окон"_cp;
+inline constexpr std::string_view kMenuWidget = "Индикатор погоды"_cp;
 inline constexpr std::string_view kMenuRefresh = "Получить сведения"_cp;
 
 }  // namespace corvella

@@ -16,6 +16,8 @@ namespace {
 
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT_PTR kTimer3Id = 3;
+constexpr UINT_PTR kTimer4Id = 4;
+constexpr UINT kTimer4IntervalMs = 1;  // once, as soon as the message loop runs
 
 // Thrown from the HTTP client's pump once the program is closing, so that a pass in
 // flight gives up its requests at once instead of finishing them for nobody.
@@ -43,7 +45,8 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
       http_(std::make_unique<HttpClient>(*sockets_)),
       ownFileDate_(MakeOwnFileDate()),
       timer1_(window_, kTimer1Id, kRetryTimerIntervalMs),
-      timer3_(window_, kTimer3Id, kPeriodicTimerIntervalMs) {
+      timer3_(window_, kTimer3Id, kPeriodicTimerIntervalMs),
+      timer4_(window_, kTimer4Id, kTimer4IntervalMs) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &MainForm::WindowProc;
   wc.hInstance = instance;
@@ -62,13 +65,17 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   };
   Guarded(window_, [this] { FormCreate(); });
   FormShow();
+  CreateWidget();
   // The first pass comes 1.5 s after start; the periodic counter ticks every second.
   timer1_.SetEnabled(true);
   timer3_.SetEnabled(true);
+  timer4_.SetEnabled(true);
 }
 
 MainForm::~MainForm() {
   tray_.reset();
+  widgetSwitches_.reset();
+  widget_.reset();
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
@@ -77,6 +84,9 @@ void MainForm::FormCreate() {
   tray_ = std::make_unique<TrayIcon>(instance_);
   tray_->onRightButtonDown = [this] { ShowPopupMenu(); };
   popup_.reset(CreatePopupMenu());
+  AppendMenuW(popup_.get(), MF_STRING, kCommandOnTop, ToWide(kMenuOnTop).c_str());
+  AppendMenuW(popup_.get(), MF_STRING, kCommandWidget, ToWide(kMenuWidget).c_str());
+  AppendMenuW(popup_.get(), MF_SEPARATOR, 0, nullptr);
   AppendMenuW(popup_.get(), MF_STRING, kCommandRefresh, ToWide(kMenuRefresh).c_str());
   AppendMenuW(popup_.get(), MF_SEPARATOR, 0, nullptr);
   AppendMenuW(popup_.get(), MF_STRING, kCommandClose, ToWide(kMenuClose).c_str());
@@ -122,6 +132,12 @@ void MainForm::OnCommand(UINT id) {
     case kCommandRefresh:
       if (pass_) pass_->GetW();
       break;
+    case kCommandOnTop:
+      N8Click();
+      break;
+    case kCommandWidget:
+      N7Click();
+      break;
     case kCommandClose:
       FormClose();
       break;
@@ -137,6 +153,47 @@ void MainForm::OnTimer(UINT_PTR id) {
   }
   if (id == kTimer1Id) timers_->Timer1Timer();
   if (id == kTimer3Id) timers_->Timer3Timer();
+  if (id == kTimer4Id) Timer4Timer();
+}
+
+// The widget comes after the main window: it reads its place through the settings store
+// that FormCreate opened (the defaults when that failed).
+void MainForm::CreateWidget() {
+  widget_ = std::make_unique<WidgetWindow>(instance_, store_.get());
+  widget_->onContextMenu = [this] { ShowPopupMenu(); };
+  widget_->hideAppButton = [this] { HideAppButton(); };
+  widget_->showError = [this](const std::string& message) { ShowApplicationError(window_, message); };
+  if (store_) widgetSwitches_ = std::make_unique<WidgetSwitches>(settings_, *store_, *widget_);
+}
+
+void MainForm::Timer4Timer() {
+  timer4_.SetEnabled(false);
+  if (!widgetSwitches_) return;
+  widgetSwitches_->Timer4Timer();
+  ShowWidgetChecks();
+}
+
+void MainForm::N8Click() {
+  if (!widgetSwitches_) return;
+  widgetSwitches_->N8Click();
+  ShowWidgetChecks();
+}
+
+void MainForm::N7Click() {
+  if (!widgetSwitches_) return;
+  widgetSwitches_->N7Click();
+  ShowWidgetChecks();
+}
+
+void MainForm::ShowWidgetChecks() {
+  CheckMenuItem(popup_.get(), kCommandOnTop,
+                MF_BYCOMMAND | (widgetSwitches_->onTopChecked() ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(popup_.get(), kCommandWidget,
+                MF_BYCOMMAND | (widgetSwitches_->widgetChecked() ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainForm::HideAppButton() {
+  if (IsWindowVisible(applicationWindow_)) ShowWindow(applicationWindow_, SW_HIDE);
 }
 
 bool MainForm::IsOnline() {
@@ -184,9 +241,15 @@ void MainForm::PaintTrayDigits(const ForecastSnapshot& snapshot) {
   if (iconIndex_ >= 2) SetIconIndex(iconIndex_);
 }
 
-// The desktop widget is not part of this build yet; the pass's calls for it do nothing.
-void MainForm::RefreshFace(const ForecastSnapshot&) {}
-void MainForm::ShowWidget() {}
+void MainForm::RefreshFace(const ForecastSnapshot& snapshot) {
+  if (widget_) widget_->RefreshFace(snapshot.signedText, snapshot.skyCondition);
+}
+
+void MainForm::ShowWidget() {
+  if (!widgetSwitches_) return;
+  widgetSwitches_->ShowWidget();
+  ShowWidgetChecks();
+}
 
 void MainForm::SetIconIndex(int index) {
   if (!tray_ || icons_.empty()) return;
@@ -216,6 +279,7 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       closing_ = true;
       KillTimer(window_, kTimer1Id);
       KillTimer(window_, kTimer3Id);
+      KillTimer(window_, kTimer4Id);
       tray_.reset();  // the icon leaves the notification area with the window
       window_ = nullptr;
       PostQuitMessage(0);

@@ -11,18 +11,24 @@
 
 #include "common/handles_win32.h"
 #include "presentation/tray_icon_win32.h"
+#include "presentation/widget_window_win32.h"
 #include "retrieval/http_client.h"
 #include "shell/refresh_pass.h"
 #include "shell/refresh_timers.h"
 #include "retrieval/socket.h"
 #include "shell/app_settings.h"
 #include "shell/location_catalogue.h"
+#include "shell/widget_switches.h"
 
 namespace corvella {
 
 enum MenuCommand : UINT {
-  kCommandRefresh = 100,  // "Получить сведения"
-  kCommandClose,          // "Закрыть"
+  kCommandProperties = 100,  // "Свойства..."
+  kCommandOnTop,             // "Поверх всех окон"
+  kCommandWidget,            // "Индикатор погоды"
+  kCommandRefresh,           // "Получить сведения"
+  kCommandUpdate,            // "Обновить программу"
+  kCommandClose,             // "Закрыть"
 };
 
 // A timer of the main window, switched on and off by id.
@@ -63,6 +69,12 @@ class MainForm : public RefreshHost {
   void Sleep(int milliseconds) override;
   void ShowNotice(const std::string& title, const std::string& text, NoticeKind kind, int seconds) override;
 
+  // The widget's menu items: "Индикатор погоды" and "Поверх всех окон".
+  void N7Click();
+  void N8Click();
+  // Hides the application window, the one that would carry a taskbar button.
+  void HideAppButton();
+
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -72,6 +84,9 @@ class MainForm : public RefreshHost {
   void ShowPopupMenu();
   void OnCommand(UINT id);
   void OnTimer(UINT_PTR id);
+  void CreateWidget();
+  void Timer4Timer();
+  void ShowWidgetChecks();
 
   HINSTANCE instance_;
   HWND applicationWindow_;
@@ -87,6 +102,7 @@ class MainForm : public RefreshHost {
   std::unique_ptr<OwnFileDate> ownFileDate_;
   WindowTimer timer1_;
   WindowTimer timer3_;
+  WindowTimer timer4_;
   std::unique_ptr<RefreshPass> pass_;
   std::unique_ptr<RefreshTimers> timers_;
 
@@ -95,6 +111,9 @@ class MainForm : public RefreshHost {
   // The icon list: 0 waiting, 1 weather, and once drawn 2 (with digits) and 3 (digits only).
   std::vector<UniqueIcon> icons_;
   int iconIndex_ = 0;
+
+  std::unique_ptr<WidgetWindow> widget_;
+  std::unique_ptr<WidgetSwitches> widgetSwitches_;
 };
 
 }  // namespace corvella
