@@ -52,3 +52,12 @@ if(CORVELLA_TESTS)
   set_tests_properties(widget_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
                                              RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
 endif()
+
+# The widget's composition with the pictures linked into corvella.exe.
+corvella_test(widget_win32_tests WINDOWS_ONLY
+  SOURCES tests/presentation/widget_window_win32_test.cpp
+  DEPS corvella_presentation_win32 psapi)
+if(TARGET widget_win32_tests)
+  target_compile_definitions(widget_win32_tests PRIVATE CORVELLA_EXE_PATH=L"${exe_path}")
+  add_dependencies(widget_win32_tests corvella)
+endif()

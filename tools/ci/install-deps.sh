@@ -7,7 +7,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcurl4-openssl-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-liberation
-  librsvg2-bin
+  librsvg2-bin xcompmgr
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
