@@ -47,6 +47,7 @@ fail() {
 }
 
 finish() {
+  [ -n "${DPI_CHANGED:-}" ] && set_dpi 96
   [ -n "$WALL_PID" ] && kill "$WALL_PID" 2>/dev/null
   [ -n "$COMP_PID" ] && kill "$COMP_PID" 2>/dev/null
   WALL_PID=""
@@ -121,6 +122,15 @@ wallpaper() {  # top colour, bottom colour
   sleep 1
 }
 
+# Wine takes its DPI from here when a session starts.
+set_dpi() {
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+}
+
 start_app() {
   "$WINE" "$EXE" >"$ART/widget-app.log" 2>&1 &
   APP_PID=$!
@@ -146,7 +156,11 @@ shot() {  # file x y
 }
 
 widget() {  # shown|hidden -> "x y w h topmost"
-  "$WINE" "$PROBE" widget 30 "$1" 2>&1 | tr -d '\r'
+  # Through a file: a probe that starts a Wine session leaves Wine's servers holding its output.
+  "$WINE" "$PROBE" widget 30 "$1" >"$ART/widget-probe.out" 2>&1
+  local rc=$?
+  tr -d '\r' <"$ART/widget-probe.out"
+  return $rc
 }
 
 # The menu of the widget itself: a right click on its picture.
@@ -252,6 +266,18 @@ sleep 1
 shot "$ART/widget-dark.png" "$x5" "$y5"
 
 close_app
+
+# At 144 DPI the same picture keeps its apparent size: drawn from the larger rendering.
+DPI_CHANGED=1
+set_dpi 144
+start_app
+read -r x6 y6 w6 h6 _ <<<"$(widget shown)"
+[ "$w6 $h6" == "255 234" ] || fail "at 144 DPI the rain widget is ${w6}x$h6, not 255x234"
+echo "at 144 DPI: ${w6}x$h6"
+sleep 1
+shot "$ART/widget-144dpi.png" "$x6" "$y6"
+close_app
+
 kill "$FEEDSIM_PID" 2>/dev/null
 FEEDSIM_PID=""
 finish

@@ -128,6 +128,17 @@ TEST_F(WidgetWindowTest, ItStartsAtItsStoredPlaceAndStoresItWhenClosed) {
   GetWindowRect(second->window(), &r);
   EXPECT_EQ(r.left, 44);
   EXPECT_EQ(r.top, 33);
+  second.reset();
+
+  // A place that no screen shows any more comes back onto the screen when it is shown.
+  store_.WriteInteger(kSettingsSection, "left", -5000);
+  store_.WriteInteger(kSettingsSection, "top", 40);
+  auto lost = MakeWidget();
+  lost->Show();
+  GetWindowRect(lost->window(), &r);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.top, 40);
+  EXPECT_TRUE(lost->Visible());
 }
 
 TEST_F(WidgetWindowTest, FiveHundredCompositionsKeepOneBitmapAndOneContext) {
