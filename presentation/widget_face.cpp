@@ -8,8 +8,8 @@
 namespace corvella {
 namespace {
 
-constexpr int kNightFrom = 21;   // 21:00
-constexpr int kNightUntil = 4;   // to 04:59
+constexpr int kNightFrom = 21;  // 21:00
+constexpr int kNightUntil = 4;  // to 04:59
 
 // How far apart two ranges are along one axis; 0 when they overlap or touch.
 long long Gap(int aFrom, int aTo, int bFrom, int bTo) {
@@ -31,7 +31,8 @@ int Fit(int from, int size, int lo, int hi) {
 }  // namespace
 
 WidgetBackground ChooseBackground(int localHour, std::string_view skyCondition) {
-  WidgetBackground index = (localHour >= kNightFrom || localHour <= kNightUntil) ? kBackgroundNight : kBackgroundDay;
+  WidgetBackground index =
+      (localHour >= kNightFrom || localHour <= kNightUntil) ? kBackgroundNight : kBackgroundDay;
   if (skyCondition == "Дождь"_cp) index = kBackgroundRain;
   if (skyCondition == "Снег"_cp) index = kBackgroundSnow;
   return index;
@@ -39,8 +40,10 @@ WidgetBackground ChooseBackground(int localHour, std::string_view skyCondition) 
 
 WidgetPoint DefaultWidgetPosition(int screenWidth) { return {screenWidth - kWidgetInitialWidth, 0}; }
 
-WidgetPoint KeepOnScreen(WidgetPoint position, int width, int height, const std::vector<WidgetMonitor>& monitors) {
-  const WidgetRect widget{position.x, position.y, position.x + std::max(width, 1), position.y + std::max(height, 1)};
+WidgetPoint KeepOnScreen(WidgetPoint position, int width, int height,
+                         const std::vector<WidgetMonitor>& monitors) {
+  const WidgetRect widget{position.x, position.y, position.x + std::max(width, 1),
+                          position.y + std::max(height, 1)};
   const WidgetMonitor* nearest = nullptr;
   long long best = std::numeric_limits<long long>::max();
   for (const WidgetMonitor& m : monitors) {

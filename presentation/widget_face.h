@@ -54,7 +54,8 @@ WidgetPoint DefaultWidgetPosition(int screenWidth);
 // A widget of this size at `position` that shows at least one pixel on some monitor stays where
 // the user put it. One that shows none (the screens changed since it was stored) moves into the
 // work area of the nearest monitor, as far as it fits there. No monitors: unchanged.
-WidgetPoint KeepOnScreen(WidgetPoint position, int width, int height, const std::vector<WidgetMonitor>& monitors);
+WidgetPoint KeepOnScreen(WidgetPoint position, int width, int height,
+                         const std::vector<WidgetMonitor>& monitors);
 
 // The pictures are rendered for these DPIs; 96 is the size the widget has by design.
 inline constexpr int kWidgetArtDpis[] = {96, 120, 144, 192};

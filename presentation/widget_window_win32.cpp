@@ -57,8 +57,8 @@ class TempPicture {
       throw Error(FillMessage("Cannot create file \"%s\"", FromWide(folder)));
     }
     path_ = name;
-    UniqueKernelHandle file(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY,
-                                        nullptr));
+    UniqueKernelHandle file(
+        CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
     DWORD written = 0;
     if (file.get() == INVALID_HANDLE_VALUE) {
       file.release();
@@ -112,7 +112,8 @@ HBITMAP DecodeBackground(const TempPicture& file, int dpi, int artDpi, SIZE& siz
 // The temperature as one path: white fill, then a black outline over it, no smoothing.
 void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
   DIBSECTION dib{};
-  if (text.empty() || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBits == nullptr) return;
+  if (text.empty() || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBits == nullptr)
+    return;
   GdiFlush();
   const int width = dib.dsBm.bmWidth, height = dib.dsBm.bmHeight, stride = dib.dsBm.bmWidthBytes;
   auto* bits = static_cast<BYTE*>(dib.dsBm.bmBits);
@@ -133,7 +134,8 @@ void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
   }
   Gdiplus::StringFormat format(0, LANG_NEUTRAL);
   Gdiplus::GraphicsPath path(Gdiplus::FillModeAlternate);
-  path.AddString(wide.c_str(), -1, family, Gdiplus::FontStyleBold, static_cast<Gdiplus::REAL>(ScaleForDpi(kWidgetTextEm, dpi)),
+  path.AddString(wide.c_str(), -1, family, Gdiplus::FontStyleBold,
+                 static_cast<Gdiplus::REAL>(ScaleForDpi(kWidgetTextEm, dpi)),
                  Gdiplus::Point(ScaleForDpi(kWidgetTextX, dpi), ScaleForDpi(kWidgetTextY, dpi)), &format);
   Gdiplus::SolidBrush white(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFF));
   g.FillPath(&white, &path);
@@ -205,8 +207,9 @@ void WidgetWindow::EnsureLayered() {
   if (SetWindowLongW(window_, GWL_EXSTYLE, style | WS_EX_LAYERED) == 0 && GetLastError() != 0) {
     // Shown, and the composition goes on.
     wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     Report(text != nullptr ? FromWide(text) : std::string("Error"));
     LocalFree(text);
   }
@@ -243,7 +246,8 @@ void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
     const LONG style = GetWindowLongW(window_, GWL_EXSTYLE);
     SetWindowLongW(window_, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
     SetWindowLongW(window_, GWL_EXSTYLE, style | WS_EX_LAYERED);
-    UpdateLayeredWindow(window_, screen.dc, &destination, &size, picture_->dc(), &source, 0, &blend, ULW_ALPHA);
+    UpdateLayeredWindow(window_, screen.dc, &destination, &size, picture_->dc(), &source, 0, &blend,
+                        ULW_ALPHA);
   }
 }
 
@@ -273,8 +277,8 @@ void WidgetWindow::FormShow() {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&monitors));
-  const WidgetPoint at = KeepOnScreen({place.left, place.top}, place.right - place.left, place.bottom - place.top,
-                                      monitors);
+  const WidgetPoint at =
+      KeepOnScreen({place.left, place.top}, place.right - place.left, place.bottom - place.top, monitors);
   if (at.x != place.left || at.y != place.top) {
     SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -301,7 +305,8 @@ void WidgetWindow::SetWidgetVisible(bool visible) {
 
 void WidgetWindow::SetWidgetOnTop(bool on) {
   SetWindowLongPtrW(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(GetDesktopWindow()));
-  SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void WidgetWindow::FormMouseDown(LPARAM lp) { grab_ = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}; }

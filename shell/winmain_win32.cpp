@@ -27,7 +27,8 @@ HWND CreateApplicationWindow(HINSTANCE instance) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   CoInitialize(nullptr);  // apartment model; left initialised until the process ends
-  const corvella::GdiplusSession gdiplus;  // for the widget's pictures, until the end
+  // GDI+ for the widget's pictures, until the end.
+  const corvella::GdiplusSession gdiplus;
   HWND applicationWindow = CreateApplicationWindow(instance);
   {
     corvella::MainForm form(instance, applicationWindow);

@@ -1,7 +1,8 @@
+#include "presentation/widget_face.h"
+
 #include <gtest/gtest.h>
 
 #include "common/text_literal.h"
-#include "presentation/widget_face.h"
 
 namespace corvella {
 namespace {

@@ -2,10 +2,9 @@
 // into corvella.exe.
 #include "presentation/widget_window_win32.h"
 
-#include <windows.h>
-#include <psapi.h>
-
 #include <gtest/gtest.h>
+#include <psapi.h>  // windows.h comes first, with the header above
+#include <windows.h>
 
 #include <cstring>
 #include <set>

@@ -1,9 +1,10 @@
+#include "shell/widget_switches.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "shell/memory_settings_store.h"
-#include "shell/widget_switches.h"
 
 namespace corvella {
 namespace {
