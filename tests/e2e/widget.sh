@@ -203,8 +203,9 @@ shot "$ART/widget-light.png" "$x" "$y"
 
 # Dragging: press on the picture, move, release; the grabbed pixel stays under the mouse.
 xdotool mousemove $((x + 70)) $((y + 70)) mousedown 1 >/dev/null
-for step in $(seq 1 30); do
-  xdotool mousemove $((x + 70 - step * 10)) $((y + 70 + step * 20 / 3)) >/dev/null
+# Small steps, as a hand makes them: Wine follows the mouse only over the picture's own pixels.
+for step in $(seq 1 60); do
+  xdotool mousemove $((x + 70 - step * 5)) $((y + 70 + step * 10 / 3)) >/dev/null
   sleep 0.03
 done
 xdotool mouseup 1 >/dev/null
