@@ -186,10 +186,8 @@ void MainForm::N7Click() {
 }
 
 void MainForm::ShowWidgetChecks() {
-  CheckMenuItem(popup_.get(), kCommandOnTop,
-                MF_BYCOMMAND | (widgetSwitches_->onTopChecked() ? MF_CHECKED : MF_UNCHECKED));
-  CheckMenuItem(popup_.get(), kCommandWidget,
-                MF_BYCOMMAND | (widgetSwitches_->widgetChecked() ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(popup_.get(), kCommandOnTop, MF_BYCOMMAND | (OnTopChecked() ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(popup_.get(), kCommandWidget, MF_BYCOMMAND | (WidgetChecked() ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainForm::HideAppButton() {

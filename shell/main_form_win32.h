@@ -69,9 +69,11 @@ class MainForm : public RefreshHost {
   void Sleep(int milliseconds) override;
   void ShowNotice(const std::string& title, const std::string& text, NoticeKind kind, int seconds) override;
 
-  // The widget's menu items: "Индикатор погоды" and "Поверх всех окон".
+  // The widget's menu items: "Индикатор погоды" and "Поверх всех окон", and their checks.
   void N7Click();
   void N8Click();
+  bool WidgetChecked() const { return widgetSwitches_ && widgetSwitches_->widgetChecked(); }
+  bool OnTopChecked() const { return widgetSwitches_ ? widgetSwitches_->onTopChecked() : settings_.widgetOnTop; }
   // Hides the application window, the one that would carry a taskbar button.
   void HideAppButton();
 
