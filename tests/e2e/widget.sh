@@ -4,7 +4,8 @@
 # "Индикатор погоды" hides it, storing its place, and shows it there again; "Поверх всех окон"
 # twice ends where it began; after a restart a rainy forecast shows the wider rain picture at
 # the stored place. Screenshots over a light and a dark desktop.
-# Usage: widget.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; skipped without it)
+# Usage: widget.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it, or without
+# xcompmgr, the test is skipped with exit code 77)
 # Screenshots: BUILD_DIR/artifacts/widget-light.png, widget-dark.png
 set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
@@ -59,7 +60,7 @@ finish() {
 
 if [ ! -x "$FEEDSIM" ]; then
   echo "SKIP: no feedsim at $FEEDSIM"
-  exit 0
+  exit 77
 fi
 
 # A stored value's text, by its name in UTF-8 (Cyrillic names too, whatever the locale).
@@ -172,7 +173,7 @@ widget_menu() {  # x y keys...
 }
 
 CORVELLA_FORCE_XVFB=1 start_display || fail "no X display"
-command -v xcompmgr >/dev/null || { echo "SKIP: no xcompmgr"; finish; exit 0; }
+command -v xcompmgr >/dev/null || { echo "SKIP: no xcompmgr"; finish; exit 77; }
 xcompmgr >/dev/null 2>&1 &
 COMP_PID=$!
 wineserver -k >/dev/null 2>&1
