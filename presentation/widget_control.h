@@ -1,4 +1,4 @@
-// What the tray menu asks of the desktop widget: its two check items act through this.
+// What the menu and the refresh pass ask of the desktop widget.
 #pragma once
 
 namespace corvella {
@@ -6,10 +6,10 @@ namespace corvella {
 class WidgetControl {
  public:
   virtual ~WidgetControl() = default;
-  // Shows the widget, or closes it (which stores its position).
-  virtual void SetVisible(bool visible) = 0;
-  // Keeps the widget above all other windows, or lets them cover it.
-  virtual void SetOnTop(bool onTop) = 0;
+  // Shows the widget (which recomposes it) or hides it (which stores its position).
+  virtual void SetWidgetVisible(bool visible) = 0;
+  // Above all other windows, or back among them.
+  virtual void SetWidgetOnTop(bool on) = 0;
 };
 
 }  // namespace corvella

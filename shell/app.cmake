@@ -80,3 +80,23 @@ if(CORVELLA_TESTS)
                                                     RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar
                                                     ENVIRONMENT "DIALOG_DPI=144;DIALOG_DESKTOP=1000x740")
 endif()
+
+# The desktop widget as a user meets it: first forecast, dragging, its menu items, rain.
+add_executable(widget-probe tests/e2e/widget_probe_win32.cpp)
+target_link_libraries(widget-probe PRIVATE user32)
+target_link_options(widget-probe PRIVATE -municode)
+corvella_warnings(widget-probe)
+if(CORVELLA_TESTS)
+  add_test(NAME widget_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/widget.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(widget_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
+                                             RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar SKIP_RETURN_CODE 77)
+endif()
+
+# The widget's composition with the pictures linked into corvella.exe.
+corvella_test(widget_win32_tests WINDOWS_ONLY
+  SOURCES tests/presentation/widget_window_win32_test.cpp
+  DEPS corvella_presentation_win32 psapi)
+if(TARGET widget_win32_tests)
+  target_compile_definitions(widget_win32_tests PRIVATE CORVELLA_EXE_PATH=L"${exe_path}")
+  add_dependencies(widget_win32_tests corvella)
+endif()

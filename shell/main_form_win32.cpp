@@ -28,6 +28,8 @@ constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT_PTR kTimer3Id = 3;
 constexpr UINT_PTR kWakeDelayId = 5;
 constexpr UINT_PTR kConnectionWatchId = 6;
+constexpr UINT_PTR kTimer4Id = 4;
+constexpr UINT kTimer4IntervalMs = 1;  // once, as soon as the message loop runs
 
 // The product's page on the maker's site, opened by "Обновить программу".
 constexpr std::string_view kProductPagePath = "/page.asp?page=soft&id=116";
@@ -71,7 +73,8 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
       timer1_(window_, kTimer1Id, kRetryTimerIntervalMs),
       timer3_(window_, kTimer3Id, kPeriodicTimerIntervalMs),
       wakeDelay_(window_, kWakeDelayId, kWakeRefreshDelayMs),
-      connectionWatch_(window_, kConnectionWatchId, kConnectionWatchIntervalMs) {
+      connectionWatch_(window_, kConnectionWatchId, kConnectionWatchIntervalMs),
+      timer4_(window_, kTimer4Id, kTimer4IntervalMs) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &MainForm::WindowProc;
   wc.hInstance = instance;
@@ -106,10 +109,14 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   timer3_.SetEnabled(true);
   Guarded(window_, [this] { FormCreate(); });
   FormShow();
+  CreateWidget();
+  timer4_.SetEnabled(true);
 }
 
 MainForm::~MainForm() {
   tray_.reset();
+  widgetSwitches_.reset();
+  widget_.reset();
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
@@ -231,6 +238,42 @@ void MainForm::OnTimer(UINT_PTR id) {
   if (id == kTimer3Id) timers_->Timer3Timer();
   if (id == kWakeDelayId) wake_->DelayTimer();
   if (id == kConnectionWatchId) wake_->WatchTimer();
+  if (id == kTimer4Id) Timer4Timer();
+}
+
+// The widget comes after the main window: it reads its place through the settings store
+// that FormCreate opened (the defaults when that failed).
+void MainForm::CreateWidget() {
+  widget_ = std::make_unique<WidgetWindow>(instance_, store_.get());
+  widget_->onContextMenu = [this] { ShowPopupMenu(); };
+  widget_->hideAppButton = [this] { HideAppButton(); };
+  widget_->showError = [this](const std::string& message) { ShowApplicationError(window_, message); };
+  if (store_) widgetSwitches_ = std::make_unique<WidgetSwitches>(settings_, *store_, *widget_);
+}
+
+void MainForm::Timer4Timer() {
+  timer4_.SetEnabled(false);
+  if (!widgetSwitches_) return;
+  widgetSwitches_->Timer4Timer();
+  ShowWidgetChecks();
+}
+
+void MainForm::N8Click() {
+  if (!widgetSwitches_) return;
+  widgetSwitches_->N8Click();
+  ShowWidgetChecks();
+}
+
+void MainForm::N7Click() {
+  if (!widgetSwitches_) return;
+  widgetSwitches_->N7Click();
+  ShowWidgetChecks();
+}
+
+void MainForm::ShowWidgetChecks() {
+  if (!menu_) return;
+  menu_->SetChecked(kCommandOnTop, OnTopChecked());
+  menu_->SetChecked(kCommandWidget, WidgetChecked());
 }
 
 void MainForm::OnPowerBroadcast(WPARAM event) {
@@ -238,21 +281,6 @@ void MainForm::OnPowerBroadcast(WPARAM event) {
   if (event == PBT_APMSUSPEND) wake_->Suspending();
   // Every wake brings this one; a wake by the user brings PBT_APMRESUMESUSPEND besides.
   if (event == PBT_APMRESUMEAUTOMATIC) wake_->Resumed();
-}
-
-void MainForm::N7Click() {
-  const bool show = !menu_->Checked(kCommandWidget);
-  if (widget_ != nullptr) widget_->SetVisible(show);
-  menu_->SetChecked(kCommandWidget, show);
-  store_->WriteBool(kSettingsSection, kValueWidgetShown, show);
-}
-
-void MainForm::N8Click() {
-  const bool onTop = !menu_->Checked(kCommandOnTop);
-  menu_->SetChecked(kCommandOnTop, onTop);
-  settings_.widgetOnTop = onTop;
-  store_->WriteBool(kSettingsSection, kValueWidgetOnTop, onTop);
-  if (widget_ != nullptr) widget_->SetOnTop(onTop);
 }
 
 void MainForm::GmnUpdClick() {
@@ -305,12 +333,14 @@ void MainForm::PaintTrayDigits(const ForecastSnapshot& snapshot) {
   if (iconIndex_ >= 2) SetIconIndex(iconIndex_);
 }
 
-// The desktop widget is not part of this build yet; the pass's calls for it do nothing
-// beyond the menu's check.
-void MainForm::RefreshFace(const ForecastSnapshot&) {}
+void MainForm::RefreshFace(const ForecastSnapshot& snapshot) {
+  if (widget_) widget_->RefreshFace(snapshot.signedText, snapshot.skyCondition);
+}
+
 void MainForm::ShowWidget() {
-  if (widget_ != nullptr) widget_->SetVisible(true);
-  if (menu_) menu_->SetChecked(kCommandWidget, true);
+  if (!widgetSwitches_) return;
+  widgetSwitches_->ShowWidget();
+  ShowWidgetChecks();
 }
 
 void MainForm::SetIconIndex(int index) {
@@ -360,6 +390,7 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       KillTimer(window_, kTimer3Id);
       KillTimer(window_, kWakeDelayId);
       KillTimer(window_, kConnectionWatchId);
+      KillTimer(window_, kTimer4Id);
       tray_.reset();  // the icon leaves the notification area with the window
       window_ = nullptr;
       PostQuitMessage(0);

@@ -15,14 +15,16 @@
 #include "presentation/tray_icon_win32.h"
 #include "presentation/tray_image_list.h"
 #include "presentation/widget_control.h"
+#include "presentation/widget_window_win32.h"
 #include "retrieval/http_client.h"
 #include "retrieval/socket.h"
 #include "shell/app_settings.h"
 #include "shell/location_catalogue.h"
-#include "shell/settings_dialog_win32.h"
 #include "shell/refresh_pass.h"
 #include "shell/refresh_timers.h"
+#include "shell/settings_dialog_win32.h"
 #include "shell/wake_refresh.h"
+#include "shell/widget_switches.h"
 
 namespace corvella {
 
@@ -82,11 +84,12 @@ class MainForm : public RefreshHost {
 
   // The tray menu, shared with the widget.
   PopupMenu& menu() { return *menu_; }
-  // The widget the two check items act on; none until it exists.
-  void SetWidgetControl(WidgetControl* widget) { widget_ = widget; }
-  // Menu items: "Индикатор погоды", "Поверх всех окон", "Обновить программу".
+  // The widget's menu items: "Индикатор погоды" and "Поверх всех окон", and their checks.
   void N7Click();
   void N8Click();
+  bool WidgetChecked() const { return widgetSwitches_ && widgetSwitches_->widgetChecked(); }
+  bool OnTopChecked() const { return widgetSwitches_ ? widgetSwitches_->onTopChecked() : settings_.widgetOnTop; }
+  // "Обновить программу".
   void GmnUpdClick();
   // Hides the application window's taskbar button, if it shows.
   void HideAppButton();
@@ -106,6 +109,9 @@ class MainForm : public RefreshHost {
   // Draws the image list again when the notification area's icon size has changed.
   void FitTrayArt();
   bool IsConnected();
+  void CreateWidget();
+  void Timer4Timer();
+  void ShowWidgetChecks();
 
   HINSTANCE instance_;
   HWND applicationWindow_;
@@ -123,6 +129,7 @@ class MainForm : public RefreshHost {
   WindowTimer timer3_;
   WindowTimer wakeDelay_;
   WindowTimer connectionWatch_;
+  WindowTimer timer4_;
   std::unique_ptr<RefreshPass> pass_;
   std::unique_ptr<RefreshTimers> timers_;
   std::unique_ptr<WakeRefresh> wake_;
@@ -135,7 +142,9 @@ class MainForm : public RefreshHost {
   GdiGlyphSource glyphs_;
   int iconIndex_ = 0;
   int glyphSize_ = 0;
-  WidgetControl* widget_ = nullptr;
+
+  std::unique_ptr<WidgetWindow> widget_;
+  std::unique_ptr<WidgetSwitches> widgetSwitches_;
 };
 
 }  // namespace corvella

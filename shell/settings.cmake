@@ -2,11 +2,13 @@
 # Loads/Saves, and the autostart entry.
 corvella_library(corvella_settings
   SOURCES shell/settings_store.cpp shell/memory_settings_store.cpp shell/app_settings.cpp shell/autostart.cpp
+          shell/widget_switches.cpp
   WIN32_SOURCES shell/registry_store_win32.cpp shell/autostart_win32.cpp
   DEPS corvella_common)
 
 corvella_test(settings_tests
   SOURCES tests/shell/settings_store_test.cpp tests/shell/app_settings_test.cpp
+          tests/shell/widget_switches_test.cpp
   DEPS corvella_settings)
 
 # Runs against the real registry of the build tree's Wine prefix.

@@ -8,7 +8,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-liberation librsvg2-bin
   nsis jq
-  nginx tinyproxy squid openssl
+  nginx tinyproxy squid openssl xcompmgr
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

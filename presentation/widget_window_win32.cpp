@@ -1,0 +1,387 @@
+#include "presentation/widget_window_win32.h"
+
+// GDI+'s headers use min and max unqualified.
+#include <algorithm>
+namespace Gdiplus {
+using std::max;
+using std::min;
+}  // namespace Gdiplus
+#include <gdiplus.h>
+#include <windowsx.h>
+
+#include <memory>
+#include <vector>
+
+#include "common/cp1251.h"
+#include "common/error.h"
+#include "shell/app_settings.h"
+#include "shell/settings_store.h"
+
+namespace corvella {
+namespace {
+
+constexpr std::size_t kTempPathBuffer = 1024;
+
+struct ScreenDc {
+  ScreenDc() : dc(GetDC(nullptr)) {}
+  ~ScreenDc() { ReleaseDC(nullptr, dc); }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC dc;
+};
+
+// The picture's bytes as the module carries them: "PNG<n>", or "PNG<n>_<dpi>" for larger DPIs.
+std::pair<const void*, DWORD> BackgroundBytes(HMODULE module, WidgetBackground index, int artDpi) {
+  std::wstring name = L"PNG" + std::to_wstring(static_cast<int>(index));
+  if (artDpi != kWidgetArtDpis[0]) name += L"_" + std::to_wstring(artDpi);
+  HRSRC found = FindResourceW(module, name.c_str(), L"PNG");
+  HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (bytes == nullptr) throw Error(FillMessage("Resource %s not found", FromWide(name)));
+  return {bytes, SizeofResource(module, found)};
+}
+
+// The picture goes through a file of its own in the temporary folder, decoded with colour
+// management. The name is made unique, so no file of the user's or of another program
+// (or of a second user of the same folder) is ever replaced or deleted.
+class TempPicture {
+ public:
+  TempPicture(const void* bytes, DWORD size) {
+    wchar_t dir[kTempPathBuffer] = {};
+    DWORD length = GetTempPathW(static_cast<DWORD>(kTempPathBuffer), dir);
+    if (length == 0 || length >= kTempPathBuffer) throw Error("Cannot find the temporary folder");
+    std::wstring folder(dir, length);
+    if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    wchar_t name[MAX_PATH + 1] = {};
+    if (GetTempFileNameW(folder.c_str(), L"cvw", 0, name) == 0) {
+      throw Error(FillMessage("Cannot create file \"%s\"", FromWide(folder)));
+    }
+    path_ = name;
+    UniqueKernelHandle file(
+        CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    DWORD written = 0;
+    if (file.get() == INVALID_HANDLE_VALUE) {
+      file.release();
+      Fail();
+    }
+    if (!WriteFile(file.get(), bytes, size, &written, nullptr) || written != size) Fail();
+  }
+  ~TempPicture() { DeleteFileW(path_.c_str()); }
+  TempPicture(const TempPicture&) = delete;
+  TempPicture& operator=(const TempPicture&) = delete;
+  const std::wstring& path() const { return path_; }
+
+ private:
+  [[noreturn]] void Fail() {
+    DeleteFileW(path_.c_str());
+    throw Error(FillMessage("Cannot create file \"%s\"", FromWide(path_)));
+  }
+  std::wstring path_;
+};
+
+// Decodes the background into a premultiplied 32-bit bitmap on a fully transparent ground,
+// `width` x `height` (drawn smoothly to that size when the rendering differs).
+HBITMAP DecodeBackground(const TempPicture& file, int dpi, int artDpi, SIZE& size) {
+  Gdiplus::Bitmap decoded(file.path().c_str(), TRUE);
+  if (decoded.GetLastStatus() != Gdiplus::Ok) {
+    throw Error(FillMessage("Cannot read picture \"%s\"", FromWide(file.path())));
+  }
+  const auto w = static_cast<int>(decoded.GetWidth());
+  const auto h = static_cast<int>(decoded.GetHeight());
+  size = {MulDiv(w, dpi, artDpi), MulDiv(h, dpi, artDpi)};
+  HBITMAP bitmap = nullptr;
+  Gdiplus::Status status = Gdiplus::GenericError;
+  if (size.cx == w && size.cy == h) {
+    status = decoded.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
+  } else {
+    Gdiplus::Bitmap scaled(size.cx, size.cy, PixelFormat32bppPARGB);
+    {
+      Gdiplus::Graphics g(&scaled);
+      g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+      g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
+      g.DrawImage(&decoded, Gdiplus::Rect(0, 0, size.cx, size.cy), 0, 0, w, h, Gdiplus::UnitPixel);
+    }
+    status = scaled.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
+  }
+  if (status != Gdiplus::Ok || bitmap == nullptr) {
+    throw Error(FillMessage("Cannot read picture \"%s\"", FromWide(file.path())));
+  }
+  return bitmap;
+}
+
+// The temperature as one path: white fill, then a black outline over it, no smoothing.
+void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
+  DIBSECTION dib{};
+  if (text.empty() || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBits == nullptr)
+    return;
+  GdiFlush();
+  const int width = dib.dsBm.bmWidth, height = dib.dsBm.bmHeight, stride = dib.dsBm.bmWidthBytes;
+  auto* bits = static_cast<BYTE*>(dib.dsBm.bmBits);
+  // A bottom-up bitmap is read from its last row with a negative stride.
+  const bool bottomUp = dib.dsBmih.biHeight > 0;
+  Gdiplus::Bitmap canvas(width, height, bottomUp ? -stride : stride, PixelFormat32bppPARGB,
+                         bottomUp ? bits + static_cast<std::ptrdiff_t>(height - 1) * stride : bits);
+  Gdiplus::Graphics g(&canvas);
+  g.SetSmoothingMode(Gdiplus::SmoothingModeNone);
+  const std::wstring wide = ToWide(text);
+  Gdiplus::FontFamily tahoma(std::wstring(kWidgetFontFamily).c_str());
+  std::unique_ptr<Gdiplus::FontFamily> fallback;
+  const Gdiplus::FontFamily* family = &tahoma;
+  if (tahoma.GetLastStatus() != Gdiplus::Ok) {
+    // Where no Tahoma is installed the letters still show, in the system's sans-serif face.
+    fallback.reset(Gdiplus::FontFamily::GenericSansSerif()->Clone());
+    family = fallback.get();
+  }
+  Gdiplus::StringFormat format(0, LANG_NEUTRAL);
+  Gdiplus::GraphicsPath path(Gdiplus::FillModeAlternate);
+  path.AddString(wide.c_str(), -1, family, Gdiplus::FontStyleBold,
+                 static_cast<Gdiplus::REAL>(ScaleForDpi(kWidgetTextEm, dpi)),
+                 Gdiplus::Point(ScaleForDpi(kWidgetTextX, dpi), ScaleForDpi(kWidgetTextY, dpi)), &format);
+  Gdiplus::SolidBrush white(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFF));
+  g.FillPath(&white, &path);
+  Gdiplus::Pen black(Gdiplus::Color(0xFF, 0, 0, 0), static_cast<Gdiplus::REAL>(dpi) / 96.0f);
+  g.DrawPath(&black, &path);
+}
+
+}  // namespace
+
+GdiplusSession::GdiplusSession() {
+  Gdiplus::GdiplusStartupInput input;  // version 1
+  Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+}
+
+GdiplusSession::~GdiplusSession() {
+  if (token_ != 0) Gdiplus::GdiplusShutdown(token_);
+}
+
+ComposedPicture::ComposedPicture(HDC screen, HBITMAP bitmap)
+    : bitmap_(bitmap), dc_(CreateCompatibleDC(screen)) {
+  if (!dc_) throw Error("Cannot create a drawing context");
+  previous_ = SelectObject(dc_.get(), bitmap);
+}
+
+ComposedPicture::~ComposedPicture() {
+  // The bitmap leaves the DC before either is deleted.
+  if (dc_ && previous_ != nullptr) SelectObject(dc_.get(), previous_);
+}
+
+WidgetWindow::WidgetWindow(HINSTANCE instance, SettingsStore* store, HMODULE resources, const Clock& clock)
+    : resources_(resources != nullptr ? resources : GetModuleHandleW(nullptr)), store_(store), clock_(clock) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &WidgetWindow::WindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  wc.lpszClassName = kWindowClass;
+  RegisterClassW(&wc);
+  // FormCreate: the stored place, or the top of the screen 192 pixels from its right edge.
+  const WidgetPoint fallback = DefaultWidgetPosition(GetSystemMetrics(SM_CXSCREEN));
+  int top = fallback.y, left = fallback.x;
+  if (store_ != nullptr) {
+    top = store_->ReadInteger(kSettingsSection, kValueWidgetTop, fallback.y);
+    left = store_->ReadInteger(kSettingsSection, kValueWidgetLeft, fallback.x);
+  }
+  // Layered from the start, so that nothing shows before the first picture; a tool window,
+  // so that it never has a taskbar button of its own.
+  window_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, left, top,
+                            kWidgetInitialWidth, kWidgetInitialHeight, nullptr, nullptr, instance, this);
+}
+
+WidgetWindow::~WidgetWindow() {
+  if (window_ != nullptr) {
+    // No message reaches a half-destroyed object.
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+  picture_.reset();  // FormDestroy: the last composition goes
+}
+
+void WidgetWindow::RefreshFace(std::string_view signedText, std::string_view skyCondition) {
+  signedText_ = std::string(signedText);
+  skyCondition_ = std::string(skyCondition);
+  Fons(ChooseBackground(clock_.LocalNow().hour, skyCondition_), signedText_);
+}
+
+void WidgetWindow::EnsureLayered() {
+  const LONG style = GetWindowLongW(window_, GWL_EXSTYLE);
+  SetLastError(0);
+  if (SetWindowLongW(window_, GWL_EXSTYLE, style | WS_EX_LAYERED) == 0 && GetLastError() != 0) {
+    // Shown, and the composition goes on.
+    wchar_t* text = nullptr;
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        GetLastError(), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    Report(text != nullptr ? FromWide(text) : std::string("Error"));
+    LocalFree(text);
+  }
+}
+
+void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
+  EnsureLayered();
+  const int dpi = Dpi();
+  const int artDpi = WidgetArtDpi(dpi);
+  const auto [bytes, length] = BackgroundBytes(resources_, index, artDpi);
+  SIZE size{};
+  HBITMAP bitmap = nullptr;
+  {
+    TempPicture file(bytes, length);
+    bitmap = DecodeBackground(file, dpi, artDpi, size);
+  }
+  SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+  ScreenDc screen;
+  picture_.reset();
+  picture_ = std::make_unique<ComposedPicture>(screen.dc, bitmap);
+  DrawTemperature(bitmap, text, dpi);
+  lastIndex_ = index;
+  composed_ = true;
+
+  RECT place{};
+  GetWindowRect(window_, &place);
+  POINT destination{place.left, place.top};
+  POINT source{0, 0};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  if (!UpdateLayeredWindow(window_, screen.dc, &destination, &size, picture_->dc(), &source, 0, &blend,
+                           ULW_ALPHA)) {
+    // A window that lost its layered state takes it anew.
+    const LONG style = GetWindowLongW(window_, GWL_EXSTYLE);
+    SetWindowLongW(window_, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+    SetWindowLongW(window_, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    UpdateLayeredWindow(window_, screen.dc, &destination, &size, picture_->dc(), &source, 0, &blend,
+                        ULW_ALPHA);
+  }
+}
+
+void WidgetWindow::Show() {
+  if (Visible()) return;
+  ShowWindow(window_, SW_SHOWNOACTIVATE);
+  FormShow();
+}
+
+void WidgetWindow::FormShow() {
+  if (hideAppButton) hideAppButton();
+  // A place the screens no longer show comes back onto the nearest one.
+  RECT place{};
+  GetWindowRect(window_, &place);
+  std::vector<WidgetMonitor> monitors;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        if (GetMonitorInfoW(monitor, &info)) {
+          const RECT& b = info.rcMonitor;
+          const RECT& w = info.rcWork;
+          reinterpret_cast<std::vector<WidgetMonitor>*>(data)->push_back(
+              {{b.left, b.top, b.right, b.bottom}, {w.left, w.top, w.right, w.bottom}});
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&monitors));
+  const WidgetPoint at =
+      KeepOnScreen({place.left, place.top}, place.right - place.left, place.bottom - place.top, monitors);
+  if (at.x != place.left || at.y != place.top) {
+    SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RefreshFace(signedText_, skyCondition_);
+}
+
+void WidgetWindow::Close() {
+  ShowWindow(window_, SW_HIDE);
+  RECT place{};
+  GetWindowRect(window_, &place);
+  if (store_ != nullptr) {
+    store_->WriteInteger(kSettingsSection, kValueWidgetTop, place.top);
+    store_->WriteInteger(kSettingsSection, kValueWidgetLeft, place.left);
+  }
+}
+
+void WidgetWindow::SetWidgetVisible(bool visible) {
+  if (visible) {
+    Show();
+  } else {
+    Close();
+  }
+}
+
+void WidgetWindow::SetWidgetOnTop(bool on) {
+  SetWindowLongPtrW(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(GetDesktopWindow()));
+  SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void WidgetWindow::FormMouseDown(LPARAM lp) { grab_ = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}; }
+
+// Only a held left button moves the window; the picture stays as it was composed.
+void WidgetWindow::FormMouseMove(WPARAM wp) {
+  if ((wp & MK_LBUTTON) == 0) return;
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  SetWindowPos(window_, nullptr, cursor.x - grab_.x, cursor.y - grab_.y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int WidgetWindow::Dpi() const {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow != nullptr) {
+    const UINT dpi = getDpiForWindow(window_);
+    if (dpi != 0) return static_cast<int>(dpi);
+  }
+  ScreenDc screen;
+  return GetDeviceCaps(screen.dc, LOGPIXELSX);
+}
+
+void WidgetWindow::Report(const std::string& message) {
+  if (showError) showError(message);
+}
+
+LRESULT WidgetWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+      FormMouseDown(lp);
+      SetCapture(window_);  // the drag goes on when the mouse outruns the window
+      return 0;
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      FormMouseDown(lp);
+      return 0;
+    case WM_LBUTTONUP:
+      ReleaseCapture();
+      return 0;
+    case WM_MOUSEMOVE:
+      FormMouseMove(wp);
+      return 0;
+    case WM_CONTEXTMENU:
+      if (onContextMenu) onContextMenu();
+      return 0;
+    case WM_DPICHANGED:
+      // The same face, drawn for the new monitor.
+      if (composed_) {
+        try {
+          Fons(lastIndex_, signedText_);
+        } catch (const std::exception& e) {
+          Report(e.what());
+        }
+      }
+      return 0;
+    case WM_CLOSE:
+      // Only the menu hides the widget, so that its check always tells the truth.
+      return 0;
+    default:
+      return DefWindowProcW(window_, msg, wp, lp);
+  }
+}
+
+LRESULT CALLBACK WidgetWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<WidgetWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->window_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<WidgetWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr || self->window_ != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
+  return self->Handle(msg, wp, lp);
+}
+
+}  // namespace corvella

@@ -1,0 +1,114 @@
+// The desktop widget: a borderless per-pixel-alpha window showing the weather picture with
+// the temperature in large outlined letters. It reads and stores its place through the
+// main window's settings store, shares the tray icon's menu, and is dragged with the left
+// mouse button.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/clock.h"
+#include "common/handles_win32.h"
+#include "presentation/widget_control.h"
+#include "presentation/widget_face.h"
+
+namespace corvella {
+
+class SettingsStore;
+
+// GDI+ for the life of the program: started before the first window, shut down after the last.
+class GdiplusSession {
+ public:
+  GdiplusSession();
+  ~GdiplusSession();
+  GdiplusSession(const GdiplusSession&) = delete;
+  GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+ private:
+  ULONG_PTR token_ = 0;
+};
+
+// The composed picture: one premultiplied 32-bit bitmap selected into one memory DC. Only
+// one is alive at a time; replacing it releases the previous pair.
+class ComposedPicture {
+ public:
+  ComposedPicture(HDC screen, HBITMAP bitmap);
+  ~ComposedPicture();
+  ComposedPicture(const ComposedPicture&) = delete;
+  ComposedPicture& operator=(const ComposedPicture&) = delete;
+  HDC dc() const { return dc_.get(); }
+  HBITMAP bitmap() const { return static_cast<HBITMAP>(bitmap_.get()); }
+
+ private:
+  UniqueGdiObject bitmap_;
+  UniqueMemoryDc dc_;
+  HGDIOBJ previous_ = nullptr;
+};
+
+class WidgetWindow : public WidgetControl {
+ public:
+  static constexpr wchar_t kWindowClass[] = L"CorvellaWidget";
+
+  // FormCreate: created hidden at the stored "top" and "left" of `store` (defaults 0 and
+  // screen width minus 192); `store` may be null (then the defaults) and must outlive the
+  // window. Pictures come from `resources` (the program's own module by default).
+  WidgetWindow(HINSTANCE instance, SettingsStore* store, HMODULE resources = nullptr,
+               const Clock& clock = SystemClock());
+  ~WidgetWindow() override;
+  WidgetWindow(const WidgetWindow&) = delete;
+  WidgetWindow& operator=(const WidgetWindow&) = delete;
+
+  // The background for the local hour and the sky, composed with the temperature text
+  // (Windows-1251), visible or not. Remembered for the next showing.
+  void RefreshFace(std::string_view signedText, std::string_view skyCondition);
+  // Composes background `index` with `text` and puts it on the screen at the window's place.
+  // A picture that cannot be written or read throws Error.
+  void Fons(WidgetBackground index, std::string_view text);
+
+  // Shows the widget; when it was hidden, FormShow runs: the application's taskbar button is
+  // hidden, a place off every monitor is brought back, and the face is recomposed.
+  void Show();
+  // FormClose: hides the widget and stores "top", then "left".
+  void Close();
+  bool Visible() const { return IsWindowVisible(window_) != FALSE; }
+
+  // WidgetControl
+  void SetWidgetVisible(bool visible) override;
+  void SetWidgetOnTop(bool on) override;
+
+  HWND window() const { return window_; }
+  // The composition alive now, for checks of what is drawn; null before the first.
+  const ComposedPicture* picture() const { return picture_.get(); }
+
+  // The right button's menu over the widget (the tray icon's menu).
+  std::function<void()> onContextMenu;
+  // Hides the application's own taskbar button.
+  std::function<void()> hideAppButton;
+  // Shows a failure that cannot leave a window message (the layered style, a DPI change).
+  std::function<void(const std::string&)> showError;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  void FormShow();
+  void FormMouseDown(LPARAM lp);
+  void FormMouseMove(WPARAM wp);
+  void EnsureLayered();
+  void Report(const std::string& message);
+  int Dpi() const;
+
+  HMODULE resources_;
+  SettingsStore* store_;
+  const Clock& clock_;
+  HWND window_ = nullptr;
+  POINT grab_{};
+  std::unique_ptr<ComposedPicture> picture_;
+  std::string signedText_, skyCondition_;
+  WidgetBackground lastIndex_ = kBackgroundDay;
+  bool composed_ = false;
+};
+
+}  // namespace corvella

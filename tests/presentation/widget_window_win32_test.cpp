@@ -1,0 +1,177 @@
+// The widget's composed picture and its place, with the real GDI+ and the pictures linked
+// into corvella.exe.
+#include "presentation/widget_window_win32.h"
+
+#include <gtest/gtest.h>
+#include <psapi.h>  // windows.h comes first, with the header above
+#include <windows.h>
+
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "common/text_literal.h"
+#include "shell/app_settings.h"
+#include "shell/memory_settings_store.h"
+
+namespace corvella {
+namespace {
+
+struct Pixels {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> argb;  // top row first
+  std::uint32_t At(int x, int y) const { return argb[static_cast<std::size_t>(y * width + x)]; }
+};
+
+Pixels Read(const ComposedPicture& picture) {
+  DIBSECTION dib{};
+  EXPECT_EQ(GetObjectW(picture.bitmap(), sizeof dib, &dib), static_cast<int>(sizeof dib));
+  EXPECT_EQ(dib.dsBm.bmBitsPixel, 32);
+  Pixels p;
+  p.width = dib.dsBm.bmWidth;
+  p.height = dib.dsBm.bmHeight;
+  p.argb.resize(static_cast<std::size_t>(p.width * p.height));
+  GdiFlush();
+  const auto* bits = static_cast<const BYTE*>(dib.dsBm.bmBits);
+  for (int y = 0; y < p.height; ++y) {
+    const int row = dib.dsBmih.biHeight > 0 ? p.height - 1 - y : y;
+    std::memcpy(&p.argb[static_cast<std::size_t>(y * p.width)], bits + row * dib.dsBm.bmWidthBytes,
+                static_cast<std::size_t>(p.width) * 4);
+  }
+  return p;
+}
+
+class WidgetWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    exe_ = LoadLibraryExW(CORVELLA_EXE_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe_, nullptr);
+  }
+  void TearDown() override { FreeLibrary(exe_); }
+  std::unique_ptr<WidgetWindow> MakeWidget() {
+    return std::make_unique<WidgetWindow>(GetModuleHandleW(nullptr), &store_, exe_);
+  }
+  SIZE WindowSize(const WidgetWindow& w) {
+    RECT r{};
+    GetWindowRect(w.window(), &r);
+    return {r.right - r.left, r.bottom - r.top};
+  }
+
+  GdiplusSession gdiplus_;
+  HMODULE exe_ = nullptr;
+  MemorySettingsStore store_;
+};
+
+TEST_F(WidgetWindowTest, TheTemperatureIsWhiteWithABlackOutlineOverATranslucentPicture) {
+  auto widget = MakeWidget();
+  widget->Fons(kBackgroundDay, "+5\xB0");
+  ASSERT_NE(widget->picture(), nullptr);
+  const Pixels p = Read(*widget->picture());
+  ASSERT_EQ(p.width, 156);
+  ASSERT_EQ(p.height, 156);
+  // The letters start at (50, 50): "+5°" in 26-pixel bold fits well inside this box.
+  auto inText = [](int x, int y) { return x >= 50 && x < 120 && y >= 50 && y < 90; };
+  int white = 0, black = 0;
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) {
+      const std::uint32_t c = p.At(x, y);
+      const std::uint32_t a = c >> 24, r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
+      ASSERT_TRUE(r <= a && g <= a && b <= a) << "premultiplied at " << x << "," << y;
+      if (!inText(x, y)) {
+        ASSERT_LE(a, 230u) << "the picture lets the desktop through at " << x << "," << y;
+        continue;
+      }
+      white += c == 0xFFFFFFFF;
+      black += c == 0xFF000000;
+    }
+  }
+  EXPECT_GT(white, 60) << "white letters";
+  EXPECT_GT(black, 60) << "their black outline";
+  // Without anti-aliasing, the letters' pixels are only white, black or the picture's own.
+  EXPECT_EQ(p.At(0, 0) >> 24, 0u) << "the corner is transparent";
+
+  // No text: the background alone, nowhere opaque.
+  widget->Fons(kBackgroundNight, "");
+  const Pixels bare = Read(*widget->picture());
+  for (std::uint32_t c : bare.argb) ASSERT_LE(c >> 24, 230u);
+}
+
+TEST_F(WidgetWindowTest, TheWindowTakesThePicturesSize) {
+  auto widget = MakeWidget();
+  EXPECT_EQ(WindowSize(*widget).cx, kWidgetInitialWidth);
+  EXPECT_EQ(WindowSize(*widget).cy, kWidgetInitialHeight);
+  widget->RefreshFace("-12\xB0", "Дождь"_cp);
+  EXPECT_EQ(WindowSize(*widget).cx, 170);
+  EXPECT_EQ(WindowSize(*widget).cy, 156);
+  widget->RefreshFace("-12\xB0", "Гроза"_cp);
+  EXPECT_EQ(WindowSize(*widget).cx, 156);
+  widget->RefreshFace("", "Снег"_cp);
+  EXPECT_EQ(WindowSize(*widget).cx, 170);
+}
+
+TEST_F(WidgetWindowTest, ItStartsAtItsStoredPlaceAndStoresItWhenClosed) {
+  {
+    auto first = MakeWidget();
+    RECT r{};
+    GetWindowRect(first->window(), &r);
+    EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) - 192);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_FALSE(first->Visible()) << "created hidden";
+    SetWindowPos(first->window(), nullptr, 44, 33, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    first->Close();
+  }
+  EXPECT_EQ(store_.Stored(kSettingsSection, "top"), "33");
+  EXPECT_EQ(store_.Stored(kSettingsSection, "left"), "44");
+  auto second = MakeWidget();
+  RECT r{};
+  GetWindowRect(second->window(), &r);
+  EXPECT_EQ(r.left, 44);
+  EXPECT_EQ(r.top, 33);
+  second.reset();
+
+  // A place that no screen shows any more comes back onto the screen when it is shown.
+  store_.WriteInteger(kSettingsSection, "left", -5000);
+  store_.WriteInteger(kSettingsSection, "top", 40);
+  auto lost = MakeWidget();
+  lost->Show();
+  GetWindowRect(lost->window(), &r);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.top, 40);
+  EXPECT_TRUE(lost->Visible());
+}
+
+TEST_F(WidgetWindowTest, FiveHundredCompositionsKeepOneBitmapAndOneContext) {
+  auto widget = MakeWidget();
+  auto workingSet = [] {
+    PROCESS_MEMORY_COUNTERS counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.WorkingSetSize;
+  };
+  for (int i = 0; i < 20; ++i) widget->Fons(static_cast<WidgetBackground>(i % 4), "-3\xB0");
+  const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  const SIZE_T before = workingSet();
+  std::set<HGDIOBJ> bitmaps;
+  std::set<HDC> contexts;
+  for (int i = 0; i < 500; ++i) {
+    widget->Fons(static_cast<WidgetBackground>(i % 4), "-3\xB0");
+    bitmaps.insert(widget->picture()->bitmap());
+    contexts.insert(widget->picture()->dc());
+  }
+  // Wine counts no GDI objects for a process; the handles of every composition say what lives
+  // (a handle value the system gave out again counts once).
+  int liveBitmaps = 0, liveContexts = 0;
+  for (HGDIOBJ b : bitmaps) liveBitmaps += GetObjectType(b) == OBJ_BITMAP;
+  for (HDC dc : contexts) liveContexts += GetObjectType(dc) == OBJ_MEMDC;
+  EXPECT_EQ(liveBitmaps, 1);
+  EXPECT_EQ(liveContexts, 1);
+  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore);
+  // A leaked 156 x 156 picture per composition would grow it by about 47 MB.
+  const SIZE_T after = workingSet();
+  EXPECT_LT(after, before + 8 * 1024 * 1024) << "working set grew from " << before << " to " << after;
+  const HGDIOBJ last = widget->picture()->bitmap();
+  widget.reset();
+  EXPECT_EQ(GetObjectType(last), 0u) << "destroying the widget releases the last picture";
+}
+
+}  // namespace
+}  // namespace corvella
