@@ -131,12 +131,17 @@ TEST_F(HttpClientTest, CredentialsNeverGoToAnOriginServer) {
 
 TEST_F(HttpClientTest, FollowsRedirectsIncluding200WithLocation) {
   server.ThenAnswer({Response("302 Found", "Location: /next/page.html\r\nContent-Length: 5\r\n", "moved"),
-                     Response("200 OK", "Location: other.html\r\nContent-Length: 2\r\n", "no"), Ok("final")});
+                     Response("200 OK", "Location: other.html\r\nContent-Length: 2\r\n", "no"),
+                     Response("302 Found", "Location: /go.php?to=http://x/y\r\nContent-Length: 0\r\n"),
+                     Ok("final")});
   EXPECT_EQ(client.Get(server.Url("/start")), "final");
   auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 3u);
+  ASSERT_EQ(requests.size(), 4u);
   EXPECT_THAT(requests[1], StartsWith("GET /next/page.html HTTP/1.1\r\n"));
   EXPECT_THAT(requests[2], StartsWith("GET /next/other.html HTTP/1.1\r\n"));
+  // "://" inside the query does not make the target absolute: same host and port.
+  EXPECT_THAT(requests[3], StartsWith("GET /go.php?to=http://x/y HTTP/1.1\r\nContent-Type: text/html\r\nHost: 127.0.0.1:" +
+                                      std::to_string(server.port()) + "\r\n"));
   EXPECT_EQ(server.connections(), 1);
 }
 
