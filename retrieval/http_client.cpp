@@ -29,9 +29,10 @@ namespace msg = http_messages;
 
 // Runs `work` on a thread of its own while this thread waits in slices, running `idle`
 // after each; the thread is joined in every case. Past `deadline` the work is told to
-// give up and the wait fails with "Connect timed out.".
+// give up and the wait fails with `lateMessage`.
 template <class T, class Work>
-T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const std::function<void()>& idle) {
+T WaitOnThread(Work work, SteadyClock::time_point deadline, std::string_view lateMessage, int sliceMs,
+               const std::function<void()>& idle) {
   std::atomic<bool> cancel{false};
   std::promise<T> promise;
   std::future<T> result = promise.get_future();
@@ -65,7 +66,7 @@ T WaitOnThread(Work work, SteadyClock::time_point deadline, int sliceMs, const s
     if (result.wait_for(slice) == std::future_status::ready) break;
     if (idle) idle();
   }
-  if (late) Fail(msg::kConnectTimedOut);
+  if (late) Fail(lateMessage);
   try {
     return result.get();
   } catch (const SocketError& e) {
@@ -116,7 +117,13 @@ void HttpClient::CloseConnection() {
 }
 
 void HttpClient::Open(const std::string& host, int port) {
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timings.connectLimitMs));
+  // The connect limit, unless the request's overall limit comes first.
+  auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timings.connectLimitMs));
+  std::string_view late = msg::kConnectTimedOut;
+  if (requestDeadline_ < deadline) {
+    deadline = requestDeadline_;
+    late = msg::kReadTimeout;
+  }
   std::vector<Endpoint> endpoints;
   if (IsNumericHost(host)) {
     try {
@@ -128,8 +135,8 @@ void HttpClient::Open(const std::string& host, int port) {
     // The lookup runs off this thread, so that a slow resolver does not stop the pump.
     Status(HttpStatus::Resolving, FillMessage(msg::kResolving, host));
     endpoints = WaitOnThread<std::vector<Endpoint>>(
-        [&](const std::atomic<bool>&) { return sockets_.Resolve(host, port); }, deadline, timings.connectSliceMs,
-        pump);
+        [&](const std::atomic<bool>&) { return sockets_.Resolve(host, port); }, deadline, late,
+        timings.connectSliceMs, pump);
   }
   Status(HttpStatus::Connecting, FillMessage(msg::kConnecting, endpoints.front().address));
   std::unique_ptr<StreamSocket> socket = WaitOnThread<std::unique_ptr<StreamSocket>>(
@@ -142,14 +149,14 @@ void HttpClient::Open(const std::string& host, int port) {
           }
         }
       },
-      deadline, timings.connectSliceMs, pump);
+      deadline, late, timings.connectSliceMs, pump);
   connection_ = std::make_unique<HttpConnection>(std::move(socket), host, port);
   connection_->SetLog(log_);
   Status(HttpStatus::Connected, std::string(msg::kConnected));
 }
 
 void HttpClient::ReadBodyWithin(int limitMs, std::string* out) {
-  connection_->SetWaits(timings.idleSliceMs, limitMs, &pump);
+  connection_->SetWaits(timings.idleSliceMs, limitMs, &pump, requestDeadline_);
   ReadBody(connection_->reader(), response_, out, http_limits::kMaxBodyBytes,
            [this] { Status(HttpStatus::Text, std::string(msg::kChunkStarted)); });
 }
@@ -171,11 +178,14 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
     ~Idle() { busy = false; }
   } idle{busy_};
 
+  requestDeadline_ = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timings.requestLimitMs));
   std::string result;
   std::string next = urlText;
   bool proxyAuthorization = false;  // the proxy asked for credentials during this request
   try {
     for (int exchange = 1;; ++exchange) {
+      // A redirect drain may have used up the rest of the request's time.
+      if (SteadyClock::now() >= requestDeadline_) Fail(msg::kReadTimeout);
       result.clear();
       *currentUrl_ = ParseUrl(next, *currentUrl_);
       const Url& url = *currentUrl_;
@@ -203,7 +213,7 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
       if (!connection_) Open(peerHost, peerPort);
       connection_->Send(head);
 
-      connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
+      connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump, requestDeadline_);
       HttpReader& reader = connection_->reader();
       std::size_t headBudget = http_limits::kMaxHeadBytes;
       do {

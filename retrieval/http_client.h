@@ -12,6 +12,7 @@
 
 #include "common/clock.h"
 #include "common/date_time.h"
+#include "common/deadline.h"
 #include "common/error.h"
 #include "retrieval/http_limits.h"
 
@@ -52,6 +53,7 @@ struct HttpTimings {
   int readTimeoutMs = http_limits::kReadTimeoutMs;
   int redirectDrainMs = http_limits::kRedirectDrainMs;
   int errorBodyWaitMs = http_limits::kErrorBodyWaitMs;
+  int requestLimitMs = http_limits::kRequestLimitMs;
 };
 
 // A debugging aid that can be attached to the client. While `active` is false (as the
@@ -123,6 +125,7 @@ class HttpClient {
   std::unique_ptr<Url> currentUrl_;
   HttpTrafficLog* log_ = nullptr;
   bool keepAlive_ = false;  // the last response left the connection fit for another request
+  SteadyClock::time_point requestDeadline_;  // the end of the running request's overall limit
   bool busy_ = false;
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/deadline.h"
 #include "retrieval/http_client.h"
 #include "retrieval/http_reader.h"
 #include "retrieval/socket.h"
@@ -21,8 +22,9 @@ class HttpConnection : public ByteSource {
   bool GoesTo(std::string_view host, int port) const;
 
   // How reads wait: slices of `sliceMs`, the pump after every empty slice, and a failure
-  // with "Read Timeout" once one wait has lasted `limitMs`.
-  void SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump);
+  // with "Read Timeout" once one wait has lasted `limitMs` or `deadline` has come.
+  void SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump,
+                SteadyClock::time_point deadline = SteadyClock::time_point::max());
   void SetLog(HttpTrafficLog* log) { log_ = log; }
 
   std::size_t Read(char* buffer, std::size_t size) override;
@@ -38,6 +40,7 @@ class HttpConnection : public ByteSource {
   int sliceMs_ = http_limits::kIdleSliceMs;
   int limitMs_ = http_limits::kReadTimeoutMs;
   const std::function<void()>* pump_ = nullptr;
+  SteadyClock::time_point deadline_ = SteadyClock::time_point::max();
   HttpTrafficLog* log_ = nullptr;
 };
 

@@ -463,6 +463,41 @@ TEST_F(HttpClientTest, ReadTimeoutAtAndPastTheLimit) {
   EXPECT_EQ(server.connections(), 1);
 }
 
+TEST_F(HttpClientTest, OverallLimitStopsATricklingServerButNotASteadyBody) {
+  // Each byte comes well inside the read wait, so only the request's overall limit ends it.
+  client.timings.readTimeoutMs = 3000;
+  client.timings.requestLimitMs = 600;
+  bool closedByClient = false;
+  server.Then([&](ServerConnection& c) {
+    c.ReadRequest();
+    const std::string head = Response("200 OK", "Content-Length: 100000\r\n");
+    for (std::size_t i = 0; i < 400; ++i) {  // about 8 s, should the limit not work
+      if (!c.Send(i < head.size() ? head.substr(i, 1) : "x")) break;
+      c.Pause(20);
+    }
+    closedByClient = c.WaitForClientClose();
+  });
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("/")); }), "Read Timeout");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
+  // A body slower than one read wait but done within the overall limit is untouched.
+  client.timings.readTimeoutMs = 1000;
+  client.timings.requestLimitMs = 20000;
+  server.Then([](ServerConnection& c) {
+    c.ReadRequest();
+    c.Send(Response("200 OK", "Content-Length: 8\r\n"));
+    for (char ch : std::string("abcdefgh")) {
+      c.Pause(150);
+      c.Send(std::string(1, ch));
+    }
+    c.ReadRequest();
+  });
+  EXPECT_EQ(client.Get(server.Url("/")), "abcdefgh");
+  server.Stop();
+  EXPECT_TRUE(closedByClient);
+  EXPECT_EQ(server.connections(), 2);
+}
+
 TEST_F(HttpClientTest, SplitInvariance) {
   const std::vector<std::string> responses = {
       "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nX-A: 1\r\n  continued\r\nTransfer-Encoding: chunked\r\n"
