@@ -111,8 +111,10 @@ void HttpClient::Status(HttpStatus status, const std::string& text) {
 
 void HttpClient::CloseConnection() {
   if (!connection_) return;
+  // Taken first, so that it is closed even when a status handler throws.
+  std::unique_ptr<HttpConnection> closing = std::move(connection_);
   Status(HttpStatus::Disconnecting, std::string(msg::kDisconnecting));
-  connection_.reset();
+  closing.reset();
   Status(HttpStatus::Disconnected, std::string(msg::kDisconnected));
 }
 

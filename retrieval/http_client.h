@@ -90,7 +90,8 @@ class HttpClient {
   std::string proxyUsername, proxyPassword;
   HttpTimings timings;
 
-  // The message pump, run in every idle slice of a wait.
+  // The message pump, run in every idle slice of a wait. It and the status handler may throw to
+  // abandon the request: the connection is then closed and the exception leaves the request.
   std::function<void()> pump;
   std::function<void(HttpClient&, HttpStatus, const std::string&)> onStatus;
 

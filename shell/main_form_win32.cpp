@@ -17,13 +17,6 @@ namespace {
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT_PTR kTimer3Id = 3;
 
-// Thrown from the HTTP client's pump once the program is closing, so that a pass in
-// flight gives up its requests at once instead of finishing them for nobody.
-class Closing : public Error {
- public:
-  Closing() : Error("closing") {}
-};
-
 }  // namespace
 
 void WindowTimer::SetEnabled(bool enabled) {
@@ -56,10 +49,9 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   window_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kWindowClass, ToWide(kDialogCaption).c_str(),
                             WS_POPUP | WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360, applicationWindow,
                             nullptr, instance, this);
-  http_->pump = [this] {
-    if (closing_) throw Closing();
-    PumpMessages();
-  };
+  // Once the program is closing, the pump throws ProgramClosing, so that a pass in flight gives
+  // up at once instead of finishing for nobody.
+  AttachPump(*http_, *this);
   Guarded(window_, [this] { FormCreate(); });
   FormShow();
   // The first pass comes 1.5 s after start; the periodic counter ticks every second.
@@ -153,7 +145,7 @@ void MainForm::SetRefreshItemEnabled(bool enabled) {
 }
 
 void MainForm::PumpMessages() {
-  if (closing_) return;
+  if (closing_) throw ProgramClosing();
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -163,6 +155,7 @@ void MainForm::PumpMessages() {
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
+    if (closing_) throw ProgramClosing();  // "Закрыть" was chosen
   }
 }
 

@@ -50,6 +50,11 @@ std::string TwoDigits(int value) {
 
 }  // namespace
 
+void AttachPump(HttpClient& http, RefreshHost& host) {
+  http.pump = [&host] { host.PumpMessages(); };
+  http.onStatus = [&host](HttpClient&, HttpStatus, const std::string&) { host.PumpMessages(); };
+}
+
 int ProxyPortNumber(std::string_view text) {
   const std::optional<int> port = ParseStoredInteger(text);
   if (!port) throw Error(FillMessage(kInvalidInteger, text));
@@ -80,6 +85,11 @@ void RefreshPass::GetW() {
       requested_ = false;
       RunOnce();
     } while (requested_);
+  } catch (const ProgramClosing&) {
+    // The program is closing: nothing more of this pass, nor of a pass noted meanwhile.
+    running_ = false;
+    requested_ = false;
+    return;
   } catch (...) {
     running_ = false;
     requested_ = false;

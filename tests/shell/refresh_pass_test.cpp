@@ -16,6 +16,7 @@
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/text_literal.h"
+#include "retrieval/currency_rates.h"
 #include "retrieval/http_client.h"
 #include "retrieval/servers.h"
 #include "retrieval/socket.h"
@@ -405,6 +406,79 @@ TEST_F(RefreshPassTest, FailedAttemptsAreRetriedOnAFreshConnectionAndNeverShown)
   // A pump after every attempt, failed or not, and a sleep before the pump of a failure.
   const std::vector<std::string> fetch(host.journal.begin() + 5, host.journal.begin() + 10);
   EXPECT_EQ(fetch, (std::vector<std::string>{"sleep 99", "pump", "sleep 99", "pump", "pump"}));
+}
+
+TEST_F(RefreshPassTest, ClosingEndsThePassAtOnceWhateverItsStep) {
+  // "Закрыть" chosen in the pump after the first failed attempt: no second attempt, no rates,
+  // no outcome, and the pass asked for meanwhile is dropped too.
+  site.Answer(TestSite::kFeed, {Status(500), Ok(FeedDocument())});
+  int pumps = 0;
+  host.onPump = [&] {
+    if (++pumps == 1) pass.GetW();
+    if (pumps == 2) throw ProgramClosing();
+  };
+  EXPECT_NO_THROW(pass.GetW());
+  EXPECT_EQ(site.Hits(TestSite::kFeed), 1);
+  EXPECT_EQ(site.Hits(TestSite::kRates), 0);
+  EXPECT_EQ(host.Count("online?"), 1);
+  EXPECT_EQ(host.Count("sleep 99"), 1);
+  EXPECT_EQ(host.journal.back(), "pump");
+  EXPECT_FALSE(pass.Running());
+  EXPECT_FALSE(host.timer1Enabled);
+
+  // Chosen while the client waits for a late answer, or on one of its status events: the
+  // request is given up and never retried.
+  ScriptedServer slow;
+  for (int i = 0; i < 2; ++i) {
+    slow.Then([](ServerConnection& c) {
+      c.ReadRequest(2000);
+      c.Pause(2000);
+    });
+  }
+  settings.proxyPort = std::to_string(slow.port());
+  http.timings.idleSliceMs = 20;
+  host.onPump = nullptr;
+  http.pump = [] { throw ProgramClosing(); };
+  for (int i = 0; i < 2; ++i) {
+    if (i == 1) {
+      http.pump = nullptr;
+      http.onStatus = [](HttpClient&, HttpStatus status, const std::string&) {
+        if (status == HttpStatus::Connected) throw ProgramClosing();
+      };
+    }
+    host.journal.clear();
+    EXPECT_NO_THROW(pass.GetW());
+    EXPECT_EQ(host.Count("sleep 99"), 0) << i;
+    EXPECT_EQ(host.Count("item on"), 0) << i;
+    EXPECT_EQ(host.journal.back(), "timer1 off") << i;  // nothing after the loading state
+    EXPECT_TRUE(slow.WaitForConnections(i + 1));
+  }
+}
+
+TEST_F(RefreshPassTest, ClientWaitsAndStatusEventsRunTheHostsPump) {
+  AttachPump(http, host);
+  http.proxyServer = "127.0.0.1";
+  http.proxyPort = site.port();
+  int pumps = 0;
+  host.onPump = [&] { ++pumps; };
+  EXPECT_FALSE(http.Get(RatesPageUrl()).empty());
+  EXPECT_GE(pumps, 2);  // "Connecting to 127.0.0.1.", "Connected."
+  pumps = 0;
+  http.Disconnect();
+  EXPECT_EQ(pumps, 2);  // "Disconnecting.", "Disconnected."
+  // A wait that outlasts its slice pumps as well.
+  ScriptedServer slow;
+  slow.Then([](ServerConnection& c) {
+    c.ReadRequest();
+    c.Pause(200);
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  });
+  http.proxyPort = slow.port();
+  http.timings.idleSliceMs = 20;
+  http.Disconnect();
+  pumps = 0;
+  EXPECT_EQ(http.Get(RatesPageUrl()), "ok");
+  EXPECT_GE(pumps, 3);
 }
 
 TEST_F(RefreshPassTest, NothingReceivedArmsTheRetryAndLeavesTheMenuItemOff) {
