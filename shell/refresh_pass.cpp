@@ -247,7 +247,11 @@ void RefreshPass::Outcome() {
   host_.SetIconIndex(icon);
   host_.SetRefreshItemEnabled(true);
 
-  if (settings_.checkForUpdates && !versionChecked_ && noticeShown_) {
+  // The news of a newer build waits for a later pass than the first that received anything in
+  // this run, whether the summary is on or not, and never comes in the summary's own pass, so
+  // that two balloons never come at once.
+  const bool summaryNow = settings_.notifyOnConnect && !noticeShown_;
+  if (settings_.checkForUpdates && !versionChecked_ && receivedBefore_ && !summaryNow) {
     try {
       CheckVersion(http_, ownFileDate_, host_);
       versionChecked_ = true;
@@ -256,7 +260,8 @@ void RefreshPass::Outcome() {
     }
   }
 
-  if (settings_.notifyOnConnect && !noticeShown_) {
+  receivedBefore_ = true;
+  if (summaryNow) {
     // The summary is the hint without its title line. A hint that has no title line (only
     // rates so far) is shown whole rather than cut in the middle of a rate.
     std::string_view text = snapshot_.hintText;

@@ -108,6 +108,7 @@ class RefreshPass {
   std::string forecastPart_;
   bool noticeShown_ = false;
   bool versionChecked_ = false;
+  bool receivedBefore_ = false;  // a pass of this run has received the forecast or the rates
   bool running_ = false;
   bool requested_ = false;
   bool lastReceived_ = false;

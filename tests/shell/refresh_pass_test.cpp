@@ -586,19 +586,41 @@ TEST_F(RefreshPassTest, SummaryOnceThenTheVersionCheckUntilItCompletes) {
   EXPECT_FALSE(other.VersionChecked());
 }
 
-TEST_F(RefreshPassTest, VersionCheckNeedsItsOptionAndAnEarlierSummary) {
+TEST_F(RefreshPassTest, VersionCheckNeedsItsOptionAndAnEarlierPassWithData) {
   settings.checkForUpdates = false;
   pass.GetW();
   pass.GetW();
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 0);
 
+  // With the summary off (its default) the check still comes, on a later pass than the first
+  // that received anything, until it completes once.
   RefreshPass quiet{host, host, http, settings, store, catalogue, clock, ownDate};
   settings.checkForUpdates = true;
   settings.notifyOnConnect = false;
-  quiet.GetW();
-  quiet.GetW();
-  EXPECT_EQ(site.Hits(TestSite::kUpdate), 0);
+  site.Answer(TestSite::kFeed, {ResetConnection()});
+  site.Answer(TestSite::kRates, {ResetConnection(), ResetConnection(), ResetConnection(), Ok(RatesDocument())});
+  site.Answer(TestSite::kUpdate, {Status(404), Published("Tue, 12 Mar 2024 00:00:00 GMT")});
+  const std::vector<int> headsAfterEachPass = {0, 0, 1, 2, 2};  // nothing, rates, 404, news, done
+  for (std::size_t i = 0; i < headsAfterEachPass.size(); ++i) {
+    quiet.GetW();
+    EXPECT_EQ(quiet.LastPassReceived(), i > 0) << i;
+    EXPECT_EQ(site.Hits(TestSite::kUpdate), headsAfterEachPass[i]) << i;
+  }
+  EXPECT_TRUE(quiet.VersionChecked());
   EXPECT_FALSE(quiet.NoticeShown());
+  ASSERT_EQ(host.notices.size(), 2u);  // the first pass's summary, then the news
+  EXPECT_EQ(host.notices[1].text, UpdateNoticeText());
+
+  // The summary turned on later comes alone in its pass; the check waits for the next one.
+  RefreshPass late{host, host, http, settings, store, catalogue, clock, ownDate};
+  site.Answer(TestSite::kRates, {Ok(RatesDocument())});
+  late.GetW();
+  settings.notifyOnConnect = true;
+  late.GetW();
+  EXPECT_EQ(site.Hits(TestSite::kUpdate), 2);
+  EXPECT_TRUE(late.NoticeShown());
+  late.GetW();
+  EXPECT_EQ(site.Hits(TestSite::kUpdate), 3);
 }
 
 TEST_F(RefreshPassTest, OfflineDoesNothingAtAll) {
