@@ -194,7 +194,9 @@ TEST_F(HttpClientTest, RedirectBodyDrainIsBoundedAndItsFailureIgnored) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   EXPECT_EQ(server.connections(), 2);
   EXPECT_GT(pumps, 0);
-  // A redirect body that keeps coming within the limit is drained and the connection kept.
+  // A redirect body that keeps coming within the limit is drained and the connection kept
+  // (a limit far above the pause, for a loaded machine).
+  client.timings.redirectDrainMs = 3000;
   server.Then([](ServerConnection& c) {
     c.ReadRequest();
     c.Send(Response("302 Found", "Location: /kept\r\nContent-Length: 6\r\n", "abc"));
@@ -247,6 +249,7 @@ TEST_F(HttpClientTest, ErrorBodyReadWithinItsWaitLimit) {
   EXPECT_EQ(ErrorOf([&] { client.Head(server.Url("/soft/corv.exe")); }), "Read Timeout");
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   // A body that keeps coming in time is read whole.
+  client.timings.errorBodyWaitMs = 3000;
   server.Then([](ServerConnection& c) {
     c.ReadRequest();
     c.Send(Response("500 Oops", "Content-Length: 4\r\n", "ab"));
@@ -447,7 +450,7 @@ TEST_F(HttpClientTest, TargetWithLineBreakOrBlankIsNeverSent) {
 }
 
 TEST_F(HttpClientTest, ReadTimeoutAtAndPastTheLimit) {
-  client.timings.readTimeoutMs = 400;
+  client.timings.readTimeoutMs = 1000;
   server.Then([](ServerConnection& c) {
     c.ReadRequest();
     c.Pause(150);  // well within the limit
@@ -459,7 +462,9 @@ TEST_F(HttpClientTest, ReadTimeoutAtAndPastTheLimit) {
   });
   EXPECT_EQ(client.Get(server.Url("/")), "abcd");
   EXPECT_GT(pumps, 0);
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("/")); }), "Read Timeout");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   EXPECT_EQ(server.connections(), 1);
 }
 
@@ -570,7 +575,7 @@ TEST_F(HttpClientTest, SlowLookupRunsOffThisThreadWithThePumpGoing) {
   };
   server.ThenAnswer({Ok("feed")});
   EXPECT_EQ(slow.Get("http://meteo.velmar.example:" + std::to_string(server.port()) + "/index.php"), "feed");
-  EXPECT_GE(pumpsBeforeConnecting, 5);
+  EXPECT_GE(pumpsBeforeConnecting, 2);  // 300 ms in slices of 20 ms, on a machine maybe busy
   EXPECT_EQ(statuses, (std::vector<std::string>{"Resolving hostname meteo.velmar.example.", "Connecting to 127.0.0.1.",
                                                  "Connected."}));
   // A lookup that outlasts the connect limit cannot be cut short: the request fails once
@@ -580,7 +585,7 @@ TEST_F(HttpClientTest, SlowLookupRunsOffThisThreadWithThePumpGoing) {
   awkward.resolveMs = 600;
   pumps = 0;
   EXPECT_EQ(ErrorOf([&] { slow.Get("http://meteo.velmar.example/"); }), "Connect timed out.");
-  EXPECT_GE(pumps, 10);
+  EXPECT_GE(pumps, 5);
   awkward.resolveError = socket_errors::kHostNotFound;
   awkward.resolveMs = 0;
   slow.Disconnect();
@@ -591,17 +596,17 @@ TEST_F(HttpClientTest, ConnectLimitAtAndPastIt) {
   AwkwardSockets awkward(*sockets);
   HttpClient slow(awkward, clock);
   slow.timings = client.timings;
-  slow.timings.connectLimitMs = 400;
+  slow.timings.connectLimitMs = 1000;
   slow.pump = [&] { ++pumps; };
   server.ThenAnswer({Ok("made it")});
-  awkward.connectMs = 200;  // within the limit
+  awkward.connectMs = 100;  // well within the limit
   EXPECT_EQ(slow.Get(server.Url("/")), "made it");
   slow.Disconnect();
   awkward.connectMs = -1;  // never
   pumps = 0;
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(ErrorOf([&] { slow.Get(server.Url("/")); }), "Connect timed out.");
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   EXPECT_GT(pumps, 5);
 }
 
