@@ -30,9 +30,9 @@ namespace msg = http_messages;
 // Runs `work` on a thread of its own while this thread waits on `done` in slices, running
 // `idle` after each slice and whenever the wait ends early (a window message on Windows);
 // the thread is joined in every case. Past `deadline` the work is told to give up and the
-// wait fails with "Connect timed out.".
+// wait fails with `lateMessage`.
 template <class T, class Work>
-T WaitOnThread(Work work, WaitSignal& done, SteadyClock::time_point deadline, int sliceMs,
+T WaitOnThread(Work work, WaitSignal& done, SteadyClock::time_point deadline, std::string_view lateMessage, int sliceMs,
                const std::function<void()>& idle) {
   std::atomic<bool> cancel{false};
   std::promise<T> promise;
@@ -68,7 +68,7 @@ T WaitOnThread(Work work, WaitSignal& done, SteadyClock::time_point deadline, in
     if (done.Wait(slice)) break;
     if (idle) idle();
   }
-  if (late) Fail(msg::kConnectTimedOut);
+  if (late) Fail(lateMessage);
   try {
     return result.get();
   } catch (const SocketError& e) {
@@ -113,13 +113,21 @@ void HttpClient::Status(HttpStatus status, const std::string& text) {
 
 void HttpClient::CloseConnection() {
   if (!connection_) return;
+  // Taken first, so that it is closed even when a status handler throws.
+  std::unique_ptr<HttpConnection> closing = std::move(connection_);
   Status(HttpStatus::Disconnecting, std::string(msg::kDisconnecting));
-  connection_.reset();
+  closing.reset();
   Status(HttpStatus::Disconnected, std::string(msg::kDisconnected));
 }
 
 void HttpClient::Open(const std::string& host, int port) {
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timings.connectLimitMs));
+  // The connect limit, unless the request's overall limit comes first.
+  auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timings.connectLimitMs));
+  std::string_view late = msg::kConnectTimedOut;
+  if (requestDeadline_ < deadline) {
+    deadline = requestDeadline_;
+    late = msg::kReadTimeout;
+  }
   std::vector<Endpoint> endpoints;
   if (IsNumericHost(host)) {
     try {
@@ -132,7 +140,7 @@ void HttpClient::Open(const std::string& host, int port) {
     Status(HttpStatus::Resolving, FillMessage(msg::kResolving, host));
     endpoints = WaitOnThread<std::vector<Endpoint>>(
         [&](const std::atomic<bool>&) { return sockets_.Resolve(host, port); }, *sockets_.MakeWaitSignal(),
-        deadline, timings.connectSliceMs, pump);
+        deadline, late, timings.connectSliceMs, pump);
   }
   Status(HttpStatus::Connecting, FillMessage(msg::kConnecting, endpoints.front().address));
   std::unique_ptr<StreamSocket> socket = WaitOnThread<std::unique_ptr<StreamSocket>>(
@@ -145,14 +153,14 @@ void HttpClient::Open(const std::string& host, int port) {
           }
         }
       },
-      *sockets_.MakeWaitSignal(), deadline, timings.connectSliceMs, pump);
+      *sockets_.MakeWaitSignal(), deadline, late, timings.connectSliceMs, pump);
   connection_ = std::make_unique<HttpConnection>(std::move(socket), host, port);
   connection_->SetLog(log_);
   Status(HttpStatus::Connected, std::string(msg::kConnected));
 }
 
 void HttpClient::ReadBodyWithin(int limitMs, std::string* out) {
-  connection_->SetWaits(timings.idleSliceMs, limitMs, &pump);
+  connection_->SetWaits(timings.idleSliceMs, limitMs, &pump, requestDeadline_);
   ReadBody(connection_->reader(), response_, out, http_limits::kMaxBodyBytes,
            [this] { Status(HttpStatus::Text, std::string(msg::kChunkStarted)); });
 }
@@ -174,11 +182,14 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
     ~Idle() { busy = false; }
   } idle{busy_};
 
+  requestDeadline_ = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timings.requestLimitMs));
   std::string result;
   std::string next = urlText;
   bool proxyAuthorization = false;  // the proxy asked for credentials during this request
   try {
     for (int exchange = 1;; ++exchange) {
+      // A redirect drain may have used up the rest of the request's time.
+      if (SteadyClock::now() >= requestDeadline_) Fail(msg::kReadTimeout);
       result.clear();
       *currentUrl_ = ParseUrl(next, *currentUrl_);
       const Url& url = *currentUrl_;
@@ -274,7 +285,7 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
 void HttpClient::SendRequest(const std::string& head, const std::string& peerHost, int peerPort) {
   if (connection_) {
     try {
-      connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
+      connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump, requestDeadline_);
       connection_->Send(head);
       if (connection_->reader().Await()) return;
     } catch (const HttpError&) {
@@ -283,7 +294,7 @@ void HttpClient::SendRequest(const std::string& head, const std::string& peerHos
     CloseConnection();
   }
   Open(peerHost, peerPort);
-  connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump);
+  connection_->SetWaits(timings.idleSliceMs, timings.readTimeoutMs, &pump, requestDeadline_);
   connection_->Send(head);
 }
 

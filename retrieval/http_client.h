@@ -12,6 +12,7 @@
 
 #include "common/clock.h"
 #include "common/date_time.h"
+#include "common/deadline.h"
 #include "common/error.h"
 #include "retrieval/http_limits.h"
 
@@ -52,6 +53,7 @@ struct HttpTimings {
   int readTimeoutMs = http_limits::kReadTimeoutMs;
   int redirectDrainMs = http_limits::kRedirectDrainMs;
   int errorBodyWaitMs = http_limits::kErrorBodyWaitMs;
+  int requestLimitMs = http_limits::kRequestLimitMs;
 };
 
 // A debugging aid that can be attached to the client. While `active` is false (as the
@@ -88,7 +90,8 @@ class HttpClient {
   std::string proxyUsername, proxyPassword;
   HttpTimings timings;
 
-  // The message pump, run in every idle slice of a wait.
+  // The message pump, run in every idle slice of a wait. It and the status handler may throw to
+  // abandon the request: the connection is then closed and the exception leaves the request.
   std::function<void()> pump;
   std::function<void(HttpClient&, HttpStatus, const std::string&)> onStatus;
 
@@ -124,6 +127,7 @@ class HttpClient {
   std::unique_ptr<Url> currentUrl_;
   HttpTrafficLog* log_ = nullptr;
   bool keepAlive_ = false;  // the last response left the connection fit for another request
+  SteadyClock::time_point requestDeadline_;  // the end of the running request's overall limit
   bool busy_ = false;
 };
 

@@ -16,14 +16,16 @@ bool HttpConnection::GoesTo(std::string_view host, int port) const {
   return port == port_ && http_text::EqualsNoCase(host, host_);
 }
 
-void HttpConnection::SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump) {
+void HttpConnection::SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump,
+                              SteadyClock::time_point deadline) {
   sliceMs_ = std::max(1, sliceMs);
   limitMs_ = std::max(0, limitMs);
   pump_ = pump;
+  deadline_ = deadline;
 }
 
 std::size_t HttpConnection::Read(char* buffer, std::size_t size) {
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(limitMs_);
+  const auto deadline = std::min(deadline_, SteadyClock::now() + std::chrono::milliseconds(limitMs_));
   for (;;) {
     const int left = MillisecondsUntil(deadline);
     if (left <= 0) throw HttpError(std::string(http_messages::kReadTimeout));

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/deadline.h"
 #include "retrieval/http_client.h"
 #include "retrieval/http_reader.h"
 #include "retrieval/socket.h"
@@ -22,8 +23,9 @@ class HttpConnection : public ByteSource {
 
   // How reads and sends wait: slices of `sliceMs`, the pump after every empty slice (and
   // at once when the socket's wait ends early for a window message), and a read fails
-  // with "Read Timeout" once one wait has lasted `limitMs`.
-  void SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump);
+  // with "Read Timeout" once one wait has lasted `limitMs` or `deadline` has come.
+  void SetWaits(int sliceMs, int limitMs, const std::function<void()>* pump,
+                SteadyClock::time_point deadline = SteadyClock::time_point::max());
   void SetLog(HttpTrafficLog* log) { log_ = log; }
 
   std::size_t Read(char* buffer, std::size_t size) override;
@@ -41,6 +43,7 @@ class HttpConnection : public ByteSource {
   int sliceMs_ = http_limits::kIdleSliceMs;
   int limitMs_ = http_limits::kReadTimeoutMs;
   const std::function<void()>* pump_ = nullptr;
+  SteadyClock::time_point deadline_ = SteadyClock::time_point::max();
   HttpTrafficLog* log_ = nullptr;
   bool lost_ = false;
 };

@@ -26,6 +26,9 @@ inline constexpr int kConnectSliceMs = 125;
 inline constexpr int kConnectLimitMs = 120000;
 // A read that receives nothing for this long fails.
 inline constexpr int kReadTimeoutMs = 60000;
+// One whole request (lookup, connect, every redirect and the whole response) must end within
+// this, so that a server trickling a byte now and then cannot hold the refresh pass for hours.
+inline constexpr int kRequestLimitMs = 5 * 60 * 1000;
 // Largest body kept (success, error or drained redirect body).
 inline constexpr std::size_t kMaxBodyBytes = 16 * 1024 * 1024;
 // Bytes asked of the socket per read.

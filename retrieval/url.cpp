@@ -33,6 +33,19 @@ void SplitPath(std::string_view text, std::string& path, std::string& document, 
   }
 }
 
+// The protocol of an absolute URL: the text before its first "://" when that text is made of
+// letters, digits, "+", "-" and "." only. Anything else ("/go.php?to=http://x/y") is relative.
+std::string_view::size_type SchemeEnd(std::string_view text) {
+  const std::size_t end = text.find("://");
+  if (end == std::string_view::npos) return end;
+  for (char c : text.substr(0, end)) {
+    const bool schemeChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                            c == '+' || c == '-' || c == '.';
+    if (!schemeChar) return std::string_view::npos;
+  }
+  return end;
+}
+
 }  // namespace
 
 std::string RemoveDotSegments(std::string_view path) {
@@ -69,7 +82,7 @@ Url ParseUrl(std::string_view text, const Url& current) {
   Url url;
   std::string_view rest;
   bool relative = false;
-  std::size_t scheme = text.find("://");
+  const std::size_t scheme = SchemeEnd(text);
   if (scheme != std::string_view::npos) {
     url.protocol.assign(text.substr(0, scheme));
     std::string_view afterScheme = text.substr(scheme + 3);

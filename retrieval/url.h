@@ -20,7 +20,8 @@ struct Url {
   std::string Target() const { return path + document + params; }
 };
 
-// Reads `text`. A URL without "://" keeps the protocol, host and port of `current`, and
+// Reads `text`. A URL is absolute when it begins with a protocol of letters, digits, "+", "-"
+// and "." followed by "://". Any other keeps the protocol, host and port of `current`, and
 // its path is joined to the current path. "." and ".." segments are resolved; a "#" and
 // what follows are dropped.
 Url ParseUrl(std::string_view text, const Url& current = Url());

@@ -45,13 +45,6 @@ constexpr MenuItemSpec kTrayMenu[] = {
     {MenuItemKind::Plain, kCommandClose, kMenuClose},
 };
 
-// Thrown from the HTTP client's pump once the program is closing, so that a pass in
-// flight gives up its requests at once instead of finishing them for nobody.
-class Closing : public Error {
- public:
-  Closing() : Error("closing") {}
-};
-
 }  // namespace
 
 void WindowTimer::SetEnabled(bool enabled) {
@@ -96,10 +89,9 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
       if (pass_) pass_->GetW();
     });
   };
-  http_->pump = [this] {
-    if (closing_) throw Closing();
-    PumpMessages();
-  };
+  // Once the program is closing, the pump throws ProgramClosing, so that a pass in flight gives
+  // up at once instead of finishing for nobody.
+  AttachPump(*http_, *this);
   // The timers run before FormCreate, so an error box from it does not hold back the first
   // pass (1.5 s after start); the periodic counter ticks every second.
   timers_ = std::make_unique<RefreshTimers>(timer1_, timer3_, settings_, [this] {
@@ -312,7 +304,7 @@ void MainForm::SetRefreshItemEnabled(bool enabled) {
 }
 
 void MainForm::PumpMessages() {
-  if (closing_) return;
+  if (closing_) throw ProgramClosing();
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -323,6 +315,7 @@ void MainForm::PumpMessages() {
     if (PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
+    if (closing_) throw ProgramClosing();  // "Закрыть" was chosen
   }
 }
 

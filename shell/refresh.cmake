@@ -17,7 +17,7 @@ corvella_test(refresh_tests
 if(NOT WIN32 AND NOT CORVELLA_FUZZ)
   corvella_test(refresh_cli_tests NATIVE_ONLY
     SOURCES tests/shell/refresh_cli_test.cpp
-    DEPS corvella_feedsim_model)
+    DEPS corvella_feedsim_model corvella_servers)
   if(TARGET refresh_cli_tests)
     target_compile_definitions(refresh_cli_tests PRIVATE
       FEEDSIM_PATH="$<TARGET_FILE:feedsim>" CORVELLA_CLI_PATH="$<TARGET_FILE:corvella-cli>")

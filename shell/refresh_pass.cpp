@@ -50,6 +50,11 @@ std::string TwoDigits(int value) {
 
 }  // namespace
 
+void AttachPump(HttpClient& http, RefreshHost& host) {
+  http.pump = [&host] { host.PumpMessages(); };
+  http.onStatus = [&host](HttpClient&, HttpStatus, const std::string&) { host.PumpMessages(); };
+}
+
 int ProxyPortNumber(std::string_view text) {
   const std::optional<int> port = ParseStoredInteger(text);
   if (!port) throw Error(FillMessage(kInvalidInteger, text));
@@ -80,6 +85,11 @@ void RefreshPass::GetW() {
       requested_ = false;
       RunOnce();
     } while (requested_);
+  } catch (const ProgramClosing&) {
+    // The program is closing: nothing more of this pass, nor of a pass noted meanwhile.
+    running_ = false;
+    requested_ = false;
+    return;
   } catch (...) {
     running_ = false;
     requested_ = false;
@@ -237,7 +247,11 @@ void RefreshPass::Outcome() {
   host_.SetIconIndex(icon);
   host_.SetRefreshItemEnabled(true);
 
-  if (settings_.checkForUpdates && !versionChecked_ && noticeShown_) {
+  // The news of a newer build waits for a later pass than the first that received anything in
+  // this run, whether the summary is on or not, and never comes in the summary's own pass, so
+  // that two balloons never come at once.
+  const bool summaryNow = settings_.notifyOnConnect && !noticeShown_;
+  if (settings_.checkForUpdates && !versionChecked_ && receivedBefore_ && !summaryNow) {
     try {
       CheckVersion(http_, ownFileDate_, host_);
       versionChecked_ = true;
@@ -246,7 +260,8 @@ void RefreshPass::Outcome() {
     }
   }
 
-  if (settings_.notifyOnConnect && !noticeShown_) {
+  receivedBefore_ = true;
+  if (summaryNow) {
     // The summary is the hint without its title line. A hint that has no title line (only
     // rates so far) is shown whole rather than cut in the middle of a rate.
     std::string_view text = snapshot_.hintText;

@@ -28,6 +28,11 @@ inline constexpr int kIconPlain = 1;
 inline constexpr int kIconWithDigits = 2;
 inline constexpr int kIconDigitsOnly = 3;
 
+// Thrown by the host's message pump once the program is closing: from the pass's own pumps
+// and from the client's waits and status events. It is no failure (not a std::exception, so no
+// handler of network errors takes it): the pass ends at once, whatever step it is in.
+struct ProgramClosing {};
+
 // What the pass needs of the main window. Notices (the summary and the news of a newer
 // build) go through the NoticeSink part, as balloons from the tray icon.
 class RefreshHost : public NoticeSink {
@@ -39,7 +44,8 @@ class RefreshHost : public NoticeSink {
   // The menu item "Получить сведения".
   virtual void SetRefreshItemEnabled(bool enabled) = 0;
   // Handles the messages waiting in the queue, once. Menu commands, dialog buttons and
-  // timers may ask for a pass from in here; the pass runs it when it is done.
+  // timers may ask for a pass from in here; the pass runs it when it is done. Throws
+  // ProgramClosing once the program is closing.
   virtual void PumpMessages() = 0;
   // Redraws the tray icon's digit entries from temperatureText and iconText.
   virtual void PaintTrayDigits(const ForecastSnapshot& snapshot) = 0;
@@ -58,7 +64,7 @@ class RefreshPass {
   // Everything is borrowed and must outlive the pass. `settings` is read live at each
   // step; only the widget's "Индикатор" is read from `store`. `timer1` is the one-shot
   // retry timer. The pass leaves the client's own pump alone: the owner points it at the
-  // same message pump as the host's.
+  // same message pump as the host's (AttachPump).
   RefreshPass(RefreshHost& host, Timer& timer1, HttpClient& http, const AppSettings& settings,
               SettingsStore& store, const LocationCatalogue& catalogue, const Clock& clock,
               const OwnFileDate& ownFileDate);
@@ -69,6 +75,7 @@ class RefreshPass {
   // request: the running pass then runs one more pass when it is done, however many requests
   // came. Proxy-port and location errors leave as corvella::Error after "Получить сведения"
   // is enabled again (a pass noted meanwhile is dropped); network failures never leave.
+  // ProgramClosing thrown from a pump ends the pass at once and quietly.
   void GetW();
 
   bool Running() const { return running_; }
@@ -102,10 +109,15 @@ class RefreshPass {
   std::string forecastPart_;
   bool noticeShown_ = false;
   bool versionChecked_ = false;
+  bool receivedBefore_ = false;  // a pass of this run has received the forecast or the rates
   bool running_ = false;
   bool requested_ = false;
   bool lastReceived_ = false;
 };
+
+// Points the client at the host's message pump, as the main window does: the pump runs in every
+// idle slice of the client's waits and once on each of its status events.
+void AttachPump(HttpClient& http, RefreshHost& host);
 
 // The proxy port of the settings as a number: an optional sign and decimal digits within the
 // range of int, else "'%s' is not a valid integer value".

@@ -149,12 +149,17 @@ TEST_F(HttpClientTest, CredentialsNeverGoToAnOriginServer) {
 
 TEST_F(HttpClientTest, FollowsRedirectsIncluding200WithLocation) {
   server.ThenAnswer({Response("302 Found", "Location: /next/page.html\r\nContent-Length: 5\r\n", "moved"),
-                     Response("200 OK", "Location: other.html\r\nContent-Length: 2\r\n", "no"), Ok("final")});
+                     Response("200 OK", "Location: other.html\r\nContent-Length: 2\r\n", "no"),
+                     Response("302 Found", "Location: /go.php?to=http://x/y\r\nContent-Length: 0\r\n"),
+                     Ok("final")});
   EXPECT_EQ(client.Get(server.Url("/start")), "final");
   auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 3u);
+  ASSERT_EQ(requests.size(), 4u);
   EXPECT_THAT(requests[1], StartsWith("GET /next/page.html HTTP/1.1\r\n"));
   EXPECT_THAT(requests[2], StartsWith("GET /next/other.html HTTP/1.1\r\n"));
+  // "://" inside the query does not make the target absolute: same host and port.
+  EXPECT_THAT(requests[3], StartsWith("GET /go.php?to=http://x/y HTTP/1.1\r\nContent-Type: text/html\r\nHost: 127.0.0.1:" +
+                                      std::to_string(server.port()) + "\r\n"));
   EXPECT_EQ(server.connections(), 1);
 }
 
@@ -207,7 +212,9 @@ TEST_F(HttpClientTest, RedirectBodyDrainIsBoundedAndItsFailureIgnored) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   EXPECT_EQ(server.connections(), 2);
   EXPECT_GT(pumps, 0);
-  // A redirect body that keeps coming within the limit is drained and the connection kept.
+  // A redirect body that keeps coming within the limit is drained and the connection kept
+  // (a limit far above the pause, for a loaded machine).
+  client.timings.redirectDrainMs = 3000;
   server.Then([](ServerConnection& c) {
     c.ReadRequest();
     c.Send(Response("302 Found", "Location: /kept\r\nContent-Length: 6\r\n", "abc"));
@@ -260,6 +267,7 @@ TEST_F(HttpClientTest, ErrorBodyReadWithinItsWaitLimit) {
   EXPECT_EQ(ErrorOf([&] { client.Head(server.Url("/soft/corv.exe")); }), "Read Timeout");
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   // A body that keeps coming in time is read whole.
+  client.timings.errorBodyWaitMs = 3000;
   server.Then([](ServerConnection& c) {
     c.ReadRequest();
     c.Send(Response("500 Oops", "Content-Length: 4\r\n", "ab"));
@@ -531,7 +539,7 @@ TEST_F(HttpClientTest, TargetWithLineBreakOrBlankIsNeverSent) {
 }
 
 TEST_F(HttpClientTest, ReadTimeoutAtAndPastTheLimit) {
-  client.timings.readTimeoutMs = 400;
+  client.timings.readTimeoutMs = 1000;
   server.Then([](ServerConnection& c) {
     c.ReadRequest();
     c.Pause(150);  // well within the limit
@@ -543,8 +551,45 @@ TEST_F(HttpClientTest, ReadTimeoutAtAndPastTheLimit) {
   });
   EXPECT_EQ(client.Get(server.Url("/")), "abcd");
   EXPECT_GT(pumps, 0);
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("/")); }), "Read Timeout");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   EXPECT_EQ(server.connections(), 1);
+}
+
+TEST_F(HttpClientTest, OverallLimitStopsATricklingServerButNotASteadyBody) {
+  // Each byte comes well inside the read wait, so only the request's overall limit ends it.
+  client.timings.readTimeoutMs = 3000;
+  client.timings.requestLimitMs = 600;
+  bool closedByClient = false;
+  server.Then([&](ServerConnection& c) {
+    c.ReadRequest();
+    const std::string head = Response("200 OK", "Content-Length: 100000\r\n");
+    for (std::size_t i = 0; i < 400; ++i) {  // about 8 s, should the limit not work
+      if (!c.Send(i < head.size() ? head.substr(i, 1) : "x")) break;
+      c.Pause(20);
+    }
+    closedByClient = c.WaitForClientClose();
+  });
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("/")); }), "Read Timeout");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(600));
+  // A body slower than one read wait but done within the overall limit is untouched.
+  client.timings.readTimeoutMs = 1000;
+  client.timings.requestLimitMs = 20000;
+  server.Then([](ServerConnection& c) {
+    c.ReadRequest();
+    c.Send(Response("200 OK", "Content-Length: 8\r\n"));
+    for (char ch : std::string("abcdefgh")) {
+      c.Pause(150);
+      c.Send(std::string(1, ch));
+    }
+    c.ReadRequest();
+  });
+  EXPECT_EQ(client.Get(server.Url("/")), "abcdefgh");
+  server.Stop();
+  EXPECT_TRUE(closedByClient);
+  EXPECT_EQ(server.connections(), 2);
 }
 
 TEST_F(HttpClientTest, SplitInvariance) {
@@ -620,7 +665,7 @@ TEST_F(HttpClientTest, SlowLookupRunsOffThisThreadWithThePumpGoing) {
   };
   server.ThenAnswer({Ok("feed")});
   EXPECT_EQ(slow.Get("http://meteo.velmar.example:" + std::to_string(server.port()) + "/index.php"), "feed");
-  EXPECT_GE(pumpsBeforeConnecting, 5);
+  EXPECT_GE(pumpsBeforeConnecting, 2);  // 300 ms in slices of 20 ms, on a machine maybe busy
   EXPECT_EQ(statuses, (std::vector<std::string>{"Resolving hostname meteo.velmar.example.", "Connecting to 127.0.0.1.",
                                                  "Connected."}));
   // A lookup that outlasts the connect limit cannot be cut short: the request fails once
@@ -630,7 +675,7 @@ TEST_F(HttpClientTest, SlowLookupRunsOffThisThreadWithThePumpGoing) {
   awkward.resolveMs = 600;
   pumps = 0;
   EXPECT_EQ(ErrorOf([&] { slow.Get("http://meteo.velmar.example/"); }), "Connect timed out.");
-  EXPECT_GE(pumps, 10);
+  EXPECT_GE(pumps, 5);
   awkward.resolveError = socket_errors::kHostNotFound;
   awkward.resolveMs = 0;
   slow.Disconnect();
@@ -641,17 +686,17 @@ TEST_F(HttpClientTest, ConnectLimitAtAndPastIt) {
   AwkwardSockets awkward(*sockets);
   HttpClient slow(awkward, clock);
   slow.timings = client.timings;
-  slow.timings.connectLimitMs = 400;
+  slow.timings.connectLimitMs = 1000;
   slow.pump = [&] { ++pumps; };
   server.ThenAnswer({Ok("made it")});
-  awkward.connectMs = 200;  // within the limit
+  awkward.connectMs = 100;  // well within the limit
   EXPECT_EQ(slow.Get(server.Url("/")), "made it");
   slow.Disconnect();
   awkward.connectMs = -1;  // never
   pumps = 0;
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(ErrorOf([&] { slow.Get(server.Url("/")); }), "Connect timed out.");
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   EXPECT_GT(pumps, 5);
 }
 

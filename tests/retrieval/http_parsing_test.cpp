@@ -71,6 +71,12 @@ TEST(Url, RelativeTargetsKeepHostAndJoinPaths) {
   EXPECT_EQ(ParseUrl("..", current).Target(), "/soft/");
   EXPECT_EQ(ParseUrl("?b=2", current).Target(), "/soft/new/?b=2");
   EXPECT_EQ(ParseUrl("http://a.example/p/../q//r", current).Target(), "/q//r");
+  // "://" makes a URL absolute only after a protocol at its very start.
+  Url query = ParseUrl("/go.php?to=http://x/y", current);
+  EXPECT_EQ(query.host + ":" + std::to_string(query.port) + query.Target(), "site.example:81/go.php?to=http://x/y");
+  EXPECT_EQ(ParseUrl("go?u=a://b", current).Target(), "/soft/new/go?u=a://b");
+  EXPECT_EQ(ParseUrl("x/y://z", current).Target(), "/soft/new/x/y://z");
+  EXPECT_EQ(ParseUrl("svn+ssh.1-a://h/p", current).host, "h");
 }
 
 TEST(HttpDate, ReadsTheThreeFormsAsUtc) {

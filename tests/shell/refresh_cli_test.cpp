@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/date_time.h"
+#include "retrieval/servers.h"
 #include "tests/retrieval/feed_feedsim_process.h"
 #include "tools/feedsim/sim_model.h"
 
@@ -20,12 +21,13 @@ constexpr CivilDate kToday{2026, 12, 7};
 
 struct Outcome {
   int exitCode = -1;
-  std::string out;
+  std::string out, err;
 };
 
-// Runs the tool with `arguments` (already quoted for the shell); stderr is dropped.
+// Runs the tool with `arguments` (already quoted for the shell).
 Outcome RunCli(const std::string& arguments) {
-  const std::string command = std::string(CORVELLA_CLI_PATH) + " pass " + arguments + " 2>/dev/null";
+  const std::string errPath = ::testing::TempDir() + "corvella-cli-stderr.txt";
+  const std::string command = std::string(CORVELLA_CLI_PATH) + " pass " + arguments + " 2>" + errPath;
   Outcome outcome;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return outcome;
@@ -34,6 +36,10 @@ Outcome RunCli(const std::string& arguments) {
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, n);
   const int status = pclose(pipe);
   outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (std::FILE* err = std::fopen(errPath.c_str(), "rb")) {
+    while ((n = std::fread(buffer, 1, sizeof buffer, err)) > 0) outcome.err.append(buffer, n);
+    std::fclose(err);
+  }
   return outcome;
 }
 
@@ -88,10 +94,22 @@ TEST_F(PassCommand, ExitCodeSaysWhetherAnythingCame) {
   EXPECT_EQ(o.exitCode, 1);
 
   // Bad command lines.
-  for (const char* bad :
-       {"--now '2026-02-30 10:00'", "--set 'nonsense=1'", "--location x", "--set", "--help"}) {
+  for (const char* bad : {"--now '2026-02-30 10:00'", "--set 'nonsense=1'", "--location x", "--set", "--help",
+                          "--passes 0", "--passes x"}) {
     EXPECT_EQ(RunCli(bad).exitCode, 2) << bad;
   }
+}
+
+TEST(PassCommandPasses, SeveralPassesShareTheRunAndPrintTheirNotices) {
+  // The summary is off by default; the news of a newer build comes on the second pass only.
+  FeedsimProcess newer{{"--date", "2026-12-07", "--last-modified", "Tue, 01 Jan 2099 00:00:00 GMT"}};
+  const Outcome o = RunCli("--proxy 127.0.0.1:" + std::to_string(newer.port()) +
+                           " --passes 3 --now '2026-12-07 08:00' --set 'доллар=0' --set 'евро=0'");
+  const std::string hint = o.out.substr(o.out.find('\n') + 1, o.out.find("== pass 2") - o.out.find('\n') - 1);
+  EXPECT_EQ(o.out.substr(0, 19), "== pass 1\nCorvella\n");
+  EXPECT_EQ(o.out, "== pass 1\n" + hint + "== pass 2\n" + hint + "== pass 3\n" + hint);
+  EXPECT_EQ(o.err, "Corvella: Обнаружена новая версия программы! На сайте " + std::string(kSiteHost) + "\n");
+  EXPECT_EQ(o.exitCode, 0);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/text_literal.h"
+#include "retrieval/currency_rates.h"
 #include "retrieval/http_client.h"
 #include "retrieval/servers.h"
 #include "retrieval/socket.h"
@@ -407,6 +408,69 @@ TEST_F(RefreshPassTest, FailedAttemptsAreRetriedOnAFreshConnectionAndNeverShown)
   EXPECT_EQ(fetch, (std::vector<std::string>{"sleep 99", "pump", "sleep 99", "pump", "pump"}));
 }
 
+TEST_F(RefreshPassTest, ClosingEndsThePassAtOnceWhateverItsStep) {
+  // "Закрыть" chosen in the pump after the first failed attempt: no second attempt, no rates,
+  // no outcome, and the pass asked for meanwhile is dropped too.
+  site.Answer(TestSite::kFeed, {Status(500), Ok(FeedDocument())});
+  int pumps = 0;
+  host.onPump = [&] {
+    if (++pumps == 1) pass.GetW();
+    if (pumps == 2) throw ProgramClosing();
+  };
+  EXPECT_NO_THROW(pass.GetW());
+  EXPECT_EQ(site.Hits(TestSite::kFeed), 1);
+  EXPECT_EQ(site.Hits(TestSite::kRates), 0);
+  EXPECT_EQ(host.Count("online?"), 1);
+  EXPECT_EQ(host.Count("sleep 99"), 1);
+  EXPECT_EQ(host.journal.back(), "pump");
+  EXPECT_FALSE(pass.Running());
+  EXPECT_FALSE(host.timer1Enabled);
+
+  // Chosen while the client waits for a late answer, or on one of its status events: the
+  // request is given up and never retried.
+  ScriptedServer slow;
+  for (int i = 0; i < 2; ++i) {
+    slow.Then([](ServerConnection& c) {
+      c.ReadRequest(2000);
+      c.Pause(2000);
+    });
+  }
+  settings.proxyPort = std::to_string(slow.port());
+  http.timings.idleSliceMs = 20;
+  host.onPump = nullptr;
+  http.pump = [] { throw ProgramClosing(); };
+  for (int i = 0; i < 2; ++i) {
+    if (i == 1) {
+      http.pump = nullptr;
+      http.onStatus = [](HttpClient&, HttpStatus status, const std::string&) {
+        if (status == HttpStatus::Connected) throw ProgramClosing();
+      };
+    }
+    host.journal.clear();
+    EXPECT_NO_THROW(pass.GetW());
+    EXPECT_EQ(host.Count("sleep 99"), 0) << i;
+    EXPECT_EQ(host.Count("item on"), 0) << i;
+    EXPECT_EQ(host.journal.back(), "timer1 off") << i;  // nothing after the loading state
+    EXPECT_TRUE(slow.WaitForConnections(i + 1));
+  }
+}
+
+TEST_F(RefreshPassTest, ClientStatusEventsAndWaitsRunTheHostsPump) {
+  AttachPump(http, host);
+  http.proxyServer = "127.0.0.1";
+  http.proxyPort = site.port();
+  int pumps = 0;
+  host.onPump = [&] { ++pumps; };
+  EXPECT_FALSE(http.Get(RatesPageUrl()).empty());
+  EXPECT_GE(pumps, 2);  // "Connecting to 127.0.0.1.", "Connected."
+  pumps = 0;
+  http.Disconnect();
+  EXPECT_EQ(pumps, 2);  // "Disconnecting.", "Disconnected."
+  pumps = 0;
+  http.pump();
+  EXPECT_EQ(pumps, 1);
+}
+
 TEST_F(RefreshPassTest, NothingReceivedArmsTheRetryAndLeavesTheMenuItemOff) {
   site.Answer(TestSite::kFeed, {Status(503)});
   site.Answer(TestSite::kRates, {ResetConnection()});
@@ -512,19 +576,41 @@ TEST_F(RefreshPassTest, SummaryOnceThenTheVersionCheckUntilItCompletes) {
   EXPECT_FALSE(other.VersionChecked());
 }
 
-TEST_F(RefreshPassTest, VersionCheckNeedsItsOptionAndAnEarlierSummary) {
+TEST_F(RefreshPassTest, VersionCheckNeedsItsOptionAndAnEarlierPassWithData) {
   settings.checkForUpdates = false;
   pass.GetW();
   pass.GetW();
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 0);
 
+  // With the summary off (its default) the check still comes, on a later pass than the first
+  // that received anything, until it completes once.
   RefreshPass quiet{host, host, http, settings, store, catalogue, clock, ownDate};
   settings.checkForUpdates = true;
   settings.notifyOnConnect = false;
-  quiet.GetW();
-  quiet.GetW();
-  EXPECT_EQ(site.Hits(TestSite::kUpdate), 0);
+  site.Answer(TestSite::kFeed, {ResetConnection()});
+  site.Answer(TestSite::kRates, {ResetConnection(), ResetConnection(), ResetConnection(), Ok(RatesDocument())});
+  site.Answer(TestSite::kUpdate, {Status(404), Published("Tue, 12 Mar 2024 00:00:00 GMT")});
+  const std::vector<int> headsAfterEachPass = {0, 0, 1, 2, 2};  // nothing, rates, 404, news, done
+  for (std::size_t i = 0; i < headsAfterEachPass.size(); ++i) {
+    quiet.GetW();
+    EXPECT_EQ(quiet.LastPassReceived(), i > 0) << i;
+    EXPECT_EQ(site.Hits(TestSite::kUpdate), headsAfterEachPass[i]) << i;
+  }
+  EXPECT_TRUE(quiet.VersionChecked());
   EXPECT_FALSE(quiet.NoticeShown());
+  ASSERT_EQ(host.notices.size(), 2u);  // the first pass's summary, then the news
+  EXPECT_EQ(host.notices[1].text, UpdateNoticeText());
+
+  // The summary turned on later comes alone in its pass; the check waits for the next one.
+  RefreshPass late{host, host, http, settings, store, catalogue, clock, ownDate};
+  site.Answer(TestSite::kRates, {Ok(RatesDocument())});
+  late.GetW();
+  settings.notifyOnConnect = true;
+  late.GetW();
+  EXPECT_EQ(site.Hits(TestSite::kUpdate), 2);
+  EXPECT_TRUE(late.NoticeShown());
+  late.GetW();
+  EXPECT_EQ(site.Hits(TestSite::kUpdate), 3);
 }
 
 TEST_F(RefreshPassTest, OfflineDoesNothingAtAll) {

@@ -16,7 +16,8 @@ namespace {
 constexpr SubCommand kCommands[] = {
     {"get", "[--proxy HOST:PORT] [--proxy-user U --proxy-password P] URL", RunGet},
     {"head", "[--proxy HOST:PORT] [--proxy-user U --proxy-password P] URL", RunHead},
-    {"pass", "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM\"] [--set NAME=VALUE]...", RunPass},
+    {"pass", "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM\"] [--passes N] [--set NAME=VALUE]...",
+     RunPass},
 };
 
 int Usage() {

@@ -1,6 +1,8 @@
-// "pass": one real refresh pass with the console as the window and the settings held in
-// memory; prints the resulting tray hint, one line per line of the hint. A status-bar module
-// of a Linux desktop can call it as its informer.
+// "pass": real refresh passes with the console as the window and the settings held in
+// memory; prints the resulting tray hint, one line per line of the hint, and each balloon
+// notice as a line on stderr. A status-bar module of a Linux desktop can call it as its
+// informer; --passes N runs N passes with the same client and run flags, so that what happens
+// across passes (the summary, the update check, cookies, keep-alive) can be watched.
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -26,7 +28,8 @@ namespace corvella::cli {
 namespace {
 
 constexpr std::string_view kPassUsage =
-    "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM\"] [--set NAME=VALUE]...";
+    "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM\"] [--passes N] [--set NAME=VALUE]...";
+constexpr int kMaxPasses = 100;
 
 // The value names a pass reads; --set takes these (the registry's names, in UTF-8 on the
 // command line).
@@ -104,11 +107,23 @@ int Usage(const char* problem) {
   return 2;
 }
 
+void PrintHint(std::string_view hint) {
+  for (;;) {
+    const std::size_t cr = hint.find('\r');
+    PrintUtf8(stdout, hint.substr(0, cr));
+    std::fputc('\n', stdout);
+    if (cr == std::string_view::npos) break;
+    hint.remove_prefix(cr + 1);
+  }
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int RunPass(Args args) {
   MemorySettingsStore store;
   std::optional<CivilTime> now;
+  int passes = 1;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (i + 1 >= args.size()) return Usage("an option without its value, or an unknown argument");
@@ -124,6 +139,10 @@ int RunPass(Args args) {
     } else if (arg == "--now") {
       now = ParseNow(value);
       if (!now) return Usage("--now takes a local time as \"YYYY-MM-DD HH:MM\"");
+    } else if (arg == "--passes") {
+      const std::optional<int> n = ParseStoredInteger(value);
+      if (!n || *n < 1 || *n > kMaxPasses) return Usage("--passes takes a count from 1 to 100");
+      passes = *n;
     } else if (arg == "--set") {
       const std::size_t equals = value.find('=');
       if (equals == std::string_view::npos) return Usage("--set takes NAME=VALUE");
@@ -148,25 +167,22 @@ int RunPass(Args args) {
   const std::unique_ptr<OwnFileDate> ownDate = MakeOwnFileDate();
   ConsoleHost host;
   RefreshPass pass(host, host, http, settings, store, catalogue, clock, *ownDate);
-  try {
-    pass.GetW();
-  } catch (const Error& e) {
-    std::fputs("corvella-cli pass: ", stderr);
-    PrintUtf8(stderr, e.what());
-    std::fputc('\n', stderr);
-    return 1;
+  bool allReceived = true;
+  for (int i = 1; i <= passes; ++i) {
+    if (passes > 1) std::printf("== pass %d\n", i);
+    try {
+      pass.GetW();
+    } catch (const Error& e) {
+      std::fflush(stdout);
+      std::fputs("corvella-cli pass: ", stderr);
+      PrintUtf8(stderr, e.what());
+      std::fputc('\n', stderr);
+      return 1;
+    }
+    PrintHint(host.hint);
+    allReceived = allReceived && pass.LastPassReceived();
   }
-
-  std::string_view hint = host.hint;
-  for (;;) {
-    const std::size_t cr = hint.find('\r');
-    PrintUtf8(stdout, hint.substr(0, cr));
-    std::fputc('\n', stdout);
-    if (cr == std::string_view::npos) break;
-    hint.remove_prefix(cr + 1);
-  }
-  std::fflush(stdout);
-  return pass.LastPassReceived() ? 0 : 1;
+  return allReceived ? 0 : 1;
 }
 
 }  // namespace corvella::cli
