@@ -171,16 +171,16 @@ std::string MakerSiteAddress() {
 std::span<const ControlSpec> DialogControlTable() { return kControls; }
 
 const ControlSpec* FindControl(int id) {
-  for (const ControlSpec& spec : kControls) {
-    if (spec.id == id) return &spec;
+  for (const ControlSpec& row : kControls) {
+    if (row.id == id) return &row;
   }
   return nullptr;
 }
 
-Rect96 PlacedRect(const ControlSpec& spec) {
-  Rect96 r = spec.rect;
-  if (spec.group != 0) {
-    const Rect96 group = FindControl(spec.group)->rect;
+Rect96 PlacedRect(const ControlSpec& row) {
+  Rect96 r = row.rect;
+  if (row.group != 0) {
+    const Rect96 group = FindControl(row.group)->rect;
     r.x += group.x;
     r.y += group.y;
   }

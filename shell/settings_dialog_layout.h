@@ -123,7 +123,7 @@ std::string MakerSiteAddress();
 std::span<const ControlSpec> DialogControlTable();
 const ControlSpec* FindControl(int id);
 // A control's rectangle on its page (page controls) or in the client area (the rest).
-Rect96 PlacedRect(const ControlSpec& spec);
+Rect96 PlacedRect(const ControlSpec& row);
 
 // What the dialog's controls look like to the binding: by id, whatever the window system.
 class DialogControls {

@@ -127,13 +127,13 @@ void SettingsDialog::CreateControls() {
         CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD, 0, 0, 0, 0, host_, nullptr, instance_, this);
     SetWindowLongPtrW(pages_[static_cast<std::size_t>(i)], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
-  for (const ControlSpec& spec : DialogControlTable()) {
-    const WindowKind kind = KindOf(spec.kind);
-    HWND parent = spec.page == Page::kDialog ? host_ : pages_[static_cast<std::size_t>(spec.page)];
-    HWND control = CreateWindowExW(0, kind.className, ToWide(spec.caption).c_str(), kind.style, 0, 0, 0, 0, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
-    controls_[spec.id] = control;
-    if (!spec.hint.empty()) AddHint(control, spec.hint);
+  for (const ControlSpec& row : DialogControlTable()) {
+    const WindowKind kind = KindOf(row.kind);
+    HWND parent = row.page == Page::kDialog ? host_ : pages_[static_cast<std::size_t>(row.page)];
+    HWND control = CreateWindowExW(0, kind.className, ToWide(row.caption).c_str(), kind.style, 0, 0, 0, 0, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr);
+    controls_[row.id] = control;
+    if (!row.hint.empty()) AddHint(control, row.hint);
   }
   SetWindowLongPtrW(Control(kIdColourSample), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   AddHint(Control(kIdLogo), MakerSiteAddress());
@@ -190,8 +190,8 @@ void SettingsDialog::MakeFonts() {
 }
 
 void SettingsDialog::Layout() {
-  for (const ControlSpec& spec : DialogControlTable()) {
-    SendMessageW(Control(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(spec.font)].get()),
+  for (const ControlSpec& row : DialogControlTable()) {
+    SendMessageW(Control(row.id), WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(row.font)].get()),
                  FALSE);
   }
   // The pages cover the tab control's display area, which depends on its font.
@@ -205,13 +205,13 @@ void SettingsDialog::Layout() {
                  display.bottom - display.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   HDWP batch = BeginDeferWindowPos(static_cast<int>(DialogControlTable().size()));
-  for (const ControlSpec& spec : DialogControlTable()) {
-    if (spec.kind == ControlKind::kTabs) continue;
-    const Rect96 r = PlacedRect(spec);
+  for (const ControlSpec& row : DialogControlTable()) {
+    if (row.kind == ControlKind::kTabs) continue;
+    const Rect96 r = PlacedRect(row);
     // A drop-down list's height is that of its open list.
-    const int h = spec.kind == ControlKind::kDropList ? r.h + kDropListHeight : r.h;
-    const int w = spec.kind == ControlKind::kRightLabel ? r.w + kOverhang : r.w;
-    batch = DeferWindowPos(batch, Control(spec.id), nullptr, Scale(r.x), Scale(r.y), Scale(w), Scale(h),
+    const int h = row.kind == ControlKind::kDropList ? r.h + kDropListHeight : r.h;
+    const int w = row.kind == ControlKind::kRightLabel ? r.w + kOverhang : r.w;
+    batch = DeferWindowPos(batch, Control(row.id), nullptr, Scale(r.x), Scale(r.y), Scale(w), Scale(h),
                            SWP_NOZORDER | SWP_NOACTIVATE);
   }
   EndDeferWindowPos(batch);
@@ -423,11 +423,11 @@ void SettingsDialog::PaintHeader(HDC dc) const {
 void SettingsDialog::DrawHeaderText(const DRAWITEMSTRUCT& item) const {
   RECT r = item.rcItem;
   FillRect(item.hDC, &r, static_cast<HBRUSH>(whiteBrush_.get()));
-  const ControlSpec* spec = FindControl(static_cast<int>(item.CtlID));
-  SelectGuard font(item.hDC, fonts_[static_cast<std::size_t>(spec->font)].get());
+  const ControlSpec* row = FindControl(static_cast<int>(item.CtlID));
+  SelectGuard font(item.hDC, fonts_[static_cast<std::size_t>(row->font)].get());
   SetBkMode(item.hDC, TRANSPARENT);
   SetTextColor(item.hDC, GetSysColor(COLOR_WINDOWTEXT));
-  const std::wstring text = ToWide(Text(spec->id));
+  const std::wstring text = ToWide(Text(row->id));
   SIZE size{};
   GetTextExtentPoint32W(item.hDC, text.c_str(), static_cast<int>(text.size()), &size);
   // The text ends at the aligned edge; the control reaches a little further for the last

@@ -179,21 +179,21 @@ TEST(DialogLayout, ControlsSitInsideTheirBoxesAndDoNotOverlap) {
   const Rect96 page{0, 0, tabs.w - 8, tabs.h - 28};
   const Rect96 client{0, -3, kDialogClientWidth, kDialogClientHeight + 3};
   std::vector<const ControlSpec*> leaves;
-  for (const ControlSpec& spec : DialogControlTable()) {
-    const Rect96 placed = PlacedRect(spec);
-    if (spec.group != 0) {
-      Rect96 box = FindControl(spec.group)->rect;
+  for (const ControlSpec& row : DialogControlTable()) {
+    const Rect96 placed = PlacedRect(row);
+    if (row.group != 0) {
+      Rect96 box = FindControl(row.group)->rect;
       box = {box.x + 2, box.y + 8, box.w - 4, box.h - 10};
-      EXPECT_TRUE(inside(placed, box)) << spec.id;
+      EXPECT_TRUE(inside(placed, box)) << row.id;
     }
-    EXPECT_TRUE(inside(placed, spec.page == Page::kDialog ? client : page)) << spec.id;
-    if (spec.kind == ControlKind::kGroupBox || spec.kind == ControlKind::kTabs) continue;
+    EXPECT_TRUE(inside(placed, row.page == Page::kDialog ? client : page)) << row.id;
+    if (row.kind == ControlKind::kGroupBox || row.kind == ControlKind::kTabs) continue;
     for (const ControlSpec* other : leaves) {
-      if (other->page == spec.page) {
-        EXPECT_FALSE(overlap(PlacedRect(*other), placed)) << other->id << " " << spec.id;
+      if (other->page == row.page) {
+        EXPECT_FALSE(overlap(PlacedRect(*other), placed)) << other->id << " " << row.id;
       }
     }
-    leaves.push_back(&spec);
+    leaves.push_back(&row);
   }
   EXPECT_EQ(PlacedRect(*FindControl(kIdEdit4)), (Rect96{297, 61, 91, 21}));
 }
