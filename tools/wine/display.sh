@@ -24,9 +24,15 @@ stop_display() {
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
   XVFB_PID=""
 }
+# Usage: use_virtual_desktop SIZE [DPI]   (DPI 96 unless given)
 use_virtual_desktop() {
   "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$1" /f >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${2:-96}" /f >/dev/null 2>&1
+  # A session's desktop takes its size and scale when the session starts, and the reg
+  # commands above started one with an earlier test's: end it, so the next start is afresh.
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
 }
 screenshot() {
   import -display "$DISPLAY" -window root "$1" 2>/dev/null
