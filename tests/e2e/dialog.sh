@@ -13,17 +13,10 @@
 # Screenshots (SHOTS=1): BUILD_DIR/artifacts/dialog-weather.png, dialog-rates.png, dialog-system.png
 set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
-HERE=$(cd "$(dirname "$0")" && pwd)
-. "$HERE/../../tools/wine/wine-env.sh"
-. "$HERE/../../tools/wine/display.sh"
-EXE="$BUILD_DIR/corvella.exe"
-PROBE="$BUILD_DIR/corvella-probe.exe"
-ART="$BUILD_DIR/artifacts"
-mkdir -p "$ART"
+. "$(dirname "$0")/e2e_env.sh"
 FEEDSIM=${FEEDSIM:-}
 FEEDSIM_PID=""
 APP=""
-KEY='HKCU\Software\Velmar\corv'
 LOG="$ART/dialog-requests.log"
 DPI=${DIALOG_DPI:-96}
 DESKTOP=${DIALOG_DESKTOP:-800x600}

@@ -1,14 +1,8 @@
 # Sourced by the Wine end-to-end scripts once BUILD_DIR is set: the Wine environment and
 # display, feedsim as the program's proxy, and the program under test.
-SESSION_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-. "$SESSION_DIR/../../tools/wine/wine-env.sh"
-. "$SESSION_DIR/../../tools/wine/display.sh"
-EXE="$BUILD_DIR/corvella.exe"
-PROBE="$BUILD_DIR/corvella-probe.exe"
-ART="$BUILD_DIR/artifacts"
-mkdir -p "$ART"
+. "$(dirname "${BASH_SOURCE[0]}")/e2e_env.sh"
 FEEDSIM=${FEEDSIM:-$BUILD_DIR/../native/feedsim}
-SETTINGS_KEY='HKCU\Software\Velmar\corv'
+SETTINGS_KEY=$KEY
 FEEDSIM_PID=""
 FEEDSIM_PORT=""
 PROGRAM=""

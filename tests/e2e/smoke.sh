@@ -7,16 +7,9 @@
 # Screenshots: BUILD_DIR/artifacts/smoke-tray.png, smoke-tooltip.png
 set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
-HERE=$(cd "$(dirname "$0")" && pwd)
-. "$HERE/../../tools/wine/wine-env.sh"
-. "$HERE/../../tools/wine/display.sh"
-EXE="$BUILD_DIR/corvella.exe"
-PROBE="$BUILD_DIR/corvella-probe.exe"
-ART="$BUILD_DIR/artifacts"
-mkdir -p "$ART"
+. "$(dirname "$0")/e2e_env.sh"
 FEEDSIM=${FEEDSIM:-}
 FEEDSIM_PID=""
-KEY='HKCU\Software\Velmar\corv'
 
 fail() {
   echo "FAIL: $*"

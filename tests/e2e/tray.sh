@@ -8,15 +8,9 @@
 # Screenshots: BUILD_DIR/artifacts/tray/*.png; the README's pictures: artifacts/tray/docs-*.png
 set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
-HERE=$(cd "$(dirname "$0")" && pwd)
-. "$HERE/../../tools/wine/wine-env.sh"
-. "$HERE/../../tools/wine/display.sh"
-EXE="$BUILD_DIR/corvella.exe"
-PROBE="$BUILD_DIR/corvella-probe.exe"
-ART="$BUILD_DIR/artifacts/tray"
-mkdir -p "$ART"
+E2E_ART_DIR="$BUILD_DIR/artifacts/tray"
+. "$(dirname "$0")/e2e_env.sh"
 FEEDSIM=${FEEDSIM:-}
-KEY='HKCU\Software\Velmar\corv'
 LOG="$ART/feedsim-requests.log"
 URL_FILE="$ART/opened-url.txt"
 # A double click runs "Свойства...", which shows the settings dialog.

@@ -11,15 +11,10 @@ set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
 SRC=$(cd "$HERE/../.." && pwd)
-. "$SRC/tools/wine/wine-env.sh"
-. "$SRC/tools/wine/display.sh"
-EXE="$BUILD_DIR/corvella.exe"
+. "$HERE/e2e_env.sh"
+MAIN_PROBE="$PROBE"
 PROBE="$BUILD_DIR/widget-probe.exe"
-MAIN_PROBE="$BUILD_DIR/corvella-probe.exe"
-ART="$BUILD_DIR/artifacts"
-mkdir -p "$ART"
 FEEDSIM=${FEEDSIM:-$BUILD_DIR/../native/feedsim}
-KEY='HKCU\Software\Velmar\corv'
 # No virtual desktop: Wine's windows are X windows of their own, so that a compositing manager
 # blends the widget's translucent pixels over the "wallpaper" (a picture in a window below).
 SCREEN_W=1024
