@@ -24,6 +24,12 @@ count_ctest() {  # adds the figures of a ctest summary in $1
   failed=$((failed + bad))
 }
 
+show_failures() {  # the output of each failed test in the ctest log $1, so the CI log says why
+  awk '/^ *[0-9]+\/[0-9]+ Test +#/ { keep = ($0 ~ /\*\*\*(Failed|Timeout|Exception)/) }
+       /^[0-9]+% tests passed/ { keep = 0 }
+       keep' "$1" | tail -n 60
+}
+
 build() {  # name, cmake args...
   local name=$1; shift
   echo "== build $name"
@@ -41,6 +47,7 @@ run_ctest() {  # name, extra ctest args...
   echo "== test $name"
   (cd "$B/$name" && ctest -j "$JOBS" --output-on-failure "$@") >"$B/$name.test.log" 2>&1
   grep -E "\*\*\*(Failed|Timeout|Exception)|Not Run|tests passed" "$B/$name.test.log" | tail -n 30
+  show_failures "$B/$name.test.log"
   count_ctest "$B/$name.test.log"
 }
 
@@ -56,6 +63,7 @@ if build windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/
   (cd "$B/windows" && xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
       ctest -j "$JOBS" --output-on-failure) >"$B/windows.test.log" 2>&1
   grep -E "\*\*\*(Failed|Timeout|Exception)|Not Run|tests passed" "$B/windows.test.log" | tail -n 30
+  show_failures "$B/windows.test.log"
   count_ctest "$B/windows.test.log"
   [ -f "$B/windows/artifacts/smoke-tray.png" ] && echo "screenshot: $B/windows/artifacts/smoke-tray.png"
 fi
