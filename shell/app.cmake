@@ -9,7 +9,15 @@ corvella_library(corvella_app_win32
   DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
        corvella_http corvella_common version ole32 comctl32 comdlg32 shell32 user32 wininet psapi)
 
+# The version resource and the manifest carry project()'s version; the resource compiler finds
+# both generated files through the include path.
+set(corvella_rc_dir "${CMAKE_BINARY_DIR}/generated/rc")
+configure_file(data/version.rc.h.in "${corvella_rc_dir}/version.rc.h" @ONLY)
+configure_file(data/corvella.manifest.in "${corvella_rc_dir}/corvella.manifest" @ONLY)
 add_executable(corvella WIN32 shell/winmain_win32.cpp data/corvella.rc)
+target_include_directories(corvella PRIVATE "${corvella_rc_dir}")
+set_property(SOURCE data/corvella.rc APPEND PROPERTY OBJECT_DEPENDS
+             "${corvella_rc_dir}/version.rc.h" "${corvella_rc_dir}/corvella.manifest")
 target_link_libraries(corvella PRIVATE corvella_app_win32)
 target_link_options(corvella PRIVATE -municode)
 corvella_warnings(corvella)
