@@ -2,6 +2,8 @@
 // once, Cancel restoring what was shown, the port field's typing filter.
 #include "shell/settings_dialog_win32.h"
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include "common/text_literal.h"
@@ -122,6 +124,40 @@ TEST_F(SettingsDialogTest, EnterMeansOkAndThePortFieldTakesTypedDigitsOnly) {
   // Text that arrives other than by typing (a paste) is not filtered.
   SendMessageW(port, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"12ab"));
   EXPECT_EQ(live.proxyPort, "12ab");
+}
+
+// Moved to a 150 % monitor, the dialog lays itself out again: every place, size and font
+// half as large again, in the window the system suggests.
+TEST_F(SettingsDialogTest, AMoveToAnotherScaleLaysTheDialogOutAgain) {
+  dialog->Show();
+  auto placeOf = [&](int id) {
+    RECT r{};
+    GetWindowRect(dialog->Control(id), &r);
+    MapWindowPoints(HWND_DESKTOP, host, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  auto fontHeight = [&](int id) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog->Control(id), WM_GETFONT, 0, 0)), sizeof font, &font);
+    return std::abs(font.lfHeight);
+  };
+  const RECT ok96 = placeOf(kIdOk);
+  const int font96 = fontHeight(kIdOk);
+  ASSERT_GT(ok96.right - ok96.left, 0);
+
+  RECT suggested{100, 80, 100 + 700, 80 + 600};
+  SendMessageW(host, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  const RECT ok144 = placeOf(kIdOk);
+  EXPECT_NEAR(ok144.left, ok96.left * 3 / 2, 1);
+  EXPECT_NEAR(ok144.top, ok96.top * 3 / 2, 1);
+  EXPECT_NEAR(ok144.right - ok144.left, (ok96.right - ok96.left) * 3 / 2, 1);
+  EXPECT_NEAR(ok144.bottom - ok144.top, (ok96.bottom - ok96.top) * 3 / 2, 1);
+  EXPECT_NEAR(fontHeight(kIdOk), font96 * 3 / 2, 1);
+  RECT window{};
+  GetWindowRect(host, &window);
+  EXPECT_EQ(window.left, 100);
+  EXPECT_EQ(window.top, 80);
+  EXPECT_EQ(window.right - window.left, 700);
 }
 
 }  // namespace
