@@ -69,7 +69,8 @@ inline constexpr std::string_view kAutostartPathMarker = "corv";
 
 // Reads every field that the dialog edits, in a fixed order, stopping at the first failing read
 // (later fields keep their values). Until the first-run marker is set it writes the autostart
-// entry with `exePath`; it never turns `autostart` off. Does not read "topwin" or "Индикатор".
+// entry with `exePath` (UTF-8, as the entry takes it); it never turns `autostart` off. Does not
+// read "topwin" or "Индикатор".
 void Loads(AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath);
 // Writes every field that the dialog edits and "topwin", then the autostart entry (`exePath` or
 // ""), stopping at the first failing write.

@@ -4,6 +4,7 @@
 
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "common/utf8_win32.h"
 #include "shell/autostart.h"
 #include "shell/registry_key_win32.h"
 #include "shell/settings_store.h"
@@ -26,12 +27,12 @@ class RunKeyAutostart : public AutostartEntry {
     if (!key) return {};
     // Only a text can hold a path; any other value under our name reads as no entry.
     RegistryText value = QueryRegistryText(key.get(), ToWide(kAutostartValueName).c_str());
-    return value.status == RegistryText::kText ? FromWide(value.text) : std::string();
+    return value.status == RegistryText::kText ? WideToUtf8(value.text) : std::string();
   }
 
   void Write(std::string_view data) override {
     FlushedRegistryKey key = OpenRunKey(KEY_SET_VALUE);
-    if (!key || !SetRegistryText(key.get(), ToWide(kAutostartValueName).c_str(), ToWide(data))) {
+    if (!key || !SetRegistryText(key.get(), ToWide(kAutostartValueName).c_str(), Utf8ToWide(data))) {
       throw Error(FillMessage(kFailedToSetDataError, kAutostartValueName));
     }
   }

@@ -10,6 +10,7 @@
 #include "common/date_time.h"
 #include "common/deadline.h"
 #include "common/message_wait_win32.h"
+#include "common/utf8_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
 #include "retrieval/servers.h"
@@ -84,7 +85,7 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   dialog_ = std::make_unique<SettingsDialog>(instance, window_, applicationWindow, settings_);
   dialog_->onOk = [this] {
     Guarded(window_, [this] {
-      Saves(settings_, *store_, *autostart_, FromWide(OwnExecutablePath()));
+      Saves(settings_, *store_, *autostart_, WideToUtf8(OwnExecutablePath()));
       dialog_->Hide();
       if (pass_) pass_->GetW();
     });
@@ -99,10 +100,19 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   });
   timer1_.SetEnabled(true);
   timer3_.SetEnabled(true);
-  Guarded(window_, [this] { FormCreate(); });
+  // An error of FormCreate ends FormCreate, but its box waits until the icon and the widget are
+  // there: a pass that runs while the box is open draws the temperature, shows the widget and
+  // the summary as at any other time.
+  std::string startError;
+  try {
+    FormCreate();
+  } catch (const std::exception& e) {
+    startError = e.what();
+  }
   FormShow();
   CreateWidget();
   timer4_.SetEnabled(true);
+  if (!startError.empty()) ShowApplicationError(window_, startError);
 }
 
 MainForm::~MainForm() {
@@ -138,7 +148,7 @@ void MainForm::FormCreate() {
 // Whatever Loads has read is shown, also when it stops at a bad value.
 void MainForm::LoadsIntoDialog() {
   try {
-    Loads(settings_, *store_, *autostart_, FromWide(OwnExecutablePath()));
+    Loads(settings_, *store_, *autostart_, WideToUtf8(OwnExecutablePath()));
   } catch (...) {
     dialog_->Fill();
     throw;
@@ -186,7 +196,11 @@ void MainForm::ShowPopupMenu() {
   if (!tray_ || !menu_) return;
   // The menu closes on a click elsewhere only when its window is in the foreground.
   SetForegroundWindow(tray_->window());
-  PumpMessages();
+  try {
+    PumpMessages();
+  } catch (const ProgramClosing&) {
+    return;  // an error box on the way out: no menu for a program that is closing
+  }
   POINT at{};
   GetCursorPos(&at);
   const UINT command = menu_->Track(at, window_);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The settings dialog end to end under Wine in Xvfb, as a user meets it:
 #  1. a stored value of the wrong type raises the error box at start, and the first refresh
-#     pass still runs 1.5 s after start while the box is open;
+#     pass still runs 1.5 s after start while the box is open, drawing the temperature on the
+#     icon and showing the widget behind it;
 #  2. a double click on the tray icon opens "Свойства..."; a new location, a currency, the
 #     proxy port typed with letters among the digits, and the period; Enter (OK) stores them
 #     and a pass runs at once for the new location;
@@ -111,20 +112,29 @@ for _ in $(seq 1 200); do grep -q "localidad=13564" "$LOG" 2>/dev/null && break;
 grep -q "localidad=13564" "$LOG" || fail "the first pass did not run while the error box was open"
 probe error-box || fail "the error box closed by itself"
 echo "error box at start; the first pass ran while it was open"
-probe error-box dismiss
-"$WINE" reg add "$KEY" /v version /d freeware /f >/dev/null 2>&1
-# The icon that appears once the box is closed shows what that pass received: the weather
-# picture's yellow sun (#FFC828) at the right end of the taskbar. A slow machine may still be
-# finishing the pass, so look for up to 15 s.
-sun=0
+# Behind the box that pass shows what it received as at any other time: the weather picture's
+# yellow sun (#FFC828) with the temperature in black (the default colour) at the right end of
+# the taskbar, and the widget. A slow machine may still be finishing the pass: up to 15 s.
+tray_colours() {
+  convert "$ART/dialog-tray.png" -crop 40x28+$((DESK_W - 40))+$((DESK_H - 28)) -format %c histogram:info:-
+}
+drawn=""
 for _ in $(seq 1 30); do
   sleep 0.5
   screenshot "$ART/dialog-tray.png"
-  sun=$(convert "$ART/dialog-tray.png" -crop 40x28+$((DESK_W - 40))+$((DESK_H - 28)) -format %c histogram:info:- |
-    grep -c "#FFC828")
-  [ "$sun" -ge 1 ] && break
+  colours=$(tray_colours)
+  grep -q "#FFC828" <<<"$colours" && grep -q "#000000" <<<"$colours" && { drawn=1; break; }
 done
-[ "$sun" -ge 1 ] || fail "after the error box the tray icon does not show the first pass's weather"
+[ -n "$drawn" ] || fail "behind the error box the tray icon does not show the first pass's weather and temperature"
+probe visible CorvellaWidget 10 || fail "behind the error box the first forecast did not show the widget"
+probe error-box || fail "the error box closed by itself"
+echo "behind it the icon shows the weather and the temperature, and the widget is shown"
+probe error-box dismiss
+"$WINE" reg add "$KEY" /v version /d freeware /f >/dev/null 2>&1
+sleep 0.5
+screenshot "$ART/dialog-tray.png"
+colours=$(tray_colours)
+grep -q "#000000" <<<"$colours" || fail "closing the error box took the temperature off the icon"
 
 # 2. Open through the tray icon, edit, OK.
 open_dialog

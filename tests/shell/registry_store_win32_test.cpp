@@ -9,6 +9,7 @@
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/text_literal.h"
+#include "common/utf8_win32.h"
 #include "shell/app_settings.h"
 #include "shell/autostart.h"
 #include "shell/settings_store.h"
@@ -172,6 +173,21 @@ TEST_F(RegistryStoreTest, AutostartOnAndOffKeepsTheValue) {
   DWORD number = 1;
   SetSystemValue(kRun, L"corv", REG_DWORD, &number, sizeof(number));
   EXPECT_EQ(autostart->Read(), "");
+}
+
+TEST_F(RegistryStoreTest, AutostartKeepsEveryLetterOfTheProgramsPath) {
+  // A user folder with letters that Windows-1251 lacks, and one beyond the 16-bit range.
+  const std::wstring path = L"C:\\Users\\Zo\u00EB \u04D8\u043B\u0438\u044F \u5C0F\U0001F600\\corvella.exe";
+  std::unique_ptr<SettingsStore> store = OpenRegistrySettings();
+  std::unique_ptr<AutostartEntry> autostart = OpenRunKeyAutostart();
+  AppSettings s;
+  Loads(s, *store, *autostart, WideToUtf8(path));  // first run: switched on
+  EXPECT_EQ(SystemText(kRun, L"corv"), path);
+  EXPECT_EQ(Utf8ToWide(autostart->Read()), path);
+  EXPECT_TRUE(s.autostart);
+  s.autostart = true;
+  Saves(s, *store, *autostart, WideToUtf8(path));
+  EXPECT_EQ(SystemText(kRun, L"corv"), path);
 }
 
 TEST_F(RegistryStoreTest, WithoutTheRunKeyAutostartReadsEmptyAndWritesFail) {
