@@ -38,7 +38,9 @@ WidgetBackground ChooseBackground(int localHour, std::string_view skyCondition) 
   return index;
 }
 
-WidgetPoint DefaultWidgetPosition(int screenWidth) { return {screenWidth - kWidgetInitialWidth, 0}; }
+WidgetPoint DefaultWidgetPosition(int screenWidth, int dpi) {
+  return {screenWidth - ScaleForDpi(kWidgetInitialWidth, dpi), 0};
+}
 
 WidgetPoint KeepOnScreen(WidgetPoint position, int width, int height,
                          const std::vector<WidgetMonitor>& monitors) {

@@ -48,8 +48,9 @@ struct WidgetMonitor {
   WidgetRect workArea;
 };
 
-// Top left of the widget on a first start: 192 pixels left of the primary screen's right edge.
-WidgetPoint DefaultWidgetPosition(int screenWidth);
+// Top left of the widget on a first start: 192 pixels at 96 DPI left of the primary screen's
+// right edge, as many more as the screen's scale asks, so the widest picture fits at any scale.
+WidgetPoint DefaultWidgetPosition(int screenWidth, int dpi);
 
 // A widget of this size at `position` that shows at least one pixel on some monitor stays where
 // the user put it. One that shows none (the screens changed since it was stored) moves into the

@@ -173,8 +173,9 @@ WidgetWindow::WidgetWindow(HINSTANCE instance, SettingsStore* store, HMODULE res
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
   wc.lpszClassName = kWindowClass;
   RegisterClassW(&wc);
-  // FormCreate: the stored place, or the top of the screen 192 pixels from its right edge.
-  const WidgetPoint fallback = DefaultWidgetPosition(GetSystemMetrics(SM_CXSCREEN));
+  // FormCreate: the stored place, or the top of the screen 192 pixels (at 96 DPI) from its
+  // right edge; without a window yet, the scale is the primary screen's.
+  const WidgetPoint fallback = DefaultWidgetPosition(GetSystemMetrics(SM_CXSCREEN), Dpi());
   int top = fallback.y, left = fallback.x;
   if (store_ != nullptr) {
     top = store_->ReadInteger(kSettingsSection, kValueWidgetTop, fallback.y);

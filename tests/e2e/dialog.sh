@@ -127,6 +127,10 @@ for _ in $(seq 1 30); do
 done
 [ -n "$drawn" ] || fail "behind the error box the tray icon does not show the first pass's weather and temperature"
 probe visible CorvellaWidget 10 || fail "behind the error box the first forecast did not show the widget"
+# At its first-start place the whole picture is on the screen, at any scale.
+read -r wx wy ww wh _ <<<"$("$WINE" "$BUILD_DIR/widget-probe.exe" widget 10 shown 2>/dev/null | tr -d '\r')"
+[ -n "$wh" ] && [ "$wx" -ge 0 ] && [ "$wy" -ge 0 ] && [ $((wx + ww)) -le "$DESK_W" ] ||
+  fail "the widget (${ww}x$wh at $wx,$wy) is not wholly on the ${DESKTOP} screen"
 probe error-box || fail "the error box closed by itself"
 echo "behind it the icon shows the weather and the temperature, and the widget is shown"
 probe error-box dismiss

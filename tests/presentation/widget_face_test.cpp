@@ -22,9 +22,15 @@ TEST(WidgetFace, NightRunsFrom21To459AndRainOrSnowWin) {
   EXPECT_EQ(ChooseBackground(23, "Снег, дождь"_cp), kBackgroundNight);
 }
 
-TEST(WidgetFace, FirstStartLeaves192PixelsAtTheRightOfTheScreen) {
-  EXPECT_EQ(DefaultWidgetPosition(1024), (WidgetPoint{832, 0}));
-  EXPECT_EQ(DefaultWidgetPosition(1920), (WidgetPoint{1728, 0}));
+TEST(WidgetFace, FirstStartLeaves192PixelsAt96DpiAtTheRightOfTheScreen) {
+  EXPECT_EQ(DefaultWidgetPosition(1024, 96), (WidgetPoint{832, 0}));
+  EXPECT_EQ(DefaultWidgetPosition(1920, 96), (WidgetPoint{1728, 0}));
+  EXPECT_EQ(DefaultWidgetPosition(1920, 144), (WidgetPoint{1632, 0}));
+  // At every scale the widest picture (rain and snow, 170 pixels at 96 DPI) fits on the screen.
+  for (int dpi : {96, 120, 144, 168, 192, 288}) {
+    const int left = DefaultWidgetPosition(1920, dpi).x;
+    EXPECT_LE(left + ScaleForDpi(170, dpi), 1920) << dpi << " DPI";
+  }
 }
 
 TEST(WidgetFace, APositionOffEveryMonitorMovesOntoTheNearestWorkArea) {
