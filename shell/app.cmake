@@ -92,6 +92,7 @@ endif()
 # The desktop widget as a user meets it: first forecast, dragging, its menu items, rain.
 add_executable(widget-probe tests/e2e/widget_probe_win32.cpp)
 target_link_libraries(widget-probe PRIVATE user32)
+target_include_directories(widget-probe PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_options(widget-probe PRIVATE -municode)
 corvella_warnings(widget-probe)
 if(CORVELLA_TESTS)

@@ -92,13 +92,9 @@ wineserver -w >/dev/null 2>&1
 "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
 
 rm -f "$LOG"
-"$FEEDSIM" --port 0 --log "$LOG" >"$ART/dialog-feedsim.out" 2>&1 &
-FEEDSIM_PID=$!
-for _ in $(seq 1 50); do grep -q listening "$ART/dialog-feedsim.out" 2>/dev/null && break; sleep 0.1; done
-PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/dialog-feedsim.out" | head -n 1 | cut -d: -f2)
-[ -n "$PORT" ] || fail "feedsim did not start"
-"$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
-"$WINE" reg add "$KEY" /v portPrx /d "$PORT" /f >/dev/null 2>&1
+launch_feedsim "$ART/dialog-feedsim.out" --log "$LOG" || fail "feedsim did not start"
+PORT=$FEEDSIM_PORT
+use_feedsim_proxy
 # The first-run marker as a number: Loads fails on it at start.
 "$WINE" reg add "$KEY" /v version /t REG_DWORD /d 7 /f >/dev/null 2>&1
 

@@ -9,3 +9,21 @@ PROBE="$BUILD_DIR/corvella-probe.exe"
 ART=${E2E_ART_DIR:-$BUILD_DIR/artifacts}
 mkdir -p "$ART"
 KEY='HKCU\Software\Velmar\corv'
+
+# Starts the native feedsim on a free port with OPTIONS, its output in OUTPUT_FILE; sets
+# FEEDSIM_PID and FEEDSIM_PORT. Fails when it did not start listening within 5 s.
+# Usage: launch_feedsim OUTPUT_FILE [options...]
+launch_feedsim() {
+  local out=$1
+  shift
+  "$FEEDSIM" --port 0 "$@" >"$out" 2>&1 &
+  FEEDSIM_PID=$!
+  for _ in $(seq 1 50); do grep -q listening "$out" 2>/dev/null && break; sleep 0.1; done
+  FEEDSIM_PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$out" | head -n 1 | cut -d: -f2)
+  [ -n "$FEEDSIM_PORT" ]
+}
+# Makes the running feedsim the program's proxy in the settings key.
+use_feedsim_proxy() {
+  "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
+  "$WINE" reg add "$KEY" /v portPrx /d "$FEEDSIM_PORT" /f >/dev/null 2>&1
+}

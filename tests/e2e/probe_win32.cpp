@@ -53,6 +53,7 @@
 #include "presentation/tray_digits_win32.h"
 #include "shell/live_counts_win32.h"
 #include "shell/main_form_win32.h"
+#include "tests/e2e/wait_for_win32.h"
 
 namespace {
 
@@ -75,15 +76,6 @@ HWND FindTopLevel(const wchar_t* className) {
     if (std::wcscmp(name, className) == 0) return w;
   }
   return nullptr;
-}
-
-template <class Check>
-bool WaitFor(double seconds, Check check) {
-  for (DWORD waited = 0; waited <= static_cast<DWORD>(seconds * 1000); waited += 100) {
-    if (check()) return true;
-    Sleep(100);
-  }
-  return false;
 }
 
 HWND OpenMenu(double seconds, bool open);

@@ -21,15 +21,7 @@ new_session() {
 # Starts feedsim on a free port with OPTIONS and makes it the program's proxy.
 # Usage: start_feedsim OUTPUT_FILE [options...]
 start_feedsim() {
-  local out=$1
-  shift
-  "$FEEDSIM" --port 0 "$@" >"$out" 2>&1 &
-  FEEDSIM_PID=$!
-  for _ in $(seq 1 50); do grep -q listening "$out" 2>/dev/null && break; sleep 0.1; done
-  FEEDSIM_PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$out" | head -n 1 | cut -d: -f2)
-  [ -n "$FEEDSIM_PORT" ] || return 1
-  "$WINE" reg add "$SETTINGS_KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
-  "$WINE" reg add "$SETTINGS_KEY" /v portPrx /d "$FEEDSIM_PORT" /f >/dev/null 2>&1
+  launch_feedsim "$@" && use_feedsim_proxy
 }
 stop_feedsim() {
   [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null

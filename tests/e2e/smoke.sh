@@ -32,11 +32,8 @@ PORT=1
 LOG="$ART/feedsim-requests.log"
 if [ -n "$FEEDSIM" ] && [ -x "$FEEDSIM" ]; then
   rm -f "$LOG"
-  "$FEEDSIM" --port 0 --log "$LOG" >"$ART/feedsim.out" 2>&1 &
-  FEEDSIM_PID=$!
-  for _ in $(seq 1 50); do grep -q listening "$ART/feedsim.out" 2>/dev/null && break; sleep 0.1; done
-  PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/feedsim.out" | head -n 1 | cut -d: -f2)
-  [ -n "$PORT" ] || fail "feedsim did not start"
+  launch_feedsim "$ART/feedsim.out" --log "$LOG" || fail "feedsim did not start"
+  PORT=$FEEDSIM_PORT
 fi
 "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
 "$WINE" reg add "$KEY" /v portPrx /d "$PORT" /f >/dev/null 2>&1

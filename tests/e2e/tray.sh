@@ -124,10 +124,8 @@ docs_pictures() {
 
 start_display || fail "no X display"
 rm -f "$URL_FILE"
-"$FEEDSIM" --port 0 --log "$LOG" >"$ART/feedsim.out" 2>&1 &
-FEEDSIM_PID=$!
-wait_for 5 grep -q listening "$ART/feedsim.out" || fail "feedsim did not start"
-PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/feedsim.out" | head -n 1 | cut -d: -f2)
+launch_feedsim "$ART/feedsim.out" --log "$LOG" || fail "feedsim did not start"
+PORT=$FEEDSIM_PORT
 # The browser is a stand-in that writes down the address Wine's browser launcher gives it.
 cat >"$ART/browser.sh" <<SCRIPT
 #!/bin/sh

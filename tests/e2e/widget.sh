@@ -100,14 +100,8 @@ date_with_sky() {
 }
 
 start_feedsim() {  # date
-  "$FEEDSIM" --port 0 --date "$1" >"$ART/widget-feedsim.out" 2>&1 &
-  FEEDSIM_PID=$!
-  for _ in $(seq 1 50); do grep -q listening "$ART/widget-feedsim.out" 2>/dev/null && break; sleep 0.1; done
-  local port
-  port=$(grep -oE "127\.0\.0\.1:[0-9]+" "$ART/widget-feedsim.out" | head -n 1 | cut -d: -f2)
-  [ -n "$port" ] || fail "feedsim did not start"
-  "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
-  "$WINE" reg add "$KEY" /v portPrx /d "$port" /f >/dev/null 2>&1
+  launch_feedsim "$ART/widget-feedsim.out" --date "$1" || fail "feedsim did not start"
+  use_feedsim_proxy
 }
 
 wallpaper() {  # top colour, bottom colour

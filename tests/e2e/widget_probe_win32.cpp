@@ -8,18 +8,11 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "tests/e2e/wait_for_win32.h"
+
 namespace {
 
 HWND FindWidget() { return FindWindowW(L"CorvellaWidget", nullptr); }
-
-template <class Check>
-bool WaitFor(double seconds, Check check) {
-  for (DWORD waited = 0; waited <= static_cast<DWORD>(seconds * 1000); waited += 100) {
-    if (check()) return true;
-    Sleep(100);
-  }
-  return false;
-}
 
 int Widget(double seconds, bool shown) {
   HWND widget = nullptr;
