@@ -6,8 +6,9 @@ endif()
 corvella_library(corvella_app_win32
   SOURCES shell/main_form_win32.cpp shell/single_instance_win32.cpp shell/error_box_win32.cpp
           shell/file_version_win32.cpp shell/settings_dialog_win32.cpp shell/live_counts_win32.cpp
+          shell/power_notify_win32.cpp shell/online_check_win32.cpp
   DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
-       corvella_http corvella_common version ole32 comctl32 comdlg32 shell32 user32 wininet psapi)
+       corvella_http corvella_common version ole32 comctl32 comdlg32 shell32 user32 wininet psapi uuid)
 
 # The version resource and the manifest carry project()'s version; the resource compiler finds
 # both generated files through the include path.
