@@ -27,6 +27,7 @@ corvella_runtime_path(exe_path "${CMAKE_BINARY_DIR}/corvella.exe")
 corvella_test(app_win32_tests WINDOWS_ONLY
   SOURCES tests/win32/single_instance_win32_test.cpp tests/win32/app_resources_win32_test.cpp
           tests/win32/settings_dialog_win32_test.cpp tests/win32/file_version_win32_test.cpp
+          tests/win32/power_and_network_win32_test.cpp
   DEPS corvella_app_win32)
 if(TARGET app_win32_tests)
   # Small modules whose version resources ReadFileVersion is tried on.
