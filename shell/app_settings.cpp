@@ -155,7 +155,9 @@ std::string AutostartCommand(std::string_view exePath) {
 void Loads(AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath) {
   for (std::string_view name : kLoadsOrder) Load(*Find(name), s, store);
   // Until the first exit through the menu, autostart is switched on at every load.
-  if (store.ReadString(kSettingsSection, kValueFirstRunMarker, "").empty()) autostart.Write(AutostartCommand(exePath));
+  if (store.ReadString(kSettingsSection, kValueFirstRunMarker, "").empty()) {
+    autostart.Write(AutostartCommand(exePath));
+  }
   if (autostart.Read().find(kAutostartPathMarker) != std::string::npos) s.autostart = true;
 }
 

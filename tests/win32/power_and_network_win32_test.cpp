@@ -17,11 +17,7 @@ TEST(SuspendResume, AWindowIsRegisteredWhereWindowsHasTheCall) {
   ASSERT_NE(window, nullptr);
   {
     SuspendResumeNotification notification(window);
-    if (notification.available()) {
-      EXPECT_TRUE(notification.registered()) << "error " << notification.failure();
-    } else {
-      EXPECT_FALSE(notification.registered());
-    }
+    EXPECT_EQ(notification.registered(), notification.available()) << "error " << notification.failure();
   }
   DestroyWindow(window);
 }
