@@ -145,17 +145,26 @@ const StoredSetting& Known(std::string_view name) {
 
 }  // namespace
 
+std::string AutostartCommand(std::string_view exePath) {
+  std::string command = "\"";
+  command += exePath;
+  command += '"';
+  return command;
+}
+
 void Loads(AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath) {
   for (std::string_view name : kLoadsOrder) Load(*Find(name), s, store);
   // Until the first exit through the menu, autostart is switched on at every load.
-  if (store.ReadString(kSettingsSection, kValueFirstRunMarker, "").empty()) autostart.Write(exePath);
+  if (store.ReadString(kSettingsSection, kValueFirstRunMarker, "").empty()) {
+    autostart.Write(AutostartCommand(exePath));
+  }
   if (autostart.Read().find(kAutostartPathMarker) != std::string::npos) s.autostart = true;
 }
 
 void Saves(const AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath) {
   for (std::string_view name : kSavesOrder) Save(*Find(name), s, store);
   // Switching autostart off empties the entry; the value itself stays.
-  autostart.Write(s.autostart ? exePath : std::string_view());
+  autostart.Write(s.autostart ? AutostartCommand(exePath) : std::string());
 }
 
 void LoadSetting(AppSettings& s, SettingsStore& store, std::string_view valueName) {

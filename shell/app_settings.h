@@ -66,14 +66,18 @@ inline constexpr std::string_view kValueFirstRunMarker = "version";
 inline constexpr std::string_view kFirstRunMarkerText = "freeware";
 // Autostart counts as on when the entry's data contains this (our executable's name).
 inline constexpr std::string_view kAutostartPathMarker = "corv";
+// The autostart entry's data for `exePath`: the path in quotes, since the entry is a command line
+// and a path with a space ("C:\Users\Anna Petrova\...") would otherwise read ambiguously. An
+// entry written without them by an earlier version still counts, as the marker test shows.
+std::string AutostartCommand(std::string_view exePath);
 
 // Reads every field that the dialog edits, in a fixed order, stopping at the first failing read
 // (later fields keep their values). Until the first-run marker is set it writes the autostart
-// entry with `exePath` (UTF-8, as the entry takes it); it never turns `autostart` off. Does not
-// read "topwin" or "Индикатор".
+// entry with AutostartCommand(`exePath`) (UTF-8, as the entry takes it); it never turns
+// `autostart` off. Does not read "topwin" or "Индикатор".
 void Loads(AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath);
-// Writes every field that the dialog edits and "topwin", then the autostart entry (`exePath` or
-// ""), stopping at the first failing write.
+// Writes every field that the dialog edits and "topwin", then the autostart entry
+// (AutostartCommand(`exePath`) or ""), stopping at the first failing write.
 void Saves(const AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath);
 
 // One field by its value name, with its default: for the values read or written on their own

@@ -1,7 +1,8 @@
 // The autostart entry: the value "corv" in the per-user Run key of Windows. Its data is the
-// executable's full path when autostart is on and the empty string when it is off; the value is
-// never deleted. The data is UTF-8, not Windows-1251: a path may hold any letter (a user folder
-// named "Zoë" or "Әлия"), and a letter lost on the way would leave a Run entry that starts nothing.
+// executable's full path in quotes when autostart is on and the empty string when it is off; the
+// value is never deleted. The data is UTF-8, not Windows-1251: a path may hold any letter (a user
+// folder named "Zoë" or "Әлия"), and a letter lost on the way would leave a Run entry that starts
+// nothing.
 #pragma once
 
 #include <memory>

@@ -1,7 +1,6 @@
 #include "shell/main_form_win32.h"
 
 #include <shellapi.h>
-#include <wininet.h>
 
 #include <chrono>
 #include <string>
@@ -82,6 +81,7 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kWindowClass, ToWide(kDialogCaption).c_str(),
                             WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360,
                             applicationWindow, nullptr, instance, this);
+  if (window_ != nullptr) suspendResume_ = std::make_unique<SuspendResumeNotification>(window_);
   dialog_ = std::make_unique<SettingsDialog>(instance, window_, applicationWindow, settings_);
   dialog_->onOk = [this] {
     Guarded(window_, [this] {
@@ -304,10 +304,7 @@ bool MainForm::IsOnline() {
   return connected;
 }
 
-bool MainForm::IsConnected() {
-  DWORD flags = 0;
-  return InternetGetConnectedState(&flags, 0) != FALSE;
-}
+bool MainForm::IsConnected() { return online_.IsOnline(); }
 
 void MainForm::SetHint(const std::string& text) {
   if (tray_) tray_->SetHint(text);
@@ -399,6 +396,7 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       KillTimer(window_, kConnectionWatchId);
       KillTimer(window_, kTimer4Id);
       tray_.reset();  // the icon leaves the notification area with the window
+      suspendResume_.reset();
       window_ = nullptr;
       PostQuitMessage(0);
       return 0;

@@ -20,6 +20,8 @@
 #include "retrieval/socket.h"
 #include "shell/app_settings.h"
 #include "shell/location_catalogue.h"
+#include "shell/online_check_win32.h"
+#include "shell/power_notify_win32.h"
 #include "shell/refresh_pass.h"
 #include "shell/refresh_timers.h"
 #include "shell/settings_dialog_win32.h"
@@ -133,6 +135,9 @@ class MainForm : public RefreshHost {
   std::unique_ptr<RefreshPass> pass_;
   std::unique_ptr<RefreshTimers> timers_;
   std::unique_ptr<WakeRefresh> wake_;
+  // Wakes from Modern Standby come as WM_POWERBROADCAST only with this.
+  std::unique_ptr<SuspendResumeNotification> suspendResume_;
+  OnlineCheck online_;
 
   std::unique_ptr<SettingsDialog> dialog_;
   std::unique_ptr<TrayIcon> tray_;

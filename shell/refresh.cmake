@@ -5,7 +5,7 @@ if(NOT (TARGET corvella_http AND TARGET corvella_feed AND TARGET corvella_settin
 endif()
 
 corvella_library(corvella_refresh
-  SOURCES shell/refresh_pass.cpp shell/refresh_timers.cpp shell/wake_refresh.cpp
+  SOURCES shell/refresh_pass.cpp shell/refresh_timers.cpp shell/wake_refresh.cpp shell/connectivity.cpp
   DEPS corvella_feed corvella_http corvella_settings corvella_catalogue corvella_common)
 
 # Whole passes run against the scripted loopback server of the HTTP tests.

@@ -151,7 +151,15 @@ void RefreshPass::RunOnce() {
 }
 
 void RefreshPass::ApplyProxy() {
-  if (settings_.proxyPort.empty() && settings_.proxyHost.empty()) return;
+  if (settings_.proxyPort.empty() && settings_.proxyHost.empty()) {
+    // Both fields cleared: no proxy from now on. Keeping the earlier one would leave every pass
+    // failing, until a restart, once that proxy is gone.
+    http_.proxyServer.clear();
+    http_.proxyPort = 0;
+    http_.proxyUsername.clear();
+    http_.proxyPassword.clear();
+    return;
+  }
   // Converted first, so a bad port leaves the client as it was.
   const int port = ProxyPortNumber(settings_.proxyPort);
   http_.proxyUsername = settings_.proxyUser;

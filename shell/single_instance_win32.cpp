@@ -1,9 +1,23 @@
 #include "shell/single_instance_win32.h"
 
+#include <cwchar>
+
 #include "common/cp1251.h"
 #include "shell/app_names.h"
 
 namespace corvella {
+
+InstanceMutex::InstanceMutex(const wchar_t* name) {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+  // Whether the name was there already shows only in the last error, right after the call.
+  const DWORD error = GetLastError();
+  if (mutex == nullptr) {
+    failure_ = error;
+    return;
+  }
+  handle_.reset(mutex);
+  takenByAnother_ = error == ERROR_ALREADY_EXISTS;
+}
 
 bool AnotherInstanceRunning(HWND ownAppWindow) {
   const std::wstring title = ToWide(kProductName);
@@ -12,7 +26,11 @@ bool AnotherInstanceRunning(HWND ownAppWindow) {
     if (w == ownAppWindow || GetWindow(w, GW_OWNER) != nullptr) continue;
     wchar_t text[128] = {};
     GetWindowTextW(w, text, 128);
-    if (title == text) return true;
+    if (title != text) continue;
+    wchar_t className[256] = {};
+    if (GetClassNameW(w, className, 256) > 0 && std::wcscmp(className, kApplicationWindowClass) == 0) {
+      return true;
+    }
   }
   return false;
 }

@@ -1,5 +1,5 @@
-// Program entry: COM for the GUI thread, the hidden application window that carries the
-// title a second start looks for, the main form, and the message loop.
+// Program entry: the session's instance name, COM for the GUI thread, the hidden application
+// window that a second start looks for, the main form, and the message loop.
 #include <objbase.h>
 #include <windows.h>
 
@@ -7,25 +7,29 @@
 #include "shell/app_names.h"
 #include "presentation/widget_window_win32.h"
 #include "shell/main_form_win32.h"
+#include "shell/single_instance_win32.h"
 
 namespace {
-
-constexpr wchar_t kApplicationClass[] = L"CorvellaApplication";
 
 HWND CreateApplicationWindow(HINSTANCE instance) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = DefWindowProcW;
   wc.hInstance = instance;
-  wc.lpszClassName = kApplicationClass;
+  wc.lpszClassName = corvella::kApplicationWindowClass;
   RegisterClassW(&wc);
   // Never shown; unowned and top-level, titled with the application title.
-  return CreateWindowExW(WS_EX_TOOLWINDOW, kApplicationClass, corvella::ToWide(corvella::kProductName).c_str(),
-                         WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  return CreateWindowExW(WS_EX_TOOLWINDOW, corvella::kApplicationWindowClass,
+                         corvella::ToWide(corvella::kProductName).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                         nullptr, instance, nullptr);
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // A second start in the session ends here, silently, before it has any window that a start at
+  // the same moment could take for a running copy. Held until the process ends.
+  const corvella::InstanceMutex instanceName;
+  if (instanceName.TakenByAnother()) return 0;
   CoInitialize(nullptr);  // apartment model; left initialised until the process ends
   // GDI+ for the widget's pictures, until the end.
   const corvella::GdiplusSession gdiplus;

@@ -90,7 +90,7 @@ screenshot "$ART/installer-tray.png"
 # The taskbar is one flat colour without an icon; the icon brings colours of its own.
 colours=$(convert "$ART/installer-tray.png" -crop 16x16+780+582 -format %k info:)
 [ "$colours" -ge 3 ] || fail "no icon in the notification area ($colours colours there)"
-[ "$(reg_value "$RUN" corv)" == "$WIN_DIR\\corvella.exe" ] || fail "the first start did not write the autostart entry"
+[ "$(reg_value "$RUN" corv)" == "\"$WIN_DIR\\corvella.exe\"" ] || fail "the first start did not write the autostart entry"
 echo "installed corvella.exe runs and shows its icon"
 
 # 3. Installing over the running program replaces it.

@@ -35,6 +35,8 @@
 //                                               the four tray entries as EXE draws them at SIZE
 //                                               with TEXT as the temperature, side by side
 //   corvella-probe record FILE ARG...           append ARG... as one line to FILE (a stand-in browser)
+//   corvella-probe foreign-window TITLE SECONDS show an unowned window of Explorer's folder class
+//                                               titled TITLE for SECONDS
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -453,6 +455,22 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc >= 6 && std::wcscmp(argv[1], L"draw-entries") == 0) {
     return DrawEntries(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4], argv[5]);
+  }
+  if (argc >= 4 && std::wcscmp(argv[1], L"foreign-window") == 0) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"CabinetWClass";
+    RegisterClassW(&wc);
+    HWND folder = CreateWindowExW(0, wc.lpszClassName, argv[2], WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300,
+                                  200, nullptr, nullptr, wc.hInstance, nullptr);
+    if (folder == nullptr) return 1;
+    const DWORD end = GetTickCount() + static_cast<DWORD>(std::wcstod(argv[3], nullptr) * 1000);
+    for (MSG msg; static_cast<LONG>(end - GetTickCount()) > 0;) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    return 0;
   }
   if (argc >= 4 && std::wcscmp(argv[1], L"record") == 0) {
     FILE* out = _wfopen(argv[2], L"a");

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# End to end under Wine in Xvfb: corvella.exe starts with its tray icon, a second start
+# End to end under Wine in Xvfb: corvella.exe starts with its tray icon although a folder
+# window titled "Corvella" is open, of two starts at once exactly one runs, a second start
 # ends at once with exit code 0 while the first keeps running, the first refresh pass
 # goes through the proxy setting to feedsim with exactly the expected requests, and
 # "Закрыть" in the tray menu ends the program with exit code 0 and the first-run marker.
@@ -13,7 +14,7 @@ FEEDSIM_PID=""
 
 fail() {
   echo "FAIL: $*"
-  kill "${FIRST:-0}" 2>/dev/null
+  kill "${FIRST:-0}" "${FOLDER:-0}" 2>/dev/null
   [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
   stop_display
   exit 1
@@ -38,9 +39,30 @@ fi
 "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
 "$WINE" reg add "$KEY" /v portPrx /d "$PORT" /f >/dev/null 2>&1
 
+# Explorer titles a folder window with the bare folder name, and the program's folder is
+# "Corvella": that window is no running copy.
+"$WINE" "$PROBE" foreign-window Corvella 90 >/dev/null 2>&1 &
+FOLDER=$!
+"$WINE" "$PROBE" wait-title Corvella 30 || fail "the folder window did not open"
+
+# Two starts at the same moment: exactly one goes on, the other ends with exit code 0.
 "$WINE" "$EXE" >"$ART/first.log" 2>&1 &
 FIRST=$!
-"$WINE" "$PROBE" wait-title Corvella 60 || fail "the first instance never showed its application window"
+"$WINE" "$EXE" >"$ART/twin.log" 2>&1 &
+TWIN=$!
+"$WINE" "$PROBE" dialog-shown 60 0 || fail "no instance created its main window"
+for _ in $(seq 1 200); do kill -0 "$FIRST" 2>/dev/null && kill -0 "$TWIN" 2>/dev/null || break; sleep 0.1; done
+sleep 1
+if kill -0 "$TWIN" 2>/dev/null; then
+  kill -0 "$FIRST" 2>/dev/null && { kill "$TWIN"; fail "two instances run"; }
+  wait "$FIRST"; rc=$?
+  FIRST=$TWIN
+else
+  wait "$TWIN"; rc=$?
+fi
+[ "$rc" -eq 0 ] || fail "the start that gave way exited with $rc"
+kill -0 "$FIRST" 2>/dev/null || fail "no instance runs beside a folder window titled Corvella"
+echo "of two starts at once exactly one runs, beside a folder window titled Corvella"
 
 start=$(date +%s)
 timeout 60 "$WINE" "$EXE" >"$ART/second.log" 2>&1
@@ -50,6 +72,7 @@ took=$(( $(date +%s) - start ))
 [ "$took" -le 20 ] || fail "second start took ${took}s"
 kill -0 "$FIRST" 2>/dev/null || fail "the first instance ended when the second started"
 echo "second start ended at once (${took}s) with exit code 0; the first runs on"
+kill "$FOLDER" 2>/dev/null
 
 if [ -n "$FEEDSIM_PID" ]; then
   for _ in $(seq 1 300); do grep -q "currency_base" "$LOG" 2>/dev/null && break; sleep 0.1; done

@@ -16,6 +16,8 @@ namespace {
 using Type = MemorySettingsStore::ValueType;
 
 constexpr std::string_view kExe = "C:\\Program Files\\Velmar\\corv.exe";
+// The Run entry is a command line: the path with a space is quoted.
+constexpr std::string_view kEntry = "\"C:\\Program Files\\Velmar\\corv.exe\"";
 
 // Every field away from its default, so a field that Loads or Saves misses shows.
 AppSettings Unusual() {
@@ -67,7 +69,7 @@ TEST_F(AppSettingsTest, AnEmptyRegistryLoadsTheDefaultsAndSwitchesAutostartOn) {
   EXPECT_EQ(s.refreshPeriodIndex, 1);
   EXPECT_TRUE(s.forecastTomorrow && s.forecastDayAfter);
   EXPECT_EQ(s.proxyUser + s.proxyPassword + s.proxyHost + s.proxyPort, "");
-  EXPECT_EQ(autostart.data, kExe);
+  EXPECT_EQ(autostart.data, kEntry);
   EXPECT_TRUE(s.autostart);
   // Read elsewhere: at start-up and by each refresh pass.
   EXPECT_FALSE(s.widgetOnTop);
@@ -163,7 +165,7 @@ TEST_F(AppSettingsTest, SavesWritesInItsOrderThenTheAutostartEntry) {
 
   s.autostart = true;
   Saves(s, store, autostart, kExe);
-  EXPECT_EQ(autostart.data, kExe);
+  EXPECT_EQ(autostart.data, kEntry);
 }
 
 TEST_F(AppSettingsTest, EveryFieldSurvivesSavesAndLoads) {
@@ -234,6 +236,10 @@ TEST_F(AppSettingsTest, AutostartIsOnlyEverTurnedOnByLoads) {
   autostart.data = "C:\\Tools\\CORV.EXE";  // the test is case-sensitive
   Loads(s, store, autostart, kExe);
   EXPECT_FALSE(s.autostart);
+  // An entry an earlier version wrote without quotes still counts.
+  autostart.data = std::string(kExe);
+  Loads(s, store, autostart, kExe);
+  EXPECT_TRUE(s.autostart);
 
   // A checked box is never cleared by a load, whatever the entry holds.
   s.autostart = true;
@@ -249,7 +255,7 @@ TEST_F(AppSettingsTest, TheFirstRunRewritesAutostartUntilTheMarkerIsSet) {
   Saves(s, store, autostart, kExe);  // switched off during the first run
   Loads(s, store, autostart, kExe);
   EXPECT_TRUE(s.autostart);
-  EXPECT_EQ(autostart.data, kExe);
+  EXPECT_EQ(autostart.data, kEntry);
 
   MarkFirstRunOver(store);
   EXPECT_EQ(Stored("version"), "freeware");

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -660,13 +662,47 @@ TEST_F(RefreshPassTest, BadProxyPortOrLocationFailsBeforeAnyRequest) {
   EXPECT_NE(Requests().at(0).find("localidad=13527&"), std::string::npos);
 }
 
-TEST_F(RefreshPassTest, ClearedProxySettingsKeepTheEarlierProxy) {
-  pass.GetW();
+// The servers' names all lead to one loopback site, as if it were the origin itself.
+class NamesTo : public SocketLayer {
+ public:
+  NamesTo(SocketLayer& system, int port) : system_(system), port_(port) {}
+  std::vector<Endpoint> Resolve(const std::string& host, int port) override {
+    return IsNumericHost(host) ? system_.Resolve(host, port) : std::vector<Endpoint>{{"127.0.0.1", port_}};
+  }
+  std::unique_ptr<StreamSocket> Connect(const Endpoint& peer, const std::atomic<bool>& cancel) override {
+    return system_.Connect(peer, cancel);
+  }
+  std::unique_ptr<ListeningSocket> ListenLoopback(int port) override { return system_.ListenLoopback(port); }
+
+ private:
+  SocketLayer& system_;
+  int port_;
+};
+
+TEST_F(RefreshPassTest, ClearedProxySettingsGoDirect) {
+  TestSite origin;
+  origin.Answer(TestSite::kFeed, {Ok(FeedDocument())});
+  origin.Answer(TestSite::kRates, {Ok(RatesDocument())});
+  NamesTo names(*sockets, origin.port());
+  HttpClient client{names, clock};
+  RefreshPass direct{host, host, client, settings, store, catalogue, clock, ownDate};
+  settings.proxyUser = "anna";
+  settings.proxyPassword = "secret";
+  direct.GetW();
+  EXPECT_EQ(site.Hits(TestSite::kFeed), 1);
+
+  // Both fields emptied: the next pass asks the servers themselves, in origin form (this second
+  // pass checks the version too).
   settings.proxyHost.clear();
   settings.proxyPort.clear();
-  pass.GetW();
-  EXPECT_EQ(site.Hits(TestSite::kFeed), 2);
-  EXPECT_EQ(http.proxyServer, "127.0.0.1");
+  direct.GetW();
+  EXPECT_TRUE(direct.LastPassReceived());
+  EXPECT_EQ(site.Hits(TestSite::kFeed), 1);
+  EXPECT_EQ(origin.RequestLines(),
+            (std::vector<std::string>{
+                "GET /index.php?api_lang=ru&localidad=235712&affiliate_id=qk3d8w2mzx7e&v=2&h=1 HTTP/1.1",
+                "GET /currency_base/daily/ HTTP/1.1", "HEAD /soft/corv.exe HTTP/1.1"}));
+  EXPECT_EQ(client.proxyServer + client.proxyUsername + client.proxyPassword, "");
 }
 
 TEST_F(RefreshPassTest, PassesAskedForDuringAPassRunOnceAfterIt) {

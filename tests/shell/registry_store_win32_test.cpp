@@ -153,7 +153,7 @@ TEST_F(RegistryStoreTest, AutostartOnAndOffKeepsTheValue) {
   AppSettings s;
   Loads(s, *store, *autostart, kExe);  // first run: switched on
   EXPECT_TRUE(s.autostart);
-  EXPECT_EQ(SystemText(kRun, L"corv"), ToWide(kExe));
+  EXPECT_EQ(SystemText(kRun, L"corv"), L"\"" + ToWide(kExe) + L"\"");
 
   MarkFirstRunOver(*store);
   EXPECT_EQ(SystemText(kSection, L"version"), L"freeware");
@@ -165,7 +165,7 @@ TEST_F(RegistryStoreTest, AutostartOnAndOffKeepsTheValue) {
 
   s.autostart = true;
   Saves(s, *store, *autostart, kExe);
-  EXPECT_EQ(autostart->Read(), kExe);
+  EXPECT_EQ(autostart->Read(), AutostartCommand(kExe));
   EXPECT_EQ(SystemText(kSection, L"topwin"), L"1");
   EXPECT_EQ(SystemText(kSection, L"Индикатор"), L"<missing>");
 
@@ -182,12 +182,12 @@ TEST_F(RegistryStoreTest, AutostartKeepsEveryLetterOfTheProgramsPath) {
   std::unique_ptr<AutostartEntry> autostart = OpenRunKeyAutostart();
   AppSettings s;
   Loads(s, *store, *autostart, WideToUtf8(path));  // first run: switched on
-  EXPECT_EQ(SystemText(kRun, L"corv"), path);
-  EXPECT_EQ(Utf8ToWide(autostart->Read()), path);
+  EXPECT_EQ(SystemText(kRun, L"corv"), L"\"" + path + L"\"");
+  EXPECT_EQ(Utf8ToWide(autostart->Read()), L"\"" + path + L"\"");
   EXPECT_TRUE(s.autostart);
   s.autostart = true;
   Saves(s, *store, *autostart, WideToUtf8(path));
-  EXPECT_EQ(SystemText(kRun, L"corv"), path);
+  EXPECT_EQ(SystemText(kRun, L"corv"), L"\"" + path + L"\"");
 }
 
 TEST_F(RegistryStoreTest, WithoutTheRunKeyAutostartReadsEmptyAndWritesFail) {

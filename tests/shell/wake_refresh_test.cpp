@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <stdexcept>
+
+#include "shell/connectivity.h"
 
 namespace corvella {
 namespace {
@@ -82,6 +85,27 @@ TEST_F(WakeRefreshTest, AFailingPassIsNotRepeated) {
   EXPECT_FALSE(delay.on);
   Fire(delay);
   EXPECT_EQ(passes, 1);
+}
+
+TEST(Connectivity, OnlineWhenSomeNetworkCarriesTraffic) {
+  using namespace connectivity;
+  const struct {
+    std::uint32_t flags;
+    bool online;
+  } cases[] = {
+      {kDisconnected, false},
+      {kIpv4NoTraffic, false},
+      {kIpv4NoTraffic | kIpv6NoTraffic, false},
+      {0x800, false},  // a flag this program does not know
+      {kIpv4Internet, true},
+      {kIpv4Internet | kIpv6NoTraffic, true},      // the everyday home connection
+      {kIpv4LocalNetwork | kIpv6NoTraffic, true},  // behind a proxy: Windows sees no Internet
+      {kIpv4Subnet, true},
+      {kIpv6Internet | kIpv4NoTraffic, true},
+      {kIpv6LocalNetwork, true},
+      {kIpv6Subnet, true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ConnectivityMeansOnline(c.flags), c.online) << std::hex << c.flags;
 }
 
 }  // namespace

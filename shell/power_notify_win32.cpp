@@ -1,0 +1,41 @@
+#include "shell/power_notify_win32.h"
+
+#include <cwchar>
+
+namespace corvella {
+namespace {
+
+using RegisterFn = HANDLE(WINAPI*)(HANDLE, DWORD);
+
+// A failure here costs only the refresh after a Modern Standby wake: it goes to the debugger,
+// not to the user.
+void Trace(const wchar_t* call, DWORD error) {
+  wchar_t text[96];
+  std::swprintf(text, 96, L"Corvella: %ls failed, error %lu\n", call, static_cast<unsigned long>(error));
+  OutputDebugStringW(text);
+}
+
+}  // namespace
+
+SuspendResumeNotification::SuspendResumeNotification(HWND window) {
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  if (user == nullptr) return;
+  auto registerFn = reinterpret_cast<RegisterFn>(
+      reinterpret_cast<void*>(GetProcAddress(user, "RegisterSuspendResumeNotification")));
+  auto unregisterFn = reinterpret_cast<UnregisterFn>(
+      reinterpret_cast<void*>(GetProcAddress(user, "UnregisterSuspendResumeNotification")));
+  if (registerFn == nullptr || unregisterFn == nullptr) return;  // before Windows 8
+  unregister_ = unregisterFn;
+  handle_ = registerFn(window, DEVICE_NOTIFY_WINDOW_HANDLE);
+  if (handle_ == nullptr) {
+    failure_ = GetLastError();
+    Trace(L"RegisterSuspendResumeNotification", failure_);
+  }
+}
+
+SuspendResumeNotification::~SuspendResumeNotification() {
+  if (handle_ == nullptr) return;
+  if (!unregister_(handle_)) Trace(L"UnregisterSuspendResumeNotification", GetLastError());
+}
+
+}  // namespace corvella
