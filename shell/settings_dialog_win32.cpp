@@ -44,14 +44,15 @@ UINT WindowDpi(HWND window) {
 
 template <class Fn>
 Fn SystemFunction(HMODULE module, const char* name) {
-  return module == nullptr ? nullptr : reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return module == nullptr ? nullptr
+                           : reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 // A placement the window system refused: the control's id and the system's error code.
 [[noreturn]] void ThrowPlacementFailure(HWND window) {
   const DWORD code = GetLastError();
-  throw Error("Failed to place window " + std::to_string(GetDlgCtrlID(window)) + " of the settings dialog (system error " +
-              std::to_string(code) + ")");
+  throw Error("Failed to place window " + std::to_string(GetDlgCtrlID(window)) +
+              " of the settings dialog (system error " + std::to_string(code) + ")");
 }
 
 // The window with its frame around a client area of `client` at the window's own DPI (the
@@ -78,7 +79,8 @@ void ThemePageBackground(HWND page) {
     if (uxtheme == nullptr) {
       wchar_t system[MAX_PATH] = {};
       const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-      if (length > 0 && length < MAX_PATH) uxtheme = LoadLibraryW((std::wstring(system) + L"\\uxtheme.dll").c_str());
+      if (length > 0 && length < MAX_PATH)
+        uxtheme = LoadLibraryW((std::wstring(system) + L"\\uxtheme.dll").c_str());
     }
     return SystemFunction<EnableTextureFn>(uxtheme, "EnableThemeDialogTexture");
   }();
@@ -250,14 +252,15 @@ void SettingsDialog::Layout() {
   // The pages cover the tab control's display area, which depends on its font.
   HWND tabs = Control(kIdTabs);
   const Rect96 t = FindControl(kIdTabs)->rect;
-  if (!SetWindowPos(tabs, nullptr, Scale(t.x), Scale(t.y), Scale(t.w), Scale(t.h), SWP_NOZORDER | SWP_NOACTIVATE))
+  if (!SetWindowPos(tabs, nullptr, Scale(t.x), Scale(t.y), Scale(t.w), Scale(t.h),
+                    SWP_NOZORDER | SWP_NOACTIVATE))
     ThrowPlacementFailure(tabs);
   RECT display{0, 0, Scale(t.w), Scale(t.h)};
   SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
   std::vector<ChildPlacement> placements;
   auto place = [&](HWND window, int x, int y, int w, int h) {
-    placements.push_back(
-        {reinterpret_cast<std::uintptr_t>(window), reinterpret_cast<std::uintptr_t>(GetParent(window)), x, y, w, h});
+    placements.push_back({reinterpret_cast<std::uintptr_t>(window),
+                          reinterpret_cast<std::uintptr_t>(GetParent(window)), x, y, w, h});
   };
   for (HWND page : pages_) {
     place(page, Scale(t.x) + display.left, Scale(t.y) + display.top, display.right - display.left,
@@ -286,7 +289,8 @@ void SettingsDialog::Layout() {
 }
 
 void SettingsDialog::CentreWindow() {
-  const RECT frame = FrameAround(host_, RECT{0, 0, Scale(kDialogClientWidth), Scale(kDialogClientHeight)}, dpi_);
+  const RECT frame =
+      FrameAround(host_, RECT{0, 0, Scale(kDialogClientWidth), Scale(kDialogClientHeight)}, dpi_);
   const int w = frame.right - frame.left;
   const int h = frame.bottom - frame.top;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;

@@ -248,8 +248,8 @@ int CheckLayout() {
   HMODULE user = GetModuleHandleW(L"user32.dll");
   const auto dpiForWindow =
       reinterpret_cast<DpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
-  const auto adjustForDpi =
-      reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
+  const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(
+      reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
   if (dpiForWindow == nullptr || adjustForDpi == nullptr) {
     std::fprintf(stderr, "no GetDpiForWindow or AdjustWindowRectExForDpi\n");
     return 1;
@@ -263,10 +263,11 @@ int CheckLayout() {
                static_cast<DWORD>(GetWindowLongW(form, GWL_EXSTYLE)), windowDpi);
   const int dpiScale = static_cast<int>(windowDpi);
   if (client.right != MulDiv(446, dpiScale, 96) || client.bottom != MulDiv(376, dpiScale, 96) ||
-      window.right - window.left != frame.right - frame.left || window.bottom - window.top != frame.bottom - frame.top) {
-    std::printf("dialog at %u DPI: client %ldx%ld in a window of %ldx%ld, framed %ldx%ld\n", windowDpi, client.right,
-                client.bottom, window.right - window.left, window.bottom - window.top, frame.right - frame.left,
-                frame.bottom - frame.top);
+      window.right - window.left != frame.right - frame.left ||
+      window.bottom - window.top != frame.bottom - frame.top) {
+    std::printf("dialog at %u DPI: client %ldx%ld in a window of %ldx%ld, framed %ldx%ld\n", windowDpi,
+                client.right, client.bottom, window.right - window.left, window.bottom - window.top,
+                frame.right - frame.left, frame.bottom - frame.top);
     ++faults;
   }
   EnumChildWindows(

@@ -201,8 +201,9 @@ TEST(DialogLayout, ControlsSitInsideTheirBoxesAndDoNotOverlap) {
 // The dialog's own controls and those of the pages come interleaved, as the table lists them:
 // every batch moves the children of one parent only, each once, in the table's order.
 TEST(DialogLayout, EachBatchMovesTheChildrenOfOneParent) {
-  const std::vector<ChildPlacement> placements = {{11, 1, 0, 0, 9, 9},  {21, 2, 5, 5, 9, 9},   {12, 1, 9, 0, 9, 9},
-                                                  {22, 2, 5, 20, 9, 9}, {31, 3, 0, 0, 9, 9},   {13, 1, 18, 0, 9, 9}};
+  const std::vector<ChildPlacement> placements = {{11, 1, 0, 0, 9, 9}, {21, 2, 5, 5, 9, 9},
+                                                  {12, 1, 9, 0, 9, 9}, {22, 2, 5, 20, 9, 9},
+                                                  {31, 3, 0, 0, 9, 9}, {13, 1, 18, 0, 9, 9}};
   const auto batches = BatchesByParent(placements);
   ASSERT_EQ(batches.size(), 3u);
   std::vector<std::uintptr_t> order;

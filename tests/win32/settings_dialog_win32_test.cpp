@@ -30,8 +30,8 @@ class SettingsDialogTest : public ::testing::Test {
     wc.lpszClassName = L"SettingsDialogTestHost";
     RegisterClassW(&wc);
     host = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, wc.lpszClassName, L"Corvella Forecast",
-                           WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                           nullptr);
+                           WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0, 0, 10, 10, nullptr, nullptr,
+                           wc.hInstance, nullptr);
     dialog = std::make_unique<SettingsDialog>(wc.hInstance, host, host, live);
     g_dialog = dialog.get();
     catalogue = LocationCatalogue::FromBytes("Адыгея, Абадзехская;230569\nМосква, Москва;13564\nТыва, Кызыл;13544\n");
@@ -198,8 +198,8 @@ TEST_F(SettingsDialogTest, ShownDialogPlacesEveryControlInItsFrame) {
   EXPECT_EQ(SendMessageW(dialog->Control(kIdEdit2), EM_GETPASSWORDCHAR, 0, 0), L'*');
 
   using TextureEnabledFn = BOOL(WINAPI*)(HWND);
-  const auto textureEnabled = reinterpret_cast<TextureEnabledFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"uxtheme.dll"), "IsThemeDialogTextureEnabled")));
+  const auto textureEnabled = reinterpret_cast<TextureEnabledFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"uxtheme.dll"), "IsThemeDialogTextureEnabled")));
   ASSERT_NE(textureEnabled, nullptr) << "showing the dialog loads uxtheme.dll";
   for (int id : {kIdWeatherGroup, kIdRatesGroup, kIdProxyGroup}) {
     EXPECT_TRUE(textureEnabled(GetParent(dialog->Control(id)))) << "page of " << id;
