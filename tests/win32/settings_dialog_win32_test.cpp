@@ -204,6 +204,23 @@ TEST_F(SettingsDialogTest, ShownDialogPlacesEveryControlInItsFrame) {
   for (int id : {kIdWeatherGroup, kIdRatesGroup, kIdProxyGroup}) {
     EXPECT_TRUE(textureEnabled(GetParent(dialog->Control(id)))) << "page of " << id;
   }
+  // Under a visual style (Wine's own has one) a page, its labels and its check boxes share the tab
+  // body's brush, not the grey of the window around the tab control.
+  using ThemeActiveFn = BOOL(WINAPI*)();
+  const auto themeActive = reinterpret_cast<ThemeActiveFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"uxtheme.dll"), "IsThemeActive")));
+  if (themeActive == nullptr || !themeActive()) return;
+  HWND weather = GetParent(dialog->Control(kIdCheckBox7));
+  HDC dc = GetDC(weather);
+  auto brush = [&](UINT msg, HWND of) {
+    return SendMessageW(weather, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(of));
+  };
+  const LRESULT body = brush(WM_CTLCOLORDLG, weather);
+  EXPECT_NE(body, reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE)));
+  EXPECT_EQ(brush(WM_CTLCOLORSTATIC, dialog->Control(kIdLocationLabel)), body);
+  EXPECT_EQ(brush(WM_CTLCOLORSTATIC, dialog->Control(kIdCheckBox7)), body);
+  EXPECT_EQ(brush(WM_CTLCOLORBTN, dialog->Control(kIdCheckBox7)), body);
+  ReleaseDC(weather, dc);
 }
 
 }  // namespace
