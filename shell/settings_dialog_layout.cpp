@@ -187,6 +187,17 @@ Rect96 PlacedRect(const ControlSpec& row) {
   return r;
 }
 
+std::vector<std::vector<ChildPlacement>> BatchesByParent(std::span<const ChildPlacement> placements) {
+  std::vector<std::vector<ChildPlacement>> batches;
+  for (const ChildPlacement& placement : placements) {
+    auto same = std::find_if(batches.begin(), batches.end(),
+                             [&](const auto& batch) { return batch.front().parent == placement.parent; });
+    if (same == batches.end()) same = batches.emplace(batches.end());
+    same->push_back(placement);
+  }
+  return batches;
+}
+
 void ResetControls(DialogControls& controls) {
   for (const Binding& b : kBindings) {
     std::visit(Overloaded{

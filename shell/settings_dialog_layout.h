@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/date_time.h"
 #include "common/text_literal.h"
@@ -124,6 +125,18 @@ std::span<const ControlSpec> DialogControlTable();
 const ControlSpec* FindControl(int id);
 // A control's rectangle on its page (page controls) or in the client area (the rest).
 Rect96 PlacedRect(const ControlSpec& row);
+
+// One window moved by the layout, in device pixels of its parent. Windows are named by whatever
+// handle the window system gives them.
+struct ChildPlacement {
+  std::uintptr_t window;
+  std::uintptr_t parent;
+  int x, y, w, h;
+};
+// The window system moves the children of one parent in one batch and refuses a batch that
+// mixes parents: one batch per parent, in the order the parents first come, each keeping the
+// order of its children.
+std::vector<std::vector<ChildPlacement>> BatchesByParent(std::span<const ChildPlacement> placements);
 
 // What the dialog's controls look like to the binding: by id, whatever the window system.
 class DialogControls {

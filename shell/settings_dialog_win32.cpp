@@ -4,8 +4,13 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
 #include "common/cp1251.h"
+#include "common/error.h"
 #include "presentation/tray_art_win32.h"
+#include "shell/error_box_win32.h"
 #include "shell/location_catalogue.h"
 
 namespace corvella {
@@ -37,6 +42,52 @@ UINT WindowDpi(HWND window) {
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+template <class Fn>
+Fn SystemFunction(HMODULE module, const char* name) {
+  return module == nullptr ? nullptr
+                           : reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// A placement the window system refused: the control's id and the system's error code.
+[[noreturn]] void ThrowPlacementFailure(HWND window) {
+  const DWORD code = GetLastError();
+  throw Error("Failed to place window " + std::to_string(GetDlgCtrlID(window)) +
+              " of the settings dialog (system error " + std::to_string(code) + ")");
+}
+
+// The window with its frame around a client area of `client` at the window's own DPI (the
+// system's DPI, which AdjustWindowRectEx uses, may be another monitor's).
+RECT FrameAround(HWND window, RECT client, UINT dpi) {
+  using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static const auto adjustForDpi =
+      SystemFunction<AdjustForDpiFn>(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+  const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+  const BOOL framed = adjustForDpi != nullptr ? adjustForDpi(&client, style, FALSE, exStyle, dpi)
+                                              : AdjustWindowRectEx(&client, style, FALSE, exStyle);
+  if (!framed) ThrowPlacementFailure(window);
+  return client;
+}
+
+// Pages take the tab body's look of the visual style (where there is one) for themselves and
+// for the labels and check boxes on them. Cosmetic: without it they stay grey, so a failure
+// is not reported. uxtheme.dll is loaded here, not at start-up.
+void ThemePageBackground(HWND page) {
+  using EnableTextureFn = HRESULT(WINAPI*)(HWND, DWORD);
+  static const auto enableTexture = [] {
+    HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
+    if (uxtheme == nullptr) {
+      wchar_t system[MAX_PATH] = {};
+      const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+      if (length > 0 && length < MAX_PATH)
+        uxtheme = LoadLibraryW((std::wstring(system) + L"\\uxtheme.dll").c_str());
+    }
+    return SystemFunction<EnableTextureFn>(uxtheme, "EnableThemeDialogTexture");
+  }();
+  constexpr DWORD kEnableTabTexture = 0x00000006;  // ETDT_ENABLETAB
+  if (enableTexture != nullptr) enableTexture(page, kEnableTabTexture);
+}
+
 void RegisterClasses(HINSTANCE instance, WNDPROC pageProc, WNDPROC sampleProc) {
   WNDCLASSW wc{};
   wc.hInstance = instance;
@@ -44,7 +95,11 @@ void RegisterClasses(HINSTANCE instance, WNDPROC pageProc, WNDPROC sampleProc) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpfnWndProc = pageProc;
   wc.lpszClassName = kPageClass;
+  // A page is a dialog to the window system (its default handling is the dialog's), so that
+  // the visual style paints its background and answers its labels' and check boxes' colours.
+  wc.cbWndExtra = DLGWINDOWEXTRA;
   RegisterClassW(&wc);
+  wc.cbWndExtra = 0;
   wc.hbrBackground = nullptr;
   wc.lpfnWndProc = sampleProc;
   wc.lpszClassName = kSampleClass;
@@ -102,9 +157,7 @@ SettingsDialog::SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWi
   if (std::optional<TrayArt> art = LoadTrayArtOrSmallest(instance, Scale(kTrayIconSize)))
     samplePicture_ = MakeIcon(EntryFromArt(art->weather));
   CreateControls();
-  MakeFonts();
-  Layout();
-  SizeWindow(false);
+  // Fonts, places and the frame come each time the dialog is shown, at the window's DPI then.
   SelectPage(0);
   filling_ = true;
   ResetControls(*this);
@@ -134,6 +187,8 @@ void SettingsDialog::CreateControls() {
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr);
     controls_[row.id] = control;
     if (!row.hint.empty()) AddHint(control, row.hint);
+    // The themed edit control hides a password behind dots, the classic one behind "*".
+    if (row.kind == ControlKind::kPassword) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
   }
   SetWindowLongPtrW(Control(kIdColourSample), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   AddHint(Control(kIdLogo), MakerSiteAddress());
@@ -197,43 +252,50 @@ void SettingsDialog::Layout() {
   // The pages cover the tab control's display area, which depends on its font.
   HWND tabs = Control(kIdTabs);
   const Rect96 t = FindControl(kIdTabs)->rect;
-  SetWindowPos(tabs, nullptr, Scale(t.x), Scale(t.y), Scale(t.w), Scale(t.h), SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!SetWindowPos(tabs, nullptr, Scale(t.x), Scale(t.y), Scale(t.w), Scale(t.h),
+                    SWP_NOZORDER | SWP_NOACTIVATE))
+    ThrowPlacementFailure(tabs);
   RECT display{0, 0, Scale(t.w), Scale(t.h)};
   SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  std::vector<ChildPlacement> placements;
+  auto place = [&](HWND window, int x, int y, int w, int h) {
+    placements.push_back({reinterpret_cast<std::uintptr_t>(window),
+                          reinterpret_cast<std::uintptr_t>(GetParent(window)), x, y, w, h});
+  };
   for (HWND page : pages_) {
-    SetWindowPos(page, nullptr, Scale(t.x) + display.left, Scale(t.y) + display.top, display.right - display.left,
-                 display.bottom - display.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    place(page, Scale(t.x) + display.left, Scale(t.y) + display.top, display.right - display.left,
+          display.bottom - display.top);
   }
-  HDWP batch = BeginDeferWindowPos(static_cast<int>(DialogControlTable().size()));
   for (const ControlSpec& row : DialogControlTable()) {
     if (row.kind == ControlKind::kTabs) continue;
     const Rect96 r = PlacedRect(row);
     // A drop-down list's height is that of its open list.
     const int h = row.kind == ControlKind::kDropList ? r.h + kDropListHeight : r.h;
     const int w = row.kind == ControlKind::kRightLabel ? r.w + kOverhang : r.w;
-    batch = DeferWindowPos(batch, Control(row.id), nullptr, Scale(r.x), Scale(r.y), Scale(w), Scale(h),
-                           SWP_NOZORDER | SWP_NOACTIVATE);
+    place(Control(row.id), Scale(r.x), Scale(r.y), Scale(w), Scale(h));
   }
-  EndDeferWindowPos(batch);
+  for (const std::vector<ChildPlacement>& batch : BatchesByParent(placements)) {
+    HDWP moves = BeginDeferWindowPos(static_cast<int>(batch.size()));
+    if (moves == nullptr) ThrowPlacementFailure(reinterpret_cast<HWND>(batch.front().window));
+    for (const ChildPlacement& p : batch) {
+      // A refused move has already freed the batch: it is not ended.
+      moves = DeferWindowPos(moves, reinterpret_cast<HWND>(p.window), nullptr, p.x, p.y, p.w, p.h,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+      if (moves == nullptr) ThrowPlacementFailure(reinterpret_cast<HWND>(p.window));
+    }
+    if (!EndDeferWindowPos(moves)) ThrowPlacementFailure(reinterpret_cast<HWND>(batch.front().window));
+  }
   InvalidateRect(host_, nullptr, TRUE);
 }
 
-void SettingsDialog::SizeWindow(bool centre) {
-  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(host_, GWL_STYLE));
-  const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(host_, GWL_EXSTYLE));
-  RECT frame{0, 0, Scale(kDialogClientWidth), Scale(kDialogClientHeight)};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+void SettingsDialog::CentreWindow() {
+  const RECT frame =
+      FrameAround(host_, RECT{0, 0, Scale(kDialogClientWidth), Scale(kDialogClientHeight)}, dpi_);
   const int w = frame.right - frame.left;
   const int h = frame.bottom - frame.top;
-  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-  int x = 0, y = 0;
-  if (centre) {
-    x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
-    y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-  } else {
-    flags |= SWP_NOMOVE;
-  }
-  SetWindowPos(host_, nullptr, x, y, w, h, flags);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  if (!SetWindowPos(host_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE)) ThrowPlacementFailure(host_);
 }
 
 void SettingsDialog::FillLocations(const LocationCatalogue& catalogue) {
@@ -263,9 +325,13 @@ void SettingsDialog::Show() {
   clock_ = time;
   InvalidateRect(Control(kIdColourSample), nullptr, FALSE);
   dpi_ = WindowDpi(host_);
+  if (!pagesThemed_) {
+    for (HWND page : pages_) ThemePageBackground(page);
+    pagesThemed_ = true;
+  }
   MakeFonts();
   Layout();
-  SizeWindow(true);
+  CentreWindow();
   SelectPage(page_);
   ShowWindow(host_, SW_SHOW);
   SetForegroundWindow(host_);
@@ -354,12 +420,16 @@ bool SettingsDialog::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
       return true;
     case WM_DPICHANGED: {
       dpi_ = HIWORD(wp);
-      MakeFonts();
-      Layout();
-      const auto* suggested = reinterpret_cast<const RECT*>(lp);
-      SetWindowPos(host_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-      return true;
+      Guarded(host_, [&] {
+        MakeFonts();
+        Layout();
+        const auto* suggested = reinterpret_cast<const RECT*>(lp);
+        if (!SetWindowPos(host_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                          suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE))
+          ThrowPlacementFailure(host_);
+      });
+      // The host has more to fit to a new scale (the tray's pictures): it sees the message too.
+      return false;
     }
     default:
       return false;
@@ -515,19 +585,19 @@ void SettingsDialog::SetColour(int id, std::uint32_t colour) {
 
 void SettingsDialog::SetEnabled(int id, bool enabled) { EnableWindow(Control(id), enabled ? TRUE : FALSE); }
 
-// A page passes its controls' notifications on to the dialog.
+// A page passes its controls' notifications on to the dialog. The colours of its labels, check
+// boxes and group boxes are its own background's, which the dialog's default handling gives
+// (the tab body's texture under a visual style).
 LRESULT CALLBACK SettingsDialog::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
     case WM_NOTIFY:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_DRAWITEM:
       return SendMessageW(GetParent(hwnd), msg, wp, lp);
     default:
-      return DefWindowProcW(hwnd, msg, wp, lp);
+      return DefDlgProcW(hwnd, msg, wp, lp);
   }
 }
 

@@ -43,7 +43,8 @@ class SettingsDialog : public DialogControls {
   // Keyboard of a dialog (Tab, Enter, Esc, Ctrl+Tab) for a message taken from the queue;
   // true when the message has been handled.
   bool PreTranslate(MSG& msg);
-  // The host's messages that belong to the dialog; true when handled, with `result`.
+  // The host's messages that belong to the dialog; true when handled, with `result`. A change
+  // of scale (WM_DPICHANGED) lays the dialog out anew and is still left to the host.
   bool Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
   // OK was pressed (button or Enter).
@@ -73,7 +74,8 @@ class SettingsDialog : public DialogControls {
   void AddHint(HWND control, std::string_view text);
   void MakeFonts();
   void Layout();
-  void SizeWindow(bool centre);
+  // The client area at the window's DPI, the frame around it, centred on the screen.
+  void CentreWindow();
   void SelectPage(int index);
   void OnCommand(int id, int code);
   void ChooseColour();
@@ -102,6 +104,7 @@ class SettingsDialog : public DialogControls {
   std::wstring clock_;
   int page_ = 0;
   bool filling_ = false;
+  bool pagesThemed_ = false;
 };
 
 }  // namespace corvella

@@ -8,7 +8,8 @@
 #     and a pass runs at once for the new location;
 #  3. opened again it shows what was stored; an edit left with Esc stores nothing, and the
 #     next opening shows the stored settings again;
-#  4. every control at 96 DPI lies inside its parent and shows its whole caption.
+#  4. every control has a size, lies inside its parent and shows its whole caption, and the
+#     frame fits the client area at the window's DPI.
 # Usage: dialog.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it the test skips;
 #        DIALOG_DPI=120/144/192 and DIALOG_DESKTOP=1280x1024 run it at another scale)
 # Screenshots (SHOTS=1): BUILD_DIR/artifacts/dialog-weather.png, dialog-rates.png, dialog-system.png

@@ -9,7 +9,9 @@
 //   corvella-probe error-box [dismiss]          exit 0 when the program's error box is open
 //                                               (and close it with its OK button)
 //   corvella-probe layout                       check that every visible control of the dialog
-//                                               lies inside its parent and shows its whole caption
+//                                               has a size, lies inside its parent and shows its
+//                                               whole caption, and that the frame fits the client
+//                                               area at the window's DPI
 //   corvella-probe refresh SECONDS              send the menu command "Получить сведения"; exit 0 once
 //                                               it was handled within SECONDS
 //   corvella-probe counts                       print what the program holds, one "name value" a line
@@ -242,6 +244,34 @@ int CheckLayout() {
     return 1;
   }
   int faults = 0;
+  // The client area is the dialog's at the window's DPI, in the frame the system gives at that DPI.
+  using DpiForWindowFn = UINT(WINAPI*)(HWND);
+  using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  const auto dpiForWindow =
+      reinterpret_cast<DpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+  const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(
+      reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
+  if (dpiForWindow == nullptr || adjustForDpi == nullptr) {
+    std::fprintf(stderr, "no GetDpiForWindow or AdjustWindowRectExForDpi\n");
+    return 1;
+  }
+  const UINT windowDpi = dpiForWindow(form);
+  RECT client{}, frame{}, window{};
+  GetClientRect(form, &client);
+  GetWindowRect(form, &window);
+  frame = client;
+  adjustForDpi(&frame, static_cast<DWORD>(GetWindowLongW(form, GWL_STYLE)), FALSE,
+               static_cast<DWORD>(GetWindowLongW(form, GWL_EXSTYLE)), windowDpi);
+  const int dpiScale = static_cast<int>(windowDpi);
+  if (client.right != MulDiv(446, dpiScale, 96) || client.bottom != MulDiv(376, dpiScale, 96) ||
+      window.right - window.left != frame.right - frame.left ||
+      window.bottom - window.top != frame.bottom - frame.top) {
+    std::printf("dialog at %u DPI: client %ldx%ld in a window of %ldx%ld, framed %ldx%ld\n", windowDpi,
+                client.right, client.bottom, window.right - window.left, window.bottom - window.top,
+                frame.right - frame.left, frame.bottom - frame.top);
+    ++faults;
+  }
   EnumChildWindows(
       form,
       [](HWND w, LPARAM lp) -> BOOL {
@@ -255,6 +285,10 @@ int CheckLayout() {
         wchar_t cls[32] = {};
         GetClassNameW(w, cls, 32);
         const int id = GetDlgCtrlID(w);
+        if (own.right <= own.left || own.bottom <= own.top) {
+          std::printf("control %d has no size\n", id);
+          ++*count;
+        }
         // The logo may reach above the client area, as it always has.
         if (id != 1001 && (own.left < area.left || own.top < area.top || own.right > area.right ||
                            own.bottom > area.bottom)) {

@@ -198,5 +198,25 @@ TEST(DialogLayout, ControlsSitInsideTheirBoxesAndDoNotOverlap) {
   EXPECT_EQ(PlacedRect(*FindControl(kIdEdit4)), (Rect96{297, 61, 91, 21}));
 }
 
+// The dialog's own controls and those of the pages come interleaved, as the table lists them:
+// every batch moves the children of one parent only, each once, in the table's order.
+TEST(DialogLayout, EachBatchMovesTheChildrenOfOneParent) {
+  const std::vector<ChildPlacement> placements = {{11, 1, 0, 0, 9, 9}, {21, 2, 5, 5, 9, 9},
+                                                  {12, 1, 9, 0, 9, 9}, {22, 2, 5, 20, 9, 9},
+                                                  {31, 3, 0, 0, 9, 9}, {13, 1, 18, 0, 9, 9}};
+  const auto batches = BatchesByParent(placements);
+  ASSERT_EQ(batches.size(), 3u);
+  std::vector<std::uintptr_t> order;
+  for (const auto& batch : batches) {
+    for (const ChildPlacement& p : batch) {
+      EXPECT_EQ(p.parent, batch.front().parent) << p.window;
+      order.push_back(p.window);
+    }
+  }
+  EXPECT_EQ(order, (std::vector<std::uintptr_t>{11, 12, 13, 21, 22, 31}));
+  EXPECT_EQ(batches[1][1].y, 20);  // each place travels with its window
+  EXPECT_TRUE(BatchesByParent({}).empty());
+}
+
 }  // namespace
 }  // namespace corvella

@@ -13,9 +13,11 @@ namespace corvella {
 namespace {
 
 SettingsDialog* g_dialog = nullptr;
+int g_hostScaleChanges = 0;  // WM_DPICHANGED that reached the host's own handling
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (LRESULT result = 0; g_dialog != nullptr && g_dialog->Handle(msg, wp, lp, result)) return result;
+  if (msg == WM_DPICHANGED) ++g_hostScaleChanges;
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
@@ -27,8 +29,9 @@ class SettingsDialogTest : public ::testing::Test {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"SettingsDialogTestHost";
     RegisterClassW(&wc);
-    host = CreateWindowExW(0, wc.lpszClassName, L"Corvella Forecast", WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0, 0,
-                           10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    host = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, wc.lpszClassName, L"Corvella Forecast",
+                           WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, 0, 0, 10, 10, nullptr, nullptr,
+                           wc.hInstance, nullptr);
     dialog = std::make_unique<SettingsDialog>(wc.hInstance, host, host, live);
     g_dialog = dialog.get();
     catalogue = LocationCatalogue::FromBytes("Адыгея, Абадзехская;230569\nМосква, Москва;13564\nТыва, Кызыл;13544\n");
@@ -146,7 +149,9 @@ TEST_F(SettingsDialogTest, AMoveToAnotherScaleLaysTheDialogOutAgain) {
   ASSERT_GT(ok96.right - ok96.left, 0);
 
   RECT suggested{100, 80, 100 + 700, 80 + 600};
+  g_hostScaleChanges = 0;
   SendMessageW(host, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(g_hostScaleChanges, 1) << "the host's own refit (the tray's pictures) must run too";
   const RECT ok144 = placeOf(kIdOk);
   EXPECT_NEAR(ok144.left, ok96.left * 3 / 2, 1);
   EXPECT_NEAR(ok144.top, ok96.top * 3 / 2, 1);
@@ -158,6 +163,38 @@ TEST_F(SettingsDialogTest, AMoveToAnotherScaleLaysTheDialogOutAgain) {
   EXPECT_EQ(window.left, 100);
   EXPECT_EQ(window.top, 80);
   EXPECT_EQ(window.right - window.left, 700);
+}
+
+// Shown, every control has a place of its own (the journey checks the frame at 96 and 144 DPI),
+// the password shows "*", and the pages take the tab body's look.
+TEST_F(SettingsDialogTest, ShownDialogPlacesEveryControlAndThemesItsPages) {
+  dialog->Show();
+  for (const ControlSpec& row : DialogControlTable()) {
+    RECT r{};
+    GetWindowRect(dialog->Control(row.id), &r);
+    EXPECT_TRUE(r.right > r.left && r.bottom > r.top) << "control " << row.id << " has no size";
+  }
+
+  EXPECT_EQ(SendMessageW(dialog->Control(kIdEdit2), EM_GETPASSWORDCHAR, 0, 0), L'*');
+
+  // Under a visual style (Wine's own has one) a page, its labels and its check boxes share the tab
+  // body's brush, not the grey of the window around the tab control.
+  using ThemeActiveFn = BOOL(WINAPI*)();
+  const auto themeActive = reinterpret_cast<ThemeActiveFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"uxtheme.dll"), "IsThemeActive")));
+  ASSERT_NE(themeActive, nullptr) << "showing the dialog loads uxtheme.dll";
+  if (!themeActive()) return;
+  HWND weather = GetParent(dialog->Control(kIdCheckBox7));
+  HDC dc = GetDC(weather);
+  auto brush = [&](UINT msg, HWND of) {
+    return SendMessageW(weather, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(of));
+  };
+  const LRESULT body = brush(WM_CTLCOLORDLG, weather);
+  EXPECT_NE(body, reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE)));
+  EXPECT_EQ(brush(WM_CTLCOLORSTATIC, dialog->Control(kIdLocationLabel)), body);
+  EXPECT_EQ(brush(WM_CTLCOLORSTATIC, dialog->Control(kIdCheckBox7)), body);
+  EXPECT_EQ(brush(WM_CTLCOLORBTN, dialog->Control(kIdCheckBox7)), body);
+  ReleaseDC(weather, dc);
 }
 
 }  // namespace
