@@ -175,11 +175,11 @@ void MainForm::FitTrayArt() {
   const int iconSize = TrayIconPixelSize();
   const int glyphSize = GetSystemMetrics(SM_CXSMICON);
   if (iconSize == icons_.size() && glyphSize == glyphSize_) return;
-  if (std::optional<TrayArt> glyph = LoadTrayArtOrSmallest(instance_, glyphSize)) {
+  if (std::optional<TrayArt> glyph = LoadTrayArtNearest(instance_, glyphSize)) {
     glyphSize_ = glyphSize;
-    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)), glyph->glyph.size);
+    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)), std::min(glyph->glyph.size, glyphSize));
   }
-  std::optional<TrayArt> art = LoadTrayArtOrSmallest(instance_, iconSize);
+  std::optional<TrayArt> art = LoadTrayArtNearest(instance_, iconSize);
   if (!art || art->weather.size == icons_.size()) return;
   icons_.SetArt(art->waiting, art->weather, glyphs_);
   SetIconIndex(iconIndex_);
