@@ -1,8 +1,8 @@
 #include "presentation/icon_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 
 namespace corvella {
 namespace {

@@ -58,9 +58,10 @@ std::optional<TrayArt> LoadTrayArt(HMODULE module, int size) {
 }
 
 std::optional<TrayArt> LoadTrayArtNearest(HMODULE module, int size) {
-  const int drawn = NearestCommonIconSize(
-      {ResourceBytes(module, kWaitingName), ResourceBytes(module, kWeatherName), ResourceBytes(module, kGlyphName)},
-      size);
+  const int drawn =
+      NearestCommonIconSize({ResourceBytes(module, kWaitingName), ResourceBytes(module, kWeatherName),
+                             ResourceBytes(module, kGlyphName)},
+                            size);
   return drawn > 0 ? LoadTrayArt(module, drawn) : std::nullopt;
 }
 

@@ -45,10 +45,9 @@ bool CommonControlsAbove470() {
 }
 
 TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)
-    : notify_(notify ? std::move(notify)
-                     : ShellNotify([](DWORD action, NOTIFYICONDATAW& data) {
-                         return Shell_NotifyIconW(action, &data) != FALSE;
-                       })),
+    : notify_(notify ? std::move(notify) : ShellNotify([](DWORD action, NOTIFYICONDATAW& data) {
+        return Shell_NotifyIconW(action, &data) != FALSE;
+      })),
       retry_(retry) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &TrayIcon::WindowProc;

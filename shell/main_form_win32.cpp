@@ -178,7 +178,8 @@ void MainForm::FitTrayArt() {
   if (iconSize == icons_.size() && glyphSize == glyphSize_) return;
   if (std::optional<TrayArt> glyph = LoadTrayArtNearest(instance_, glyphSize)) {
     glyphSize_ = glyphSize;
-    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)), std::min(glyph->glyph.size, glyphSize));
+    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)),
+                    std::min(glyph->glyph.size, glyphSize));
   }
   std::optional<TrayArt> art = LoadTrayArtNearest(instance_, iconSize);
   if (!art || art->weather.size == icons_.size()) return;

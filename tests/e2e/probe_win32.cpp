@@ -176,7 +176,8 @@ int MenuWhenDue(double seconds) {
   CloseHandle(thread);
   const auto elapsedMs = [&] {
     QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart - pressed.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart - pressed.QuadPart) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
   };
   while (VisibleMenu() == nullptr) {
     if (elapsedMs() > seconds * 1000) {

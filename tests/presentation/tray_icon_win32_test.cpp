@@ -11,8 +11,8 @@ namespace corvella {
 namespace {
 
 struct FakeShell {
-  int refuseAdds = 0;          // adds still to refuse
-  bool addsTimeOut = false;    // a refused add takes the icon all the same
+  int refuseAdds = 0;        // adds still to refuse
+  bool addsTimeOut = false;  // a refused add takes the icon all the same
   bool hasIcon = false;
   std::vector<NOTIFYICONDATAW> adds, changes;
 
