@@ -26,7 +26,7 @@ std::optional<TrayArt> LoadTrayArt(HMODULE module, int size);
 std::optional<TrayArt> LoadTrayArtNearest(HMODULE module, int size);
 
 // The notification area's icon size now: the small-icon size at the taskbar's dpi
-// (16 at 96 dpi, 20, 24 or 32 at 125, 150 and 200 %).
+// (16 at 96 dpi, then 4 more for every further 25 %: 20 at 125 %, 28 at 175 %, 48 at 300 %).
 int TrayIconPixelSize();
 
 // A square 32-bit bitmap of `size` pixels, rows from the top, as pictures are stored.

@@ -495,7 +495,9 @@ int wmain(int argc, wchar_t** argv) {
                 metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
     return 0;
   }
-  if (argc >= 3 && std::wcscmp(argv[1], L"menu-when-due") == 0) return MenuWhenDue(std::wcstod(argv[2], nullptr));
+  if (argc >= 3 && std::wcscmp(argv[1], L"menu-when-due") == 0) {
+    return MenuWhenDue(std::wcstod(argv[2], nullptr));
+  }
   if (argc >= 6 && std::wcscmp(argv[1], L"draw-entries") == 0) {
     return DrawEntries(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4], argv[5]);
   }
