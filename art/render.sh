@@ -2,9 +2,11 @@
 # Renders the tray and menu artwork into data/: each .ico holds the 16x16 picture drawn
 # pixel by pixel (art/tray/*-16.xpm) and the larger sizes rendered from the drawing
 # (art/tray/*.svg). The waiting picture is the weather drawing with its colours in grey.
-#   data/corvella.ico     the program's icon and tray entry 1: 16 20 24 32 48 256
-#   data/tray/waiting.ico tray entry 0:                        16 20 24 32
-#   data/tray/glyph.ico   the menu glyph:                      16 20 24 32
+#   data/corvella.ico     the program's icon and tray entry 1: 16 20 24 28 32 36 40 48 256
+#   data/tray/waiting.ico tray entry 0:                        16 20 24 28 32 36 40 48
+#   data/tray/glyph.ico   the menu glyph:                      16 20 24 28 32 36 40 48
+# 16 to 48 are the small-icon sizes at 100 to 300 % (in steps of 25 %), so the taskbar and
+# the menu never stretch a picture at those scales.
 # Needs rsvg-convert (librsvg2-bin) and ImageMagick. Run from anywhere; outputs are committed.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,7 +42,7 @@ ico() {
   convert "${pngs[@]}" "$out"
 }
 
-ico weather "$OUT/corvella.ico" 16 20 24 32 48 256
-ico waiting "$OUT/tray/waiting.ico" 16 20 24 32
-ico glyph "$OUT/tray/glyph.ico" 16 20 24 32
+ico weather "$OUT/corvella.ico" 16 20 24 28 32 36 40 48 256
+ico waiting "$OUT/tray/waiting.ico" 16 20 24 28 32 36 40 48
+ico glyph "$OUT/tray/glyph.ico" 16 20 24 28 32 36 40 48
 echo "rendered: $OUT/corvella.ico $OUT/tray/waiting.ico $OUT/tray/glyph.ico"

@@ -1,5 +1,6 @@
 #include "presentation/icon_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -84,6 +85,22 @@ std::vector<int> IconFileSizes(std::string_view file) {
   std::vector<int> sizes;
   for (const DirectoryEntry& e : Directory(file)) sizes.push_back(e.size);
   return sizes;
+}
+
+int NearestCommonIconSize(const std::vector<std::string_view>& files, int size) {
+  if (files.empty()) return 0;
+  std::vector<int> common = IconFileSizes(files.front());
+  for (std::string_view file : files) {
+    const std::vector<int> sizes = IconFileSizes(file);
+    std::erase_if(common, [&](int s) { return std::find(sizes.begin(), sizes.end(), s) == sizes.end(); });
+  }
+  int larger = 0, largest = 0;
+  for (int s : common) {
+    if (s == size) return s;
+    if (s > size && (larger == 0 || s < larger)) larger = s;
+    largest = std::max(largest, s);
+  }
+  return larger != 0 ? larger : largest;
 }
 
 std::optional<TrayBitmap> IconFileImage(std::string_view file, int size) {

@@ -15,6 +15,11 @@ namespace corvella {
 // file is not an icon file.
 std::vector<int> IconFileSizes(std::string_view file);
 
+// Of the sizes every one of `files` holds: `size` itself, else the nearest larger one (the
+// shell shrinks a picture more cleanly than it enlarges one), else the largest; 0 when the
+// files have no size in common.
+int NearestCommonIconSize(const std::vector<std::string_view>& files, int size);
+
 // The square image of `size` pixels, when the file holds one as a 32-bit bitmap. Without
 // any alpha in it the file's transparency mask decides what is transparent.
 std::optional<TrayBitmap> IconFileImage(std::string_view file, int size);

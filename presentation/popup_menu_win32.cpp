@@ -63,8 +63,15 @@ void PopupMenu::SetGlyph(UINT command, UniqueIcon icon, int size) {
   SetMenuItemInfoW(menu_.get(), command, FALSE, &info);
 }
 
-UINT PopupMenu::Track(POINT at, HWND after) const {
+void PopupMenu::BringForward() const {
+  // Refused only when another program holds the foreground: the menu then still opens, it
+  // just stays open on a click elsewhere.
   SetForegroundWindow(owner_.get());
+}
+
+UINT PopupMenu::Track(POINT at, HWND after) const {
+  // A window made foreground after BringForward (by what was pending) gives the place back.
+  if (GetForegroundWindow() != owner_.get()) BringForward();
   const BOOL chosen =
       TrackPopupMenu(menu_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, owner_.get(), nullptr);
   if (after != nullptr) PostMessageW(after, WM_NULL, 0, 0);

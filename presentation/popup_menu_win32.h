@@ -33,10 +33,13 @@ class PopupMenu {
   // The item's picture, drawn with its alpha at `size` pixels; the menu keeps the icon.
   void SetGlyph(UINT command, UniqueIcon icon, int size);
 
+  // Makes the menu's own hidden window the foreground window: the one window that then
+  // owns the menu and draws its glyph, so the menu takes the keyboard and a click elsewhere
+  // closes it. The caller does this before it handles what is pending and opens the menu.
+  void BringForward() const;
   // Opens the menu at `at` and returns the chosen command (0 for none); the caller runs
-  // it, so nothing runs while the menu's own loop is on the stack. The menu's own hidden
-  // window owns it and is made the foreground window first, so that a click elsewhere
-  // closes the menu; afterwards a null message goes to `after`, the caller's window.
+  // it, so nothing runs while the menu's own loop is on the stack. Afterwards a null
+  // message goes to `after`, the caller's window.
   UINT Track(POINT at, HWND after) const;
   // The first item marked as default, in menu order (0 when there is none).
   UINT DefaultCommand() const;

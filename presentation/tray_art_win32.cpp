@@ -9,6 +9,10 @@
 namespace corvella {
 namespace {
 
+constexpr const wchar_t* kWaitingName = L"TRAY_WAITING";
+constexpr const wchar_t* kWeatherName = L"TRAY_WEATHER";
+constexpr const wchar_t* kGlyphName = L"MENU_GLYPH";
+
 std::string_view ResourceBytes(HMODULE module, const wchar_t* name) {
   HRSRC info = FindResourceW(module, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
   if (!info) return {};
@@ -46,16 +50,19 @@ BITMAPINFO TopDownDibInfo(int size) {
 }
 
 std::optional<TrayArt> LoadTrayArt(HMODULE module, int size) {
-  auto waiting = IconFileImage(ResourceBytes(module, L"TRAY_WAITING"), size);
-  auto weather = IconFileImage(ResourceBytes(module, L"TRAY_WEATHER"), size);
-  auto glyph = IconFileImage(ResourceBytes(module, L"MENU_GLYPH"), size);
+  auto waiting = IconFileImage(ResourceBytes(module, kWaitingName), size);
+  auto weather = IconFileImage(ResourceBytes(module, kWeatherName), size);
+  auto glyph = IconFileImage(ResourceBytes(module, kGlyphName), size);
   if (!waiting || !weather || !glyph) return std::nullopt;
   return TrayArt{std::move(*waiting), std::move(*weather), std::move(*glyph)};
 }
 
-std::optional<TrayArt> LoadTrayArtOrSmallest(HMODULE module, int size) {
-  std::optional<TrayArt> art = LoadTrayArt(module, size);
-  return art ? art : LoadTrayArt(module, kTrayIconSize);
+std::optional<TrayArt> LoadTrayArtNearest(HMODULE module, int size) {
+  const int drawn =
+      NearestCommonIconSize({ResourceBytes(module, kWaitingName), ResourceBytes(module, kWeatherName),
+                             ResourceBytes(module, kGlyphName)},
+                            size);
+  return drawn > 0 ? LoadTrayArt(module, drawn) : std::nullopt;
 }
 
 int TrayIconPixelSize() {

@@ -21,12 +21,12 @@ struct TrayArt {
 // The artwork at `size` pixels from `module`'s resources; nothing when a picture of that
 // size is missing there.
 std::optional<TrayArt> LoadTrayArt(HMODULE module, int size);
-// The same, falling back to the 16x16 pictures, which every build has, for a size the
-// artwork was not drawn at.
-std::optional<TrayArt> LoadTrayArtOrSmallest(HMODULE module, int size);
+// The same, for a size the artwork was not drawn at the nearest larger one (else the
+// largest): the picture is then a little too large, never stretched from a small one.
+std::optional<TrayArt> LoadTrayArtNearest(HMODULE module, int size);
 
 // The notification area's icon size now: the small-icon size at the taskbar's dpi
-// (16 at 96 dpi, 20, 24 or 32 at 125, 150 and 200 %).
+// (16 at 96 dpi, then 4 more for every further 25 %: 20 at 125 %, 28 at 175 %, 48 at 300 %).
 int TrayIconPixelSize();
 
 // A square 32-bit bitmap of `size` pixels, rows from the top, as pictures are stored.

@@ -8,7 +8,7 @@
 
 namespace corvella {
 
-// The notification area's icon size at 96 dpi; larger scales use 20, 24 or 32.
+// The notification area's icon size at 96 dpi; larger scales use 20 to 48.
 inline constexpr int kTrayIconSize = 16;
 
 // 0xAARRGGBB per pixel, rows from the top.

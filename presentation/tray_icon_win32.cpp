@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "common/cp1251.h"
 #include "presentation/tray_texts.h"
@@ -14,6 +15,7 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"CorvellaTrayWindow";
 constexpr UINT kIconId = 1;
 constexpr UINT kBaseFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+constexpr UINT_PTR kRetryTimerId = 1;
 
 // `text` is already cut to what the field holds.
 template <std::size_t N>
@@ -42,7 +44,11 @@ bool CommonControlsAbove470() {
   return above;
 }
 
-TrayIcon::TrayIcon(HINSTANCE instance) {
+TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)
+    : notify_(notify ? std::move(notify) : ShellNotify([](DWORD action, NOTIFYICONDATAW& data) {
+        return Shell_NotifyIconW(action, &data) != FALSE;
+      })),
+      retry_(retry) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &TrayIcon::WindowProc;
   wc.hInstance = instance;
@@ -72,50 +78,102 @@ NOTIFYICONDATAW TrayIcon::BaseRecord(UINT flags) const {
   return data;
 }
 
-void TrayIcon::Update(DWORD action, UINT flags) {
-  NOTIFYICONDATAW data = BaseRecord(flags);
-  Shell_NotifyIconW(action, &data);
+NOTIFYICONDATAW TrayIcon::BalloonRecord() const {
+  NOTIFYICONDATAW data = BaseRecord(kBaseFlags | NIF_INFO);
+  CopyText(data.szInfo, BalloonText(balloonText_));
+  CopyText(data.szInfoTitle, BalloonTitle(balloonTitle_));
+  data.uTimeout = static_cast<UINT>(std::max(balloonSeconds_, 0)) * 1000u;
+  data.dwInfoFlags = static_cast<DWORD>(balloonKind_);
+  return data;
+}
+
+bool TrayIcon::Add() {
+  NOTIFYICONDATAW data = BaseRecord(kBaseFlags);
+  // An add that timed out may still have reached the shell: then only a change is taken.
+  if (!notify_(NIM_ADD, data) && !notify_(NIM_MODIFY, data)) {
+    shown_ = false;
+    return false;
+  }
+  shown_ = true;
+  // A separate call: a version given with the add does not stick.
+  NOTIFYICONDATAW version = BaseRecord(0);
+  version.uVersion = 0;
+  notify_(NIM_SETVERSION, version);
+  if (balloonWaiting_) SendBalloon();  // one refused here waits for the next add
+  return true;
+}
+
+void TrayIcon::AddOrRetry() {
+  // While retrying, the next attempt carries this change: a hung shell is not asked twice.
+  if (attemptsLeft_ > 0 || Add()) return;
+  attemptsLeft_ = retry_.attempts;
+  // Without a timer the next change of picture or hint tries again.
+  if (SetTimer(window_.get(), kRetryTimerId, retry_.intervalMs, nullptr) == 0) attemptsLeft_ = 0;
+}
+
+void TrayIcon::RetryTimer() {
+  if (!wanted_ || Add() || --attemptsLeft_ <= 0) {
+    attemptsLeft_ = 0;
+    KillTimer(window_.get(), kRetryTimerId);
+  }
+}
+
+void TrayIcon::Update() {
+  if (!wanted_) return;
+  if (shown_) {
+    NOTIFYICONDATAW data = BaseRecord(kBaseFlags);
+    if (notify_(NIM_MODIFY, data)) return;
+  }
+  AddOrRetry();
+}
+
+bool TrayIcon::SendBalloon() {
+  // Each balloon goes out on a fresh record, so adding the icon again after a shell
+  // restart never brings an old balloon back.
+  NOTIFYICONDATAW takeDown = BaseRecord(kBaseFlags | NIF_INFO);
+  notify_(NIM_MODIFY, takeDown);
+  NOTIFYICONDATAW data = BalloonRecord();
+  if (!notify_(NIM_MODIFY, data)) return false;
+  balloonWaiting_ = false;
+  return true;
 }
 
 void TrayIcon::Show() {
-  if (shown_) return;
-  shown_ = true;
-  Update(NIM_ADD, kBaseFlags);
-  // A separate call: a version given with the add does not stick.
-  NOTIFYICONDATAW data = BaseRecord(0);
-  data.uVersion = 0;
-  Shell_NotifyIconW(NIM_SETVERSION, &data);
+  if (wanted_) return;
+  wanted_ = true;
+  AddOrRetry();
 }
 
 void TrayIcon::Hide() {
-  if (!shown_) return;
+  if (!wanted_) return;
+  wanted_ = false;
+  attemptsLeft_ = 0;
+  KillTimer(window_.get(), kRetryTimerId);
+  // Also after a refused add, which may have gone through late.
+  NOTIFYICONDATAW data = BaseRecord(0);
+  notify_(NIM_DELETE, data);
   shown_ = false;
-  Update(NIM_DELETE, 0);
 }
 
 void TrayIcon::SetPicture(HICON icon) {
   picture_.reset(icon ? CopyIcon(icon) : nullptr);
-  if (shown_) Update(NIM_MODIFY, kBaseFlags);
+  Update();
 }
 
 void TrayIcon::SetHint(std::string_view text) {
   hint_.assign(text);
-  if (shown_) Update(NIM_MODIFY, kBaseFlags);
+  Update();
 }
 
 void TrayIcon::ShowBalloon(std::string_view title, std::string_view text, BalloonKind kind, int seconds) {
-  if (!shown_) return;
-  // Each balloon goes out on a fresh record, so adding the icon again after a shell
-  // restart never brings an old balloon back.
-  NOTIFYICONDATAW takeDown = BaseRecord(kBaseFlags | NIF_INFO);
-  Shell_NotifyIconW(NIM_MODIFY, &takeDown);
-
-  NOTIFYICONDATAW data = BaseRecord(kBaseFlags | NIF_INFO);
-  CopyText(data.szInfo, BalloonText(text));
-  CopyText(data.szInfoTitle, BalloonTitle(title));
-  data.uTimeout = static_cast<UINT>(std::max(seconds, 0)) * 1000u;
-  data.dwInfoFlags = static_cast<DWORD>(kind);
-  Shell_NotifyIconW(NIM_MODIFY, &data);
+  if (!wanted_) return;
+  balloonTitle_.assign(title);
+  balloonText_.assign(text);
+  balloonKind_ = kind;
+  balloonSeconds_ = seconds;
+  balloonWaiting_ = true;
+  // Refused: the icon may be gone, and the balloon goes out with the add.
+  if (!shown_ || !SendBalloon()) AddOrRetry();
 }
 
 void TrayIcon::HideAppButton(HWND applicationWindow) {
@@ -139,8 +197,15 @@ LRESULT CALLBACK TrayIcon::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
           return 0;
       }
     }
+    if (msg == WM_TIMER && wp == kRetryTimerId) {
+      self->RetryTimer();
+      return 0;
+    }
     if (self->taskbarCreated_ != 0 && msg == self->taskbarCreated_) {
-      if (self->shown_) self->Update(NIM_ADD, kBaseFlags);
+      if (self->wanted_) {
+        self->attemptsLeft_ = 0;  // a fresh minute for the new taskbar
+        self->AddOrRetry();
+      }
       if (self->onTaskbarCreated) self->onTaskbarCreated();
       return 0;
     }

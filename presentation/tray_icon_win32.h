@@ -14,17 +14,30 @@ namespace corvella {
 
 enum class BalloonKind { None = 0, Info = 1, Warning = 2, Error = 3 };
 
+// The one call into the shell's notification area (Shell_NotifyIconW); tests put a failing
+// shell in its place.
+using ShellNotify = std::function<bool(DWORD action, NOTIFYICONDATAW& data)>;
+
+// A busy Explorer (at logon it starts every Run entry) can time an add out, and the taskbar
+// does not announce itself again: the add is tried again every 2 s for a minute.
+struct TrayAddRetry {
+  UINT intervalMs = 2000;
+  int attempts = 30;
+};
+
 class TrayIcon {
  public:
   // The shell's messages for the icon come to this message number (0x800).
   static constexpr UINT kCallbackMessage = WM_USER + 0x400;
 
-  explicit TrayIcon(HINSTANCE instance);
+  explicit TrayIcon(HINSTANCE instance, ShellNotify notify = {}, TrayAddRetry retry = {});
   ~TrayIcon();
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
-  // Adds the icon (then asks for the shell's oldest behaviour, version 0).
+  // Adds the icon (then asks for the shell's oldest behaviour, version 0). When the shell
+  // refuses, the add is retried on the window's timer; pictures, hints and a balloon given
+  // meanwhile go out with the add that succeeds.
   void Show();
   void Hide();
   // The icon keeps its own copy of the picture.
@@ -34,6 +47,7 @@ class TrayIcon {
   void ShowBalloon(std::string_view title, std::string_view text, BalloonKind kind, int seconds);
   HWND window() const { return window_.get(); }
   const std::string& hint() const { return hint_; }
+  // Whether the shell has taken the icon.
   bool shown() const { return shown_; }
 
   // Hides the window that carries the program's taskbar button, if it is visible.
@@ -48,12 +62,29 @@ class TrayIcon {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   NOTIFYICONDATAW BaseRecord(UINT flags) const;
-  void Update(DWORD action, UINT flags);
+  NOTIFYICONDATAW BalloonRecord() const;
+  // A change of picture or hint; a refused change adds the icon again.
+  void Update();
+  // Adds the icon (or finds that a timed-out add went through after all), then sends the
+  // balloon that waited. False when the shell refused.
+  bool Add();
+  void AddOrRetry();
+  bool SendBalloon();
+  void RetryTimer();
 
+  ShellNotify notify_;
+  TrayAddRetry retry_;
   UniqueWindow window_;
   UniqueIcon picture_;
   std::string hint_;
-  bool shown_ = false;
+  bool wanted_ = false;  // between Show and Hide
+  bool shown_ = false;   // the shell has the icon
+  int attemptsLeft_ = 0;
+  bool balloonWaiting_ = false;
+  std::string balloonTitle_;
+  std::string balloonText_;
+  BalloonKind balloonKind_ = BalloonKind::None;
+  int balloonSeconds_ = 0;
   UINT taskbarCreated_ = 0;
 };
 

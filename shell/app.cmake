@@ -19,6 +19,10 @@ add_executable(corvella WIN32 shell/winmain_win32.cpp data/corvella.rc)
 target_include_directories(corvella PRIVATE "${corvella_rc_dir}")
 set_property(SOURCE data/corvella.rc APPEND PROPERTY OBJECT_DEPENDS
              "${corvella_rc_dir}/version.rc.h" "${corvella_rc_dir}/corvella.manifest")
+# The resource compiler names no dependencies: a picture rendered again must still reach the program.
+file(GLOB corvella_rc_pictures CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/data/*.ico" "${PROJECT_SOURCE_DIR}/data/*.bmp"
+     "${PROJECT_SOURCE_DIR}/data/tray/*.ico" "${PROJECT_SOURCE_DIR}/data/widget/*.png")
+set_property(SOURCE data/corvella.rc APPEND PROPERTY OBJECT_DEPENDS ${corvella_rc_pictures})
 target_link_libraries(corvella PRIVATE corvella_app_win32)
 target_link_options(corvella PRIVATE -municode)
 corvella_warnings(corvella)

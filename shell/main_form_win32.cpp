@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -175,11 +176,12 @@ void MainForm::FitTrayArt() {
   const int iconSize = TrayIconPixelSize();
   const int glyphSize = GetSystemMetrics(SM_CXSMICON);
   if (iconSize == icons_.size() && glyphSize == glyphSize_) return;
-  if (std::optional<TrayArt> glyph = LoadTrayArtOrSmallest(instance_, glyphSize)) {
+  if (std::optional<TrayArt> glyph = LoadTrayArtNearest(instance_, glyphSize)) {
     glyphSize_ = glyphSize;
-    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)), glyph->glyph.size);
+    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)),
+                    std::min(glyph->glyph.size, glyphSize));
   }
-  std::optional<TrayArt> art = LoadTrayArtOrSmallest(instance_, iconSize);
+  std::optional<TrayArt> art = LoadTrayArtNearest(instance_, iconSize);
   if (!art || art->weather.size == icons_.size()) return;
   icons_.SetArt(art->waiting, art->weather, glyphs_);
   SetIconIndex(iconIndex_);
@@ -194,17 +196,25 @@ void MainForm::FormClose() {
 
 void MainForm::ShowPopupMenu() {
   if (!tray_ || !menu_) return;
-  // The menu closes on a click elsewhere only when its window is in the foreground.
-  SetForegroundWindow(tray_->window());
+  menu_->BringForward();
+  // From here until the menu has closed, timers that can start a pass are held (OnTimer).
+  ++menuDepth_;
+  UINT command = 0;
   try {
     PumpMessages();
+    POINT at{};
+    GetCursorPos(&at);
+    command = menu_->Track(at, window_);
   } catch (const ProgramClosing&) {
-    return;  // an error box on the way out: no menu for a program that is closing
+    // an error box on the way out: no menu for a program that is closing
   }
-  POINT at{};
-  GetCursorPos(&at);
-  const UINT command = menu_->Track(at, window_);
-  if (command != 0 && window_ != nullptr) PostMessageW(window_, WM_COMMAND, command, 0);
+  --menuDepth_;
+  if (window_ == nullptr) return;
+  if (command != 0) PostMessageW(window_, WM_COMMAND, command, 0);
+  if (menuDepth_ > 0) return;
+  // Each held timer once more, now that the menu is closed (the held Timer3 ticks count as one).
+  for (UINT_PTR id : heldTimers_) PostMessageW(window_, WM_TIMER, id, 0);
+  heldTimers_.clear();
 }
 
 // A double click runs the menu's default item, "Свойства...".
@@ -226,10 +236,10 @@ void MainForm::OnCommand(UINT id) {
       N7Click();
       break;
     case kCommandUpdate:
-      GmnUpdClick();
+      ProductPageClick();
       break;
     case kCommandRefresh:
-      if (pass_) pass_->GetW();
+      RefreshClick();
       break;
     case kCommandClose:
       FormClose();
@@ -240,6 +250,12 @@ void MainForm::OnCommand(UINT id) {
 }
 
 void MainForm::OnTimer(UINT_PTR id) {
+  // A pass falling due while the menu opens or is open waits until it has closed: run from
+  // the menu's wait, it would hold the menu back (or freeze it) for the whole pass.
+  if (menuDepth_ > 0 && id != kTimer4Id) {
+    if (std::find(heldTimers_.begin(), heldTimers_.end(), id) == heldTimers_.end()) heldTimers_.push_back(id);
+    return;
+  }
   if (id == kTimer1Id) timers_->Timer1Timer();
   if (id == kTimer3Id) timers_->Timer3Timer();
   if (id == kWakeDelayId) wake_->DelayTimer();
@@ -289,7 +305,11 @@ void MainForm::OnPowerBroadcast(WPARAM event) {
   if (event == PBT_APMRESUMEAUTOMATIC) wake_->Resumed();
 }
 
-void MainForm::GmnUpdClick() {
+void MainForm::RefreshClick() {
+  if (pass_) pass_->GetW();
+}
+
+void MainForm::ProductPageClick() {
   std::string url = "http://";
   url += kSiteHost;
   url += kProductPagePath;

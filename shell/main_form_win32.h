@@ -91,8 +91,10 @@ class MainForm : public RefreshHost {
   void N8Click();
   bool WidgetChecked() const { return widgetSwitches_ && widgetSwitches_->widgetChecked(); }
   bool OnTopChecked() const { return widgetSwitches_ ? widgetSwitches_->onTopChecked() : settings_.widgetOnTop; }
-  // "Обновить программу".
-  void GmnUpdClick();
+  // "Получить сведения": one refresh pass now.
+  void RefreshClick();
+  // "Обновить программу": the product's page on the maker's site, in the browser.
+  void ProductPageClick();
   // Hides the application window's taskbar button, if it shows.
   void HideAppButton();
 
@@ -147,6 +149,10 @@ class MainForm : public RefreshHost {
   GdiGlyphSource glyphs_;
   int iconIndex_ = 0;
   int glyphSize_ = 0;
+  // The tray menu is being opened or is open (nested when a press comes meanwhile); the
+  // timers that fell due meanwhile, to run once it has closed.
+  int menuDepth_ = 0;
+  std::vector<UINT_PTR> heldTimers_;
 
   std::unique_ptr<WidgetWindow> widget_;
   std::unique_ptr<WidgetSwitches> widgetSwitches_;

@@ -154,7 +154,7 @@ SettingsDialog::SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWi
   dpi_ = WindowDpi(host_);
   whiteBrush_.reset(CreateSolidBrush(RGB(255, 255, 255)));
   // The sample shows the weather picture of the tray, at the sample's own size.
-  if (std::optional<TrayArt> art = LoadTrayArtOrSmallest(instance, Scale(kTrayIconSize)))
+  if (std::optional<TrayArt> art = LoadTrayArtNearest(instance, Scale(kTrayIconSize)))
     samplePicture_ = MakeIcon(EntryFromArt(art->weather));
   CreateControls();
   // Fonts, places and the frame come each time the dialog is shown, at the window's DPI then.

@@ -39,6 +39,9 @@
 //   corvella-probe record FILE ARG...           append ARG... as one line to FILE (a stand-in browser)
 //   corvella-probe foreign-window TITLE SECONDS show an unowned window of Explorer's folder class
 //                                               titled TITLE for SECONDS
+//   corvella-probe menu-when-due SECONDS        make the wake pass fall due with a right press on the
+//                                               icon waiting in the queue; print the milliseconds
+//                                               from the press to the open menu
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -148,6 +151,47 @@ HWND OpenMenu(double seconds, bool open) {
     return nullptr;
   }
   return menu;
+}
+
+// A wake arms the pass 4 s later. The program's thread is held past that, so the timer is
+// due when the shell's right press is taken from the queue, and then let go.
+int MenuWhenDue(double seconds) {
+  HWND form = FindTopLevel(L"CorvellaMainForm");
+  HWND tray = TrayWindow(10);
+  if (form == nullptr || tray == nullptr) return 1;
+  HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(form, nullptr));
+  if (thread == nullptr) {
+    std::fprintf(stderr, "cannot hold the program's thread: %lu\n", GetLastError());
+    return 1;
+  }
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(form, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 10000, &answer);
+  if (SuspendThread(thread) == static_cast<DWORD>(-1)) {
+    std::fprintf(stderr, "cannot hold the program's thread: %lu\n", GetLastError());
+    CloseHandle(thread);
+    return 1;
+  }
+  Sleep(5000);
+  PostMessageW(tray, kTrayCallback, 1, WM_RBUTTONDOWN);
+  LARGE_INTEGER frequency, pressed, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&pressed);
+  ResumeThread(thread);
+  CloseHandle(thread);
+  const auto elapsedMs = [&] {
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - pressed.QuadPart) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
+  };
+  while (VisibleMenu() == nullptr) {
+    if (elapsedMs() > seconds * 1000) {
+      std::printf("menu_ms >%.0f\n", seconds * 1000);
+      return 1;
+    }
+    Sleep(1);
+  }
+  std::printf("menu_ms %.1f\n", elapsedMs());
+  return 0;
 }
 
 // Entry pictures as a 32-bit bitmap file with alpha, transparent where the mask says so.
@@ -486,6 +530,9 @@ int wmain(int argc, wchar_t** argv) {
                 GetSystemMetrics(SM_CXSMICON),
                 metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
     return 0;
+  }
+  if (argc >= 3 && std::wcscmp(argv[1], L"menu-when-due") == 0) {
+    return MenuWhenDue(std::wcstod(argv[2], nullptr));
   }
   if (argc >= 6 && std::wcscmp(argv[1], L"draw-entries") == 0) {
     return DrawEntries(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4], argv[5]);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The tray icon as a user meets it, under Wine in Xvfb with feedsim: a right press on the
-# real icon opens the menu at the cursor; its items, reached with the keyboard in menu
-# order, do what they say; the icon comes back after a new taskbar announces itself; a
-# wake from sleep brings exactly one pass a few seconds later; at 144 dpi the icon is still
-# drawn sharp for the taskbar's own size.
+# real icon opens the menu at the cursor; its items, reached with keys pressed on the
+# display in menu order, do what they say; a pass falling due as the menu opens waits until
+# it has closed; the icon comes back after a new taskbar announces itself; a wake from sleep
+# brings exactly one pass a few seconds later; at 144 dpi the icon is still drawn sharp for
+# the taskbar's own size, and the entries are drawn at every scale's size.
 # Usage: tray.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it: skipped)
 # Screenshots: BUILD_DIR/artifacts/tray/*.png; the README's pictures: artifacts/tray/docs-*.png
 set -uo pipefail
@@ -68,6 +69,22 @@ wait_for() {  # SECONDS COMMAND...: until the command succeeds
   return 1
 }
 more_forecasts_than() { [ "$(forecasts)" -gt "$1" ]; }
+# Without a window manager the display's keys go to the window under the pointer: it is
+# put on the open menu's frame, where it selects no item.
+onto_menu() {
+  local l t _
+  read -r l t _ _ <<<"$(probe menu-rect 10 | tr -d '\r')"
+  [ -n "$t" ] && xdotool mousemove $((l + 1)) $((t + 1)) && sleep 0.3
+}
+# A right press on the icon, then KEYS typed on the display (xdotool names).
+menu_by_keys() {
+  xdotool mousemove "$ICON_X" "$ICON_Y" mousedown 3
+  probe menu-rect 10 >/dev/null || { xdotool mouseup 3; return 1; }
+  xdotool mouseup 3
+  onto_menu || return 1
+  xdotool key --delay 150 "$@"
+}
+menu_closed() { ! probe menu-rect 0 >/dev/null 2>&1; }
 url_opened() { grep -q "page.asp" "$URL_FILE" 2>/dev/null; }
 value_is() { [ "$(stored "$1")" = "$2" ]; }
 
@@ -150,31 +167,47 @@ read -r left top right bottom <<<"$(echo "$rect" | tr -d '\r')"
   fail "the menu ($rect) is not at the cursor ($ICON_X,$ICON_Y)"
 # Eight items: 6 commands and 2 separators make a menu well over 100 pixels high.
 [ $(( bottom - top )) -ge 100 ] || fail "the menu is only $(( bottom - top )) pixels high"
-xdotool mousemove 300 200
 sleep 0.5
 screenshot "$ART/tray-menu-96.png"
-probe keys X 5 || fail "the menu did not take Escape"
-echo "a right press on the icon opens the menu at the cursor ($rect)"
+xdotool key Escape
+wait_for 5 menu_closed || fail "the menu did not take Escape from the keyboard"
+echo "a right press on the icon opens the menu at the cursor ($rect); Escape closes it"
 
-# Items in order, by the keyboard: Down skips the separators.
-probe menu-keys DDE 10 || fail "menu"
+# Items in order, by the keyboard: Down skips the separators, Up comes back.
+menu_by_keys Down Down Return || fail "menu"
 wait_for 10 value_is topwin 0 || fail "\"Поверх всех окон\" (second item) did not store topwin=0"
-probe menu-keys DDE 10 || fail "menu"
+menu_by_keys Down Down Down Up Return || fail "menu"
 wait_for 10 value_is topwin 1 || fail "\"Поверх всех окон\" chosen again did not store topwin=1"
 echo "second item: \"Поверх всех окон\" toggles topwin"
-probe menu-keys DDDE 10 || fail "menu"
+menu_by_keys Down Down Down Return || fail "menu"
 wait_for 10 value_is "Индикатор" 1 || fail "\"Индикатор погоды\" (third item) did not store 1"
-probe menu-keys DDDE 10 || fail "menu"
+menu_by_keys Down Down Down Return || fail "menu"
 wait_for 10 value_is "Индикатор" 0 || fail "\"Индикатор погоды\" chosen twice did not end as 0"
 echo "third item: \"Индикатор погоды\" chosen twice from hidden ends as 0"
 before=$(forecasts)
-probe menu-keys DDDDE 10 || fail "menu"
+menu_by_keys Down Down Down Down Return || fail "menu"
 wait_for 20 more_forecasts_than "$before" || fail "\"Получить сведения\" (fourth item) ran no pass"
 wait_for 20 grep -q "currency_base" <(tail -n 6 "$LOG") || true
 sleep 1
 echo "fourth item: \"Получить сведения\" runs a pass"
-probe menu-keys DDDDDE 10 || fail "menu"
+
+# A pass that falls due as the menu opens (the program was held past a wake's delay, so the
+# pass and the press wait together) starts only after the menu has closed.
+before=$(forecasts)
+xdotool mousemove "$ICON_X" "$ICON_Y"
+opened_in=$(probe menu-when-due 60 | tr -d '\r') || fail "the menu did not open with a pass due ($opened_in)"
+sleep 1
+[ "$(forecasts)" -eq "$before" ] || fail "the pass that fell due ran before the menu closed"
+onto_menu
+xdotool key Escape
+wait_for 20 more_forecasts_than "$before" || fail "the pass that fell due never ran after the menu closed"
+wait_for 20 grep -q "currency_base" <(tail -n 6 "$LOG") || true
+sleep 1
+echo "a pass due as the menu opens runs after it has closed ($opened_in)"
+
+menu_by_keys Down Down Down Down Down Return || fail "menu"
 wait_for 20 url_opened || fail "\"Обновить программу\" (fifth item) opened nothing"
+xdotool mousemove 300 200
 opened=$(tr -d '\r' <"$URL_FILE")
 [ "$opened" = "http://www.velmar.example/page.asp?page=soft&id=116" ] || fail "opened $opened"
 echo "fifth item: \"Обновить программу\" opens $opened"
@@ -228,6 +261,12 @@ probe draw-entries "$(winepath -w "$EXE")" 24 -12 "$(winepath -w "$ART/entries-2
 probe draw-entries "$(winepath -w "$EXE")" 16 -12 "$(winepath -w "$ART/entries-16.bmp")" ||
   fail "could not draw the entries at 16 pixels"
 [ "$(identify -format %wx%h "$ART/entries-24.bmp")" = 96x24 ] || fail "the 24-pixel entries are not 24 pixels"
+# 175 % to 300 %: drawn at their own sizes, never stretched from a smaller picture.
+for size in 28 36 40 48; do
+  probe draw-entries "$(winepath -w "$EXE")" "$size" -12 "$(winepath -w "$ART/entries-$size.bmp")" ||
+    fail "could not draw the entries at $size pixels"
+  [ "$(identify -format %wx%h "$ART/entries-$size.bmp")" = "$((size * 4))x$size" ] || fail "entries at $size"
+done
 close_program
 docs_pictures
 

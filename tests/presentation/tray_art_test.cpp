@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "presentation/icon_file.h"
 
@@ -23,12 +25,15 @@ int OpaqueCount(const TrayBitmap& image) {
   return n;
 }
 
+// The small-icon sizes at 100 % to 300 % in steps of 25 %.
+constexpr int kScaleSizes[] = {16, 20, 24, 28, 32, 36, 40, 48};
+
 TEST(TrayArt, EveryIconHasItsSizesAsPicturesNotSquares) {
   const std::string program = ReadData("corvella.ico");
-  EXPECT_EQ(IconFileSizes(program), (std::vector<int>{16, 20, 24, 32, 48, 256}));
+  EXPECT_EQ(IconFileSizes(program), (std::vector<int>{16, 20, 24, 28, 32, 36, 40, 48, 256}));
   for (const char* name : {"corvella.ico", "tray/waiting.ico", "tray/glyph.ico"}) {
     const std::string file = ReadData(name);
-    for (int size : {16, 20, 24, 32}) {
+    for (int size : kScaleSizes) {
       auto image = IconFileImage(file, size);
       ASSERT_TRUE(image) << name << " " << size;
       const int area = size * size;
@@ -62,6 +67,20 @@ TEST(TrayArt, WaitingAndWeatherPicturesShareOneDrawing) {
     }
     EXPECT_TRUE(hasColour) << "the weather picture has its yellow sun at " << size;
   }
+}
+
+TEST(TrayArt, EveryScaleGetsItsOwnSizeAndOthersTheNearestLarger) {
+  const std::string waiting = ReadData("tray/waiting.ico"), weather = ReadData("corvella.ico"),
+                    glyph = ReadData("tray/glyph.ico");
+  const std::vector<std::string_view> files{waiting, weather, glyph};
+  for (int size : kScaleSizes) EXPECT_EQ(NearestCommonIconSize(files, size), size);
+  EXPECT_EQ(NearestCommonIconSize(files, 17), 20);
+  EXPECT_EQ(NearestCommonIconSize(files, 42), 48);
+  // Beyond every common size (256 is the program icon's alone): the largest.
+  EXPECT_EQ(NearestCommonIconSize(files, 64), 48);
+  EXPECT_EQ(NearestCommonIconSize(files, 8), 16);
+  EXPECT_EQ(NearestCommonIconSize({waiting, "not an icon"}, 16), 0);
+  EXPECT_EQ(NearestCommonIconSize({}, 16), 0);
 }
 
 TEST(IconFile, DamagedFilesGiveNoImage) {
