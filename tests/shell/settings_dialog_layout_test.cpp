@@ -89,7 +89,7 @@ TEST(DialogBinding, StoredSettingsComeBackUnchangedThroughTheControls) {
     EXPECT_EQ(saved.Stored(kSettingsSection, name), stored.Stored(kSettingsSection, name)) << name;
   }
   EXPECT_EQ(saved.writes().size(), 25u);
-  EXPECT_EQ(savedEntry.Read(), kExe);
+  EXPECT_EQ(savedEntry.Read(), AutostartCommand(kExe));
 }
 
 TEST(DialogBinding, BeforeTheFirstLoadsOnlyTheIconTemperatureIsChecked) {
