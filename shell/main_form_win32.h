@@ -143,6 +143,7 @@ class MainForm : public RefreshHost {
   int iconIndex_ = 0;
   int glyphSize_ = 0;
 
+  std::unique_ptr<StoredWidgetPlace> widgetPlace_;
   std::unique_ptr<WidgetWindow> widget_;
   std::unique_ptr<WidgetSwitches> widgetSwitches_;
 };

@@ -10,9 +10,11 @@
 #include <set>
 #include <vector>
 
+#include "common/error.h"
 #include "common/text_literal.h"
 #include "shell/app_settings.h"
 #include "shell/memory_settings_store.h"
+#include "shell/widget_switches.h"
 
 namespace corvella {
 namespace {
@@ -49,7 +51,7 @@ class WidgetWindowTest : public ::testing::Test {
   }
   void TearDown() override { FreeLibrary(exe_); }
   std::unique_ptr<WidgetWindow> MakeWidget() {
-    return std::make_unique<WidgetWindow>(GetModuleHandleW(nullptr), &store_, exe_);
+    return std::make_unique<WidgetWindow>(GetModuleHandleW(nullptr), &place_, exe_);
   }
   SIZE WindowSize(const WidgetWindow& w) {
     RECT r{};
@@ -60,6 +62,7 @@ class WidgetWindowTest : public ::testing::Test {
   GdiplusSession gdiplus_;
   HMODULE exe_ = nullptr;
   MemorySettingsStore store_;
+  StoredWidgetPlace place_{store_};
 };
 
 TEST_F(WidgetWindowTest, TheTemperatureIsWhiteWithABlackOutlineOverATranslucentPicture) {
@@ -138,6 +141,51 @@ TEST_F(WidgetWindowTest, ItStartsAtItsStoredPlaceAndStoresItWhenClosed) {
   EXPECT_EQ(r.left, 0);
   EXPECT_EQ(r.top, 40);
   EXPECT_TRUE(lost->Visible());
+}
+
+// A stored place of the wrong type gives the default place and an error to show; a picture that
+// fails leaves the widget hidden, and a place that cannot be stored leaves it shown.
+TEST_F(WidgetWindowTest, FailuresLeaveTheWidgetAsItsMenuCheckSays) {
+  store_.SetRaw(kSettingsSection, "top", MemorySettingsStore::ValueType::kDword, "5");
+  store_.WriteInteger(kSettingsSection, "left", 44);
+  auto widget = MakeWidget();
+  RECT r{};
+  GetWindowRect(widget->window(), &r);
+  EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) - 192);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(widget->createError(), "Invalid data type for 'top'");
+
+  WidgetWindow pictureless(GetModuleHandleW(nullptr), &place_, GetModuleHandleW(nullptr));
+  EXPECT_THROW(pictureless.Show(), Error);
+  EXPECT_FALSE(pictureless.Visible());
+
+  widget->Show();
+  store_.FailWritesOf("left");
+  EXPECT_THROW(widget->Close(), Error);
+  EXPECT_TRUE(widget->Visible());
+}
+
+// On a move to a monitor of another scale the widget takes the suggested place, and a drag in
+// progress keeps the grabbed spot of the picture under the mouse.
+TEST_F(WidgetWindowTest, ADpiChangeTakesTheSuggestedPlaceAndScalesTheGrab) {
+  auto widget = MakeWidget();
+  widget->Fons(kBackgroundDay, "+1\xB0");
+  const HWND w = widget->window();
+  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
+  RECT suggested{300, 200, 300 + 234, 200 + 234};
+  SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  RECT r{};
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, 300);
+  EXPECT_EQ(r.top, 200);
+  POINT cursor{};
+  ASSERT_TRUE(SetCursorPos(400, 400));
+  GetCursorPos(&cursor);
+  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, 0);
+  SendMessageW(w, WM_LBUTTONUP, 0, 0);
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, cursor.x - 15);
+  EXPECT_EQ(r.top, cursor.y - 30);
 }
 
 TEST_F(WidgetWindowTest, FiveHundredCompositionsKeepOneBitmapAndOneContext) {
