@@ -14,6 +14,7 @@ using std::min;
 
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "presentation/gdiplus_library_win32.h"
 
 namespace corvella {
 namespace {
@@ -25,9 +26,6 @@ struct ScreenDc {
   ScreenDc& operator=(const ScreenDc&) = delete;
   HDC dc;
 };
-
-// `what` with the system's code for why: GetLastError's, or an HRESULT.
-Error Failure(const std::string& what, long long code) { return Error(what + FillMessage(" (error %d)", code)); }
 
 // The picture's bytes as the module carries them: "PNG<n>", or "PNG<n>_<dpi>" for larger DPIs.
 struct BackgroundResource {
@@ -57,13 +55,13 @@ UniqueStream MemoryStream(const BackgroundResource& picture) {
   IStream* raw = nullptr;
   const HRESULT created = CreateStreamOnHGlobal(nullptr, TRUE, &raw);
   if (FAILED(created) || raw == nullptr) {
-    throw Failure(FillMessage("Cannot read picture %s", picture.name), created);
+    throw ErrorWithCode(FillMessage("Cannot read picture %s", picture.name), created);
   }
   UniqueStream stream(raw);
   ULONG written = 0;
   const HRESULT wrote = stream->Write(picture.bytes, picture.size, &written);
   if (FAILED(wrote) || written != picture.size) {
-    throw Failure(FillMessage("Cannot read picture %s", picture.name), wrote);
+    throw ErrorWithCode(FillMessage("Cannot read picture %s", picture.name), wrote);
   }
   stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
   return stream;
@@ -116,17 +114,17 @@ void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
   Gdiplus::Graphics g(&canvas);
   g.SetSmoothingMode(Gdiplus::SmoothingModeNone);
   const std::wstring wide = ToWide(text);
-  Gdiplus::FontFamily tahoma(std::wstring(kWidgetFontFamily).c_str());
-  std::unique_ptr<Gdiplus::FontFamily> fallback;
-  const Gdiplus::FontFamily* family = &tahoma;
-  if (tahoma.GetLastStatus() != Gdiplus::Ok) {
-    // Where no Tahoma is installed the letters still show, in the system's sans-serif face.
-    fallback.reset(Gdiplus::FontFamily::GenericSansSerif()->Clone());
-    family = fallback.get();
+  // Where no Tahoma is installed the letters still show, in another sans-serif face. (Not
+  // GDI+'s generic family: the C++ wrapper caches it across GDI+ sessions.)
+  std::unique_ptr<Gdiplus::FontFamily> family;
+  for (const wchar_t* name : {kWidgetFontFamily.data(), L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"}) {
+    family = std::make_unique<Gdiplus::FontFamily>(name);
+    if (family->GetLastStatus() == Gdiplus::Ok) break;
   }
+  if (family->GetLastStatus() != Gdiplus::Ok) return;
   Gdiplus::StringFormat format(0, LANG_NEUTRAL);
   Gdiplus::GraphicsPath path(Gdiplus::FillModeAlternate);
-  path.AddString(wide.c_str(), -1, family, Gdiplus::FontStyleBold,
+  path.AddString(wide.c_str(), -1, family.get(), Gdiplus::FontStyleBold,
                  static_cast<Gdiplus::REAL>(ScaleForDpi(kWidgetTextEm, dpi)),
                  Gdiplus::Point(ScaleForDpi(kWidgetTextX, dpi), ScaleForDpi(kWidgetTextY, dpi)), &format);
   Gdiplus::SolidBrush white(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFF));
@@ -136,15 +134,6 @@ void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
 }
 
 }  // namespace
-
-GdiplusSession::GdiplusSession() {
-  Gdiplus::GdiplusStartupInput input;  // version 1
-  Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-}
-
-GdiplusSession::~GdiplusSession() {
-  if (token_ != 0) Gdiplus::GdiplusShutdown(token_);
-}
 
 ComposedPicture::ComposedPicture(HDC screen, HBITMAP bitmap)
     : bitmap_(bitmap), dc_(CreateCompatibleDC(screen)) {
@@ -183,7 +172,7 @@ WidgetWindow::WidgetWindow(HINSTANCE instance, WidgetPlace* place, HMODULE resou
   window_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, at.x, at.y,
                             kWidgetInitialWidth, kWidgetInitialHeight, nullptr, nullptr, instance, this);
   if (window_ == nullptr && createError_.empty()) {
-    createError_ = Failure("Cannot create the widget window", GetLastError()).what();
+    createError_ = ErrorWithCode("Cannot create the widget window", GetLastError()).what();
   }
   grabDpi_ = Dpi();
 }
@@ -221,14 +210,20 @@ void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
   EnsureLayered();
   const int dpi = Dpi();
   const int artDpi = WidgetArtDpi(dpi);
+  const BackgroundResource background = FindBackground(resources_, index, artDpi);
   SIZE size{};
-  HBITMAP bitmap = DecodeBackground(FindBackground(resources_, index, artDpi), dpi, artDpi, size);
+  UniqueGdiObject bitmap;
+  {
+    // GDI+ only while composing: between compositions, hours apart, it holds nothing.
+    const GdiplusLibrary gdiplus;
+    bitmap.reset(DecodeBackground(background, dpi, artDpi, size));
+    DrawTemperature(static_cast<HBITMAP>(bitmap.get()), text, dpi);
+  }
   SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   ScreenDc screen;
   picture_.reset();
-  picture_ = std::make_unique<ComposedPicture>(screen.dc, bitmap);
-  DrawTemperature(bitmap, text, dpi);
+  picture_ = std::make_unique<ComposedPicture>(screen.dc, static_cast<HBITMAP>(bitmap.release()));
   lastIndex_ = index;
   composed_ = true;
 
@@ -308,7 +303,7 @@ void WidgetWindow::SetWidgetVisible(bool visible) {
 void WidgetWindow::SetWidgetOnTop(bool on) {
   if (!SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)) {
-    throw Failure("Cannot change the widget's band", GetLastError());
+    throw ErrorWithCode("Cannot change the widget's band", GetLastError());
   }
 }
 
@@ -327,7 +322,9 @@ void WidgetWindow::FormMouseMove(WPARAM wp) {
 }
 
 // The same face, drawn for the new monitor at the place the system suggests. Its new size can
-// move it back over the old monitor, which sends another change: that one waits for the next.
+// move it back over the old monitor, which sends another change inside this one: that one is
+// not followed, but the face is drawn once more when the window's DPI is no longer the one it
+// was drawn for, and that is all.
 void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
   if (rescaling_) return;
   rescaling_ = true;
@@ -339,9 +336,12 @@ void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
   try {
     if (!SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {
-      throw Failure("Cannot move the widget", GetLastError());
+      throw ErrorWithCode("Cannot move the widget", GetLastError());
     }
-    if (composed_) Fons(lastIndex_, signedText_);
+    if (composed_) {
+      Fons(lastIndex_, signedText_);
+      if (Dpi() != dpi) Fons(lastIndex_, signedText_);
+    }
   } catch (const std::exception& e) {
     Report(e.what());
   }

@@ -18,18 +18,6 @@
 
 namespace corvella {
 
-// GDI+ for the life of the program: started before the first window, shut down after the last.
-class GdiplusSession {
- public:
-  GdiplusSession();
-  ~GdiplusSession();
-  GdiplusSession(const GdiplusSession&) = delete;
-  GdiplusSession& operator=(const GdiplusSession&) = delete;
-
- private:
-  ULONG_PTR token_ = 0;
-};
-
 // The composed picture: one premultiplied 32-bit bitmap selected into one memory DC. Only
 // one is alive at a time; replacing it releases the previous pair.
 class ComposedPicture {

@@ -59,7 +59,6 @@ class WidgetWindowTest : public ::testing::Test {
     return {r.right - r.left, r.bottom - r.top};
   }
 
-  GdiplusSession gdiplus_;
   HMODULE exe_ = nullptr;
   MemorySettingsStore store_;
   StoredWidgetPlace place_{store_};
@@ -216,6 +215,7 @@ TEST_F(WidgetWindowTest, FiveHundredCompositionsKeepOneBitmapAndOneContext) {
   // A leaked 156 x 156 picture per composition would grow it by about 47 MB.
   const SIZE_T after = workingSet();
   EXPECT_LT(after, before + 8 * 1024 * 1024) << "working set grew from " << before << " to " << after;
+  EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr) << "GDI+ is unloaded between compositions";
   const HGDIOBJ last = widget->picture()->bitmap();
   widget.reset();
   EXPECT_EQ(GetObjectType(last), 0u) << "destroying the widget releases the last picture";
