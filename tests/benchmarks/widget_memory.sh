@@ -2,7 +2,9 @@
 # Benchmark (not a test): what the desktop widget's composition leaves resident. Under Wine the
 # program runs against feedsim; 15 s after the first pass has shown the widget, its working
 # set and private bytes are read (corvella-probe counts). Runs RUNS times and prints the
-# median, for this build and, when given, for another corvella.exe the same way.
+# median, for this build and, when given, for another corvella.exe the same way. With
+# WIDGET_MEMORY_OFFLINE=1 the proxy answers nothing, so nothing is ever composed: the figures
+# are then read 15 s after start.
 # Usage: widget_memory.sh BUILD_DIR [OTHER_EXE [RUNS]]
 #        FEEDSIM=path of the native feedsim (default: BUILD_DIR/../native/feedsim)
 set -uo pipefail
@@ -18,8 +20,14 @@ once() {
   rm -f "$log"
   "$WINE" reg delete "$SETTINGS_KEY" /f >/dev/null 2>&1
   start_feedsim "$ART/widget-memory-feedsim.out" --log "$log" || return 1
-  start_program /dev/null "$exe"
-  wait_for_request "$log" "currency_base" || { stop_program; stop_feedsim; return 1; }
+  if [ "${WIDGET_MEMORY_OFFLINE:-0}" == 1 ]; then
+    stop_feedsim  # its port, still the proxy, now refuses
+    start_program /dev/null "$exe"
+    "$WINE" "$PROBE" wait-title Corvella 60 >/dev/null || { stop_program; return 1; }
+  else
+    start_program /dev/null "$exe"
+    wait_for_request "$log" "currency_base" || { stop_program; stop_feedsim; return 1; }
+  fi
   sleep 15
   "$WINE" "$PROBE" counts | tr -d '\r' | awk '$2 == "working_set_kib" { ws = $3 } $2 == "private_kib" { pv = $3 }
     END { print ws, pv }'
