@@ -326,13 +326,13 @@ void WidgetWindow::FormMouseMove(WPARAM wp) {
 // not followed, but the face is drawn once more when the window's DPI is no longer the one it
 // was drawn for, and that is all.
 void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
-  if (rescaling_) return;
-  rescaling_ = true;
   // A drag in progress keeps the same spot of the picture under the mouse.
   if (grabDpi_ > 0 && dpi > 0) {
     grab_ = {MulDiv(grab_.x, dpi, grabDpi_), MulDiv(grab_.y, dpi, grabDpi_)};
     grabDpi_ = dpi;
   }
+  if (rescaling_) return;
+  rescaling_ = true;
   try {
     if (!SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {

@@ -164,15 +164,33 @@ TEST_F(WidgetWindowTest, FailuresLeaveTheWidgetAsItsMenuCheckSays) {
   EXPECT_TRUE(widget->Visible());
 }
 
-// On a move to a monitor of another scale the widget takes the suggested place, and a drag in
-// progress keeps the grabbed spot of the picture under the mouse.
+// The widget's own handling, and a second DPI change sent while the first one resizes it (as
+// when its new size puts most of it back on the old monitor).
+WNDPROC widgetProc = nullptr;
+int nestedChanges = 0;
+LRESULT CALLBACK ResizeSendsAnotherChange(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_WINDOWPOSCHANGED && nestedChanges == 0) {
+    ++nestedChanges;
+    RECT back{600, 500, 600 + 312, 500 + 312};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&back));
+  }
+  return CallWindowProcW(widgetProc, hwnd, msg, wp, lp);
+}
+
+// On a move to a monitor of another scale the widget takes the suggested place, a change that
+// comes while it is redrawn for the first is not followed, and a drag in progress keeps the
+// grabbed spot of the picture under the mouse.
 TEST_F(WidgetWindowTest, ADpiChangeTakesTheSuggestedPlaceAndScalesTheGrab) {
   auto widget = MakeWidget();
   widget->Fons(kBackgroundDay, "+1\xB0");
   const HWND w = widget->window();
   SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
   RECT suggested{300, 200, 300 + 234, 200 + 234};
+  widgetProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ResizeSendsAnotherChange)));
   SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(widgetProc));
+  EXPECT_EQ(nestedChanges, 1);
   RECT r{};
   GetWindowRect(w, &r);
   EXPECT_EQ(r.left, 300);
@@ -183,8 +201,9 @@ TEST_F(WidgetWindowTest, ADpiChangeTakesTheSuggestedPlaceAndScalesTheGrab) {
   SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, 0);
   SendMessageW(w, WM_LBUTTONUP, 0, 0);
   GetWindowRect(w, &r);
-  EXPECT_EQ(r.left, cursor.x - 15);
-  EXPECT_EQ(r.top, cursor.y - 30);
+  // Grabbed at (10, 20) at 96 DPI; the same spot at 192 DPI.
+  EXPECT_EQ(r.left, cursor.x - 20);
+  EXPECT_EQ(r.top, cursor.y - 40);
 }
 
 TEST_F(WidgetWindowTest, FiveHundredCompositionsKeepOneBitmapAndOneContext) {
