@@ -17,23 +17,49 @@ using std::min;
 // delay-loaded imports cannot be unloaded), each is defined here as a jump through a pointer
 // that GdiplusLibrary fills from the DLL it loads and clears when it unloads it. A function
 // missing from the list fails the link.
-#define CORVELLA_GDIPLUS_FUNCTIONS(X)                                                                   \
-  X(GdiplusStartup) X(GdiplusShutdown) X(GdipAlloc) X(GdipFree) X(GdipCreateBitmapFromStreamICM)       \
-  X(GdipCreateBitmapFromScan0) X(GdipCreateHBITMAPFromBitmap) X(GdipCloneImage) X(GdipDisposeImage)     \
-  X(GdipGetImageWidth) X(GdipGetImageHeight) X(GdipGetImageGraphicsContext) X(GdipDeleteGraphics)       \
-  X(GdipSetInterpolationMode) X(GdipSetPixelOffsetMode) X(GdipSetSmoothingMode) X(GdipDrawImageRectRectI) \
-  X(GdipCreateFontFamilyFromName) X(GdipDeleteFontFamily) X(GdipCreateStringFormat)                     \
-  X(GdipDeleteStringFormat) X(GdipCreatePath) X(GdipDeletePath) X(GdipAddPathStringI) X(GdipFillPath)   \
-  X(GdipDrawPath) X(GdipCreateSolidFill) X(GdipCloneBrush) X(GdipDeleteBrush) X(GdipCreatePen1)         \
+// clang-format off
+#define CORVELLA_GDIPLUS_FUNCTIONS(X) \
+  X(GdiplusStartup) \
+  X(GdiplusShutdown) \
+  X(GdipAlloc) \
+  X(GdipFree) \
+  X(GdipCreateBitmapFromStreamICM) \
+  X(GdipCreateBitmapFromScan0) \
+  X(GdipCreateHBITMAPFromBitmap) \
+  X(GdipCloneImage) \
+  X(GdipDisposeImage) \
+  X(GdipGetImageWidth) \
+  X(GdipGetImageHeight) \
+  X(GdipGetImageGraphicsContext) \
+  X(GdipDeleteGraphics) \
+  X(GdipSetInterpolationMode) \
+  X(GdipSetPixelOffsetMode) \
+  X(GdipSetSmoothingMode) \
+  X(GdipDrawImageRectRectI) \
+  X(GdipCreateFontFamilyFromName) \
+  X(GdipDeleteFontFamily) \
+  X(GdipCreateStringFormat) \
+  X(GdipDeleteStringFormat) \
+  X(GdipCreatePath) \
+  X(GdipDeletePath) \
+  X(GdipAddPathStringI) \
+  X(GdipFillPath) \
+  X(GdipDrawPath) \
+  X(GdipCreateSolidFill) \
+  X(GdipCloneBrush) \
+  X(GdipDeleteBrush) \
+  X(GdipCreatePen1) \
   X(GdipDeletePen)
+// clang-format on
 
 // The pointer of each function, and the function itself: a jump through it, which leaves the
 // arguments and the return address as the caller set them.
-#define CORVELLA_GDIPLUS_THUNK(name)                                                 \
-  extern "C" {                                                                       \
-  FARPROC corvella_gdiplus_##name = nullptr;                                         \
-  }                                                                                  \
-  asm(".text\n.globl " #name "\n.def " #name "; .scl 2; .type 32; .endef\n" #name ":\n" \
+#define CORVELLA_GDIPLUS_THUNK(name)                                              \
+  extern "C" {                                                                    \
+  FARPROC corvella_gdiplus_##name = nullptr;                                      \
+  }                                                                               \
+  asm(".text\n.globl " #name "\n.def " #name "; .scl 2; .type 32; .endef\n" #name \
+      ":\n"                                                                       \
       "  jmp *corvella_gdiplus_" #name "(%rip)\n");
 CORVELLA_GDIPLUS_FUNCTIONS(CORVELLA_GDIPLUS_THUNK)
 
@@ -47,7 +73,6 @@ struct Entry {
 
 #define CORVELLA_GDIPLUS_ENTRY(name) Entry{#name, &corvella_gdiplus_##name},
 constexpr Entry kEntries[] = {CORVELLA_GDIPLUS_FUNCTIONS(CORVELLA_GDIPLUS_ENTRY)};
-
 
 void ClearEntries() {
   for (const Entry& entry : kEntries) *entry.pointer = nullptr;

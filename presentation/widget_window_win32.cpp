@@ -117,7 +117,8 @@ void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
   // Where no Tahoma is installed the letters still show, in another sans-serif face. (Not
   // GDI+'s generic family: the C++ wrapper caches it across GDI+ sessions.)
   std::unique_ptr<Gdiplus::FontFamily> family;
-  for (const wchar_t* name : {kWidgetFontFamily.data(), L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"}) {
+  for (const wchar_t* name :
+       {kWidgetFontFamily.data(), L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"}) {
     family = std::make_unique<Gdiplus::FontFamily>(name);
     if (family->GetLastStatus() == Gdiplus::Ok) break;
   }

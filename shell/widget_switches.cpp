@@ -42,7 +42,8 @@ void WidgetSwitches::N7Click() {
   const bool show = !widgetChecked_;
   const bool wasShown = settings_.widgetShown;
   settings_.widgetShown = show;
-  OrUndo([&] { SaveSetting(settings_, store_, kValueWidgetShown); }, [&] { settings_.widgetShown = wasShown; });
+  OrUndo([&] { SaveSetting(settings_, store_, kValueWidgetShown); },
+         [&] { settings_.widgetShown = wasShown; });
   // A showing whose picture fails, or a hiding whose place cannot be stored, leaves the widget
   // as it was; the stored value goes back to match.
   OrUndo([&] { widget_.SetWidgetVisible(show); },
