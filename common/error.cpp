@@ -23,4 +23,8 @@ std::string ErrorBoxText(std::string_view message) {
   return out;
 }
 
+Error ErrorWithCode(std::string_view what, long long code) {
+  return Error(std::string(what) + FillMessage(" (error %d)", code));
+}
+
 }  // namespace corvella

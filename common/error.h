@@ -16,6 +16,9 @@ class Error : public std::runtime_error {
 std::string FillMessage(std::string_view pattern, std::string_view value);
 std::string FillMessage(std::string_view pattern, long long value);
 
+// `what`, followed by the system's code for why it failed: GetLastError's, an HRESULT, a status.
+Error ErrorWithCode(std::string_view what, long long code);
+
 // The text of the application's error box: a "." follows a message whose last
 // character has a higher code than ".".
 std::string ErrorBoxText(std::string_view message);

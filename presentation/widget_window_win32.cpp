@@ -14,13 +14,10 @@ using std::min;
 
 #include "common/cp1251.h"
 #include "common/error.h"
-#include "shell/app_settings.h"
-#include "shell/settings_store.h"
+#include "presentation/gdiplus_library_win32.h"
 
 namespace corvella {
 namespace {
-
-constexpr std::size_t kTempPathBuffer = 1024;
 
 struct ScreenDc {
   ScreenDc() : dc(GetDC(nullptr)) {}
@@ -31,60 +28,53 @@ struct ScreenDc {
 };
 
 // The picture's bytes as the module carries them: "PNG<n>", or "PNG<n>_<dpi>" for larger DPIs.
-std::pair<const void*, DWORD> BackgroundBytes(HMODULE module, WidgetBackground index, int artDpi) {
+struct BackgroundResource {
+  std::string name;
+  const void* bytes = nullptr;
+  DWORD size = 0;
+};
+
+BackgroundResource FindBackground(HMODULE module, WidgetBackground index, int artDpi) {
   std::wstring name = L"PNG" + std::to_wstring(static_cast<int>(index));
   if (artDpi != kWidgetArtDpis[0]) name += L"_" + std::to_wstring(artDpi);
   HRSRC found = FindResourceW(module, name.c_str(), L"PNG");
   HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
   const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
   if (bytes == nullptr) throw Error(FillMessage("Resource %s not found", FromWide(name)));
-  return {bytes, SizeofResource(module, found)};
+  return {FromWide(name), bytes, SizeofResource(module, found)};
 }
 
-// The picture goes through a file of its own in the temporary folder, decoded with colour
-// management. The name is made unique, so no file of the user's or of another program
-// (or of a second user of the same folder) is ever replaced or deleted.
-class TempPicture {
- public:
-  TempPicture(const void* bytes, DWORD size) {
-    wchar_t dir[kTempPathBuffer] = {};
-    DWORD length = GetTempPathW(static_cast<DWORD>(kTempPathBuffer), dir);
-    if (length == 0 || length >= kTempPathBuffer) throw Error("Cannot find the temporary folder");
-    std::wstring folder(dir, length);
-    if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
-    wchar_t name[MAX_PATH + 1] = {};
-    if (GetTempFileNameW(folder.c_str(), L"cvw", 0, name) == 0) {
-      throw Error(FillMessage("Cannot create file \"%s\"", FromWide(folder)));
-    }
-    path_ = name;
-    UniqueKernelHandle file(
-        CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
-    DWORD written = 0;
-    if (file.get() == INVALID_HANDLE_VALUE) {
-      file.release();
-      Fail();
-    }
-    if (!WriteFile(file.get(), bytes, size, &written, nullptr) || written != size) Fail();
-  }
-  ~TempPicture() { DeleteFileW(path_.c_str()); }
-  TempPicture(const TempPicture&) = delete;
-  TempPicture& operator=(const TempPicture&) = delete;
-  const std::wstring& path() const { return path_; }
-
- private:
-  [[noreturn]] void Fail() {
-    DeleteFileW(path_.c_str());
-    throw Error(FillMessage("Cannot create file \"%s\"", FromWide(path_)));
-  }
-  std::wstring path_;
+struct StreamRelease {
+  void operator()(IStream* stream) const { stream->Release(); }
 };
+using UniqueStream = std::unique_ptr<IStream, StreamRelease>;
 
-// Decodes the background into a premultiplied 32-bit bitmap on a fully transparent ground,
-// `width` x `height` (drawn smoothly to that size when the rendering differs).
-HBITMAP DecodeBackground(const TempPicture& file, int dpi, int artDpi, SIZE& size) {
-  Gdiplus::Bitmap decoded(file.path().c_str(), TRUE);
+// A stream over a copy of the picture's bytes, for GDI+ to decode from memory: no file is
+// written, so none can be left behind.
+UniqueStream MemoryStream(const BackgroundResource& picture) {
+  IStream* raw = nullptr;
+  const HRESULT created = CreateStreamOnHGlobal(nullptr, TRUE, &raw);
+  if (FAILED(created) || raw == nullptr) {
+    throw ErrorWithCode(FillMessage("Cannot read picture %s", picture.name), created);
+  }
+  UniqueStream stream(raw);
+  ULONG written = 0;
+  const HRESULT wrote = stream->Write(picture.bytes, picture.size, &written);
+  if (FAILED(wrote) || written != picture.size) {
+    throw ErrorWithCode(FillMessage("Cannot read picture %s", picture.name), wrote);
+  }
+  stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+  return stream;
+}
+
+// Decodes the background, with colour management, into a premultiplied 32-bit bitmap on a fully
+// transparent ground, `width` x `height` (drawn smoothly to that size when the rendering differs).
+HBITMAP DecodeBackground(const BackgroundResource& picture, int dpi, int artDpi, SIZE& size) {
+  // The stream outlives the picture decoded from it, as GDI+ asks.
+  const UniqueStream stream = MemoryStream(picture);
+  Gdiplus::Bitmap decoded(stream.get(), TRUE);
   if (decoded.GetLastStatus() != Gdiplus::Ok) {
-    throw Error(FillMessage("Cannot read picture \"%s\"", FromWide(file.path())));
+    throw Error(FillMessage("Cannot read picture %s", picture.name));
   }
   const auto w = static_cast<int>(decoded.GetWidth());
   const auto h = static_cast<int>(decoded.GetHeight());
@@ -104,7 +94,7 @@ HBITMAP DecodeBackground(const TempPicture& file, int dpi, int artDpi, SIZE& siz
     status = scaled.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
   }
   if (status != Gdiplus::Ok || bitmap == nullptr) {
-    throw Error(FillMessage("Cannot read picture \"%s\"", FromWide(file.path())));
+    throw Error(FillMessage("Cannot read picture %s", picture.name));
   }
   return bitmap;
 }
@@ -124,17 +114,18 @@ void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
   Gdiplus::Graphics g(&canvas);
   g.SetSmoothingMode(Gdiplus::SmoothingModeNone);
   const std::wstring wide = ToWide(text);
-  Gdiplus::FontFamily tahoma(std::wstring(kWidgetFontFamily).c_str());
-  std::unique_ptr<Gdiplus::FontFamily> fallback;
-  const Gdiplus::FontFamily* family = &tahoma;
-  if (tahoma.GetLastStatus() != Gdiplus::Ok) {
-    // Where no Tahoma is installed the letters still show, in the system's sans-serif face.
-    fallback.reset(Gdiplus::FontFamily::GenericSansSerif()->Clone());
-    family = fallback.get();
+  // Where no Tahoma is installed the letters still show, in another sans-serif face. (Not
+  // GDI+'s generic family: the C++ wrapper caches it across GDI+ sessions.)
+  std::unique_ptr<Gdiplus::FontFamily> family;
+  for (const wchar_t* name :
+       {kWidgetFontFamily.data(), L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"}) {
+    family = std::make_unique<Gdiplus::FontFamily>(name);
+    if (family->GetLastStatus() == Gdiplus::Ok) break;
   }
+  if (family->GetLastStatus() != Gdiplus::Ok) return;
   Gdiplus::StringFormat format(0, LANG_NEUTRAL);
   Gdiplus::GraphicsPath path(Gdiplus::FillModeAlternate);
-  path.AddString(wide.c_str(), -1, family, Gdiplus::FontStyleBold,
+  path.AddString(wide.c_str(), -1, family.get(), Gdiplus::FontStyleBold,
                  static_cast<Gdiplus::REAL>(ScaleForDpi(kWidgetTextEm, dpi)),
                  Gdiplus::Point(ScaleForDpi(kWidgetTextX, dpi), ScaleForDpi(kWidgetTextY, dpi)), &format);
   Gdiplus::SolidBrush white(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFF));
@@ -144,15 +135,6 @@ void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
 }
 
 }  // namespace
-
-GdiplusSession::GdiplusSession() {
-  Gdiplus::GdiplusStartupInput input;  // version 1
-  Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-}
-
-GdiplusSession::~GdiplusSession() {
-  if (token_ != 0) Gdiplus::GdiplusShutdown(token_);
-}
 
 ComposedPicture::ComposedPicture(HDC screen, HBITMAP bitmap)
     : bitmap_(bitmap), dc_(CreateCompatibleDC(screen)) {
@@ -165,8 +147,8 @@ ComposedPicture::~ComposedPicture() {
   if (dc_ && previous_ != nullptr) SelectObject(dc_.get(), previous_);
 }
 
-WidgetWindow::WidgetWindow(HINSTANCE instance, SettingsStore* store, HMODULE resources, const Clock& clock)
-    : resources_(resources != nullptr ? resources : GetModuleHandleW(nullptr)), store_(store), clock_(clock) {
+WidgetWindow::WidgetWindow(HINSTANCE instance, WidgetPlace* place, HMODULE resources, const Clock& clock)
+    : resources_(resources != nullptr ? resources : GetModuleHandleW(nullptr)), place_(place), clock_(clock) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = &WidgetWindow::WindowProc;
   wc.hInstance = instance;
@@ -176,15 +158,24 @@ WidgetWindow::WidgetWindow(HINSTANCE instance, SettingsStore* store, HMODULE res
   // FormCreate: the stored place, or the top of the screen 192 pixels (at 96 DPI) from its
   // right edge; without a window yet, the scale is the primary screen's.
   const WidgetPoint fallback = DefaultWidgetPosition(GetSystemMetrics(SM_CXSCREEN), Dpi());
-  int top = fallback.y, left = fallback.x;
-  if (store_ != nullptr) {
-    top = store_->ReadInteger(kSettingsSection, kValueWidgetTop, fallback.y);
-    left = store_->ReadInteger(kSettingsSection, kValueWidgetLeft, fallback.x);
+  WidgetPoint at = fallback;
+  if (place_ != nullptr) {
+    // A stored place that cannot be read (a value of the wrong type) gives the default one; the
+    // error is told once the program runs.
+    try {
+      at = place_->Read(fallback);
+    } catch (const std::exception& e) {
+      createError_ = e.what();
+    }
   }
-  // Layered from the start, so that nothing shows before the first picture; a tool window,
-  // so that it never has a taskbar button of its own.
-  window_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, left, top,
+  // Layered from the start, so that nothing shows before the first picture. Unowned, and a
+  // tool window, so that it never has a taskbar button or an Alt+Tab entry of its own.
+  window_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, at.x, at.y,
                             kWidgetInitialWidth, kWidgetInitialHeight, nullptr, nullptr, instance, this);
+  if (window_ == nullptr && createError_.empty()) {
+    createError_ = ErrorWithCode("Cannot create the widget window", GetLastError()).what();
+  }
+  grabDpi_ = Dpi();
 }
 
 WidgetWindow::~WidgetWindow() {
@@ -220,19 +211,20 @@ void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
   EnsureLayered();
   const int dpi = Dpi();
   const int artDpi = WidgetArtDpi(dpi);
-  const auto [bytes, length] = BackgroundBytes(resources_, index, artDpi);
+  const BackgroundResource background = FindBackground(resources_, index, artDpi);
   SIZE size{};
-  HBITMAP bitmap = nullptr;
+  UniqueGdiObject bitmap;
   {
-    TempPicture file(bytes, length);
-    bitmap = DecodeBackground(file, dpi, artDpi, size);
+    // GDI+ only while composing: between compositions, hours apart, it holds nothing.
+    const GdiplusLibrary gdiplus;
+    bitmap.reset(DecodeBackground(background, dpi, artDpi, size));
+    DrawTemperature(static_cast<HBITMAP>(bitmap.get()), text, dpi);
   }
   SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   ScreenDc screen;
   picture_.reset();
-  picture_ = std::make_unique<ComposedPicture>(screen.dc, bitmap);
-  DrawTemperature(bitmap, text, dpi);
+  picture_ = std::make_unique<ComposedPicture>(screen.dc, static_cast<HBITMAP>(bitmap.release()));
   lastIndex_ = index;
   composed_ = true;
 
@@ -255,7 +247,13 @@ void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
 void WidgetWindow::Show() {
   if (Visible()) return;
   ShowWindow(window_, SW_SHOWNOACTIVATE);
-  FormShow();
+  try {
+    FormShow();
+  } catch (...) {
+    // A widget whose picture failed stays hidden, as its menu check says.
+    ShowWindow(window_, SW_HIDE);
+    throw;
+  }
 }
 
 void WidgetWindow::FormShow() {
@@ -287,13 +285,11 @@ void WidgetWindow::FormShow() {
 }
 
 void WidgetWindow::Close() {
-  ShowWindow(window_, SW_HIDE);
   RECT place{};
   GetWindowRect(window_, &place);
-  if (store_ != nullptr) {
-    store_->WriteInteger(kSettingsSection, kValueWidgetTop, place.top);
-    store_->WriteInteger(kSettingsSection, kValueWidgetLeft, place.left);
-  }
+  // Hidden only once its place is stored: a failed write leaves it shown, as its check says.
+  if (place_ != nullptr) place_->Write({place.left, place.top});
+  ShowWindow(window_, SW_HIDE);
 }
 
 void WidgetWindow::SetWidgetVisible(bool visible) {
@@ -304,13 +300,18 @@ void WidgetWindow::SetWidgetVisible(bool visible) {
   }
 }
 
+// The owner stays as created (none): an owner cannot be given after creation.
 void WidgetWindow::SetWidgetOnTop(bool on) {
-  SetWindowLongPtrW(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(GetDesktopWindow()));
-  SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (!SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)) {
+    throw ErrorWithCode("Cannot change the widget's band", GetLastError());
+  }
 }
 
-void WidgetWindow::FormMouseDown(LPARAM lp) { grab_ = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}; }
+void WidgetWindow::FormMouseDown(LPARAM lp) {
+  grab_ = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  grabDpi_ = Dpi();
+}
 
 // Only a held left button moves the window; the picture stays as it was composed.
 void WidgetWindow::FormMouseMove(WPARAM wp) {
@@ -319,6 +320,33 @@ void WidgetWindow::FormMouseMove(WPARAM wp) {
   GetCursorPos(&cursor);
   SetWindowPos(window_, nullptr, cursor.x - grab_.x, cursor.y - grab_.y, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The same face, drawn for the new monitor at the place the system suggests. Its new size can
+// move it back over the old monitor, which sends another change inside this one: that one is
+// not followed, but the face is drawn once more when the window's DPI is no longer the one it
+// was drawn for, and that is all.
+void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
+  // A drag in progress keeps the same spot of the picture under the mouse.
+  if (grabDpi_ > 0 && dpi > 0) {
+    grab_ = {MulDiv(grab_.x, dpi, grabDpi_), MulDiv(grab_.y, dpi, grabDpi_)};
+    grabDpi_ = dpi;
+  }
+  if (rescaling_) return;
+  rescaling_ = true;
+  try {
+    if (!SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
+                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+      throw ErrorWithCode("Cannot move the widget", GetLastError());
+    }
+    if (composed_) {
+      Fons(lastIndex_, signedText_);
+      if (Dpi() != dpi) Fons(lastIndex_, signedText_);
+    }
+  } catch (const std::exception& e) {
+    Report(e.what());
+  }
+  rescaling_ = false;
 }
 
 int WidgetWindow::Dpi() const {
@@ -357,14 +385,7 @@ LRESULT WidgetWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (onContextMenu) onContextMenu();
       return 0;
     case WM_DPICHANGED:
-      // The same face, drawn for the new monitor.
-      if (composed_) {
-        try {
-          Fons(lastIndex_, signedText_);
-        } catch (const std::exception& e) {
-          Report(e.what());
-        }
-      }
+      DpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_CLOSE:
       // Only the menu hides the widget, so that its check always tells the truth.

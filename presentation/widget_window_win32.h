@@ -1,7 +1,7 @@
 // The desktop widget: a borderless per-pixel-alpha window showing the weather picture with
 // the temperature in large outlined letters. It reads and stores its place through the
-// main window's settings store, shares the tray icon's menu, and is dragged with the left
-// mouse button.
+// WidgetPlace it is given, shares the tray icon's menu, and is dragged with the left mouse
+// button.
 #pragma once
 
 #include <windows.h>
@@ -14,22 +14,9 @@
 #include "common/handles_win32.h"
 #include "presentation/widget_control.h"
 #include "presentation/widget_face.h"
+#include "presentation/widget_place.h"
 
 namespace corvella {
-
-class SettingsStore;
-
-// GDI+ for the life of the program: started before the first window, shut down after the last.
-class GdiplusSession {
- public:
-  GdiplusSession();
-  ~GdiplusSession();
-  GdiplusSession(const GdiplusSession&) = delete;
-  GdiplusSession& operator=(const GdiplusSession&) = delete;
-
- private:
-  ULONG_PTR token_ = 0;
-};
 
 // The composed picture: one premultiplied 32-bit bitmap selected into one memory DC. Only
 // one is alive at a time; replacing it releases the previous pair.
@@ -52,10 +39,12 @@ class WidgetWindow : public WidgetControl {
  public:
   static constexpr wchar_t kWindowClass[] = L"CorvellaWidget";
 
-  // FormCreate: created hidden at the stored "top" and "left" of `store` (defaults 0 and
-  // screen width minus 192); `store` may be null (then the defaults) and must outlive the
-  // window. Pictures come from `resources` (the program's own module by default).
-  WidgetWindow(HINSTANCE instance, SettingsStore* store, HMODULE resources = nullptr,
+  // FormCreate: created hidden at the place stored in `place` (defaults 0 and screen width
+  // minus 192); `place` may be null (then the defaults) and must outlive the window. A stored
+  // place that cannot be read gives the defaults; that error, or a window that could not be
+  // created, is kept in createError() for the program to show.
+  // Pictures come from `resources` (the program's own module by default).
+  WidgetWindow(HINSTANCE instance, WidgetPlace* place, HMODULE resources = nullptr,
                const Clock& clock = SystemClock());
   ~WidgetWindow() override;
   WidgetWindow(const WidgetWindow&) = delete;
@@ -65,19 +54,24 @@ class WidgetWindow : public WidgetControl {
   // (Windows-1251), visible or not. Remembered for the next showing.
   void RefreshFace(std::string_view signedText, std::string_view skyCondition);
   // Composes background `index` with `text` and puts it on the screen at the window's place.
-  // A picture that cannot be written or read throws Error.
+  // A picture that cannot be read throws Error.
   void Fons(WidgetBackground index, std::string_view text);
 
   // Shows the widget; when it was hidden, FormShow runs: the application's taskbar button is
-  // hidden, a place off every monitor is brought back, and the face is recomposed.
+  // hidden, a place off every monitor is brought back, and the face is recomposed. When that
+  // fails, the widget is hidden again and the error goes on.
   void Show();
-  // FormClose: hides the widget and stores "top", then "left".
+  // FormClose: stores "top", then "left", and hides the widget. A failed write leaves it shown.
   void Close();
   bool Visible() const { return IsWindowVisible(window_) != FALSE; }
 
   // WidgetControl
   void SetWidgetVisible(bool visible) override;
+  // Throws Error when the window manager refuses.
   void SetWidgetOnTop(bool on) override;
+
+  // What went wrong at creation; empty when nothing did.
+  const std::string& createError() const { return createError_; }
 
   HWND window() const { return window_; }
   // The composition alive now, for checks of what is drawn; null before the first.
@@ -96,15 +90,20 @@ class WidgetWindow : public WidgetControl {
   void FormShow();
   void FormMouseDown(LPARAM lp);
   void FormMouseMove(WPARAM wp);
+  void DpiChanged(int dpi, const RECT& suggested);
   void EnsureLayered();
   void Report(const std::string& message);
   int Dpi() const;
 
   HMODULE resources_;
-  SettingsStore* store_;
+  WidgetPlace* place_;
   const Clock& clock_;
   HWND window_ = nullptr;
+  std::string createError_;
   POINT grab_{};
+  // The DPI the grab point was taken at, and whether a DPI change is being handled.
+  int grabDpi_ = 96;
+  bool rescaling_ = false;
   std::unique_ptr<ComposedPicture> picture_;
   std::string signedText_, skyCondition_;
   WidgetBackground lastIndex_ = kBackgroundDay;

@@ -110,7 +110,7 @@ endif()
 # The widget's composition with the pictures linked into corvella.exe.
 corvella_test(widget_win32_tests WINDOWS_ONLY
   SOURCES tests/presentation/widget_window_win32_test.cpp
-  DEPS corvella_presentation_win32 psapi)
+  DEPS corvella_presentation_win32 corvella_settings psapi)
 if(TARGET widget_win32_tests)
   target_compile_definitions(widget_win32_tests PRIVATE CORVELLA_EXE_PATH=L"${exe_path}")
   add_dependencies(widget_win32_tests corvella)

@@ -114,6 +114,7 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   CreateWidget();
   timer4_.SetEnabled(true);
   if (!startError.empty()) ShowApplicationError(window_, startError);
+  if (!widget_->createError().empty()) ShowApplicationError(window_, widget_->createError());
 }
 
 MainForm::~MainForm() {
@@ -264,9 +265,10 @@ void MainForm::OnTimer(UINT_PTR id) {
 }
 
 // The widget comes after the main window: it reads its place through the settings store
-// that FormCreate opened (the defaults when that failed).
+// that FormCreate opened (the defaults when that failed, or when the place cannot be read).
 void MainForm::CreateWidget() {
-  widget_ = std::make_unique<WidgetWindow>(instance_, store_.get());
+  if (store_) widgetPlace_ = std::make_unique<StoredWidgetPlace>(*store_);
+  widget_ = std::make_unique<WidgetWindow>(instance_, widgetPlace_.get());
   widget_->onContextMenu = [this] { ShowPopupMenu(); };
   widget_->hideAppButton = [this] { HideAppButton(); };
   widget_->showError = [this](const std::string& message) { ShowApplicationError(window_, message); };

@@ -154,6 +154,7 @@ class MainForm : public RefreshHost {
   int menuDepth_ = 0;
   std::vector<UINT_PTR> heldTimers_;
 
+  std::unique_ptr<StoredWidgetPlace> widgetPlace_;
   std::unique_ptr<WidgetWindow> widget_;
   std::unique_ptr<WidgetSwitches> widgetSwitches_;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "presentation/widget_control.h"
+#include "presentation/widget_place.h"
 #include "shell/app_settings.h"
 
 namespace corvella {
@@ -17,11 +18,13 @@ class WidgetSwitches {
   // Once shortly after start: the check of "Поверх всех окон" := stored "topwin" (default
   // on), applied to the widget.
   void Timer4Timer();
-  // "Поверх всех окон": inverts its check, writes "topwin" at once and applies it.
+  // "Поверх всех окон": inverts its check, writes "topwin" at once and applies it. When the
+  // write or the widget fails, the check, the stored value and the widget stay as they were.
   void N8Click();
-  // "Индикатор погоды": hides a shown widget or shows a hidden one, then writes "Индикатор".
+  // "Индикатор погоды": writes "Индикатор", then hides a shown widget or shows a hidden one.
+  // When either fails, the check, the stored value and the widget stay as they were.
   void N7Click();
-  // The refresh pass's show step: checks "Индикатор погоды" and shows the widget.
+  // The refresh pass's show step: shows the widget, then checks "Индикатор погоды".
   void ShowWidget();
 
   bool onTopChecked() const { return settings_.widgetOnTop; }
@@ -32,6 +35,17 @@ class WidgetSwitches {
   SettingsStore& store_;
   WidgetControl& widget_;
   bool widgetChecked_ = false;
+};
+
+// The widget's place as "top" and "left" of the settings section.
+class StoredWidgetPlace : public WidgetPlace {
+ public:
+  explicit StoredWidgetPlace(SettingsStore& store) : store_(store) {}
+  WidgetPoint Read(WidgetPoint fallback) override;
+  void Write(WidgetPoint place) override;
+
+ private:
+  SettingsStore& store_;
 };
 
 }  // namespace corvella

@@ -5,7 +5,6 @@
 
 #include "common/cp1251.h"
 #include "shell/app_names.h"
-#include "presentation/widget_window_win32.h"
 #include "shell/main_form_win32.h"
 #include "shell/single_instance_win32.h"
 
@@ -31,8 +30,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const corvella::InstanceMutex instanceName;
   if (instanceName.TakenByAnother()) return 0;
   CoInitialize(nullptr);  // apartment model; left initialised until the process ends
-  // GDI+ for the widget's pictures, until the end.
-  const corvella::GdiplusSession gdiplus;
   HWND applicationWindow = CreateApplicationWindow(instance);
   {
     corvella::MainForm form(instance, applicationWindow);

@@ -258,15 +258,25 @@ shot "$ART/widget-dark.png" "$x5" "$y5"
 
 close_app
 
-# At 144 DPI the same picture keeps its apparent size: drawn from the larger rendering.
+# At 144 DPI the same picture keeps its apparent size: drawn from the larger rendering. A stored
+# "top" that is a number, not text, brings the error box; the widget starts at its first-start
+# place (288 pixels from the right edge at this scale) and the program runs on.
 DPI_CHANGED=1
 set_dpi 144
+"$WINE" reg add "$KEY" /v top /t REG_DWORD /d 5 /f >/dev/null 2>&1
 start_app
+box=""
+for _ in $(seq 1 100); do "$WINE" "$MAIN_PROBE" error-box >/dev/null 2>&1 && { box=1; break; }; sleep 0.1; done
+[ -n "$box" ] || fail "no error box for a stored \"top\" of the wrong type"
 read -r x6 y6 w6 h6 _ <<<"$(widget shown)"
 [ "$w6 $h6" == "255 234" ] || fail "at 144 DPI the rain widget is ${w6}x$h6, not 255x234"
-echo "at 144 DPI: ${w6}x$h6"
+[ "$x6 $y6" == "$((SCREEN_W - 288)) 0" ] || fail "with an unreadable \"top\" the widget is at ($x6, $y6), not at its first-start place"
+echo "at 144 DPI with a REG_DWORD \"top\": error box, ${w6}x$h6 at the first-start place ($x6, $y6)"
 sleep 1
 shot "$ART/widget-144dpi.png" "$x6" "$y6"
+"$WINE" "$MAIN_PROBE" error-box dismiss >/dev/null 2>&1
+sleep 0.5
+kill -0 "$APP_PID" 2>/dev/null || fail "the program ended after the error box"
 close_app
 
 kill "$FEEDSIM_PID" 2>/dev/null

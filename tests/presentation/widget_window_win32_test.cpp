@@ -10,9 +10,11 @@
 #include <set>
 #include <vector>
 
+#include "common/error.h"
 #include "common/text_literal.h"
 #include "shell/app_settings.h"
 #include "shell/memory_settings_store.h"
+#include "shell/widget_switches.h"
 
 namespace corvella {
 namespace {
@@ -49,7 +51,7 @@ class WidgetWindowTest : public ::testing::Test {
   }
   void TearDown() override { FreeLibrary(exe_); }
   std::unique_ptr<WidgetWindow> MakeWidget() {
-    return std::make_unique<WidgetWindow>(GetModuleHandleW(nullptr), &store_, exe_);
+    return std::make_unique<WidgetWindow>(GetModuleHandleW(nullptr), &place_, exe_);
   }
   SIZE WindowSize(const WidgetWindow& w) {
     RECT r{};
@@ -57,9 +59,9 @@ class WidgetWindowTest : public ::testing::Test {
     return {r.right - r.left, r.bottom - r.top};
   }
 
-  GdiplusSession gdiplus_;
   HMODULE exe_ = nullptr;
   MemorySettingsStore store_;
+  StoredWidgetPlace place_{store_};
 };
 
 TEST_F(WidgetWindowTest, TheTemperatureIsWhiteWithABlackOutlineOverATranslucentPicture) {
@@ -140,6 +142,70 @@ TEST_F(WidgetWindowTest, ItStartsAtItsStoredPlaceAndStoresItWhenClosed) {
   EXPECT_TRUE(lost->Visible());
 }
 
+// A stored place of the wrong type gives the default place and an error to show; a picture that
+// fails leaves the widget hidden, and a place that cannot be stored leaves it shown.
+TEST_F(WidgetWindowTest, FailuresLeaveTheWidgetAsItsMenuCheckSays) {
+  store_.SetRaw(kSettingsSection, "top", MemorySettingsStore::ValueType::kDword, "5");
+  store_.WriteInteger(kSettingsSection, "left", 44);
+  auto widget = MakeWidget();
+  RECT r{};
+  GetWindowRect(widget->window(), &r);
+  EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) - 192);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(widget->createError(), "Invalid data type for 'top'");
+
+  WidgetWindow pictureless(GetModuleHandleW(nullptr), &place_, GetModuleHandleW(nullptr));
+  EXPECT_THROW(pictureless.Show(), Error);
+  EXPECT_FALSE(pictureless.Visible());
+
+  widget->Show();
+  store_.FailWritesOf("left");
+  EXPECT_THROW(widget->Close(), Error);
+  EXPECT_TRUE(widget->Visible());
+}
+
+// The widget's own handling, and a second DPI change sent while the first one resizes it (as
+// when its new size puts most of it back on the old monitor).
+WNDPROC widgetProc = nullptr;
+int nestedChanges = 0;
+LRESULT CALLBACK ResizeSendsAnotherChange(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_WINDOWPOSCHANGED && nestedChanges == 0) {
+    ++nestedChanges;
+    RECT back{600, 500, 600 + 312, 500 + 312};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&back));
+  }
+  return CallWindowProcW(widgetProc, hwnd, msg, wp, lp);
+}
+
+// On a move to a monitor of another scale the widget takes the suggested place, a change that
+// comes while it is redrawn for the first is not followed, and a drag in progress keeps the
+// grabbed spot of the picture under the mouse.
+TEST_F(WidgetWindowTest, ADpiChangeTakesTheSuggestedPlaceAndScalesTheGrab) {
+  auto widget = MakeWidget();
+  widget->Fons(kBackgroundDay, "+1\xB0");
+  const HWND w = widget->window();
+  SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20));
+  RECT suggested{300, 200, 300 + 234, 200 + 234};
+  widgetProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ResizeSendsAnotherChange)));
+  SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(widgetProc));
+  EXPECT_EQ(nestedChanges, 1);
+  RECT r{};
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, 300);
+  EXPECT_EQ(r.top, 200);
+  POINT cursor{};
+  ASSERT_TRUE(SetCursorPos(400, 400));
+  GetCursorPos(&cursor);
+  SendMessageW(w, WM_MOUSEMOVE, MK_LBUTTON, 0);
+  SendMessageW(w, WM_LBUTTONUP, 0, 0);
+  GetWindowRect(w, &r);
+  // Grabbed at (10, 20) at 96 DPI; the same spot at 192 DPI.
+  EXPECT_EQ(r.left, cursor.x - 20);
+  EXPECT_EQ(r.top, cursor.y - 40);
+}
+
 TEST_F(WidgetWindowTest, FiveHundredCompositionsKeepOneBitmapAndOneContext) {
   auto widget = MakeWidget();
   auto workingSet = [] {
@@ -168,6 +234,7 @@ TEST_F(WidgetWindowTest, FiveHundredCompositionsKeepOneBitmapAndOneContext) {
   // A leaked 156 x 156 picture per composition would grow it by about 47 MB.
   const SIZE_T after = workingSet();
   EXPECT_LT(after, before + 8 * 1024 * 1024) << "working set grew from " << before << " to " << after;
+  EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr) << "GDI+ is unloaded between compositions";
   const HGDIOBJ last = widget->picture()->bitmap();
   widget.reset();
   EXPECT_EQ(GetObjectType(last), 0u) << "destroying the widget releases the last picture";

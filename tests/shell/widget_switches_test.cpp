@@ -4,15 +4,23 @@
 
 #include <vector>
 
+#include "common/error.h"
 #include "shell/memory_settings_store.h"
 
 namespace corvella {
 namespace {
 
 struct FakeWidget : WidgetControl {
-  void SetWidgetVisible(bool visible) override { shown.push_back(visible); }
-  void SetWidgetOnTop(bool on) override { onTop.push_back(on); }
+  void SetWidgetVisible(bool visible) override {
+    if (fail) throw Error("Cannot read picture PNG1");
+    shown.push_back(visible);
+  }
+  void SetWidgetOnTop(bool on) override {
+    if (fail) throw Error("Cannot change the widget's band");
+    onTop.push_back(on);
+  }
   std::vector<bool> shown, onTop;
+  bool fail = false;
 };
 
 class WidgetSwitchesTest : public ::testing::Test {
@@ -55,6 +63,57 @@ TEST_F(WidgetSwitchesTest, IndicatorShowsThenHidesAndStoresItsState) {
   switches.N7Click();
   EXPECT_EQ(widget.shown, (std::vector<bool>{true, false, true, false}));
   EXPECT_EQ(Stored("Индикатор"_cp), "0");
+}
+
+// A failed registry write or a failed picture leaves the menu check, the stored value and the
+// widget in step: all as before.
+TEST_F(WidgetSwitchesTest, AFailedWriteOrWidgetChangesNothing) {
+  switches.Timer4Timer();
+  store.FailWritesOf("topwin");
+  EXPECT_THROW(switches.N8Click(), Error);
+  EXPECT_TRUE(switches.onTopChecked());
+  EXPECT_EQ(widget.onTop, std::vector<bool>{true}) << "not applied before it is stored";
+  EXPECT_EQ(Stored("topwin"), std::nullopt);
+
+  store.FailWritesOf("Индикатор"_cp);
+  EXPECT_THROW(switches.N7Click(), Error);
+  EXPECT_FALSE(switches.widgetChecked());
+  EXPECT_TRUE(widget.shown.empty()) << "not shown before it is stored";
+
+  MemorySettingsStore working;
+  FakeWidget broken;
+  broken.fail = true;
+  WidgetSwitches other{settings, working, broken};
+  working.WriteString(kSettingsSection, "topwin", "1");
+  working.WriteString(kSettingsSection, "Индикатор"_cp, "0");
+  LoadSetting(settings, working, kValueWidgetShown);  // as Loads reads it at start
+  EXPECT_THROW(other.N8Click(), Error);
+  EXPECT_TRUE(other.onTopChecked());
+  EXPECT_EQ(working.Stored(kSettingsSection, "topwin"), "1");
+  EXPECT_THROW(other.N7Click(), Error);
+  EXPECT_FALSE(other.widgetChecked());
+  EXPECT_EQ(working.Stored(kSettingsSection, "Индикатор"_cp), "0");
+  EXPECT_THROW(other.ShowWidget(), Error);
+  EXPECT_FALSE(other.widgetChecked());
+}
+
+TEST_F(WidgetSwitchesTest, ThePlaceIsTopAndLeftOfTheSection) {
+  StoredWidgetPlace place{store};
+  EXPECT_EQ(place.Read({832, 0}), (WidgetPoint{832, 0}));
+  place.Write({44, 33});
+  EXPECT_EQ(store.writes(), (std::vector<std::string>{"top", "left"}));
+  EXPECT_EQ(place.Read({832, 0}), (WidgetPoint{44, 33}));
+  store.SetRaw(kSettingsSection, "top", MemorySettingsStore::ValueType::kDword, "5");
+  EXPECT_THROW(
+      {
+        try {
+          place.Read({832, 0});
+        } catch (const Error& e) {
+          EXPECT_STREQ(e.what(), "Invalid data type for 'top'");
+          throw;
+        }
+      },
+      Error);
 }
 
 }  // namespace
