@@ -67,6 +67,11 @@ class ForecastScheduler {
   // Swaps in a newly rendered document for the same fetched forecast.
   void Replace(const std::string& id, CachedPtr entry);
 
+  // The entry held for `id`, without counting an ask.
+  CachedPtr Entry(const std::string& id) const {
+    auto it = places_.find(id);
+    return it == places_.end() ? nullptr : it->second.entry;
+  }
   // Whether `entry` may still be served at `now` as a last resort.
   bool Servable(const CachedPtr& entry, std::int64_t now) const {
     return entry && now - entry->fetchedAt < policy_.staleLimitSeconds;

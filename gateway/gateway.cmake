@@ -38,4 +38,33 @@ corvella_test(gateway_core_tests
           tests/gateway/scheduler_test.cpp
   DEPS corvella_gateway_core corvella_feed_text)
 
-include(${CMAKE_CURRENT_LIST_DIR}/service.cmake OPTIONAL)
+
+# The adapters: upstream clients, the geocode store, the services and the HTTP front.
+corvella_library(corvella_gateway_service
+  SOURCES gateway/call_budget.cpp gateway/upstream_curl.cpp gateway/geocode_store.cpp
+          gateway/geocoder.cpp gateway/metrics.cpp gateway/forecast_service.cpp
+          gateway/rates_service.cpp gateway/http_front.cpp
+  DEPS corvella_gateway_core CURL::libcurl SQLite::SQLite3 Boost::boost Threads::Threads)
+
+add_executable(corvella-gateway gateway/main.cpp)
+target_link_libraries(corvella-gateway PRIVATE corvella_gateway_service corvella_servers)
+target_compile_definitions(corvella-gateway PRIVATE CORVELLA_GATEWAY_CATALOGUE="${CORVELLA_GATEWAY_CATALOGUE}")
+corvella_warnings(corvella-gateway)
+
+# The service against stand-in upstreams over HTTPS, and the client's own pass through it.
+if(CORVELLA_TESTS)
+  find_program(CORVELLA_PYTHON3 python3 REQUIRED)
+  set(corvella_gateway_test ${PROJECT_SOURCE_DIR}/tests/gateway/gateway_test.py)
+  set(corvella_gateway_hosts FEED_HOST=${CORVELLA_FEED_HOST} RATES_HOST=${CORVELLA_RATES_HOST})
+  add_test(NAME gateway_faults
+           COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
+                   ${CORVELLA_PYTHON3} ${corvella_gateway_test} faults $<TARGET_FILE:corvella-gateway>)
+  set_tests_properties(gateway_faults PROPERTIES TIMEOUT 180 LABELS native)
+  if(TARGET corvella-cli)
+    add_test(NAME gateway_client_pass
+             COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
+                     ${CORVELLA_PYTHON3} ${corvella_gateway_test} e2e $<TARGET_FILE:corvella-gateway>
+                     $<TARGET_FILE:corvella-cli>)
+    set_tests_properties(gateway_client_pass PROPERTIES TIMEOUT 120 LABELS native)
+  endif()
+endif()

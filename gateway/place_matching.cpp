@@ -141,7 +141,7 @@ bool SameRegion(std::string_view catalogueRegion, std::string_view admin1) {
          Letters(std::string_view(b).substr(common)) <= kMaxEndingLetters;
 }
 
-std::optional<Coordinates> ChoosePlace(const std::vector<GeocodeResult>& results, std::string_view name,
+std::optional<PlaceChoice> ChoosePlace(const std::vector<GeocodeResult>& results, std::string_view name,
                                        std::string_view region) {
   const std::string wanted = FoldYo(name);
   std::vector<const GeocodeResult*> inRegion, inCountry;
@@ -152,7 +152,7 @@ std::optional<Coordinates> ChoosePlace(const std::vector<GeocodeResult>& results
   }
   const GeocodeResult* best = MostPopulous(inRegion.empty() ? inCountry : inRegion);
   if (!best) return std::nullopt;
-  return best->at;
+  return PlaceChoice{best->at, !inRegion.empty()};
 }
 
 std::optional<std::string_view> RegionCentre(std::string_view region) {

@@ -28,7 +28,11 @@ bool SameRegion(std::string_view catalogueRegion, std::string_view admin1);
 
 // The place named `name` in `region`: a result of that name in that region, the most populous
 // one when several; failing that the most populous result of that name in Russia.
-std::optional<Coordinates> ChoosePlace(const std::vector<GeocodeResult>& results, std::string_view name,
+struct PlaceChoice {
+  Coordinates at;
+  bool inRegion = false;
+};
+std::optional<PlaceChoice> ChoosePlace(const std::vector<GeocodeResult>& results, std::string_view name,
                                        std::string_view region);
 
 // The administrative centre of a catalogue region, the last resort for a place the geocoder

@@ -107,8 +107,9 @@ TEST(PlaceMatching, RegionFirstThenMostPopulousInRussia) {
     {"name":"Киров","country_code":"RU"}],"generationtime_ms":1})", error);
   ASSERT_TRUE(results) << error;
   EXPECT_EQ(results->size(), 4u);
-  EXPECT_EQ(ChoosePlace(*results, "Киров", "Калужская область")->latitude, 54.08);
-  EXPECT_EQ(ChoosePlace(*results, "Киров", "Тверская область")->latitude, 58.6);
+  EXPECT_EQ(ChoosePlace(*results, "Киров", "Калужская область")->at.latitude, 54.08);
+  EXPECT_EQ(ChoosePlace(*results, "Киров", "Тверская область")->at.latitude, 58.6);
+  EXPECT_FALSE(ChoosePlace(*results, "Киров", "Тверская область")->inRegion);
   EXPECT_FALSE(ChoosePlace(*results, "Орёл", "Орловская область"));
   auto none = ReadGeocodeReply(R"({"generationtime_ms":0.4})", error);
   ASSERT_TRUE(none);
