@@ -197,6 +197,20 @@ def faults():
     gw.send_signal(signal.SIGTERM)
     gw.wait(timeout=10)
 
+    # Warming the store: every place once, and a second run finds them all stored.
+    base = "https://127.0.0.1:%d/v1/search" % up
+    warm = [GATEWAY, "geocode", "--all", "--catalogue", os.path.join(HERE, "fixtures", "places.txt"),
+            "--geocoding-url", base, "--ca-file", os.path.join(work, "ca.pem"), "--db", os.path.join(work, "warm.sqlite")]
+    calls = upstream(up, "/stats")["geocode_calls"]
+    first = subprocess.run(warm, capture_output=True, text=True, timeout=60)
+    check("geocode --all: finished with progress", first.returncode == 0 and "finished at 18/18" in first.stderr,
+          first.stderr)
+    check("... one search per place, one more for the centre of the place it does not know",
+          upstream(up, "/stats")["geocode_calls"] - calls == 18 + 1, first.stderr)
+    again = subprocess.run(warm, capture_output=True, text=True, timeout=60)
+    check("geocode --all again: nothing left to ask", "18 of 18 places already stored" in again.stderr and
+          "0 looked up" in again.stderr, again.stderr)
+
     for args in (["--bogus", "1"], ["--catalogue", "/nonexistent"], ["--listen", "nowhere"],
                  ["--ca-file", os.path.join(HERE, "fixtures", "places.txt")], ["--fresh-seconds", "0"],
                  ["--forecast-url", "ftp://x"], ["geocode"]):
