@@ -60,6 +60,11 @@ if(CORVELLA_TESTS)
            COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
                    ${CORVELLA_PYTHON3} ${corvella_gateway_test} faults $<TARGET_FILE:corvella-gateway>)
   set_tests_properties(gateway_faults PROPERTIES TIMEOUT 180 LABELS native)
+  # deploy/'s nginx site, checked and run by the real nginx as this user.
+  add_test(NAME gateway_nginx_site
+           COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
+                   ${CORVELLA_PYTHON3} ${corvella_gateway_test} nginx $<TARGET_FILE:corvella-gateway>)
+  set_tests_properties(gateway_nginx_site PROPERTIES TIMEOUT 120 LABELS "native;interop")
   if(TARGET corvella-cli)
     add_test(NAME gateway_client_pass
              COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}

@@ -248,10 +248,77 @@ def e2e():
     gw.wait(timeout=10)
 
 
+def nginx():
+    """The deployed nginx site, made to run as this user on free ports, in front of the gateway."""
+    up = start_standin()
+    port, gw = start_gateway(up, "nginx")
+    plain, tls = free_port(), free_port()
+    subprocess.run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", "site.key", "-out", "site.csr",
+                    "-subj", "/CN=" + FEED_HOST], check=True, capture_output=True, cwd=work)
+    with open(os.path.join(work, "site.cnf"), "w") as f:
+        f.write("subjectAltName=DNS:%s,DNS:%s\n" % (FEED_HOST, RATES_HOST))
+    subprocess.run(["openssl", "x509", "-req", "-in", "site.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                    "-CAcreateserial", "-out", "site.pem", "-days", "2", "-extfile", "site.cnf"],
+                   check=True, capture_output=True, cwd=work)
+    site = open(os.path.join(HERE, "..", "..", "deploy", "nginx-corvella.conf")).read()
+    for old, new in (("/var/cache/nginx/corvella", work + "/cache"), ("127.0.0.1:8080", "127.0.0.1:%d" % port),
+                     ("listen [::]:80;", ""), ("listen [::]:443 ssl http2;", ""),
+                     ("listen 80;", "listen 127.0.0.1:%d;" % plain),
+                     ("listen 443 ssl http2;", "listen 127.0.0.1:%d ssl http2;" % tls),
+                     ("/etc/ssl/corvella/fullchain.pem", work + "/site.pem"),
+                     ("/etc/ssl/corvella/privkey.pem", work + "/site.key"),
+                     ("meteo.velmar.example rates.velmar.example www.velmar.example",
+                      "%s %s www.velmar.example" % (FEED_HOST, RATES_HOST))):
+        if old not in site:
+            check("the site names " + old, False)
+        site = site.replace(old, new)
+    os.makedirs(os.path.join(work, "nginx", "temp"))
+    with open(os.path.join(work, "nginx", "site.conf"), "w") as f:
+        f.write(site)
+    with open(os.path.join(work, "nginx", "nginx.conf"), "w") as f:
+        f.write("daemon off; master_process off; worker_processes 1; pid %(w)s/nginx/nginx.pid;\n"
+                "error_log %(w)s/nginx-error.log info; events { worker_connections 64; }\n"
+                "http { access_log off; client_body_temp_path %(w)s/nginx/temp/body;\n"
+                "proxy_temp_path %(w)s/nginx/temp/proxy; fastcgi_temp_path %(w)s/nginx/temp/fastcgi;\n"
+                "uwsgi_temp_path %(w)s/nginx/temp/uwsgi; scgi_temp_path %(w)s/nginx/temp/scgi;\n"
+                "include %(w)s/nginx/site.conf; }\n" % {"w": work})
+    base = ["nginx", "-p", work + "/nginx/", "-c", work + "/nginx/nginx.conf", "-e", work + "/nginx-error.log"]
+    t = subprocess.run(base + ["-t"], capture_output=True, text=True)
+    check("nginx -t accepts the site", t.returncode == 0, t.stderr)
+    procs.append(subprocess.Popen(base, stderr=subprocess.DEVNULL))
+    for _ in range(50):
+        try:
+            socket.create_connection(("127.0.0.1", plain), 1).close()
+            break
+        except OSError:
+            time.sleep(0.1)
+    target = "http://%s%s" % (FEED_HOST, FEED_QUERY.format(230569))
+    first = get(plain, target, headers={"Host": FEED_HOST})
+    second = get(plain, target, headers={"Host": FEED_HOST})
+    check("through nginx: the feed, then the same from its cache",
+          first[0] == 200 and first[2].getheader("X-Cache-Status") == "MISS" and
+          second[2].getheader("X-Cache-Status") == "HIT" and second[1] == first[1],
+          (first[0], first[2].getheader("X-Cache-Status"), second[2].getheader("X-Cache-Status")))
+    ctx = ssl.create_default_context(cafile=os.path.join(work, "ca.pem"))
+    c = http.client.HTTPSConnection(RATES_HOST, tls, context=ctx, timeout=10)
+    c.sock = ctx.wrap_socket(socket.create_connection(("127.0.0.1", tls)), server_hostname=RATES_HOST)
+    for _ in range(50):
+        c.request("GET", "/currency_base/daily/")
+        r = c.getresponse()
+        body = r.read()
+        if r.status == 200:
+            break
+        time.sleep(0.2)
+    check("HTTPS: the rates page through nginx's TLS", r.status == 200 and "Доллар США".encode() in body, r.status)
+    check("the gateway's metrics answer this machine", get(plain, "/metrics", headers={"Host": FEED_HOST})[0] == 200)
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=10)
+
+
 try:
     subprocess.run(["openssl", "version"], check=True, capture_output=True)
     make_ca()
-    {"faults": faults, "e2e": e2e}[GROUP]()
+    {"faults": faults, "e2e": e2e, "nginx": nginx}[GROUP]()
 finally:
     for p in procs:
         if p.poll() is None:
