@@ -73,3 +73,6 @@ if(CORVELLA_TESTS)
     set_tests_properties(gateway_client_pass PROPERTIES TIMEOUT 120 LABELS native)
   endif()
 endif()
+
+# Upstream calls over a simulated day (tests/benchmarks/gateway_wrk.sh measures the front).
+corvella_benchmark(gateway_day_bench SOURCES tests/benchmarks/gateway_day_bench.cpp DEPS corvella_gateway_core)

@@ -52,6 +52,7 @@ TEST(ForecastScheduler, FailuresFallBackToTheLastGoodCopyAndAreNotRetriedAtOnce)
 TEST(ForecastScheduler, BusyPlacesAreRefreshedTogetherAtTheSweepAfterTheyExpire) {
   ForecastPolicy policy;
   policy.sweepSeconds = 300;
+  policy.busyAsks = 2;
   ForecastScheduler s(policy);
   for (const char* id : {"1", "2", "3"}) s.Ask(id, 0);
   FetchAll(s, 0);
