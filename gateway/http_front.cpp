@@ -242,12 +242,6 @@ class Session : public std::enable_shared_from_this<Session> {
     http::response<http::string_body> res{http::status::ok, request_.version()};
     res.set(http::field::content_type, type);
     res.set(http::field::cache_control, "max-age=" + std::to_string(a.maxAge));
-    if (request_.method() == http::verb::head) {
-      http::response<http::empty_body> h{http::status::ok, request_.version()};
-      h.base() = res.base();
-      h.content_length(a.body->size());
-      return Send(std::move(h));
-    }
     res.body() = *a.body;
     Send(std::move(res));
   }
@@ -294,9 +288,22 @@ class Session : public std::enable_shared_from_this<Session> {
   template <class Body>
   void Send(http::response<Body>&& res) {
     res.set(http::field::server, "corvella-gateway");
+    if constexpr (!std::is_same_v<Body, http::empty_body>) {
+      res.prepare_payload();
+      // A HEAD answer has the headers of the GET answer, its Content-Length included, and no body.
+      if (request_.method() == http::verb::head) {
+        http::response<http::empty_body> headOnly{res.result(), res.version()};
+        headOnly.base() = res.base();
+        return Write(std::move(headOnly));
+      }
+    }
+    Write(std::move(res));
+  }
+
+  template <class Body>
+  void Write(http::response<Body>&& res) {
     keepAlive_ = keepAlive_ && request_.keep_alive();
     res.keep_alive(keepAlive_);
-    if constexpr (!std::is_same_v<Body, http::empty_body>) res.prepare_payload();
     shared_.services.metrics.Request(
         route_, res.result_int(),
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count());

@@ -30,7 +30,7 @@ constexpr const char* kUsage =
     "usage: corvella-gateway [geocode --all] [--listen 127.0.0.1:8080] [--forecast-url URL]\n"
     "         [--geocoding-url URL] [--rates-url URL] [--api-key KEY] [--ca-file PEM] [--db PATH]\n"
     "         [--release-dir DIR] [--catalogue PATH] [--fresh-seconds 3600] [--stale-seconds 21600]\n"
-    "         [--cache-places 10000] [--timeout 30] [--threads 2]\n";
+    "         [--cache-places 10000] [--gather-ms 50] [--timeout 30] [--threads 2]\n";
 
 struct Config {
   bool geocodeAll = false;
@@ -40,6 +40,7 @@ struct Config {
   std::string catalogue = CORVELLA_GATEWAY_CATALOGUE;
   ForecastPolicy policy;
   long timeoutSeconds = 30;
+  int gatherMilliseconds = 50;
 };
 
 struct BadConfig : std::runtime_error {
@@ -110,6 +111,8 @@ Config Parse(int argc, char** argv) {
       c.policy.freshSeconds = Number(flag, v, 1, 86400);
     } else if (flag == "--stale-seconds") {
       c.policy.staleLimitSeconds = Number(flag, v, 1, 7 * 86400);
+    } else if (flag == "--gather-ms") {
+      c.gatherMilliseconds = static_cast<int>(Number(flag, v, 0, 10'000));
     } else if (flag == "--timeout") {
       c.timeoutSeconds = Number(flag, v, 1, 600);
     } else if (flag == "--cache-places") {
@@ -206,7 +209,7 @@ int Main(int argc, char** argv) {
   Geocoder geocoder(c.geocodingUrl, *upstream, *store, gate, metrics, Now);
   if (c.geocodeAll) return GeocodeAll(*catalogue, geocoder, *store);
 
-  ForecastService forecasts({c.forecastUrl, c.apiKey, c.policy}, *upstream, geocoder, gate, metrics, Now);
+  ForecastService forecasts({c.forecastUrl, c.apiKey, c.policy, c.gatherMilliseconds}, *upstream, geocoder, gate, metrics, Now);
   RatesService rates(c.ratesUrl, *upstream, metrics, Now);
   try {
     RunFront(c.front, {*catalogue, forecasts, rates, metrics, *upstream});

@@ -116,7 +116,7 @@ def faults():
         f.write(b"MZ" + b"\0" * 100)
     os.utime(os.path.join(release, "corvella-5.9.exe"), (1717236000, 1717236000))
     port, gw = start_gateway(up, "faults", "--catalogue", os.path.join(HERE, "fixtures", "places.txt"),
-                             "--release-dir", release, "--fresh-seconds", "3", "--stale-seconds", "12",
+                             "--release-dir", release, "--fresh-seconds", "3", "--stale-seconds", "12", "--gather-ms", "300",
                              "--timeout", "2")
 
     # Routes and requests the gateway refuses.
@@ -136,6 +136,13 @@ def faults():
     status, _, r = get(port, "/soft/corv.exe", "HEAD")
     check("HEAD update file with Last-Modified", status == 200 and
           r.getheader("Last-Modified") == "Sat, 01 Jun 2024 10:00:00 GMT", r.getheader("Last-Modified"))
+    c = http.client.HTTPConnection("127.0.0.1", port, timeout=10)  # one connection, kept alive
+    c.request("HEAD", "/nothing")
+    r = c.getresponse()
+    r.read()
+    c.request("GET", "/healthz")
+    check("HEAD 404 has no body: the next answer on the connection is intact",
+          r.status == 404 and int(r.getheader("Content-Length")) > 0 and c.getresponse().read() == b"ok\n")
     check("GET update file", get(port, "http://www.velmar.example/soft/corv.exe")[1].startswith(b"MZ"))
     status, body, _ = get(port, "/currency_base/daily/")
     check("rates page", status == 200 and "Доллар США</td><td>84,1200".encode() in body)
