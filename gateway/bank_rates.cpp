@@ -136,11 +136,20 @@ std::string FormatRate(std::int64_t scaled) {
 void AppendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -188,10 +197,14 @@ std::optional<RatesSet> ReadBankRates(std::string_view xml, std::string& error) 
     for (xmlNode* f = v->children; f; f = f->next) {
       if (f->type != XML_ELEMENT_NODE) continue;
       std::string_view tag = reinterpret_cast<const char*>(f->name);
-      if (tag == "CharCode") code = Content(f);
-      else if (tag == "Name") name = Content(f);
-      else if (tag == "Nominal") nominal = Content(f);
-      else if (tag == "Value") value = Content(f);
+      if (tag == "CharCode")
+        code = Content(f);
+      else if (tag == "Name")
+        name = Content(f);
+      else if (tag == "Nominal")
+        nominal = Content(f);
+      else if (tag == "Value")
+        value = Content(f);
     }
     std::optional<std::int64_t> n = ParseCount(nominal);
     std::optional<std::int64_t> val = ParseDecimal(value);
@@ -217,7 +230,8 @@ std::string RenderRatesPage(const RatesSet& set) {
   page.reserve(8192);
   page += "<!DOCTYPE html>\n<html lang=\"ru\"><head><meta charset=\"utf-8\"><title>Официальные курсы на ";
   page += date;
-  page += "</title></head>\n<body>\n<table>\n<tr><th>Код</th><th>Единиц</th><th>Валюта</th><th>Курс</th></tr>\n";
+  page +=
+      "</title></head>\n<body>\n<table>\n<tr><th>Код</th><th>Единиц</th><th>Валюта</th><th>Курс</th></tr>\n";
   std::vector<bool> shown(set.rates.size(), false);
   for (const ClientCurrency& c : kClientCurrencies) {
     std::string rate;
@@ -240,14 +254,15 @@ std::string RenderRatesPage(const RatesSet& set) {
   return page;
 }
 
-bool RatesDue(std::optional<std::int64_t> heldEffectiveDay, std::int64_t lastAttemptUtc, std::int64_t nowUtc) {
+bool RatesDue(std::optional<std::int64_t> heldEffectiveDay, std::int64_t lastAttemptUtc,
+              std::int64_t nowUtc) {
   const std::int64_t since = nowUtc - lastAttemptUtc;
   if (!heldEffectiveDay) return since >= kMinAttemptGapWithout;
   if (since < kMinAttemptGap) return false;
   if (since >= kMaxHeldUnchecked) return true;
   const std::int64_t moscow = nowUtc + kMoscowOffset;
   const std::int64_t today = moscow / 86400;
-  if (*heldEffectiveDay > today) return false;  // tomorrow's set is already here
+  if (*heldEffectiveDay > today) return false;   // tomorrow's set is already here
   const std::int64_t weekday = (today + 4) % 7;  // 1970-01-01 was a Thursday; 0 is Sunday
   const std::int64_t minute = (moscow % 86400) / 60;
   return weekday >= 1 && weekday <= 5 && minute >= kPublishedMinute;

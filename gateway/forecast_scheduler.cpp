@@ -84,7 +84,8 @@ std::vector<std::string> ForecastScheduler::TakeBatch(std::int64_t now) {
   return batch;
 }
 
-void ForecastScheduler::Complete(const std::string& id, std::optional<CachedForecast> fetched, std::int64_t now) {
+void ForecastScheduler::Complete(const std::string& id, std::optional<CachedForecast> fetched,
+                                 std::int64_t now) {
   auto it = places_.find(id);
   if (it == places_.end()) return;
   Place& p = it->second;

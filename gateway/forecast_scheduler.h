@@ -19,12 +19,12 @@
 namespace corvella::gateway {
 
 struct ForecastPolicy {
-  std::int64_t freshSeconds = 3600;         // a fetched forecast is served this long
+  std::int64_t freshSeconds = 3600;           // a fetched forecast is served this long
   std::int64_t staleLimitSeconds = 6 * 3600;  // and, while the source fails, this long
-  std::int64_t sweepSeconds = 300;          // period of the batched refresh of busy places
+  std::int64_t sweepSeconds = 300;            // period of the batched refresh of busy places
   int busyAsks = 3;  // asks in a freshness window that make a place busy (see gateway_day_bench)
   std::int64_t retryAfterFailureSeconds = 60;
-  std::size_t maxBatch = 1000;  // places in one call: the source takes at most 1,000
+  std::size_t maxBatch = 1000;   // places in one call: the source takes at most 1,000
   std::size_t capacity = 10000;  // places kept; the least recently asked go first
 };
 

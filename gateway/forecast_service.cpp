@@ -9,32 +9,32 @@ namespace corvella::gateway {
 namespace {
 constexpr std::int64_t kDefaultHoldOff = 60;
 constexpr std::int64_t kStaleMaxAge = 60;
-constexpr int kForecastDays = 8;  // seven local days from today even when served stale past midnight
+constexpr int kForecastDays = 8;           // seven local days from today even when served stale past midnight
 constexpr std::size_t kMaxGetPlaces = 50;  // longer lists go as a POST form
 }  // namespace
 
 ForecastService::ForecastService(Options options, Upstream& upstream, Geocoder& geocoder, SourceGate& gate,
                                  Metrics& metrics, UnixClock clock)
-    : options_(std::move(options)), upstream_(upstream), geocoder_(geocoder), gate_(gate), metrics_(metrics),
-      clock_(std::move(clock)), scheduler_(options_.policy) {
-  options_.policy.maxBatch = std::min<std::size_t>(options_.policy.maxBatch,
-                                                   static_cast<std::size_t>(gate_.Largest()));
+    : options_(std::move(options)),
+      upstream_(upstream),
+      geocoder_(geocoder),
+      gate_(gate),
+      metrics_(metrics),
+      clock_(std::move(clock)),
+      scheduler_(options_.policy) {
+  options_.policy.maxBatch =
+      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(gate_.Largest()));
   scheduler_ = ForecastScheduler(options_.policy);
-  worker_ = std::thread([this] { Run(); });
+  worker_.thread = std::thread([this] { Run(); });
 }
 
 ForecastService::~ForecastService() { Stop(); }
 
 void ForecastService::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stop_ = true;
-  }
-  wake_.notify_all();
-  if (worker_.joinable()) worker_.join();
+  worker_.Stop();
   std::unordered_map<std::string, std::vector<std::function<void(Answer)>>> owed;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(worker_.mutex);
     owed.swap(waiters_);
   }
 }
@@ -66,14 +66,14 @@ Answer ForecastService::AnswerFor(const std::string& id, CachedPtr entry, std::i
 void ForecastService::Get(const CataloguePlace& place, std::function<void(Answer)> done) {
   Answer answer;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(worker_.mutex);
     const std::int64_t now = clock_();
     ForecastScheduler::Lookup l = scheduler_.Ask(place.feedId, now);
     if (l.outcome == ForecastScheduler::Outcome::Wait) {
       metrics_.Cache("miss");
       places_[place.feedId] = &place;
       waiters_[place.feedId].push_back(std::move(done));
-      wake_.notify_one();
+      worker_.wake.notify_one();
       return;
     }
     metrics_.Cache(l.outcome == ForecastScheduler::Outcome::Serve ? "hit" : "stale");
@@ -83,18 +83,19 @@ void ForecastService::Get(const CataloguePlace& place, std::function<void(Answer
 }
 
 void ForecastService::Run() {
-  std::unique_lock lock(mutex_);
-  while (!stop_) {
+  std::unique_lock lock(worker_.mutex);
+  while (!worker_.stop) {
     const std::int64_t now = clock_();
     const std::int64_t wakeAt = std::max(scheduler_.NextSweep(), scheduler_.HeldOffUntil());
     if (!scheduler_.HasQueued() || now < scheduler_.HeldOffUntil()) {
-      wake_.wait_for(lock, std::chrono::seconds(std::clamp<std::int64_t>(wakeAt - now, 1, 60)));
-      if (stop_) break;
+      worker_.wake.wait_for(lock, std::chrono::seconds(std::clamp<std::int64_t>(wakeAt - now, 1, 60)));
+      if (worker_.stop) break;
       if (!scheduler_.HasQueued() && clock_() < scheduler_.NextSweep()) continue;
     }
     // Let asks arriving close together join this call.
-    wake_.wait_for(lock, std::chrono::milliseconds(options_.gatherMilliseconds), [this] { return stop_; });
-    if (stop_) break;
+    worker_.wake.wait_for(lock, std::chrono::milliseconds(options_.gatherMilliseconds),
+                          [this] { return worker_.stop; });
+    if (worker_.stop) break;
     std::vector<std::string> batch = scheduler_.TakeBatch(clock_());
     if (batch.empty()) continue;
     lock.unlock();
@@ -110,7 +111,7 @@ void ForecastService::FetchBatch(std::vector<std::string> ids, std::int64_t now)
   for (const std::string& id : ids) {
     const CataloguePlace* place;
     {
-      std::lock_guard lock(mutex_);
+      std::lock_guard lock(worker_.mutex);
       place = places_.at(id);
     }
     Geocoder::Result r = geocoder_.Resolve(*place);
@@ -125,7 +126,7 @@ void ForecastService::FetchBatch(std::vector<std::string> ids, std::int64_t now)
 
   std::vector<std::pair<std::function<void(Answer)>, Answer>> replies;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(worker_.mutex);
     const std::int64_t done = clock_();
     for (const std::string& id : failed) scheduler_.Complete(id, std::nullopt, done);
     for (const std::string& id : ids) {
@@ -151,7 +152,8 @@ std::string ForecastService::QueryFor(const std::vector<Coordinates>& at) const 
   std::string q = "latitude=" + lat + "&longitude=" + lon +
                   "&current=temperature_2m,weather_code&hourly=temperature_2m,weather_code"
                   "&daily=temperature_2m_max,temperature_2m_min&timezone=auto&timeformat=unixtime"
-                  "&forecast_days=" + std::to_string(kForecastDays);
+                  "&forecast_days=" +
+                  std::to_string(kForecastDays);
   if (!options_.apiKey.empty()) q += "&apikey=" + EscapeQueryValue(options_.apiKey);
   return q;
 }
@@ -162,7 +164,7 @@ void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vect
   std::int64_t openAt = 0;
   if (!gate_.Take(static_cast<std::int64_t>(ids.size()), now, openAt)) {
     metrics_.Upstream("forecast", "held_off", 0, 0);
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(worker_.mutex);
     scheduler_.HoldOff(openAt);
   } else {
     std::string query = QueryFor(at);
@@ -174,13 +176,13 @@ void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vect
       gate_.HoldOff(until);
       metrics_.Upstream("forecast", "refused", reply.seconds, places);
       LogLine("forecast: 429, holding off for " + std::to_string(until - now) + " s");
-      std::lock_guard lock(mutex_);
+      std::lock_guard lock(worker_.mutex);
       scheduler_.HoldOff(until);
     } else if (!reply.error.empty() || reply.status != 200) {
       metrics_.Upstream("forecast", "failed", reply.seconds, places);
-      LogLine("forecast: " + (reply.error.empty() ? "status " + std::to_string(reply.status) + " " +
-                                                        ErrorReason(reply.body)
-                                                  : reply.error));
+      LogLine("forecast: " + (reply.error.empty()
+                                  ? "status " + std::to_string(reply.status) + " " + ErrorReason(reply.body)
+                                  : reply.error));
     } else {
       BatchReply parsed = ReadForecastReply(reply.body, at);
       metrics_.Upstream("forecast", parsed.error.empty() ? "ok" : "malformed", reply.seconds, places);
@@ -195,7 +197,7 @@ void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vect
       }
     }
   }
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(worker_.mutex);
   const std::int64_t done = clock_();
   for (std::size_t i = 0; i < ids.size(); ++i) {
     if (!results[i]) metrics_.Error("forecast_place");

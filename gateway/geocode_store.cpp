@@ -59,7 +59,8 @@ std::optional<StoredPlace> GeocodeStore::Find(const std::string& feedId) {
   if (sqlite3_step(q.s) != SQLITE_ROW) return std::nullopt;
   int how = sqlite3_column_int(q.s, 0);
   if (how < 0 || how > static_cast<int>(GeocodeHow::Nowhere)) return std::nullopt;
-  return StoredPlace{static_cast<GeocodeHow>(how), {sqlite3_column_double(q.s, 1), sqlite3_column_double(q.s, 2)}};
+  return StoredPlace{static_cast<GeocodeHow>(how),
+                     {sqlite3_column_double(q.s, 1), sqlite3_column_double(q.s, 2)}};
 }
 
 bool GeocodeStore::Save(const std::string& feedId, const StoredPlace& place) {

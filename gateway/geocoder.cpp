@@ -40,8 +40,8 @@ std::optional<std::vector<GeocodeResult>> Geocoder::Search(const std::string& na
     result.error = "geocoding held off";
     return std::nullopt;
   }
-  UpstreamReply reply = upstream_.Get(url_ + "?name=" + EscapeQueryValue(name) + "&count=" +
-                                      std::to_string(kResultsAsked) + "&language=ru&format=json");
+  UpstreamReply reply = upstream_.Get(url_ + "?name=" + EscapeQueryValue(name) +
+                                      "&count=" + std::to_string(kResultsAsked) + "&language=ru&format=json");
   if (reply.status == 429) {
     result.retryAt = now + (reply.retryAfter > 0 ? reply.retryAfter : kDefaultHoldOff);
     gate_.HoldOff(result.retryAt);
@@ -53,7 +53,7 @@ std::optional<std::vector<GeocodeResult>> Geocoder::Search(const std::string& na
   std::optional<std::vector<GeocodeResult>> results;
   if (reply.error.empty() && reply.status == 200) results = ReadGeocodeReply(reply.body, error);
   if (!results) {
-    result.error = !reply.error.empty() ? reply.error
+    result.error = !reply.error.empty()  ? reply.error
                    : reply.status != 200 ? "geocoder answered " + std::to_string(reply.status)
                                          : error;
     result.retryAt = now + kDefaultHoldOff;

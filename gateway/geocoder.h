@@ -40,7 +40,11 @@ class Geocoder {
  public:
   Geocoder(std::string url, Upstream& upstream, GeocodeStore& store, SourceGate& gate, Metrics& metrics,
            UnixClock clock)
-      : url_(std::move(url)), upstream_(upstream), store_(store), gate_(gate), metrics_(metrics),
+      : url_(std::move(url)),
+        upstream_(upstream),
+        store_(store),
+        gate_(gate),
+        metrics_(metrics),
         clock_(std::move(clock)) {}
 
   struct Result {

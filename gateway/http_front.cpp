@@ -3,7 +3,7 @@
 #include <curl/curl.h>
 
 #include <utility>  // before Asio: Boost 1.74 needs std::exchange in C++20
-
+// (kept apart so that include sorting leaves it first)
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -82,7 +82,8 @@ std::optional<std::string> FeedIdFromQuery(std::string_view query) {
     auto it = keys.find(key);
     return it != keys.end() && it->second == want;
   };
-  if (!is("api_lang", "ru") || !is("v", "2") || !is("h", "1") || !keys.count("affiliate_id")) return std::nullopt;
+  if (!is("api_lang", "ru") || !is("v", "2") || !is("h", "1") || !keys.count("affiliate_id"))
+    return std::nullopt;
   auto id = keys.find("localidad");
   if (id == keys.end() || !IsFeedId(id->second)) return std::nullopt;
   return id->second;
@@ -90,7 +91,8 @@ std::optional<std::string> FeedIdFromQuery(std::string_view query) {
 
 std::string HttpDate(std::filesystem::file_time_type t) {
   auto sys = std::chrono::file_clock::to_sys(t);
-  std::time_t tt = std::chrono::system_clock::to_time_t(std::chrono::time_point_cast<std::chrono::seconds>(sys));
+  std::time_t tt =
+      std::chrono::system_clock::to_time_t(std::chrono::time_point_cast<std::chrono::seconds>(sys));
   std::tm tm{};
   gmtime_r(&tt, &tm);
   char buf[64];
@@ -104,8 +106,8 @@ std::optional<std::filesystem::path> NewestRelease(const std::string& dir) {
   std::optional<std::filesystem::path> best;
   std::filesystem::file_time_type bestTime;
   if (dir.empty()) return best;
-  for (auto it = std::filesystem::directory_iterator(dir, ec); !ec && it != std::filesystem::directory_iterator();
-       it.increment(ec)) {
+  for (auto it = std::filesystem::directory_iterator(dir, ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     if (!it->is_regular_file(ec) || it->path().extension() != ".exe") continue;
     auto t = it->last_write_time(ec);
     if (ec) continue;
@@ -188,7 +190,8 @@ class Session : public std::enable_shared_from_this<Session> {
                                                                : http::status::method_not_allowed,
                       "not served here\n");
     }
-    std::optional<Target> t = SplitTarget(std::string_view(request_.target().data(), request_.target().size()));
+    std::optional<Target> t =
+        SplitTarget(std::string_view(request_.target().data(), request_.target().size()));
     if (!t) return SendText(http::status::bad_request, "bad request target\n");
     if (!t->host.empty()) {
       bool ours = false;
@@ -335,28 +338,30 @@ class Session : public std::enable_shared_from_this<Session> {
 
 class Listener : public std::enable_shared_from_this<Listener> {
  public:
-  Listener(net::io_context& ioc, tcp::endpoint at, Shared& shared) : ioc_(ioc), acceptor_(ioc), shared_(shared) {
+  Listener(net::io_context& ioc, tcp::endpoint at, Shared& shared)
+      : ioc_(ioc), acceptor_(ioc), shared_(shared) {
     acceptor_.open(at.protocol());
     acceptor_.set_option(net::socket_base::reuse_address(true));
     acceptor_.bind(at);
     acceptor_.listen(net::socket_base::max_listen_connections);
   }
   void Accept() {
-    acceptor_.async_accept(net::make_strand(ioc_), [self = shared_from_this()](beast::error_code ec, tcp::socket s) {
-      if (ec == net::error::operation_aborted) return;
-      if (!ec) {
-        beast::error_code e2;
-        tcp::endpoint peer = s.remote_endpoint(e2);
-        std::string client = e2 ? std::string() : peer.address().to_string();
-        if (self->shared_.counter.Enter(client)) {
-          std::make_shared<Session>(std::move(s), self->shared_, client)->Start();
-        } else {
-          self->shared_.services.metrics.Error("connection_refused");
-          s.close(e2);
-        }
-      }
-      self->Accept();
-    });
+    acceptor_.async_accept(net::make_strand(ioc_),
+                           [self = shared_from_this()](beast::error_code ec, tcp::socket s) {
+                             if (ec == net::error::operation_aborted) return;
+                             if (!ec) {
+                               beast::error_code e2;
+                               tcp::endpoint peer = s.remote_endpoint(e2);
+                               std::string client = e2 ? std::string() : peer.address().to_string();
+                               if (self->shared_.counter.Enter(client)) {
+                                 std::make_shared<Session>(std::move(s), self->shared_, client)->Start();
+                               } else {
+                                 self->shared_.services.metrics.Error("connection_refused");
+                                 s.close(e2);
+                               }
+                             }
+                             self->Accept();
+                           });
   }
   void Stop() {
     beast::error_code ec;
@@ -372,7 +377,8 @@ class Listener : public std::enable_shared_from_this<Listener> {
 }  // namespace
 
 void RunFront(const FrontOptions& options, FrontServices services) {
-  Shared shared{options, services, ConnectionCounter(options.maxConnections, options.maxConnectionsPerClient)};
+  Shared shared{options, services,
+                ConnectionCounter(options.maxConnections, options.maxConnectionsPerClient)};
   net::io_context ioc(options.threads);
   beast::error_code ec;
   auto address = net::ip::make_address(options.address, ec);
@@ -381,8 +387,8 @@ void RunFront(const FrontOptions& options, FrontServices services) {
   try {
     listener = std::make_shared<Listener>(ioc, tcp::endpoint(address, options.port), shared);
   } catch (const boost::system::system_error& e) {
-    throw std::runtime_error("cannot listen on " + options.address + ":" + std::to_string(options.port) + ": " +
-                             e.code().message());
+    throw std::runtime_error("cannot listen on " + options.address + ":" + std::to_string(options.port) +
+                             ": " + e.code().message());
   }
   listener->Accept();
   net::signal_set signals(ioc, SIGTERM, SIGINT);

@@ -131,7 +131,8 @@ Config Parse(int argc, char** argv) {
   // Busy places are refreshed in sweeps a twelfth of the freshness apart, at most five minutes.
   c.policy.sweepSeconds = std::clamp<std::int64_t>(c.policy.freshSeconds / 12, 1, 300);
   if (c.forecastUrl.empty()) c.forecastUrl = c.apiKey.empty() ? kForecastUrl : kCustomerForecastUrl;
-  if (!c.caFile.empty() && ReadFile("CA file", c.caFile).find("-----BEGIN CERTIFICATE-----") == std::string::npos) {
+  if (!c.caFile.empty() &&
+      ReadFile("CA file", c.caFile).find("-----BEGIN CERTIFICATE-----") == std::string::npos) {
     throw BadConfig("no certificate in CA file " + c.caFile);
   }
   if (!c.front.releaseDir.empty()) {
@@ -174,11 +175,12 @@ int GeocodeAll(const PlaceCatalogue& catalogue, Geocoder& geocoder, GeocodeStore
     }
     ++done;
     if (looked % 50 == 0 || done == total) {
-      std::fprintf(stderr, "geocode: %zu/%zu (%zu looked up now, %zu not found)\n", done, total, looked, nowhere);
+      std::fprintf(stderr, "geocode: %zu/%zu (%zu looked up now, %zu not found)\n", done, total, looked,
+                   nowhere);
     }
   }
-  std::fprintf(stderr, "geocode: %s at %zu/%zu; %zu looked up, %zu not found\n", gStop ? "stopped" : "finished",
-               done, total, looked, nowhere);
+  std::fprintf(stderr, "geocode: %s at %zu/%zu; %zu looked up, %zu not found\n",
+               gStop ? "stopped" : "finished", done, total, looked, nowhere);
   return gStop ? 1 : 0;
 }
 
@@ -196,7 +198,8 @@ int Main(int argc, char** argv) {
       store = std::make_unique<GeocodeStore>(c.db, true);  // a shipped, read-only store
     }
   } catch (const BadConfig& e) {
-    std::fprintf(stderr, "%s", e.what()[0] ? (std::string("corvella-gateway: ") + e.what() + "\n").c_str() : kUsage);
+    std::fprintf(stderr, "%s",
+                 e.what()[0] ? (std::string("corvella-gateway: ") + e.what() + "\n").c_str() : kUsage);
     return kBadConfiguration;
   } catch (const std::runtime_error& e) {
     std::fprintf(stderr, "corvella-gateway: %s\n", e.what());
@@ -204,12 +207,14 @@ int Main(int argc, char** argv) {
   }
 
   Metrics metrics;
-  std::unique_ptr<Upstream> upstream = MakeCurlUpstream({c.caFile, std::min(5L, c.timeoutSeconds), c.timeoutSeconds});
+  std::unique_ptr<Upstream> upstream =
+      MakeCurlUpstream({c.caFile, std::min(5L, c.timeoutSeconds), c.timeoutSeconds});
   SourceGate gate(c.apiKey.empty() ? CallBudget(CallBudget::Limits{}) : CallBudget::Unlimited());
   Geocoder geocoder(c.geocodingUrl, *upstream, *store, gate, metrics, Now);
   if (c.geocodeAll) return GeocodeAll(*catalogue, geocoder, *store);
 
-  ForecastService forecasts({c.forecastUrl, c.apiKey, c.policy, c.gatherMilliseconds}, *upstream, geocoder, gate, metrics, Now);
+  ForecastService forecasts({c.forecastUrl, c.apiKey, c.policy, c.gatherMilliseconds}, *upstream, geocoder,
+                            gate, metrics, Now);
   RatesService rates(c.ratesUrl, *upstream, metrics, Now);
   try {
     RunFront(c.front, {*catalogue, forecasts, rates, metrics, *upstream});

@@ -52,18 +52,19 @@ std::string Metrics::Render() const {
     out += std::string("# TYPE ") + name + " histogram\n";
     for (const auto& [key, h] : m) {
       for (std::size_t i = 0; i < kBounds.size(); ++i) {
-        out += std::string(name) + "_bucket{" + label + "=\"" + key + "\",le=\"" + Number(kBounds[i]) + "\"} " +
-               std::to_string(h.buckets[i]) + "\n";
+        out += std::string(name) + "_bucket{" + label + "=\"" + key + "\",le=\"" + Number(kBounds[i]) +
+               "\"} " + std::to_string(h.buckets[i]) + "\n";
       }
-      out += std::string(name) + "_bucket{" + label + "=\"" + key + "\",le=\"+Inf\"} " + std::to_string(h.count) + "\n";
+      out += std::string(name) + "_bucket{" + label + "=\"" + key + "\",le=\"+Inf\"} " +
+             std::to_string(h.count) + "\n";
       out += std::string(name) + "_sum{" + label + "=\"" + key + "\"} " + Number(h.sum) + "\n";
       out += std::string(name) + "_count{" + label + "=\"" + key + "\"} " + std::to_string(h.count) + "\n";
     }
   };
   out += "# TYPE corvella_requests_total counter\n";
   for (const auto& [key, n] : requests_) {
-    out += "corvella_requests_total{route=\"" + key.first + "\",status=\"" + std::to_string(key.second) + "\"} " +
-           std::to_string(n) + "\n";
+    out += "corvella_requests_total{route=\"" + key.first + "\",status=\"" + std::to_string(key.second) +
+           "\"} " + std::to_string(n) + "\n";
   }
   histogram("corvella_request_seconds", "route", requestLatency_);
   out += "# TYPE corvella_forecast_cache_total counter\n";

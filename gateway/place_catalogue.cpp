@@ -23,7 +23,8 @@ PlaceCatalogue PlaceCatalogue::FromText(std::string_view utf8) {
     std::size_t comma = text.find(", ");
     if (comma == std::string_view::npos || !IsFeedId(id) || c.byId_.count(std::string(id))) continue;
     c.byId_.emplace(std::string(id), c.places_.size());
-    c.places_.push_back({std::string(id), std::string(text.substr(0, comma)), std::string(text.substr(comma + 2))});
+    c.places_.push_back(
+        {std::string(id), std::string(text.substr(0, comma)), std::string(text.substr(comma + 2))});
   }
   return c;
 }

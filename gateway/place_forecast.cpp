@@ -106,8 +106,8 @@ BatchReply ReadForecastReply(std::string_view body, const std::vector<Coordinate
     return reply;
   }
   if (!doc.is_array() || doc.size() != asked.size()) {
-    reply.error = "forecast reply has " + std::to_string(doc.is_array() ? doc.size() : 1) +
-                  " places for " + std::to_string(asked.size()) + " asked";
+    reply.error = "forecast reply has " + std::to_string(doc.is_array() ? doc.size() : 1) + " places for " +
+                  std::to_string(asked.size()) + " asked";
     return reply;
   }
   for (std::size_t i = 0; i < asked.size(); ++i) reply.places[i] = ReadPlace(doc[i], asked[i]);

@@ -13,22 +13,15 @@ constexpr auto kCheckEvery = std::chrono::seconds(5);
 
 RatesService::RatesService(std::string url, Upstream& upstream, Metrics& metrics, UnixClock clock)
     : url_(std::move(url)), upstream_(upstream), metrics_(metrics), clock_(std::move(clock)) {
-  worker_ = std::thread([this] { Run(); });
+  worker_.thread = std::thread([this] { Run(); });
 }
 
 RatesService::~RatesService() { Stop(); }
 
-void RatesService::Stop() {
-  {
-    std::lock_guard lock(mutex_);
-    stop_ = true;
-  }
-  wake_.notify_all();
-  if (worker_.joinable()) worker_.join();
-}
+void RatesService::Stop() { worker_.Stop(); }
 
 Answer RatesService::Get() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(worker_.mutex);
   if (!page_) return Answer{503, nullptr, 0, kRetryWithoutPage};
   return Answer{200, page_, kPageMaxAge, 0};
 }
@@ -36,8 +29,8 @@ Answer RatesService::Get() {
 void RatesService::Run() {
   std::optional<std::int64_t> held;
   std::int64_t lastAttempt = INT64_MIN / 2;
-  std::unique_lock lock(mutex_);
-  while (!stop_) {
+  std::unique_lock lock(worker_.mutex);
+  while (!worker_.stop) {
     const std::int64_t now = clock_();
     if (RatesDue(held, lastAttempt, now)) {
       lastAttempt = now;
@@ -59,7 +52,7 @@ void RatesService::Run() {
       if (page) page_ = std::move(page);
       continue;
     }
-    wake_.wait_for(lock, kCheckEvery, [this] { return stop_; });
+    worker_.wake.wait_for(lock, kCheckEvery, [this] { return worker_.stop; });
   }
 }
 

@@ -25,6 +25,22 @@ struct Answer {
   std::int64_t retryAfter = 0;  // seconds, for 503
 };
 
+// A service's worker thread, the lock it shares with the service, and how it is told to end.
+struct ServiceThread {
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool stop = false;
+  std::thread thread;
+  void Stop() {
+    {
+      std::lock_guard lock(mutex);
+      stop = true;
+    }
+    wake.notify_all();
+    if (thread.joinable()) thread.join();
+  }
+};
+
 class ForecastService {
  public:
   struct Options {
@@ -56,13 +72,10 @@ class ForecastService {
   Metrics& metrics_;
   UnixClock clock_;
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stop_ = false;
+  ServiceThread worker_;
   ForecastScheduler scheduler_;
   std::unordered_map<std::string, std::vector<std::function<void(Answer)>>> waiters_;
   std::unordered_map<std::string, const CataloguePlace*> places_;
-  std::thread worker_;
 };
 
 class RatesService {
@@ -78,12 +91,8 @@ class RatesService {
   Upstream& upstream_;
   Metrics& metrics_;
   UnixClock clock_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stop_ = false;
+  ServiceThread worker_;
   std::shared_ptr<const std::string> page_;
-  std::int64_t effectiveDay_ = 0;
-  std::thread worker_;
 };
 
 }  // namespace corvella::gateway

@@ -11,7 +11,7 @@ namespace corvella::gateway {
 struct UpstreamReply {
   long status = 0;  // 0 when no HTTP answer came
   std::string body;
-  std::string error;           // transport failure, or the body cap exceeded
+  std::string error;             // transport failure, or the body cap exceeded
   std::int64_t retryAfter = -1;  // seconds, from Retry-After
   double seconds = 0;
 };

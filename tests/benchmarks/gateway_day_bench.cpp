@@ -50,8 +50,8 @@ Figures SimulateDay(int busyAsks) {
   std::priority_queue<Event, std::vector<Event>, std::greater<>> events;
   for (int c = 0; c < kClients; ++c) {
     std::int64_t p = period(random);
-    clients.push_back({std::uniform_int_distribution<std::int64_t>(0, p)(random), p,
-                       std::to_string(place(random))});
+    clients.push_back(
+        {std::uniform_int_distribution<std::int64_t>(0, p)(random), p, std::to_string(place(random))});
     events.emplace(clients.back().next, c);
   }
 
@@ -67,7 +67,8 @@ Figures SimulateDay(int busyAsks) {
     }
     for (const std::string& id : batch) {
       auto it = lastFetch.find(id);
-      if (it != lastFetch.end() && at >= kWarmUp) f.shortestRefetch = std::min(f.shortestRefetch, at - it->second);
+      if (it != lastFetch.end() && at >= kWarmUp)
+        f.shortestRefetch = std::min(f.shortestRefetch, at - it->second);
       lastFetch[id] = at;
       CachedForecast c;
       c.fetchedAt = at;
@@ -87,7 +88,8 @@ Figures SimulateDay(int busyAsks) {
       if (next >= nextSweep) nextSweep = next + policy.sweepSeconds;
     }
     if (t >= kWarmUp) ++f.asks;
-    if (scheduler.Ask(clients[static_cast<std::size_t>(c)].place, t).outcome == ForecastScheduler::Outcome::Wait &&
+    if (scheduler.Ask(clients[static_cast<std::size_t>(c)].place, t).outcome ==
+            ForecastScheduler::Outcome::Wait &&
         batchDue < 0) {
       batchDue = t + kGather;
     }
@@ -103,13 +105,21 @@ void BM_SimulatedDay(benchmark::State& state) {
   state.counters["asks"] = static_cast<double>(f.asks);
   state.counters["http_calls"] = static_cast<double>(f.calls);
   state.counters["places_fetched"] = static_cast<double>(f.places);
-  state.counters["places_per_call"] = f.calls ? static_cast<double>(f.places) / static_cast<double>(f.calls) : 0;
+  state.counters["places_per_call"] =
+      f.calls ? static_cast<double>(f.places) / static_cast<double>(f.calls) : 0;
   state.counters["fetches_per_place_hour"] = static_cast<double>(f.places) / kPlaces / 24.0;
   state.counters["shortest_refetch_s"] = static_cast<double>(f.shortestRefetch);
 }
 
 // Argument: asks in a freshness window that make a place busy (0: no batched refresh at all).
-BENCHMARK(BM_SimulatedDay)->ArgName("busy_asks")->Arg(0)->Arg(2)->Arg(3)->Arg(4)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimulatedDay)
+    ->ArgName("busy_asks")
+    ->Arg(0)
+    ->Arg(2)
+    ->Arg(3)
+    ->Arg(4)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace corvella::gateway

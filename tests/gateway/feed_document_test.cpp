@@ -1,10 +1,11 @@
 // The forecast source's reply to the feed document, read back with the client's own extraction.
+#include "gateway/feed_document.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include "common/cp1251.h"
-#include "gateway/feed_document.h"
 #include "gateway/weather_words.h"
 #include "retrieval/weather_feed.h"
 
@@ -22,7 +23,8 @@ constexpr std::int64_t kDay0 = 1743811200;
 json Reply(std::int64_t offset, std::int64_t currentUtc, double currentTemp, int currentCode,
            double lat = 55.75, double lon = 37.62) {
   json hourly = {{"time", json::array()}, {"temperature_2m", json::array()}, {"weather_code", json::array()}};
-  json daily = {{"time", json::array()}, {"temperature_2m_min", json::array()}, {"temperature_2m_max", json::array()}};
+  json daily = {
+      {"time", json::array()}, {"temperature_2m_min", json::array()}, {"temperature_2m_max", json::array()}};
   for (int h = 0; h < 8 * 24; ++h) {
     hourly["time"].push_back(kDay0 - offset + h * 3600);
     hourly["temperature_2m"].push_back(h / 10.0 - 5);
@@ -56,19 +58,19 @@ std::string Sky(std::string_view utf8Document, std::string_view hour) {
 // What each WMO code must look like to the client, through its own "last match wins" reading.
 TEST(WeatherWords, EveryCodeGivesTheRightSkyThroughTheClientsReading) {
   const std::pair<int, std::string_view> expected[] = {
-      {0, "Ясно"},      {1, "Ясно"},      {2, "Облачно"},   {3, "Пасмурно"},  {45, "Пасмурно"},
-      {48, "Пасмурно"}, {51, "Дождь"},    {53, "Дождь"},    {55, "Дождь"},    {56, "Дождь"},
-      {57, "Дождь"},    {61, "Дождь"},    {63, "Дождь"},    {65, "Дождь"},    {66, "Дождь"},
-      {67, "Дождь"},    {71, "Снег"},     {73, "Снег"},     {75, "Снег"},     {77, "Снег"},
-      {80, "Дождь"},    {81, "Дождь"},    {82, "Дождь"},    {85, "Снег"},     {86, "Снег"},
-      {95, "Гроза"},    {96, "Гроза"},    {99, "Гроза"}};
+      {0, "Ясно"},   {1, "Ясно"},   {2, "Облачно"}, {3, "Пасмурно"}, {45, "Пасмурно"}, {48, "Пасмурно"},
+      {51, "Дождь"}, {53, "Дождь"}, {55, "Дождь"},  {56, "Дождь"},   {57, "Дождь"},    {61, "Дождь"},
+      {63, "Дождь"}, {65, "Дождь"}, {66, "Дождь"},  {67, "Дождь"},   {71, "Снег"},     {73, "Снег"},
+      {75, "Снег"},  {77, "Снег"},  {80, "Дождь"},  {81, "Дождь"},   {82, "Дождь"},    {85, "Снег"},
+      {86, "Снег"},  {95, "Гроза"}, {96, "Гроза"},  {99, "Гроза"}};
   int known = 0;
   for (int code = -1; code <= 100; ++code) {
     if (WeatherWords(code)) ++known;
   }
   EXPECT_EQ(known, static_cast<int>(std::size(expected)));
   for (const auto& [code, sky] : expected) {
-    std::string doc = *RenderFeedDocument(One(Reply(10800, kDay0 + 11 * 3600, 1.0, code)), "1", kDay0 + 11 * 3600);
+    std::string doc =
+        *RenderFeedDocument(One(Reply(10800, kDay0 + 11 * 3600, 1.0, code)), "1", kDay0 + 11 * 3600);
     EXPECT_EQ(Sky(doc, "14"), sky) << "code " << code << ": " << *WeatherWords(code);
   }
 }
@@ -120,7 +122,7 @@ TEST(FeedDocument, NoDocumentWhenTheForecastRunsOutOrHoldsAnUnknownCode) {
   PlaceForecast f = One(Reply(10800, now, 1, 0));
   PlaceForecast shortHours = f;
   shortHours.hours.resize(30);
-  EXPECT_FALSE(RenderFeedDocument(shortHours, "1", now));  // fewer than 24 hours left
+  EXPECT_FALSE(RenderFeedDocument(shortHours, "1", now));               // fewer than 24 hours left
   EXPECT_FALSE(RenderFeedDocument(f, "1", kDay0 + 2 * 86400 - 10800));  // only six days left
   EXPECT_TRUE(RenderFeedDocument(f, "1", kDay0 + 86400 - 10800));
   f.hours[20].code = 4;
@@ -140,7 +142,8 @@ TEST(ForecastReply, BatchesAreTakenInOrderAndRejectedWhole) {
   EXPECT_NE(ReadForecastReply(json::array({a}).dump(), two).error, "");
   EXPECT_NE(ReadForecastReply(json::array({a, b, a}).dump(), two).error, "");
   EXPECT_NE(ReadForecastReply(a.dump().substr(0, 300), two).error, "");
-  BatchReply refused = ReadForecastReply(R"({"error":true,"reason":"Cannot initialize WeatherVariable"})", two);
+  BatchReply refused =
+      ReadForecastReply(R"({"error":true,"reason":"Cannot initialize WeatherVariable"})", two);
   EXPECT_EQ(refused.error, "forecast error: Cannot initialize WeatherVariable");
   EXPECT_FALSE(refused.places[0]);
 
