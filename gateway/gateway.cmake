@@ -1,5 +1,11 @@
 # corvella-gateway: the servers' side, a Linux service built on Debian's libraries. Native
 # builds only (not the Windows or fuzz builds); a missing library stops the configuration.
+if(WIN32 AND CORVELLA_TESTS AND TARGET corvella-probe)
+  # corvella.exe under Wine through the native gateway (skipped when that is not built).
+  add_test(NAME gateway_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/gateway_journey.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(gateway_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 180 LABELS wine
+                                              SKIP_RETURN_CODE 77 RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+endif()
 if(WIN32 OR CORVELLA_FUZZ)
   return()
 endif()

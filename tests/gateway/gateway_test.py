@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """corvella-gateway against stand-in upstreams over HTTPS (a CA made here with openssl).
 
-usage: gateway_test.py GROUP GATEWAY [CLI]
+usage: gateway_test.py GROUP GATEWAY [CLI | PORT_FILE]
   faults  routes, limits, coalescing, and every upstream fault ending in a stale document or a
           clear status; bad configuration; SIGTERM
   e2e     corvella-cli pass through the gateway as its proxy shows the stand-in's weather and
           all ten rates in the client's units
+  serve   only runs the stand-ins and a gateway (for the Wine journey), until SIGTERM
 """
 import datetime
 import http.client
@@ -322,10 +323,23 @@ def nginx():
     gw.wait(timeout=10)
 
 
+def serve():
+    """Stand-ins and a gateway for another test: the gateway's port goes to PORT_FILE (the third
+    argument); runs until SIGTERM."""
+    up = start_standin()
+    port, _ = start_gateway(up, "serve")
+    with open(sys.argv[3] + ".tmp", "w") as f:
+        f.write(str(port))
+    os.rename(sys.argv[3] + ".tmp", sys.argv[3])
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    while True:
+        time.sleep(1)
+
+
 try:
     subprocess.run(["openssl", "version"], check=True, capture_output=True)
     make_ca()
-    {"faults": faults, "e2e": e2e, "nginx": nginx}[GROUP]()
+    {"faults": faults, "e2e": e2e, "nginx": nginx, "serve": serve}[GROUP]()
 finally:
     for p in procs:
         if p.poll() is None:
