@@ -6,7 +6,7 @@ if(WIN32 AND CORVELLA_TESTS AND TARGET corvella-probe)
   set_tests_properties(gateway_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 180 LABELS wine
                                               SKIP_RETURN_CODE 77 RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
 endif()
-if(WIN32 OR CORVELLA_FUZZ)
+if(WIN32)
   return()
 endif()
 
@@ -38,6 +38,13 @@ corvella_library(corvella_gateway_core
           gateway/bank_rates.cpp gateway/place_catalogue.cpp gateway/place_matching.cpp
           gateway/forecast_scheduler.cpp
   DEPS corvella_common nlohmann_json::nlohmann_json LibXml2::LibXml2)
+
+# The documents made from what the sources send, on any bytes (replayed in the other builds).
+corvella_fuzz(gateway_forecast SOURCE tests/fuzz/gateway_forecast_fuzz.cpp DEPS corvella_gateway_core corvella_feed_text)
+corvella_fuzz(gateway_rates SOURCE tests/fuzz/gateway_rates_fuzz.cpp DEPS corvella_gateway_core corvella_feed_text)
+if(CORVELLA_FUZZ)
+  return()
+endif()
 
 corvella_test(gateway_core_tests
   SOURCES tests/gateway/feed_document_test.cpp tests/gateway/rates_page_test.cpp
