@@ -30,7 +30,8 @@ constexpr const char* kUsage =
     "usage: corvella-gateway [geocode --all] [--listen 127.0.0.1:8080] [--forecast-url URL]\n"
     "         [--geocoding-url URL] [--rates-url URL] [--api-key KEY] [--ca-file PEM] [--db PATH]\n"
     "         [--release-dir DIR] [--catalogue PATH] [--fresh-seconds 3600] [--stale-seconds 21600]\n"
-    "         [--cache-places 10000] [--gather-ms 50] [--timeout 30] [--threads 2]\n";
+    "         [--cache-places 10000] [--gather-ms 50] [--timeout 30] [--threads 2]\n"
+    "         [--max-client-connections 256]\n";
 
 struct Config {
   bool geocodeAll = false;
@@ -117,6 +118,8 @@ Config Parse(int argc, char** argv) {
       c.timeoutSeconds = Number(flag, v, 1, 600);
     } else if (flag == "--cache-places") {
       c.policy.capacity = static_cast<std::size_t>(Number(flag, v, 1, 10'000'000));
+    } else if (flag == "--max-client-connections") {
+      c.front.maxConnectionsPerClient = static_cast<std::size_t>(Number(flag, v, 1, 100'000));
     } else if (flag == "--threads") {
       c.front.threads = static_cast<int>(Number(flag, v, 1, 256));
     } else {

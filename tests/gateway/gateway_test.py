@@ -117,7 +117,7 @@ def faults():
         f.write(b"MZ" + b"\0" * 100)
     os.utime(os.path.join(release, "corvella-5.9.exe"), (1717236000, 1717236000))
     port, gw = start_gateway(up, "faults", "--catalogue", os.path.join(HERE, "fixtures", "places.txt"),
-                             "--release-dir", release, "--fresh-seconds", "3", "--stale-seconds", "12", "--gather-ms", "300",
+                             "--release-dir", release, "--fresh-seconds", "3", "--stale-seconds", "12", "--gather-ms", "300", "--max-client-connections", "20",
                              "--timeout", "2")
 
     # Routes and requests the gateway refuses.
@@ -147,6 +147,18 @@ def faults():
     check("GET update file", get(port, "http://www.velmar.example/soft/corv.exe")[1].startswith(b"MZ"))
     status, body, _ = get(port, "/currency_base/daily/")
     check("rates page", status == 200 and "Доллар США</td><td>84,1200".encode() in body)
+
+    # One client holds at most 20 connections: the 21st is closed unanswered, and a freed one counts again.
+    held = [socket.create_connection(("127.0.0.1", port)) for _ in range(20)]
+    time.sleep(0.3)
+    extra = socket.create_connection(("127.0.0.1", port))
+    extra.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+    extra.settimeout(5)
+    check("connections past the client's limit are closed", extra.recv(100) == b"")
+    for s in held:
+        s.close()
+    time.sleep(0.3)
+    check("... and freed ones count again", get(port, "/healthz")[0] == 200)
 
     # Coalescing: concurrent asks for five places become one call.
     before = upstream(up, "/stats")
