@@ -251,6 +251,8 @@ def e2e():
         if get(port, "/currency_base/daily/")[0] == 200:
             break
         time.sleep(0.2)
+    if time.time() % 3600 > 3590:
+        time.sleep(15)  # the client's hour and the document's must be the same hour
     now = datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(hours=3)  # the stand-in's offset
     r = subprocess.run([CLI, "pass", "--proxy", "127.0.0.1:%d" % port, "--location", "0",
                         "--now", now.strftime("%Y-%m-%d %H:%M"), *ALL_RATES], capture_output=True, text=True, timeout=60)
