@@ -1,0 +1,39 @@
+// Counters for /metrics, in the Prometheus text format: requests by route and status, cache
+// outcomes, upstream calls by source and outcome with their latency, errors.
+#pragma once
+
+#include <array>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace corvella::gateway {
+
+class Metrics {
+ public:
+  void Request(std::string_view route, unsigned status, double seconds);
+  void Cache(std::string_view outcome);  // "hit", "miss", "stale"
+  void Upstream(std::string_view source, std::string_view outcome, double seconds, long places = 1);
+  void Error(std::string_view kind);
+  std::string Render() const;
+
+ private:
+  struct Histogram {
+    std::array<long, 8> buckets{};
+    long count = 0;
+    double sum = 0;
+    void Add(double seconds);
+  };
+  static constexpr std::array<double, 8> kBounds = {0.001, 0.005, 0.025, 0.1, 0.5, 2, 10, 60};
+  mutable std::mutex mutex_;
+  std::map<std::pair<std::string, unsigned>, long> requests_;
+  std::map<std::string, Histogram> requestLatency_;
+  std::map<std::string, long> cache_;
+  std::map<std::pair<std::string, std::string>, long> upstreamCalls_;
+  std::map<std::string, long> upstreamPlaces_;
+  std::map<std::string, Histogram> upstreamLatency_;
+  std::map<std::string, long> errors_;
+};
+
+}  // namespace corvella::gateway

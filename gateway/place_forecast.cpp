@@ -1,0 +1,123 @@
+#include "gateway/place_forecast.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+namespace corvella::gateway {
+
+namespace {
+
+using nlohmann::json;
+
+// A grid cell's centre is within a few kilometres of the point asked for.
+constexpr double kMaxGridDistanceDegrees = 0.5;
+
+bool IsInt(const json& v) { return v.is_number_integer() || v.is_number_unsigned(); }
+
+const json* Member(const json& object, const char* key) {
+  if (!object.is_object()) return nullptr;
+  auto it = object.find(key);
+  return it == object.end() ? nullptr : &*it;
+}
+
+// Parallel arrays of the same, non-zero length; any null makes the whole set unusable, since a
+// missing hour or day would put the wrong value under a marker.
+bool ReadHours(const json& hourly, std::vector<HourForecast>& out) {
+  const json* time = Member(hourly, "time");
+  const json* temp = Member(hourly, "temperature_2m");
+  const json* code = Member(hourly, "weather_code");
+  if (!time || !temp || !code || !time->is_array() || !temp->is_array() || !code->is_array()) return false;
+  if (time->empty() || time->size() != temp->size() || time->size() != code->size()) return false;
+  for (std::size_t i = 0; i < time->size(); ++i) {
+    const json& t = (*time)[i];
+    const json& v = (*temp)[i];
+    const json& c = (*code)[i];
+    if (!IsInt(t) || !v.is_number() || !IsInt(c)) return false;
+    HourForecast h{t.get<std::int64_t>(), v.get<double>(), c.get<int>()};
+    if (!out.empty() && h.utc != out.back().utc + 3600) return false;
+    out.push_back(h);
+  }
+  return true;
+}
+
+bool ReadDays(const json& daily, std::int64_t offset, std::vector<DayForecast>& out) {
+  const json* time = Member(daily, "time");
+  const json* max = Member(daily, "temperature_2m_max");
+  const json* min = Member(daily, "temperature_2m_min");
+  if (!time || !max || !min || !time->is_array() || !max->is_array() || !min->is_array()) return false;
+  if (time->empty() || time->size() != max->size() || time->size() != min->size()) return false;
+  for (std::size_t i = 0; i < time->size(); ++i) {
+    const json& t = (*time)[i];
+    if (!IsInt(t) || !(*min)[i].is_number() || !(*max)[i].is_number()) return false;
+    // A day's time is its local midnight as a UTC instant.
+    std::int64_t local = t.get<std::int64_t>() + offset;
+    DayForecast d{local >= 0 ? local / 86400 : (local - 86399) / 86400, (*min)[i].get<double>(),
+                  (*max)[i].get<double>()};
+    if (d.min > d.max) return false;
+    if (!out.empty() && d.localDay != out.back().localDay + 1) return false;
+    out.push_back(d);
+  }
+  return true;
+}
+
+std::optional<PlaceForecast> ReadPlace(const json& o, const Coordinates& asked) {
+  const json* lat = Member(o, "latitude");
+  const json* lon = Member(o, "longitude");
+  const json* offset = Member(o, "utc_offset_seconds");
+  const json* current = Member(o, "current");
+  const json* hourly = Member(o, "hourly");
+  const json* daily = Member(o, "daily");
+  if (!lat || !lon || !offset || !current || !hourly || !daily) return std::nullopt;
+  if (!lat->is_number() || !lon->is_number() || !IsInt(*offset)) return std::nullopt;
+  if (std::fabs(lat->get<double>() - asked.latitude) > kMaxGridDistanceDegrees ||
+      std::fabs(lon->get<double>() - asked.longitude) > kMaxGridDistanceDegrees) {
+    return std::nullopt;
+  }
+  PlaceForecast p;
+  p.utcOffsetSeconds = offset->get<std::int64_t>();
+  if (p.utcOffsetSeconds < -14 * 3600 || p.utcOffsetSeconds > 14 * 3600) return std::nullopt;
+  const json* ct = Member(*current, "time");
+  const json* cv = Member(*current, "temperature_2m");
+  const json* cc = Member(*current, "weather_code");
+  if (!ct || !cv || !cc || !IsInt(*ct) || !cv->is_number() || !IsInt(*cc)) return std::nullopt;
+  p.currentUtc = ct->get<std::int64_t>();
+  p.currentTemperature = cv->get<double>();
+  p.currentCode = cc->get<int>();
+  if (!ReadHours(*hourly, p.hours) || !ReadDays(*daily, p.utcOffsetSeconds, p.days)) return std::nullopt;
+  return p;
+}
+
+}  // namespace
+
+BatchReply ReadForecastReply(std::string_view body, const std::vector<Coordinates>& asked) {
+  BatchReply reply;
+  reply.places.resize(asked.size());
+  json doc = json::parse(body.begin(), body.end(), nullptr, false);
+  if (doc.is_discarded()) {
+    reply.error = "forecast reply is not JSON";
+    return reply;
+  }
+  if (doc.is_object() && Member(doc, "error")) {
+    reply.error = "forecast error: " + ErrorReason(body);
+    return reply;
+  }
+  if (asked.size() == 1 && doc.is_object()) {
+    reply.places[0] = ReadPlace(doc, asked[0]);
+    return reply;
+  }
+  if (!doc.is_array() || doc.size() != asked.size()) {
+    reply.error = "forecast reply has " + std::to_string(doc.is_array() ? doc.size() : 1) + " places for " +
+                  std::to_string(asked.size()) + " asked";
+    return reply;
+  }
+  for (std::size_t i = 0; i < asked.size(); ++i) reply.places[i] = ReadPlace(doc[i], asked[i]);
+  return reply;
+}
+
+std::string ErrorReason(std::string_view body) {
+  json doc = json::parse(body.begin(), body.end(), nullptr, false);
+  const json* reason = doc.is_discarded() ? nullptr : Member(doc, "reason");
+  return reason && reason->is_string() ? reason->get<std::string>() : std::string();
+}
+
+}  // namespace corvella::gateway

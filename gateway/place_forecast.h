@@ -1,0 +1,52 @@
+// One place's forecast as the forecast source gives it, read from its JSON reply.
+// Times are Unix seconds (UTC); local time is UTC plus the place's offset.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvella::gateway {
+
+struct Coordinates {
+  double latitude = 0;
+  double longitude = 0;
+};
+
+struct HourForecast {
+  std::int64_t utc = 0;  // start of the hour
+  double temperature = 0;
+  int code = 0;  // WMO weather code
+};
+
+struct DayForecast {
+  std::int64_t localDay = 0;  // days since 1970-01-01 in the place's local calendar
+  double min = 0, max = 0;
+};
+
+struct PlaceForecast {
+  std::int64_t utcOffsetSeconds = 0;
+  std::int64_t currentUtc = 0;  // when the current values were observed
+  double currentTemperature = 0;
+  int currentCode = 0;
+  std::vector<HourForecast> hours;  // ascending, one hour apart
+  std::vector<DayForecast> days;    // ascending, one day apart
+};
+
+// The reply to a request for `asked.size()` places: one object for a single place, an array in
+// the order asked otherwise. Each entry is empty when its object is malformed or its grid cell
+// lies too far from the coordinates asked (a reply out of order must not put one town's weather
+// under another's name). `error` is set, and every entry empty, when the body as a whole is
+// unusable: not JSON, an error object, or an array of the wrong length.
+struct BatchReply {
+  std::vector<std::optional<PlaceForecast>> places;
+  std::string error;
+};
+BatchReply ReadForecastReply(std::string_view body, const std::vector<Coordinates>& asked);
+
+// The "reason" of an error reply ({"error":true,"reason":...}), or the empty text.
+std::string ErrorReason(std::string_view body);
+
+}  // namespace corvella::gateway

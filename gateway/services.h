@@ -1,0 +1,98 @@
+// The two data services behind the HTTP front: forecasts (cached, coalesced and batched on a
+// worker thread) and the rates page (refreshed on its own thread, the last good set kept).
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "gateway/forecast_scheduler.h"
+#include "gateway/geocoder.h"
+
+namespace corvella::gateway {
+
+// What the front sends: a status, the document (for 200), and cache directives.
+struct Answer {
+  unsigned status = 503;
+  std::shared_ptr<const std::string> body;
+  std::int64_t maxAge = 0;
+  std::int64_t retryAfter = 0;  // seconds, for 503
+};
+
+// A service's worker thread, the lock it shares with the service, and how it is told to end.
+struct ServiceThread {
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool stop = false;
+  std::thread thread;
+  void Stop() {
+    {
+      std::lock_guard lock(mutex);
+      stop = true;
+    }
+    wake.notify_all();
+    if (thread.joinable()) thread.join();
+  }
+};
+
+class ForecastService {
+ public:
+  struct Options {
+    std::string url;
+    std::string apiKey;
+    ForecastPolicy policy;
+    int gatherMilliseconds = 50;  // asks arriving this close together share a call
+  };
+  ForecastService(Options options, Upstream& upstream, Geocoder& geocoder, SourceGate& gate, Metrics& metrics,
+                  UnixClock clock);
+  ~ForecastService();
+  // Stops the worker and drops the answers still owed (their connections are closing).
+  void Stop();
+
+  // Answers through `done`, at once from the cache or from the worker after a fetch.
+  void Get(const CataloguePlace& place, std::function<void(Answer)> done);
+
+ private:
+  void Run();
+  void FetchBatch(std::vector<std::string> ids, std::int64_t now);
+  void Fetch(const std::vector<std::string>& ids, const std::vector<Coordinates>& at, std::int64_t now);
+  Answer AnswerFor(const std::string& id, CachedPtr entry, std::int64_t now);  // under mutex_
+  std::string QueryFor(const std::vector<Coordinates>& at) const;
+
+  Options options_;
+  Upstream& upstream_;
+  Geocoder& geocoder_;
+  SourceGate& gate_;
+  Metrics& metrics_;
+  UnixClock clock_;
+
+  ServiceThread worker_;
+  ForecastScheduler scheduler_;
+  std::unordered_map<std::string, std::vector<std::function<void(Answer)>>> waiters_;
+  std::unordered_map<std::string, const CataloguePlace*> places_;
+};
+
+class RatesService {
+ public:
+  RatesService(std::string url, Upstream& upstream, Metrics& metrics, UnixClock clock);
+  ~RatesService();
+  void Stop();
+  Answer Get();
+
+ private:
+  void Run();
+  std::string url_;
+  Upstream& upstream_;
+  Metrics& metrics_;
+  UnixClock clock_;
+  ServiceThread worker_;
+  std::shared_ptr<const std::string> page_;
+};
+
+}  // namespace corvella::gateway

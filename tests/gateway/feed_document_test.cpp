@@ -1,0 +1,164 @@
+// The forecast source's reply to the feed document, read back with the client's own extraction.
+#include "gateway/feed_document.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "common/cp1251.h"
+#include "gateway/weather_words.h"
+#include "retrieval/weather_feed.h"
+
+namespace corvella::gateway {
+namespace {
+
+using nlohmann::json;
+
+// 2025-04-05 00:00 UTC.
+constexpr std::int64_t kDay0 = 1743811200;
+
+// A reply for a place `offset` seconds east of UTC: local days from 2025-04-05 for eight days,
+// hourly values over them (temperature = hour index / 10 - 5, code 3), the current values at
+// `currentUtc`.
+json Reply(std::int64_t offset, std::int64_t currentUtc, double currentTemp, int currentCode,
+           double lat = 55.75, double lon = 37.62) {
+  json hourly = {{"time", json::array()}, {"temperature_2m", json::array()}, {"weather_code", json::array()}};
+  json daily = {
+      {"time", json::array()}, {"temperature_2m_min", json::array()}, {"temperature_2m_max", json::array()}};
+  for (int h = 0; h < 8 * 24; ++h) {
+    hourly["time"].push_back(kDay0 - offset + h * 3600);
+    hourly["temperature_2m"].push_back(h / 10.0 - 5);
+    hourly["weather_code"].push_back(3);
+  }
+  const double mins[8] = {-0.4, 1.5, -2.5, 0, 1, 2, 3, 4};
+  for (int d = 0; d < 8; ++d) {
+    daily["time"].push_back(kDay0 - offset + d * 86400);
+    daily["temperature_2m_min"].push_back(mins[d]);
+    daily["temperature_2m_max"].push_back(mins[d] + 7.6);
+  }
+  return {{"latitude", lat},
+          {"longitude", lon},
+          {"utc_offset_seconds", offset},
+          {"current", {{"time", currentUtc}, {"temperature_2m", currentTemp}, {"weather_code", currentCode}}},
+          {"hourly", hourly},
+          {"daily", daily}};
+}
+
+PlaceForecast One(const json& reply) {
+  BatchReply r = ReadForecastReply(reply.dump(), {{55.75, 37.62}});
+  EXPECT_EQ(r.error, "");
+  EXPECT_TRUE(r.places.at(0));
+  return *r.places.at(0);
+}
+
+std::string Sky(std::string_view utf8Document, std::string_view hour) {
+  return Cp1251ToUtf8(ExtractCurrent(DecodeFeedBody(utf8Document), hour).skyCondition);
+}
+
+// What each WMO code must look like to the client, through its own "last match wins" reading.
+TEST(WeatherWords, EveryCodeGivesTheRightSkyThroughTheClientsReading) {
+  const std::pair<int, std::string_view> expected[] = {
+      {0, "Ясно"},   {1, "Ясно"},   {2, "Облачно"}, {3, "Пасмурно"}, {45, "Пасмурно"}, {48, "Пасмурно"},
+      {51, "Дождь"}, {53, "Дождь"}, {55, "Дождь"},  {56, "Дождь"},   {57, "Дождь"},    {61, "Дождь"},
+      {63, "Дождь"}, {65, "Дождь"}, {66, "Дождь"},  {67, "Дождь"},   {71, "Снег"},     {73, "Снег"},
+      {75, "Снег"},  {77, "Снег"},  {80, "Дождь"},  {81, "Дождь"},   {82, "Дождь"},    {85, "Снег"},
+      {86, "Снег"},  {95, "Гроза"}, {96, "Гроза"},  {99, "Гроза"}};
+  int known = 0;
+  for (int code = -1; code <= 100; ++code) {
+    if (WeatherWords(code)) ++known;
+  }
+  EXPECT_EQ(known, static_cast<int>(std::size(expected)));
+  for (const auto& [code, sky] : expected) {
+    std::string doc =
+        *RenderFeedDocument(One(Reply(10800, kDay0 + 11 * 3600, 1.0, code)), "1", kDay0 + 11 * 3600);
+    EXPECT_EQ(Sky(doc, "14"), sky) << "code " << code << ": " << *WeatherWords(code);
+  }
+}
+
+TEST(FeedDocument, CurrentHourObservedLaterHoursForecastDaysInLocalTime) {
+  // 14:15 Moscow time (11:15 UTC) on 2025-04-05.
+  const std::int64_t now = kDay0 + 11 * 3600 + 900;
+  std::string doc = *RenderFeedDocument(One(Reply(10800, now, -0.04, 61)), "13544", now);
+  std::string text = DecodeFeedBody(doc);
+  ASSERT_FALSE(text.empty());
+  CurrentReading current = ExtractCurrent(text, "14");
+  EXPECT_EQ(Cp1251ToUtf8(current.temperatureText), "0.0°");  // never "-0.0"
+  EXPECT_EQ(Cp1251ToUtf8(current.skyCondition), "Дождь");
+  // 13:00 comes round again tomorrow: local hour index 37 of the reply.
+  EXPECT_EQ(Cp1251ToUtf8(ExtractCurrent(text, "13").temperatureText), "-1.3°");
+  EXPECT_EQ(Cp1251ToUtf8(ExtractCurrent(text, "15").temperatureText), "-3.5°");
+  for (int h = 0; h < 24; ++h) {
+    char marker[32];
+    std::snprintf(marker, sizeof marker, "<hour value=\"%02d:00\">", h);
+    std::size_t first = doc.find(marker);
+    ASSERT_NE(first, std::string::npos) << marker;
+    EXPECT_EQ(doc.find(marker, first + 1), std::string::npos) << marker;
+  }
+  // Whole degrees, rounded: -0.4 -> 0, 1.5 -> 2, -2.5 -> -3.
+  EXPECT_EQ(ExtractDayRange(text, "20250405").min, "0");
+  EXPECT_EQ(ExtractDayRange(text, "20250406").min, "2");
+  EXPECT_EQ(ExtractDayRange(text, "20250406").max, "9");
+  EXPECT_EQ(ExtractDayRange(text, "20250407").min, "-3");
+  EXPECT_NE(doc.find("20250411"), std::string::npos);
+  EXPECT_NE(doc.find("<!-- Weather data by Open-Meteo.com"), std::string::npos);
+}
+
+TEST(FeedDocument, LocalDateAndHourFollowTheOffsetAcrossMidnight) {
+  // 23:30 UTC on 2025-04-05 is 09:30 on 2025-04-06 at UTC+10: today is the 6th.
+  const std::int64_t now = kDay0 + 23 * 3600 + 1800;
+  std::string doc = *RenderFeedDocument(One(Reply(36000, now - 1200, 7.25, 0)), "1", now);
+  std::string text = DecodeFeedBody(doc);
+  EXPECT_EQ(Cp1251ToUtf8(ExtractCurrent(text, "09").temperatureText), "7.2°");
+  EXPECT_EQ(doc.find("20250405"), std::string::npos);
+  EXPECT_NE(doc.find("<day value=\"20250406\""), std::string::npos);
+  EXPECT_EQ(doc.find("<hour value="), doc.find("<hour value=\"09:00\">"));
+  // An observation from an earlier hour is not the current hour's: the forecast is shown.
+  std::string later = *RenderFeedDocument(One(Reply(36000, now - 7200, 7.25, 0)), "1", now);
+  EXPECT_EQ(Cp1251ToUtf8(ExtractCurrent(DecodeFeedBody(later), "09").temperatureText), "-1.7°");
+}
+
+TEST(FeedDocument, NoDocumentWhenTheForecastRunsOutOrHoldsAnUnknownCode) {
+  const std::int64_t now = kDay0 + 11 * 3600;
+  PlaceForecast f = One(Reply(10800, now, 1, 0));
+  PlaceForecast shortHours = f;
+  shortHours.hours.resize(30);
+  EXPECT_FALSE(RenderFeedDocument(shortHours, "1", now));               // fewer than 24 hours left
+  EXPECT_FALSE(RenderFeedDocument(f, "1", kDay0 + 2 * 86400 - 10800));  // only six days left
+  EXPECT_TRUE(RenderFeedDocument(f, "1", kDay0 + 86400 - 10800));
+  f.hours[20].code = 4;
+  EXPECT_FALSE(RenderFeedDocument(f, "1", now));
+}
+
+TEST(ForecastReply, BatchesAreTakenInOrderAndRejectedWhole) {
+  std::vector<Coordinates> two = {{55.75, 37.62}, {59.94, 30.31}};
+  json a = Reply(10800, kDay0, 1, 0), b = Reply(10800, kDay0, 2, 0, 59.94, 30.31);
+  BatchReply ok = ReadForecastReply(json::array({a, b}).dump(), two);
+  ASSERT_TRUE(ok.places[0] && ok.places[1]);
+  EXPECT_EQ(ok.places[1]->currentTemperature, 2);
+
+  // Out of order: each grid cell is far from the place asked, so neither is used.
+  BatchReply swapped = ReadForecastReply(json::array({b, a}).dump(), two);
+  EXPECT_FALSE(swapped.places[0] || swapped.places[1]);
+  EXPECT_NE(ReadForecastReply(json::array({a}).dump(), two).error, "");
+  EXPECT_NE(ReadForecastReply(json::array({a, b, a}).dump(), two).error, "");
+  EXPECT_NE(ReadForecastReply(a.dump().substr(0, 300), two).error, "");
+  BatchReply refused =
+      ReadForecastReply(R"({"error":true,"reason":"Cannot initialize WeatherVariable"})", two);
+  EXPECT_EQ(refused.error, "forecast error: Cannot initialize WeatherVariable");
+  EXPECT_FALSE(refused.places[0]);
+
+  json gap = a;
+  gap["hourly"]["temperature_2m"][5] = nullptr;
+  json shortDays = a;
+  shortDays["daily"]["temperature_2m_max"].erase(3);
+  json noCurrent = a;
+  noCurrent.erase("current");
+  for (const json& bad : {gap, shortDays, noCurrent}) {
+    BatchReply r = ReadForecastReply(json::array({bad, b}).dump(), two);
+    EXPECT_FALSE(r.places[0]);
+    EXPECT_TRUE(r.places[1]);
+  }
+}
+
+}  // namespace
+}  // namespace corvella::gateway

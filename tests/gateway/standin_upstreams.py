@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""Stand-ins for the gateway's public sources on one HTTPS port: the forecast API
+(/v1/forecast), the geocoder (/v1/search) and the bank's daily list (/scripts/XML_daily.asp),
+with fault modes switched at run time (POST /control?forecast=MODE&rates=MODE) and call
+counts at GET /stats.
+
+usage: standin_upstreams.py CERT KEY BANK_XML PORT_FILE
+"""
+import json
+import math
+import ssl
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+CERT, KEY, BANK_XML, PORT_FILE = sys.argv[1:5]
+OFFSET = 3 * 3600
+CURRENT_TEMPERATURE = -3.4
+CURRENT_CODE = 61  # rain
+state = {"forecast": "ok", "rates": "ok", "forecast_calls": 0, "forecast_places": 0,
+         "geocode_calls": 0, "rates_calls": 0}
+lock = threading.Lock()
+
+
+def place_reply(lat, lon, now):
+    day0 = (now + OFFSET) // 86400 * 86400 - OFFSET  # local midnight as a UTC instant
+    hours = [day0 + h * 3600 for h in range(8 * 24)]
+    return {
+        "latitude": round(lat, 2), "longitude": round(lon, 2), "utc_offset_seconds": OFFSET,
+        "current": {"time": now // 900 * 900, "interval": 900,
+                    "temperature_2m": CURRENT_TEMPERATURE, "weather_code": CURRENT_CODE},
+        "hourly": {"time": hours, "temperature_2m": [round(-8 + 3 * math.sin(h / 4), 1) for h in range(len(hours))],
+                   "weather_code": [71] * len(hours)},
+        "daily": {"time": [day0 + d * 86400 for d in range(8)],
+                  "temperature_2m_min": [-13.4 + d for d in range(8)],
+                  "temperature_2m_max": [-4.6 + d for d in range(8)]},
+    }
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def reply(self, status, body, ctype="application/json", headers=()):
+        if isinstance(body, str):
+            body = body.encode()
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        for k, v in headers:
+            self.send_header(k, v)
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", 0))
+        self.route(self.rfile.read(length).decode())
+
+    def do_GET(self):
+        self.route(None)
+
+    def route(self, form):
+        url = urllib.parse.urlsplit(self.path)
+        query = urllib.parse.parse_qs(url.query)
+        query.update(urllib.parse.parse_qs(form or ""))
+        if url.path == "/control":
+            with lock:
+                state.update({k: v[0] for k, v in query.items()})
+            return self.reply(200, "{}")
+        if url.path == "/stats":
+            with lock:
+                return self.reply(200, json.dumps(state))
+        if url.path == "/v1/forecast":
+            return self.forecast(query)
+        if url.path == "/v1/search":
+            with lock:
+                state["geocode_calls"] += 1
+            name = query["name"][0]
+            if name == "Нигдеево":
+                return self.reply(200, '{"generationtime_ms":0.5}')
+            h = sum(name.encode()) % 1000
+            return self.reply(200, json.dumps({"results": [{
+                "id": h, "name": name, "latitude": 50 + h / 100, "longitude": 30 + h / 50,
+                "country_code": "RU", "admin1": "Тверская область", "population": 1000}]}))
+        if url.path == "/scripts/XML_daily.asp":
+            with lock:
+                state["rates_calls"] += 1
+                mode = state["rates"]
+            if mode == "down":
+                return self.reply(500, "down", "text/plain")
+            with open(BANK_XML, "rb") as f:
+                body = f.read()
+            return self.reply(200, body if mode == "ok" else body[: len(body) // 2],
+                              "application/xml; charset=windows-1251")
+        self.reply(404, "{}")
+
+    def forecast(self, query):
+        lats = [float(x) for x in query["latitude"][0].split(",")]
+        lons = [float(x) for x in query["longitude"][0].split(",")]
+        with lock:
+            state["forecast_calls"] += 1
+            state["forecast_places"] += len(lats)
+            mode = state["forecast"]
+        now = int(time.time())
+        places = [place_reply(a, o, now) for a, o in zip(lats, lons)]
+        body = json.dumps(places[0] if len(places) == 1 else places)
+        if mode == "down":
+            self.close_connection = True
+            return
+        if mode == "slow":
+            time.sleep(4)
+        if mode == "429":
+            return self.reply(429, '{"error":true,"reason":"Minutely API request limit exceeded"}',
+                              headers=[("Retry-After", "3")])
+        if mode == "400":
+            return self.reply(400, '{"error":true,"reason":"Cannot initialize WeatherVariable from invalid String value"}')
+        if mode == "garbage":
+            return self.reply(200, "<html>Bad gateway</html>", "text/html")
+        if mode == "truncated":
+            return self.reply(200, body[: len(body) // 2])
+        if mode == "wrong_length":
+            return self.reply(200, json.dumps(places + places[:1]))
+        self.reply(200, body)
+
+
+class Server(ThreadingHTTPServer):
+    def handle_error(self, request, client_address):
+        pass  # the gateway hung up on a slow reply: expected
+
+
+server = Server(("127.0.0.1", 0), Handler)
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(CERT, KEY)
+server.socket = context.wrap_socket(server.socket, server_side=True)
+with open(PORT_FILE + ".tmp", "w") as f:
+    f.write(str(server.server_address[1]))
+import os
+os.rename(PORT_FILE + ".tmp", PORT_FILE)
+server.serve_forever()
