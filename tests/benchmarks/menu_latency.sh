@@ -39,7 +39,7 @@ while True:
   printf '%-10s ' "$2"
   "$WINE" "$PROBE" menu-when-due "$LIMIT" | tr -d '\r'
   "$WINE" "$PROBE" close-window >/dev/null 2>&1
-  for _ in $(seq 1 100); do kill -0 "$PROGRAM" 2>/dev/null || break; sleep 0.1; done
+  wait_program_gone 10
   stop_program
   kill "$STALL_PID" 2>/dev/null
   wineserver -w >/dev/null 2>&1

@@ -27,7 +27,7 @@ measure() {
   printf '%-10s ' "$label"
   "$WINE" "$PROBE" latency "$COUNT" "$INTERVAL" | tr -d '\r'
   "$WINE" "$PROBE" close-window >/dev/null 2>&1
-  for _ in $(seq 1 100); do kill -0 "$PROGRAM" 2>/dev/null || break; sleep 0.1; done
+  wait_program_gone 10
   stop_program
   stop_feedsim
   wineserver -w >/dev/null 2>&1

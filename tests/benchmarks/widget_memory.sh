@@ -32,7 +32,7 @@ once() {
   "$WINE" "$PROBE" counts | tr -d '\r' | awk '$2 == "working_set_kib" { ws = $3 } $2 == "private_kib" { pv = $3 }
     END { print ws, pv }'
   "$WINE" "$PROBE" close-window >/dev/null 2>&1
-  for _ in $(seq 1 100); do kill -0 "$PROGRAM" 2>/dev/null || break; sleep 0.1; done
+  wait_program_gone 10
   stop_program
   stop_feedsim
   wineserver -w >/dev/null 2>&1

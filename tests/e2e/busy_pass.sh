@@ -22,12 +22,7 @@ sleep 1
 echo "a refresh asked for during the pass was noted, not started inside it"
 
 "$WINE" "$PROBE" menu-last 30 || fail "could not open the tray menu during the pass"
-for _ in $(seq 1 200); do kill -0 "$PROGRAM" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$PROGRAM" 2>/dev/null && fail "\"Закрыть\" did not end the program while it waited on the server"
-wait "$PROGRAM"
-rc=$?
-PROGRAM=""
-[ "$rc" -eq 0 ] || fail "the program exited with $rc"
+expect_clean_exit 20 "\"Закрыть\" did not end the program while it waited on the server"
 echo "\"Закрыть\" during the wait ended the program with exit code 0"
 finish
 echo "PASS"

@@ -27,3 +27,18 @@ use_feedsim_proxy() {
   "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
   "$WINE" reg add "$KEY" /v portPrx /d "$FEEDSIM_PORT" /f >/dev/null 2>&1
 }
+
+# Waits up to SECONDS for the program under test to end.
+wait_program_gone() {
+  for _ in $(seq 1 $(($1 * 10))); do kill -0 "$PROGRAM" 2>/dev/null || return 0; sleep 0.1; done
+  return 1
+}
+# Waits up to SECONDS for the program to end with exit code 0; fails (the
+# script's own fail) with WHAT if it runs on.
+expect_clean_exit() {  # SECONDS WHAT
+  wait_program_gone "$1" || fail "$2"
+  wait "$PROGRAM"
+  local rc=$?
+  PROGRAM=""
+  [ "$rc" -eq 0 ] || fail "the program ended with exit code $rc"
+}

@@ -67,11 +67,6 @@ done
 echo "screenshot: $ART/gateway-tray.png"
 [ "$drops" -ge 1 ] || fail "the widget does not show the current hour's rain"
 "$WINE" "$PROBE" close-window >/dev/null 2>&1
-for _ in $(seq 1 100); do kill -0 "$PROGRAM" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$PROGRAM" 2>/dev/null && fail "the program did not end after close"
-wait "$PROGRAM"
-rc=$?
-PROGRAM=""
-[ "$rc" -eq 0 ] || fail "the program ended with $rc"
+expect_clean_exit 10 "the program did not end after close"
 echo "closed with exit code 0"
 finish

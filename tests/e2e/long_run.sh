@@ -49,8 +49,6 @@ after=$(grep -c "index.php" "$LOG")
 
 screenshot "$ART/long-run.png"
 "$WINE" "$PROBE" close-window || fail "could not close the program"
-for _ in $(seq 1 100); do kill -0 "$PROGRAM" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$PROGRAM" 2>/dev/null && fail "the program did not end when closed"
-PROGRAM=""
+expect_clean_exit 10 "the program did not end when closed"
 finish
 echo "PASS"
