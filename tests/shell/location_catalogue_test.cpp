@@ -112,7 +112,7 @@ TEST(LocationCatalogue, LookupsOutsideTheCatalogueFailAsTheEmptySelection) {
 }
 
 TEST(EmbeddedCatalogue, HoldsEveryRowWithTheDefaultAndTellingChoices) {
-  LocationCatalogue c = LocationCatalogue::FromBytes(CatalogueBytes());
+  const LocationCatalogue c = LocationCatalogue::Embedded();
   ASSERT_EQ(c.size(), 25311u);
   EXPECT_EQ(c.ListHint(), "25311 населённых пунктов"_cp);
   EXPECT_EQ(c[0].displayText, "Адыгея, Абадзехская"_cp);
@@ -129,8 +129,10 @@ TEST(EmbeddedCatalogue, HoldsEveryRowWithTheDefaultAndTellingChoices) {
   EXPECT_EQ(c[25310].displayText, "Ярославская область, Ярославль"_cp);
   EXPECT_EQ(c.FeedIdAt(25310), "255625");
   EXPECT_EQ(ErrorOf(c, 25311), "List index out of bounds (-1)");
-  for (const LocationEntry& e : c.entries()) {
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    const LocationEntry e = c[i];
     ASSERT_EQ(e.displayText.find('?'), std::string::npos) << "a character lost in " << e.feedId;
+    ASSERT_EQ(c.DisplayTextAt(i), e.displayText) << i;
   }
 }
 
