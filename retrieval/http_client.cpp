@@ -23,8 +23,8 @@
 namespace corvella {
 
 // One thread for the client's lookups and connects, living as long as the client and waiting for
-// work between them. A thread per connect would end after each: under Wine what an ended
-// thread used stays in the process until the next thread ends.
+// work between them. A thread per connect would end after each, and under Wine an ended thread's
+// stacks stay in the process until another thread ends: more than a waiting thread keeps.
 class HelperThread {
  public:
   ~HelperThread() {
