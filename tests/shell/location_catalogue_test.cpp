@@ -89,7 +89,9 @@ TEST(LocationCatalogue, LongDataKeepsEveryRowWhole) {
 TEST(LocationCatalogue, CopiesShareTheRowsText) {
   std::vector<LocationCatalogue> kept;
   {
-    LocationCatalogue c = LocationCatalogue::FromBytes("Адыгея, Майкоп;1\nТыва, Кызыл;2\n");
+    std::string bytes = "Адыгея, Майкоп;1\nТыва, Кызыл;2\n";
+    LocationCatalogue c = LocationCatalogue::FromBytes(bytes);
+    bytes.assign(bytes.size(), 'x');  // the catalogue read its own copy of the bytes
     kept.push_back(c);
     kept.push_back(std::move(c));
   }
