@@ -101,20 +101,31 @@ LocationCatalogue LocationCatalogue::Over(std::string_view utf8) {
   if (utf8.size() > UINT32_MAX) utf8 = utf8.substr(0, UINT32_MAX);
   LocationCatalogue catalogue;
   catalogue.bytes_ = utf8;
-  catalogue.starts_.reserve(CountLines(utf8));
-  for (std::size_t at = 0; at < utf8.size();) {
-    catalogue.starts_.push_back(static_cast<std::uint32_t>(at));
-    const void* nl = std::memchr(utf8.data() + at, '\n', utf8.size() - at);
-    at = nl == nullptr ? utf8.size() : static_cast<std::size_t>(static_cast<const char*>(nl) - utf8.data()) + 1;
-  }
   return catalogue;
 }
 
+bool LocationCatalogue::Contains(std::size_t i) const {
+  while (starts_.size() <= i && scanned_ < bytes_.size()) {
+    starts_.push_back(static_cast<std::uint32_t>(scanned_));
+    const void* nl = std::memchr(bytes_.data() + scanned_, '\n', bytes_.size() - scanned_);
+    scanned_ = nl == nullptr ? bytes_.size() : static_cast<std::size_t>(static_cast<const char*>(nl) - bytes_.data()) + 1;
+  }
+  return i < starts_.size();
+}
+
+std::size_t LocationCatalogue::size() const {
+  if (scanned_ < bytes_.size()) {
+    starts_.reserve(starts_.size() + CountLines(bytes_.substr(scanned_)));
+    Contains(SIZE_MAX - 1);
+  }
+  return starts_.size();
+}
+
 std::string_view LocationCatalogue::RawRow(std::size_t i) const {
-  const std::size_t start = starts_[i];
-  std::size_t end = i + 1 < starts_.size() ? starts_[i + 1] : bytes_.size();
-  if (end > start && bytes_[end - 1] == '\n') --end;
-  std::string_view row = bytes_.substr(start, end - start);
+  // The next row's start, when there is one, is where this row ends.
+  const std::size_t end = Contains(i + 1) ? starts_[i + 1] : bytes_.size();
+  std::string_view row = bytes_.substr(starts_[i], end - starts_[i]);
+  if (row.ends_with('\n')) row.remove_suffix(1);
   if (row.ends_with('\r')) row.remove_suffix(1);
   return row;
 }
@@ -139,7 +150,7 @@ std::string LocationCatalogue::DisplayTextAt(std::size_t i) const {
 }
 
 std::string LocationCatalogue::FeedIdAt(int locationIndex) const {
-  if (locationIndex < 0 || static_cast<std::size_t>(locationIndex) >= starts_.size()) {
+  if (locationIndex < 0 || !Contains(static_cast<std::size_t>(locationIndex))) {
     throw Error(FillMessage(kListIndexOutOfBoundsError, -1));
   }
   const std::string_view row = RawRow(static_cast<std::size_t>(locationIndex));
@@ -148,7 +159,7 @@ std::string LocationCatalogue::FeedIdAt(int locationIndex) const {
 }
 
 std::string LocationCatalogue::ListHint() const {
-  return std::to_string(starts_.size()) + std::string(" населённых пунктов"_cp);
+  return std::to_string(size()) + std::string(" населённых пунктов"_cp);
 }
 
 }  // namespace corvella

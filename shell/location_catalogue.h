@@ -23,7 +23,9 @@ struct LocationEntry {
 inline constexpr std::string_view kListIndexOutOfBoundsError = "List index out of bounds (%d)";
 
 // The rows stay as the UTF-8 bytes they came in, with the offset where each row starts: a row is
-// decoded only when it is asked for, so the program holds no second copy of the whole list.
+// decoded only when it is asked for, so the program holds no second copy of the whole list. The
+// offsets are found as far as rows are asked for, so that bytes past the chosen row are not read
+// (nor, for the embedded data, brought into memory) until the whole list is wanted. One thread.
 class LocationCatalogue {
  public:
   // One row per line of the UTF-8 data ("\n" or "\r\n"), in order. A line without ";" is a row
@@ -33,7 +35,10 @@ class LocationCatalogue {
   // The catalogue embedded in the program, over its bytes where they are (no copy).
   static LocationCatalogue Embedded();
 
-  std::size_t size() const { return starts_.size(); }
+  // All rows: reads the data to its end.
+  std::size_t size() const;
+  // Whether there is a row `i`: reads the data only that far.
+  bool Contains(std::size_t i) const;
   LocationEntry operator[](std::size_t i) const;
   // What the location list shows for row `i`.
   std::string DisplayTextAt(std::size_t i) const;
@@ -47,12 +52,13 @@ class LocationCatalogue {
 
  private:
   static LocationCatalogue Over(std::string_view utf8);
-  // Row `i` as it is in the data, without its line end.
+  // Row `i` as it is in the data, without its line end; the row must exist.
   std::string_view RawRow(std::size_t i) const;
 
-  std::shared_ptr<const std::string> owned_;  // the bytes, when they were copied
-  std::string_view bytes_;                    // without a byte-order mark
-  std::vector<std::uint32_t> starts_;         // the offset of each row in bytes_
+  std::shared_ptr<const std::string> owned_;    // the bytes, when they were copied
+  std::string_view bytes_;                      // without a byte-order mark
+  mutable std::vector<std::uint32_t> starts_;   // the offset of each row in bytes_ found so far
+  mutable std::size_t scanned_ = 0;             // where the next row starts in bytes_
 };
 
 // The catalogue data embedded in the program (data/locations.txt, UTF-8). Empty when the data is

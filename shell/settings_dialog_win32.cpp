@@ -524,8 +524,7 @@ int SettingsDialog::Selected(int id) const {
 void SettingsDialog::SetSelected(int id, int index) {
   // An index beyond the list selects nothing.
   if (id == kIdComboBox1 && !locationsListed_) {
-    const std::size_t rows = catalogue_ ? catalogue_->size() : 0;
-    location_ = index >= 0 && static_cast<std::size_t>(index) < rows ? index : -1;
+    location_ = index >= 0 && catalogue_ && catalogue_->Contains(static_cast<std::size_t>(index)) ? index : -1;
     return;
   }
   const auto count = static_cast<int>(SendMessageW(Control(id), CB_GETCOUNT, 0, 0));

@@ -84,6 +84,13 @@ TEST(LocationCatalogue, LongDataKeepsEveryRowWhole) {
   EXPECT_EQ(c[5000].feedId, "1");
   EXPECT_EQ(c[5001].displayText, "Ярославская область, Ярославль"_cp);
   EXPECT_EQ(c.FeedIdAt(5001), "255625");
+  // Rows asked for before the whole list was read are the same rows.
+  const LocationCatalogue fresh = LocationCatalogue::FromBytes(data);
+  EXPECT_EQ(fresh.FeedIdAt(4999), "234999");
+  EXPECT_TRUE(fresh.Contains(5001));
+  EXPECT_FALSE(fresh.Contains(5002));
+  EXPECT_EQ(fresh[5000].place, longPlace);
+  EXPECT_EQ(fresh.size(), 5002u);
 }
 
 TEST(LocationCatalogue, CopiesShareTheRowsText) {
