@@ -122,6 +122,7 @@ std::size_t LocationCatalogue::size() const {
 }
 
 std::string_view LocationCatalogue::RawRow(std::size_t i) const {
+  if (!Contains(i)) return {};  // no row: empty texts
   // The next row's start, when there is one, is where this row ends.
   const std::size_t end = Contains(i + 1) ? starts_[i + 1] : bytes_.size();
   std::string_view row = bytes_.substr(starts_[i], end - starts_[i]);

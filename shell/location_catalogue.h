@@ -39,6 +39,7 @@ class LocationCatalogue {
   std::size_t size() const;
   // Whether there is a row `i`: reads the data only that far.
   bool Contains(std::size_t i) const;
+  // Row `i`; a row past the last has empty texts.
   LocationEntry operator[](std::size_t i) const;
   // What the location list shows for row `i`.
   std::string DisplayTextAt(std::size_t i) const;
@@ -52,7 +53,7 @@ class LocationCatalogue {
 
  private:
   static LocationCatalogue Over(std::string_view utf8);
-  // Row `i` as it is in the data, without its line end; the row must exist.
+  // Row `i` as it is in the data, without its line end; empty past the last row.
   std::string_view RawRow(std::size_t i) const;
 
   std::shared_ptr<const std::string> owned_;    // the bytes, when they were copied

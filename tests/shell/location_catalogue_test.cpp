@@ -115,6 +115,7 @@ TEST(LocationCatalogue, LookupsOutsideTheCatalogueFailAsTheEmptySelection) {
   EXPECT_EQ(c.FeedIdAt(1), "20");
   EXPECT_EQ(ErrorOf(c, -1), "List index out of bounds (-1)");
   EXPECT_EQ(ErrorOf(c, 2), "List index out of bounds (-1)");
+  EXPECT_EQ(c[2].displayText, "");  // no row there: nothing read past the data
   EXPECT_EQ(ErrorOf(c, 2147483647), "List index out of bounds (-1)");
   EXPECT_EQ(ErrorOf(LocationCatalogue::FromBytes(""), 0), "List index out of bounds (-1)");
   EXPECT_EQ(c.ListHint(), "2 населённых пунктов"_cp);
