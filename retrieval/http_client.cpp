@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "common/deadline.h"
@@ -19,6 +21,58 @@
 #include "retrieval/url.h"
 
 namespace corvella {
+
+// One thread for the client's lookups and connects, living as long as the client and waiting for
+// work between them. A thread per connect would end after each, and under Wine an ended thread's
+// stacks stay in the process until another thread ends: more than a waiting thread keeps.
+class HelperThread {
+ public:
+  ~HelperThread() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Hands `job` to the thread, which must be idle; the job must not throw.
+  void Run(std::function<void()> job) {
+    std::lock_guard lock(mutex_);
+    if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+    job_ = std::move(job);
+    wake_.notify_all();
+  }
+
+  // Blocks until the job handed over last has returned.
+  void WaitUntilIdle() {
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return !job_; });
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || job_; });
+      if (!job_) return;
+      std::function<void()> job = job_;
+      lock.unlock();
+      job();
+      job = nullptr;
+      lock.lock();
+      job_ = nullptr;
+      wake_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::function<void()> job_;  // set from Run until the job has returned
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
 namespace {
 
 using namespace http_text;
@@ -27,17 +81,17 @@ namespace msg = http_messages;
 
 [[noreturn]] void Fail(std::string_view message) { throw HttpError(std::string(message)); }
 
-// Runs `work` on a thread of its own while this thread waits on `done` in slices, running
-// `idle` after each slice and whenever the wait ends early (a window message on Windows);
-// the thread is joined in every case. Past `deadline` the work is told to give up and the
+// Runs `work` on the helper thread while this thread waits on `done` in slices, running `idle`
+// after each slice and whenever the wait ends early (a window message on Windows); the work has
+// ended when this returns, in every case. Past `deadline` the work is told to give up and the
 // wait fails with `lateMessage`.
 template <class T, class Work>
-T WaitOnThread(Work work, WaitSignal& done, SteadyClock::time_point deadline, std::string_view lateMessage, int sliceMs,
-               const std::function<void()>& idle) {
+T WaitOnThread(HelperThread& helper, Work work, WaitSignal& done, SteadyClock::time_point deadline,
+               std::string_view lateMessage, int sliceMs, const std::function<void()>& idle) {
   std::atomic<bool> cancel{false};
   std::promise<T> promise;
   std::future<T> result = promise.get_future();
-  std::thread thread([&] {
+  helper.Run([&] {
     try {
       promise.set_value(work(cancel));
     } catch (...) {
@@ -46,13 +100,13 @@ T WaitOnThread(Work work, WaitSignal& done, SteadyClock::time_point deadline, st
     done.Set();
   });
   struct Joiner {
-    std::thread& thread;
+    HelperThread& helper;
     std::atomic<bool>& cancel;
     ~Joiner() {
       cancel = true;
-      thread.join();
+      helper.WaitUntilIdle();
     }
-  } joiner{thread, cancel};
+  } joiner{helper, cancel};
 
   const int fullSlice = std::max(1, sliceMs);
   bool late = false;
@@ -60,7 +114,7 @@ T WaitOnThread(Work work, WaitSignal& done, SteadyClock::time_point deadline, st
     const auto now = SteadyClock::now();
     if (now >= deadline && !late) {
       // Told to give up; a name lookup cannot be cut short, so the pump goes on until
-      // the thread has finished.
+      // the work has finished.
       late = true;
       cancel = true;
     }
@@ -95,6 +149,11 @@ HttpClient::HttpClient(SocketLayer& sockets, const Clock& clock)
       currentUrl_(std::make_unique<Url>()) {}
 
 HttpClient::~HttpClient() = default;
+
+HelperThread& HttpClient::Helper() {
+  if (!helper_) helper_ = std::make_unique<HelperThread>();
+  return *helper_;
+}
 
 void HttpClient::AttachLog(HttpTrafficLog* log) {
   log_ = log;
@@ -139,12 +198,12 @@ void HttpClient::Open(const std::string& host, int port) {
     // The lookup runs off this thread, so that a slow resolver does not stop the pump.
     Status(HttpStatus::Resolving, FillMessage(msg::kResolving, host));
     endpoints = WaitOnThread<std::vector<Endpoint>>(
-        [&](const std::atomic<bool>&) { return sockets_.Resolve(host, port); }, *sockets_.MakeWaitSignal(),
+        Helper(), [&](const std::atomic<bool>&) { return sockets_.Resolve(host, port); }, *sockets_.MakeWaitSignal(),
         deadline, late, timings.connectSliceMs, pump);
   }
   Status(HttpStatus::Connecting, FillMessage(msg::kConnecting, endpoints.front().address));
   std::unique_ptr<StreamSocket> socket = WaitOnThread<std::unique_ptr<StreamSocket>>(
-      [&](const std::atomic<bool>& cancel) {
+      Helper(), [&](const std::atomic<bool>& cancel) {
         for (std::size_t i = 0;; ++i) {
           try {
             return sockets_.Connect(endpoints[i], cancel);

@@ -66,6 +66,7 @@ struct HttpTrafficLog {
 
 class SocketLayer;
 class CookieJar;
+class HelperThread;
 class HttpConnection;
 struct Url;
 std::unique_ptr<SocketLayer> MakeSystemSocketLayer();
@@ -118,9 +119,12 @@ class HttpClient {
   void ReadBodyWithin(int limitMs, std::string* out);
   void EndExchange(bool complete);
   bool OffersBasicProxyAuth() const;
+  HelperThread& Helper();
 
   SocketLayer& sockets_;
   const Clock& clock_;
+  // Runs the name lookups and connects off the calling thread; started with the first of them.
+  std::unique_ptr<HelperThread> helper_;
   HttpResponse response_;
   std::unique_ptr<CookieJar> cookies_;
   std::unique_ptr<HttpConnection> connection_;

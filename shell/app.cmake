@@ -8,7 +8,7 @@ corvella_library(corvella_app_win32
           shell/file_version_win32.cpp shell/settings_dialog_win32.cpp shell/live_counts_win32.cpp
           shell/power_notify_win32.cpp shell/online_check_win32.cpp
   DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
-       corvella_http corvella_common version ole32 comctl32 comdlg32 shell32 user32 wininet psapi uuid)
+       corvella_http corvella_common version ole32 comctl32 shell32 user32 wininet psapi uuid)
 
 # The version resource and the manifest carry project()'s version; the resource compiler finds
 # both generated files through the include path.
@@ -24,7 +24,9 @@ file(GLOB corvella_rc_pictures CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/data/*.i
      "${PROJECT_SOURCE_DIR}/data/tray/*.ico" "${PROJECT_SOURCE_DIR}/data/widget/*.png")
 set_property(SOURCE data/corvella.rc APPEND PROPERTY OBJECT_DEPENDS ${corvella_rc_pictures})
 target_link_libraries(corvella PRIVATE corvella_app_win32)
-target_link_options(corvella PRIVATE -municode)
+# Sections at page boundaries in the file too: the loader can then map the image instead of
+# reading all of it, the catalogue resource included, into private memory.
+target_link_options(corvella PRIVATE -municode -Wl,--file-alignment=4096)
 corvella_warnings(corvella)
 
 corvella_runtime_path(exe_path "${CMAKE_BINARY_DIR}/corvella.exe")
@@ -53,9 +55,16 @@ endif()
 
 # A small Windows helper that drives a running corvella.exe the way a user would.
 add_executable(corvella-probe tests/e2e/probe_win32.cpp)
-target_link_libraries(corvella-probe PRIVATE corvella_presentation_win32 corvella_common user32 shell32)
+target_link_libraries(corvella-probe PRIVATE corvella_presentation_win32 corvella_common user32 shell32 psapi)
 target_link_options(corvella-probe PRIVATE -municode)
 corvella_warnings(corvella-probe)
+
+# The floor of the memory and start-up benchmark (tests/benchmarks/memory_startup.sh): a
+# program that only adds a tray icon. Built only when the benchmark asks for it.
+add_executable(minimal-tray WIN32 EXCLUDE_FROM_ALL tests/benchmarks/minimal_tray_win32.cpp)
+target_link_libraries(minimal-tray PRIVATE user32 shell32)
+target_link_options(minimal-tray PRIVATE -municode)
+corvella_warnings(minimal-tray)
 
 if(CORVELLA_TESTS)
   add_test(NAME smoke_e2e

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <string>
 #include <string_view>
 
 namespace corvella {
@@ -10,6 +11,9 @@ namespace corvella {
 // The one application error handler: a message box captioned with the application
 // title, error icon, OK. The program goes on running afterwards.
 void ShowApplicationError(HWND owner, std::string_view message);
+
+// The system's text for an error code of GetLastError, in Windows-1251.
+std::string SystemErrorText(DWORD code);
 
 // Runs a handler body; any failure ends that handler and is shown.
 template <class Body>

@@ -61,18 +61,11 @@ std::size_t DecodeInto(std::string_view in, char* out) {
   return static_cast<std::size_t>(o - out);
 }
 
-// A decoded row "Region, Place;ID" taken apart at its first ";" and the first ", " before it.
-LocationEntry SplitRow(std::string_view row) {
-  std::size_t semicolon = row.find(';');
-  if (semicolon == std::string_view::npos) return {};  // a row without ";" is empty
-  std::string_view display = row.substr(0, semicolon);
-  std::size_t comma = display.find(", ");
-  if (comma == std::string_view::npos) return {display, row.substr(semicolon + 1), display, {}};
-  return {display, row.substr(semicolon + 1), display.substr(0, comma), display.substr(comma + 2)};
+std::string Decode(std::string_view utf8) {
+  std::string out(utf8.size(), '\0');  // decoding never lengthens the text
+  out.resize(DecodeInto(utf8, out.data()));
+  return out;
 }
-
-// Below glibc's default mmap threshold, so a piece is recycled rather than mapped anew.
-constexpr std::size_t kTextPieceBytes = 64 * 1024;
 
 // Lines in `bytes`, a word at a time: the exact room for the catalogue's rows.
 std::size_t CountLines(std::string_view bytes) {
@@ -94,46 +87,80 @@ std::size_t CountLines(std::string_view bytes) {
 }  // namespace
 
 LocationCatalogue LocationCatalogue::FromBytes(std::string_view utf8) {
-  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
-  LocationCatalogue catalogue;
-  // The catalogue stays for the whole run: room for exactly its rows, and the decoded text
-  // that they point into, in pieces of whole lines small enough for the allocator to keep
-  // in its heap. Decoding never lengthens the text, and keeps every line end.
-  catalogue.entries_.reserve(CountLines(utf8));
-  auto pieces = std::make_shared<std::vector<std::unique_ptr<char[]>>>();
-  pieces->reserve(utf8.size() / kTextPieceBytes + 1);
-  while (!utf8.empty()) {
-    std::size_t size = utf8.size();
-    if (size > kTextPieceBytes) {
-      std::size_t nl = utf8.rfind('\n', kTextPieceBytes - 1);
-      if (nl == std::string_view::npos) nl = utf8.find('\n', kTextPieceBytes);  // one very long line
-      size = nl == std::string_view::npos ? utf8.size() : nl + 1;
-    }
-    char* piece = pieces->emplace_back(std::make_unique_for_overwrite<char[]>(size)).get();
-    std::string_view rest(piece, DecodeInto(utf8.substr(0, size), piece));
-    utf8.remove_prefix(size);
-    while (!rest.empty()) {
-      const char* nl = static_cast<const char*>(std::memchr(rest.data(), '\n', rest.size()));
-      std::size_t length = nl == nullptr ? rest.size() : static_cast<std::size_t>(nl - rest.data());
-      std::string_view line = rest.substr(0, length);
-      rest.remove_prefix(nl == nullptr ? length : length + 1);
-      if (line.ends_with('\r')) line.remove_suffix(1);
-      catalogue.entries_.push_back(SplitRow(line));
-    }
-  }
-  catalogue.text_ = std::move(pieces);
+  auto owned = std::make_shared<const std::string>(utf8);
+  LocationCatalogue catalogue = Over(*owned);
+  catalogue.owned_ = std::move(owned);
   return catalogue;
 }
 
+LocationCatalogue LocationCatalogue::Embedded() { return Over(CatalogueBytes()); }
+
+LocationCatalogue LocationCatalogue::Over(std::string_view utf8) {
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+  // Offsets are 32 bits: data past 4 GiB (never the program's own) is left out.
+  if (utf8.size() > UINT32_MAX) utf8 = utf8.substr(0, UINT32_MAX);
+  LocationCatalogue catalogue;
+  catalogue.bytes_ = utf8;
+  return catalogue;
+}
+
+bool LocationCatalogue::Contains(std::size_t i) const {
+  while (starts_.size() <= i && scanned_ < bytes_.size()) {
+    starts_.push_back(static_cast<std::uint32_t>(scanned_));
+    const void* nl = std::memchr(bytes_.data() + scanned_, '\n', bytes_.size() - scanned_);
+    scanned_ = nl == nullptr ? bytes_.size() : static_cast<std::size_t>(static_cast<const char*>(nl) - bytes_.data()) + 1;
+  }
+  return i < starts_.size();
+}
+
+std::size_t LocationCatalogue::size() const {
+  if (scanned_ < bytes_.size()) {
+    starts_.reserve(starts_.size() + CountLines(bytes_.substr(scanned_)));
+    Contains(SIZE_MAX - 1);
+  }
+  return starts_.size();
+}
+
+std::string_view LocationCatalogue::RawRow(std::size_t i) const {
+  if (!Contains(i)) return {};  // no row: empty texts
+  // The next row's start, when there is one, is where this row ends.
+  const std::size_t end = Contains(i + 1) ? starts_[i + 1] : bytes_.size();
+  std::string_view row = bytes_.substr(starts_[i], end - starts_[i]);
+  if (row.ends_with('\n')) row.remove_suffix(1);
+  if (row.ends_with('\r')) row.remove_suffix(1);
+  return row;
+}
+
+// Taken apart in the UTF-8 bytes: ";" and ", " are ASCII, which no sequence of the decoder
+// swallows or makes, so the parts are those of the decoded row.
+LocationEntry LocationCatalogue::operator[](std::size_t i) const {
+  const std::string_view row = RawRow(i);
+  const std::size_t semicolon = row.find(';');
+  if (semicolon == std::string_view::npos) return {};  // a row without ";" is empty
+  const std::string_view display = row.substr(0, semicolon);
+  const std::size_t comma = display.find(", ");
+  LocationEntry entry{Decode(display), Decode(row.substr(semicolon + 1)), Decode(display.substr(0, comma)), {}};
+  if (comma != std::string_view::npos) entry.place = Decode(display.substr(comma + 2));
+  return entry;
+}
+
+std::string LocationCatalogue::DisplayTextAt(std::size_t i) const {
+  const std::string_view row = RawRow(i);
+  const std::size_t semicolon = row.find(';');
+  return semicolon == std::string_view::npos ? std::string() : Decode(row.substr(0, semicolon));
+}
+
 std::string LocationCatalogue::FeedIdAt(int locationIndex) const {
-  if (locationIndex < 0 || static_cast<std::size_t>(locationIndex) >= entries_.size()) {
+  if (locationIndex < 0 || !Contains(static_cast<std::size_t>(locationIndex))) {
     throw Error(FillMessage(kListIndexOutOfBoundsError, -1));
   }
-  return std::string(entries_[static_cast<std::size_t>(locationIndex)].feedId);
+  const std::string_view row = RawRow(static_cast<std::size_t>(locationIndex));
+  const std::size_t semicolon = row.find(';');
+  return semicolon == std::string_view::npos ? std::string() : Decode(row.substr(semicolon + 1));
 }
 
 std::string LocationCatalogue::ListHint() const {
-  return std::to_string(entries_.size()) + std::string(" населённых пунктов"_cp);
+  return std::to_string(size()) + std::string(" населённых пунктов"_cp);
 }
 
 }  // namespace corvella

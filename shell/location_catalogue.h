@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -11,27 +12,37 @@
 
 namespace corvella {
 
-// One row "Region, Place;ID". Texts are Windows-1251, held by the catalogue the entry comes
-// from (the catalogue stays for the whole run, and its copies share the same text).
+// One row "Region, Place;ID", decoded to Windows-1251 when it is asked for.
 struct LocationEntry {
-  std::string_view displayText;  // before the row's first ";": what the location list shows
-  std::string_view feedId;       // after the first ";": the feed's id, passed on as text
-  std::string_view region;       // displayText split at its first ", "
-  std::string_view place;        // may itself contain ", "
+  std::string displayText;  // before the row's first ";": what the location list shows
+  std::string feedId;       // after the first ";": the feed's id, passed on as text
+  std::string region;       // displayText split at its first ", "
+  std::string place;        // may itself contain ", "
 };
 
 inline constexpr std::string_view kListIndexOutOfBoundsError = "List index out of bounds (%d)";
 
+// The rows stay as the UTF-8 bytes they came in, with the offset where each row starts: a row is
+// decoded only when it is asked for, so the program holds no second copy of the whole list. The
+// offsets are found as far as rows are asked for, so that bytes past the chosen row are not read
+// (nor, for the embedded data, brought into memory) until the whole list is wanted. One thread.
 class LocationCatalogue {
  public:
   // One row per line of the UTF-8 data ("\n" or "\r\n"), in order. A line without ";" is a row
   // with empty texts. Malformed UTF-8 (overlong forms included) and characters that Windows-1251
-  // lacks become "?".
+  // lacks become "?". The catalogue keeps a copy of the bytes, shared by its copies.
   static LocationCatalogue FromBytes(std::string_view utf8);
+  // The catalogue embedded in the program, over its bytes where they are (no copy).
+  static LocationCatalogue Embedded();
 
-  std::size_t size() const { return entries_.size(); }
-  const LocationEntry& operator[](std::size_t i) const { return entries_[i]; }
-  const std::vector<LocationEntry>& entries() const { return entries_; }
+  // All rows: reads the data to its end.
+  std::size_t size() const;
+  // Whether there is a row `i`: reads the data only that far.
+  bool Contains(std::size_t i) const;
+  // Row `i`; a row past the last has empty texts.
+  LocationEntry operator[](std::size_t i) const;
+  // What the location list shows for row `i`.
+  std::string DisplayTextAt(std::size_t i) const;
 
   // The feed id of row `locationIndex`. An index outside the catalogue selects no row in the
   // location list, so it fails as the empty selection does: "List index out of bounds (-1)".
@@ -41,9 +52,14 @@ class LocationCatalogue {
   std::string ListHint() const;
 
  private:
-  // All rows decoded, in pieces of whole lines; the entries point into them.
-  std::shared_ptr<const std::vector<std::unique_ptr<char[]>>> text_;
-  std::vector<LocationEntry> entries_;
+  static LocationCatalogue Over(std::string_view utf8);
+  // Row `i` as it is in the data, without its line end; empty past the last row.
+  std::string_view RawRow(std::size_t i) const;
+
+  std::shared_ptr<const std::string> owned_;    // the bytes, when they were copied
+  std::string_view bytes_;                      // without a byte-order mark
+  mutable std::vector<std::uint32_t> starts_;   // the offset of each row in bytes_ found so far
+  mutable std::size_t scanned_ = 0;             // where the next row starts in bytes_
 };
 
 // The catalogue data embedded in the program (data/locations.txt, UTF-8). Empty when the data is

@@ -132,7 +132,7 @@ void MainForm::FormCreate() {
   tray_->onTaskbarCreated = [this] { FitTrayArt(); };
   menu_ = std::make_unique<PopupMenu>(kTrayMenu);
 
-  catalogue_ = LocationCatalogue::FromBytes(CatalogueBytes());
+  catalogue_ = LocationCatalogue::Embedded();
   dialog_->FillLocations(catalogue_);
   dialog_->SetVersionLine(
       VersionLine(ReadFileVersion(OwnExecutablePath()), DecodeDateTime(ownFileDate_->Read()).date));

@@ -27,7 +27,9 @@ class SettingsDialog : public DialogControls {
   SettingsDialog(const SettingsDialog&) = delete;
   SettingsDialog& operator=(const SettingsDialog&) = delete;
 
-  // The location list with its hint, once at start-up.
+  // The location list's hint, once at start-up. The catalogue stays for the whole run: its
+  // rows go into the list when the dialog is first shown; until then the list's selection is
+  // an index checked against the catalogue.
   void FillLocations(const LocationCatalogue& catalogue);
   void SetVersionLine(std::string_view line);
   // Shows the live settings (just loaded) in the controls.
@@ -72,6 +74,7 @@ class SettingsDialog : public DialogControls {
 
   void CreateControls();
   void AddHint(HWND control, std::string_view text);
+  void FillLocationList();
   void MakeFonts();
   void Layout();
   // The client area at the window's DPI, the frame around it, centred on the screen.
@@ -105,6 +108,9 @@ class SettingsDialog : public DialogControls {
   int page_ = 0;
   bool filling_ = false;
   bool pagesThemed_ = false;
+  const LocationCatalogue* catalogue_ = nullptr;
+  bool locationsListed_ = false;
+  int location_ = -1;  // the location list's selection while the list is still empty
 };
 
 }  // namespace corvella

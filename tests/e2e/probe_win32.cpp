@@ -2,7 +2,7 @@
 // opens the tray menu the way the shell does on a right-button press, and picks an item.
 //   corvella-probe wait-title TITLE SECONDS     exit 0 once such a window exists
 //   corvella-probe menu-last SECONDS            open the tray menu and choose its last item
-//   corvella-probe close-window                 close the main window directly
+//   corvella-probe close-window [CLASS]         close the main window (or CLASS's) directly
 //   corvella-probe dialog-shown SECONDS [0]      exit 0 once the settings dialog is shown (hidden)
 //   corvella-probe control ID                   print a dialog control's screen centre, whether it
 //                                               is visible and enabled, its check state and text
@@ -42,8 +42,14 @@
 //   corvella-probe menu-when-due SECONDS        make the wake pass fall due with a right press on the
 //                                               icon waiting in the queue; print the milliseconds
 //                                               from the press to the open menu
+//   corvella-probe launch EXE CLASS SECONDS     start EXE; print the milliseconds until its window of
+//                                               CLASS answers a message, and its process id
+//   corvella-probe memory PID                   print the working set and private bytes of PID in KiB
+//   corvella-probe open-dialog SECONDS          choose "Свойства..." in the tray menu; print the
+//                                               milliseconds from the key press to the shown dialog
 #include <windows.h>
 // After windows.h, which it needs.
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -460,6 +466,90 @@ int Latency(int count, int intervalMs) {
   return 0;
 }
 
+
+double MillisecondsSince(const LARGE_INTEGER& before) {
+  LARGE_INTEGER frequency, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart - before.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+HWND WindowOfProcess(const wchar_t* className, DWORD pid) {
+  for (HWND w = FindWindowExW(nullptr, nullptr, className, nullptr); w != nullptr;
+       w = FindWindowExW(nullptr, w, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == pid) return w;
+  }
+  return nullptr;
+}
+
+// Start-up as a user meets it: from the start of the process until its window of `className`
+// answers, that is until the program has created what it shows at start and waits for input.
+int Launch(const wchar_t* exe, const wchar_t* className, double seconds) {
+  std::wstring command = L"\"" + std::wstring(exe) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  LARGE_INTEGER before;
+  QueryPerformanceCounter(&before);
+  if (!CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    std::fprintf(stderr, "could not start the program (error %lu)\n", GetLastError());
+    return 1;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  HWND window = nullptr;
+  const double limitMs = seconds * 1000;
+  while ((window = WindowOfProcess(className, process.dwProcessId)) == nullptr && MillisecondsSince(before) < limitMs)
+    Sleep(1);
+  DWORD_PTR answer = 0;
+  if (window == nullptr || !SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL,
+                                                static_cast<UINT>(limitMs), &answer)) {
+    std::fprintf(stderr, "the program's window did not answer\n");
+    return 1;
+  }
+  std::printf("startup_ms %.1f pid %lu\n", MillisecondsSince(before), process.dwProcessId);
+  return 0;
+}
+
+int Memory(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  const bool read = process != nullptr &&
+                    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                         sizeof counters);
+  if (process != nullptr) CloseHandle(process);
+  if (!read) {
+    std::fprintf(stderr, "no memory counters of process %lu (error %lu)\n", pid, GetLastError());
+    return 1;
+  }
+  std::printf("working_set_kib %zu private_kib %zu\n", counters.WorkingSetSize / 1024, counters.PrivateUsage / 1024);
+  return 0;
+}
+
+// From the Enter on "Свойства..." to the dialog shown and done with its showing.
+int OpenDialog(double seconds) {
+  HWND form = WaitForForm(seconds);
+  HWND menu = form ? OpenMenu(seconds, true) : nullptr;
+  if (menu == nullptr) return 1;
+  Sleep(300);
+  Key(menu, VK_DOWN);  // the first item, "Свойства..."
+  LARGE_INTEGER before;
+  QueryPerformanceCounter(&before);
+  PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageW(menu, WM_KEYUP, VK_RETURN, 0);
+  while (!IsWindowVisible(form) && MillisecondsSince(before) < seconds * 1000) Sleep(1);
+  DWORD_PTR answer = 0;
+  if (!IsWindowVisible(form) || !SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer)) {
+    std::fprintf(stderr, "the dialog was not shown\n");
+    return 1;
+  }
+  std::printf("dialog_ms %.1f\n", MillisecondsSince(before));
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -561,7 +651,7 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (argc >= 2 && std::wcscmp(argv[1], L"close-window") == 0) {
-    HWND form = FindTopLevel(L"CorvellaMainForm");
+    HWND form = FindTopLevel(argc >= 3 ? argv[2] : L"CorvellaMainForm");
     if (form == nullptr) {
       std::fprintf(stderr, "no main window\n");
       return 1;
@@ -606,6 +696,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc >= 4 && std::wcscmp(argv[1], L"long-run") == 0)
     return LongRun(std::max(1, _wtoi(argv[2])), std::max(1, _wtoi(argv[3])));
+  if (argc >= 5 && std::wcscmp(argv[1], L"launch") == 0) return Launch(argv[2], argv[3], std::wcstod(argv[4], nullptr));
+  if (argc >= 3 && std::wcscmp(argv[1], L"memory") == 0) return Memory(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+  if (argc >= 3 && std::wcscmp(argv[1], L"open-dialog") == 0) return OpenDialog(std::wcstod(argv[2], nullptr));
   if (argc >= 4 && std::wcscmp(argv[1], L"latency") == 0)
     return Latency(std::max(1, _wtoi(argv[2])), std::max(0, _wtoi(argv[3])));
   std::fprintf(stderr, "usage: see the head of probe_win32.cpp\n");

@@ -81,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const corvella::LocationEntry& got = catalogue[i];
     const PlainRow& want = expected[i];
-    if (got.displayText != want.displayText || got.feedId != want.feedId || got.region != want.region ||
+    if (got.displayText != want.displayText || catalogue.DisplayTextAt(i) != want.displayText ||
+        got.feedId != want.feedId || got.region != want.region ||
         got.place != want.place) {
       std::abort();
     }

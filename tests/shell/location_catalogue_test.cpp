@@ -84,12 +84,21 @@ TEST(LocationCatalogue, LongDataKeepsEveryRowWhole) {
   EXPECT_EQ(c[5000].feedId, "1");
   EXPECT_EQ(c[5001].displayText, "Ярославская область, Ярославль"_cp);
   EXPECT_EQ(c.FeedIdAt(5001), "255625");
+  // Rows asked for before the whole list was read are the same rows.
+  const LocationCatalogue fresh = LocationCatalogue::FromBytes(data);
+  EXPECT_EQ(fresh.FeedIdAt(4999), "234999");
+  EXPECT_TRUE(fresh.Contains(5001));
+  EXPECT_FALSE(fresh.Contains(5002));
+  EXPECT_EQ(fresh[5000].place, longPlace);
+  EXPECT_EQ(fresh.size(), 5002u);
 }
 
 TEST(LocationCatalogue, CopiesShareTheRowsText) {
   std::vector<LocationCatalogue> kept;
   {
-    LocationCatalogue c = LocationCatalogue::FromBytes("Адыгея, Майкоп;1\nТыва, Кызыл;2\n");
+    std::string bytes = "Адыгея, Майкоп;1\nТыва, Кызыл;2\n";
+    LocationCatalogue c = LocationCatalogue::FromBytes(bytes);
+    bytes.assign(bytes.size(), 'x');  // the catalogue read its own copy of the bytes
     kept.push_back(c);
     kept.push_back(std::move(c));
   }
@@ -106,13 +115,14 @@ TEST(LocationCatalogue, LookupsOutsideTheCatalogueFailAsTheEmptySelection) {
   EXPECT_EQ(c.FeedIdAt(1), "20");
   EXPECT_EQ(ErrorOf(c, -1), "List index out of bounds (-1)");
   EXPECT_EQ(ErrorOf(c, 2), "List index out of bounds (-1)");
+  EXPECT_EQ(c[2].displayText, "");  // no row there: nothing read past the data
   EXPECT_EQ(ErrorOf(c, 2147483647), "List index out of bounds (-1)");
   EXPECT_EQ(ErrorOf(LocationCatalogue::FromBytes(""), 0), "List index out of bounds (-1)");
   EXPECT_EQ(c.ListHint(), "2 населённых пунктов"_cp);
 }
 
 TEST(EmbeddedCatalogue, HoldsEveryRowWithTheDefaultAndTellingChoices) {
-  LocationCatalogue c = LocationCatalogue::FromBytes(CatalogueBytes());
+  const LocationCatalogue c = LocationCatalogue::Embedded();
   ASSERT_EQ(c.size(), 25311u);
   EXPECT_EQ(c.ListHint(), "25311 населённых пунктов"_cp);
   EXPECT_EQ(c[0].displayText, "Адыгея, Абадзехская"_cp);
@@ -129,8 +139,10 @@ TEST(EmbeddedCatalogue, HoldsEveryRowWithTheDefaultAndTellingChoices) {
   EXPECT_EQ(c[25310].displayText, "Ярославская область, Ярославль"_cp);
   EXPECT_EQ(c.FeedIdAt(25310), "255625");
   EXPECT_EQ(ErrorOf(c, 25311), "List index out of bounds (-1)");
-  for (const LocationEntry& e : c.entries()) {
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    const LocationEntry e = c[i];
     ASSERT_EQ(e.displayText.find('?'), std::string::npos) << "a character lost in " << e.feedId;
+    ASSERT_EQ(c.DisplayTextAt(i), e.displayText) << i;
   }
 }
 

@@ -82,6 +82,24 @@ TEST_F(SettingsDialogTest, SettingsComeBackUnchangedFromTheControls) {
   EXPECT_EQ(live.locationIndex, -1);
 }
 
+// The rows go into the list on the first showing; until then the choice is kept as an index.
+TEST_F(SettingsDialogTest, TheLocationListIsFilledWhenFirstShownWithTheChoiceKept) {
+  HWND list = dialog->Control(kIdComboBox1);
+  live.locationIndex = 1;
+  dialog->Fill();
+  EXPECT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 0);
+  EXPECT_EQ(live.locationIndex, 1);
+  dialog->Show();
+  ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 1);
+  wchar_t text[64] = {};
+  SendMessageW(list, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, L"Тыва, Кызыл");
+  live.locationIndex = 3;  // beyond the list, shown or not
+  dialog->Fill();
+  EXPECT_EQ(live.locationIndex, -1);
+}
+
 TEST_F(SettingsDialogTest, EditsAreLiveAndCancelPutsBackWhatWasShown) {
   live = AppSettings{};
   dialog->Fill();

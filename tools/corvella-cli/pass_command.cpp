@@ -161,7 +161,7 @@ int RunPass(Args args) {
   AppSettings settings;
   MemoryAutostartEntry autostart;
   Loads(settings, store, autostart, "corvella-cli");
-  const LocationCatalogue catalogue = LocationCatalogue::FromBytes(CatalogueBytes());
+  const LocationCatalogue catalogue = LocationCatalogue::Embedded();
   std::unique_ptr<SocketLayer> sockets = MakeSystemSocketLayer();
   HttpClient http(*sockets, clock);
   const std::unique_ptr<OwnFileDate> ownDate = MakeOwnFileDate();
