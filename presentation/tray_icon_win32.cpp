@@ -1,10 +1,10 @@
 #include "presentation/tray_icon_win32.h"
 
 #include <shellapi.h>
-#include <shlwapi.h>
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "common/cp1251.h"
 #include "presentation/tray_texts.h"
@@ -27,21 +27,23 @@ void CopyText(wchar_t (&dest)[N], std::string_view text) {
 
 }  // namespace
 
+// Read from the library's version resource, not by loading it to ask: loading comctl32 runs its
+// start-up (classes, visual style data), which a program that shows only its icon does without.
 bool CommonControlsAbove470() {
-  HMODULE comctl = LoadLibraryW(L"comctl32.dll");
-  if (comctl == nullptr) return false;
-  bool above = false;
-  auto getVersion =
-      reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")));
-  if (getVersion != nullptr) {
-    DLLVERSIONINFO version{};
-    version.cbSize = sizeof version;
-    if (SUCCEEDED(getVersion(&version))) {
-      above = version.dwMajorVersion > 4 || (version.dwMajorVersion == 4 && version.dwMinorVersion > 70);
-    }
-  }
-  FreeLibrary(comctl);
-  return above;
+  constexpr wchar_t kLibrary[] = L"comctl32.dll";
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(kLibrary, &ignored);
+  if (size == 0) return false;
+  std::vector<unsigned char> data(size);
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!GetFileVersionInfoW(kLibrary, 0, size, data.data()) ||
+      !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || info == nullptr ||
+      length < sizeof *info)
+    return false;
+  const DWORD major = HIWORD(info->dwFileVersionMS);
+  const DWORD minor = LOWORD(info->dwFileVersionMS);
+  return major > 4 || (major == 4 && minor > 70);
 }
 
 TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)

@@ -8,7 +8,7 @@ corvella_library(corvella_app_win32
           shell/file_version_win32.cpp shell/settings_dialog_win32.cpp shell/live_counts_win32.cpp
           shell/power_notify_win32.cpp shell/online_check_win32.cpp
   DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
-       corvella_http corvella_common version ole32 comctl32 shell32 user32 wininet psapi uuid)
+       corvella_http corvella_common version ole32 shell32 user32 psapi uuid)
 
 # The version resource and the manifest carry project()'s version; the resource compiler finds
 # both generated files through the include path.
@@ -16,7 +16,8 @@ set(corvella_rc_dir "${CMAKE_BINARY_DIR}/generated/rc")
 configure_file(data/version.rc.h.in "${corvella_rc_dir}/version.rc.h" @ONLY)
 configure_file(data/corvella.manifest.in "${corvella_rc_dir}/corvella.manifest" @ONLY)
 add_executable(corvella WIN32 shell/winmain_win32.cpp data/corvella.rc)
-target_include_directories(corvella PRIVATE "${corvella_rc_dir}")
+target_include_directories(corvella PRIVATE "${corvella_rc_dir}" "${corvella_catalogue_rows_dir}")
+target_sources(corvella PRIVATE "${corvella_catalogue_rows}")
 set_property(SOURCE data/corvella.rc APPEND PROPERTY OBJECT_DEPENDS
              "${corvella_rc_dir}/version.rc.h" "${corvella_rc_dir}/corvella.manifest")
 # The resource compiler names no dependencies: a picture rendered again must still reach the program.

@@ -93,7 +93,33 @@ LocationCatalogue LocationCatalogue::FromBytes(std::string_view utf8) {
   return catalogue;
 }
 
-LocationCatalogue LocationCatalogue::Embedded() { return Over(CatalogueBytes()); }
+LocationCatalogue LocationCatalogue::Embedded() { return WithRowStarts(CatalogueBytes(), CatalogueRowStarts()); }
+
+LocationCatalogue LocationCatalogue::WithRowStarts(std::string_view utf8, std::string_view rowStarts) {
+  LocationCatalogue catalogue = Over(utf8);
+  catalogue.table_ = rowStarts;
+  // A first row at 0 and an end at the data's end; each row is checked when it is read.
+  if (rowStarts.size() < 4 || rowStarts.size() % 4 != 0 || catalogue.TableAt(0) != 0 ||
+      catalogue.TableAt(catalogue.TableRows()) != catalogue.bytes_.size())
+    catalogue.table_ = {};
+  return catalogue;
+}
+
+std::size_t LocationCatalogue::TableAt(std::size_t k) const {
+  const auto* p = reinterpret_cast<const unsigned char*>(table_.data()) + 4 * k;
+  return std::size_t{p[0]} | std::size_t{p[1]} << 8 | std::size_t{p[2]} << 16 | std::size_t{p[3]} << 24;
+}
+
+bool LocationCatalogue::TableRow(std::size_t i, std::size_t& start, std::size_t& end) const {
+  start = TableAt(i);
+  end = TableAt(i + 1);
+  // A row is its bytes up to and with its line end: it follows one, and holds one only at its end.
+  const bool fits = start < end && end <= bytes_.size() && (start == 0 || bytes_[start - 1] == '\n') &&
+                    std::memchr(bytes_.data() + start, '\n', end - start - 1) == nullptr &&
+                    (end == bytes_.size() || bytes_[end - 1] == '\n');
+  if (!fits) table_ = {};
+  return fits;
+}
 
 LocationCatalogue LocationCatalogue::Over(std::string_view utf8) {
   if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
@@ -105,6 +131,7 @@ LocationCatalogue LocationCatalogue::Over(std::string_view utf8) {
 }
 
 bool LocationCatalogue::Contains(std::size_t i) const {
+  if (!table_.empty()) return i < TableRows();
   while (starts_.size() <= i && scanned_ < bytes_.size()) {
     starts_.push_back(static_cast<std::uint32_t>(scanned_));
     const void* nl = std::memchr(bytes_.data() + scanned_, '\n', bytes_.size() - scanned_);
@@ -114,6 +141,7 @@ bool LocationCatalogue::Contains(std::size_t i) const {
 }
 
 std::size_t LocationCatalogue::size() const {
+  if (!table_.empty()) return TableRows();
   if (scanned_ < bytes_.size()) {
     starts_.reserve(starts_.size() + CountLines(bytes_.substr(scanned_)));
     Contains(SIZE_MAX - 1);
@@ -123,9 +151,14 @@ std::size_t LocationCatalogue::size() const {
 
 std::string_view LocationCatalogue::RawRow(std::size_t i) const {
   if (!Contains(i)) return {};  // no row: empty texts
-  // The next row's start, when there is one, is where this row ends.
-  const std::size_t end = Contains(i + 1) ? starts_[i + 1] : bytes_.size();
-  std::string_view row = bytes_.substr(starts_[i], end - starts_[i]);
+  std::size_t start = 0, end = 0;
+  if (table_.empty() || !TableRow(i, start, end)) {
+    if (!Contains(i)) return {};
+    // The next row's start, when there is one, is where this row ends.
+    start = starts_[i];
+    end = Contains(i + 1) ? starts_[i + 1] : bytes_.size();
+  }
+  std::string_view row = bytes_.substr(start, end - start);
   if (row.ends_with('\n')) row.remove_suffix(1);
   if (row.ends_with('\r')) row.remove_suffix(1);
   return row;

@@ -32,7 +32,13 @@ class LocationCatalogue {
   // with empty texts. Malformed UTF-8 (overlong forms included) and characters that Windows-1251
   // lacks become "?". The catalogue keeps a copy of the bytes, shared by its copies.
   static LocationCatalogue FromBytes(std::string_view utf8);
-  // The catalogue embedded in the program, over its bytes where they are (no copy).
+  // The catalogue over `utf8` (not copied) with the table of its row starts that
+  // tools/build/catalogue_rows.py writes: a row is found without reading the rows before it. A
+  // table whose first or last start does not fit the data is set aside at once, one with a start
+  // inside a row when that row is read; the rows are then found by reading.
+  static LocationCatalogue WithRowStarts(std::string_view utf8, std::string_view rowStarts);
+  // The catalogue embedded in the program, over its bytes where they are (no copy), with its
+  // table of row starts where the program has one.
   static LocationCatalogue Embedded();
 
   // All rows: reads the data to its end.
@@ -55,15 +61,23 @@ class LocationCatalogue {
   static LocationCatalogue Over(std::string_view utf8);
   // Row `i` as it is in the data, without its line end; empty past the last row.
   std::string_view RawRow(std::size_t i) const;
+  // Row `i`'s start and end from the table, checked against the data; false (and the table set
+  // aside) when they do not fit it.
+  bool TableRow(std::size_t i, std::size_t& start, std::size_t& end) const;
+  std::size_t TableRows() const { return table_.size() / 4 - 1; }
+  std::size_t TableAt(std::size_t k) const;
 
   std::shared_ptr<const std::string> owned_;    // the bytes, when they were copied
   std::string_view bytes_;                      // without a byte-order mark
   mutable std::vector<std::uint32_t> starts_;   // the offset of each row in bytes_ found so far
   mutable std::size_t scanned_ = 0;             // where the next row starts in bytes_
+  mutable std::string_view table_;              // the row starts' table, while it fits
 };
 
 // The catalogue data embedded in the program (data/locations.txt, UTF-8). Empty when the data is
 // missing from the executable.
 std::string_view CatalogueBytes();
+// The table of its row starts embedded beside it; empty where the program has none.
+std::string_view CatalogueRowStarts();
 
 }  // namespace corvella

@@ -2,7 +2,6 @@
 
 #include <netlistmgr.h>
 #include <objbase.h>
-#include <wininet.h>
 
 #include <cstdint>
 
@@ -22,9 +21,20 @@ static_assert(connectivity::kIpv6Subnet == NLM_CONNECTIVITY_IPV6_SUBNET);
 static_assert(connectivity::kIpv6LocalNetwork == NLM_CONNECTIVITY_IPV6_LOCALNETWORK);
 static_assert(connectivity::kIpv6Internet == NLM_CONNECTIVITY_IPV6_INTERNET);
 
+// WinINet (and what it brings: mpr, its cache) is loaded only when the network list can't answer,
+// which on most systems is never; then it stays. Without it the machine counts as online, so that
+// a pass is tried and its own errors tell the user what is wrong.
 bool WinInetSaysOnline() {
+  using GetConnectedStateFn = BOOL(WINAPI*)(DWORD*, DWORD);
+  static const auto getConnectedState = [] {
+    HMODULE wininet = LoadLibraryW(L"wininet.dll");
+    return wininet == nullptr ? nullptr
+                              : reinterpret_cast<GetConnectedStateFn>(
+                                    reinterpret_cast<void*>(GetProcAddress(wininet, "InternetGetConnectedState")));
+  }();
+  if (getConnectedState == nullptr) return true;
   DWORD flags = 0;
-  return InternetGetConnectedState(&flags, 0) != FALSE;
+  return getConnectedState(&flags, 0) != FALSE;
 }
 
 }  // namespace

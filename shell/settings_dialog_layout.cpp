@@ -198,6 +198,58 @@ std::vector<std::vector<ChildPlacement>> BatchesByParent(std::span<const ChildPl
   return batches;
 }
 
+void ControlValues::SetRows(int id, std::function<bool(int)> hasRow) { rows_[id] = std::move(hasRow); }
+
+void ControlValues::CopyTo(DialogControls& controls) const {
+  for (const auto& [id, text] : texts_) controls.SetText(id, text);
+  for (const auto& [id, checked] : checked_) controls.SetChecked(id, checked);
+  for (const auto& [id, index] : selected_) controls.SetSelected(id, index);
+  for (const auto& [id, colour] : colours_) controls.SetColour(id, colour);
+  for (const auto& [id, enabled] : enabled_) controls.SetEnabled(id, enabled);
+}
+
+bool ControlValues::Checked(int id) const {
+  auto it = checked_.find(id);
+  return it != checked_.end() && it->second;
+}
+
+void ControlValues::SetChecked(int id, bool checked) { checked_[id] = checked; }
+
+int ControlValues::Selected(int id) const {
+  auto it = selected_.find(id);
+  return it == selected_.end() ? -1 : it->second;
+}
+
+void ControlValues::SetSelected(int id, int index) {
+  auto rows = rows_.find(id);
+  selected_[id] = index >= 0 && rows != rows_.end() && rows->second(index) ? index : -1;
+}
+
+std::string ControlValues::Text(int id) const {
+  if (auto it = texts_.find(id); it != texts_.end()) return it->second;
+  const ControlSpec* row = FindControl(id);
+  return row == nullptr ? std::string() : std::string(row->caption);
+}
+
+// A window's text is a C string: it ends at the first NUL.
+void ControlValues::SetText(int id, std::string_view text) {
+  texts_[id] = std::string(text.substr(0, text.find('\0')));
+}
+
+std::uint32_t ControlValues::Colour(int id) const {
+  auto it = colours_.find(id);
+  return it == colours_.end() ? 0 : it->second;
+}
+
+void ControlValues::SetColour(int id, std::uint32_t colour) { colours_[id] = colour; }
+
+void ControlValues::SetEnabled(int id, bool enabled) { enabled_[id] = enabled; }
+
+bool ControlValues::Enabled(int id) const {
+  auto it = enabled_.find(id);
+  return it == enabled_.end() || it->second;
+}
+
 void ResetControls(DialogControls& controls) {
   for (const Binding& b : kBindings) {
     std::visit(Overloaded{

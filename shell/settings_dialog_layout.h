@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -151,6 +153,36 @@ class DialogControls {
   virtual std::uint32_t Colour(int id) const = 0;
   virtual void SetColour(int id, std::uint32_t colour) = 0;
   virtual void SetEnabled(int id, bool enabled) = 0;
+};
+
+// The controls before their windows are made: what each would hold, kept as it would keep it
+// (a text ends at its first NUL, a row beyond a list's rows selects nothing, a greyed check box
+// keeps its mark, a caption is the table's until it is set). The settings go through the dialog
+// from start-up without building it; its first showing builds it and copies these in.
+class ControlValues : public DialogControls {
+ public:
+  // A list's rows, by whether it has row `index`; a list not named here has none.
+  void SetRows(int id, std::function<bool(int index)> hasRow);
+  // Gives every value set here to the controls that replace these.
+  void CopyTo(DialogControls& controls) const;
+
+  bool Checked(int id) const override;
+  void SetChecked(int id, bool checked) override;
+  int Selected(int id) const override;
+  void SetSelected(int id, int index) override;
+  std::string Text(int id) const override;
+  void SetText(int id, std::string_view text) override;
+  std::uint32_t Colour(int id) const override;
+  void SetColour(int id, std::uint32_t colour) override;
+  void SetEnabled(int id, bool enabled) override;
+  bool Enabled(int id) const;
+
+ private:
+  std::map<int, bool> checked_, enabled_;
+  std::map<int, int> selected_;
+  std::map<int, std::string> texts_;
+  std::map<int, std::uint32_t> colours_;
+  std::map<int, std::function<bool(int)>> rows_;
 };
 
 // The controls as the user finds them before the first Loads: only "Отображать температуру на

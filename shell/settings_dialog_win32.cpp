@@ -157,47 +157,118 @@ ChooseColorFn ColourChooser() {
   return choose;
 }
 
+// The common controls library (the tab control, the hints, the port field's subclass) with its
+// visual style data is only needed by a dialog that is shown: it is loaded then, and stays. The
+// manifest's dependency makes this version 6.
+struct CommonControls {
+  BOOL(WINAPI* initialize)(const INITCOMMONCONTROLSEX*);
+  BOOL(WINAPI* setSubclass)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR);
+  BOOL(WINAPI* removeSubclass)(HWND, SUBCLASSPROC, UINT_PTR);
+  LRESULT(WINAPI* defSubclassProc)(HWND, UINT, WPARAM, LPARAM);
+};
+CommonControls g_common{};
+
+void LoadCommonControls() {
+  if (g_common.defSubclassProc != nullptr) return;
+  HMODULE library = LoadLibraryW(L"comctl32.dll");
+  if (library == nullptr) throw Error(SystemErrorText(GetLastError()));
+  CommonControls loaded{
+      SystemFunction<decltype(loaded.initialize)>(library, "InitCommonControlsEx"),
+      SystemFunction<decltype(loaded.setSubclass)>(library, "SetWindowSubclass"),
+      SystemFunction<decltype(loaded.removeSubclass)>(library, "RemoveWindowSubclass"),
+      SystemFunction<decltype(loaded.defSubclassProc)>(library, "DefSubclassProc"),
+  };
+  if (!loaded.initialize || !loaded.setSubclass || !loaded.removeSubclass || !loaded.defSubclassProc)
+    throw Error(SystemErrorText(GetLastError()));
+  const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+  if (!loaded.initialize(&classes)) throw Error("Failed to register the common controls");
+  g_common = loaded;
+}
+
+// A window the dialog cannot do without: its id and the system's error code.
+HWND Made(HWND window, int id) {
+  if (window == nullptr) {
+    const DWORD code = GetLastError();
+    throw Error("Failed to create window " + std::to_string(id) + " of the settings dialog (system error " +
+                std::to_string(code) + ")");
+  }
+  return window;
+}
+
 }  // namespace
 
 SettingsDialog::SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWindow, AppSettings& live)
     : instance_(instance), host_(host), applicationWindow_(applicationWindow), live_(live) {
-  RegisterClasses(instance, &SettingsDialog::PageProc, &SettingsDialog::SampleProc);
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&icc);
   dpi_ = WindowDpi(host_);
-  whiteBrush_.reset(CreateSolidBrush(RGB(255, 255, 255)));
-  // The sample shows the weather picture of the tray, at the sample's own size.
-  if (std::optional<TrayArt> art = LoadTrayArtNearest(instance, Scale(kTrayIconSize)))
-    samplePicture_ = MakeIcon(EntryFromArt(art->weather));
-  CreateControls();
-  // Fonts, places and the frame come each time the dialog is shown, at the window's DPI then.
-  SelectPage(0);
+  values_.SetRows(kIdComboBox2,
+                  [](int index) { return index < static_cast<int>(std::size(kPeriodEntries)); });
   filling_ = true;
   ResetControls(*this);
   filling_ = false;
   ReadControls(*this, live_);
 }
 
-SettingsDialog::~SettingsDialog() {
-  for (HWND page : pages_) SetWindowLongPtrW(page, GWLP_USERDATA, 0);
-  if (HWND sample = Control(kIdColourSample)) SetWindowLongPtrW(sample, GWLP_USERDATA, 0);
-  if (HWND port = Control(kIdEdit4)) RemoveWindowSubclass(port, &SettingsDialog::PortFieldProc, kPortFieldSubclass);
+SettingsDialog::~SettingsDialog() { DestroyControls(); }
+
+// The windows, with what the values held until now; the list's 25,311 rows go in before the
+// selection does. A window that can't be made undoes the rest, so that the next try starts clean.
+void SettingsDialog::Build() {
+  LoadCommonControls();
+  RegisterClasses(instance_, &SettingsDialog::PageProc, &SettingsDialog::SampleProc);
+  if (!whiteBrush_) whiteBrush_.reset(CreateSolidBrush(RGB(255, 255, 255)));
+  // The sample shows the weather picture of the tray, at the sample's own size.
+  if (std::optional<TrayArt> art = LoadTrayArtNearest(instance_, Scale(kTrayIconSize)))
+    samplePicture_ = MakeIcon(EntryFromArt(art->weather));
+  try {
+    CreateControls();
+    FillLocationList();
+  } catch (...) {
+    DestroyControls();
+    throw;
+  }
+  built_ = true;
+  filling_ = true;
+  values_.CopyTo(*this);
+  filling_ = false;
+  values_ = ControlValues{};
+  SelectPage(0);
+}
+
+void SettingsDialog::DestroyControls() {
+  if (HWND port = Control(kIdEdit4); port != nullptr && g_common.removeSubclass != nullptr)
+    g_common.removeSubclass(port, &SettingsDialog::PortFieldProc, kPortFieldSubclass);
+  for (HWND& page : pages_) {
+    if (page == nullptr) continue;
+    SetWindowLongPtrW(page, GWLP_USERDATA, 0);
+    DestroyWindow(page);  // and the controls on it
+    page = nullptr;
+  }
+  for (const auto& [id, control] : controls_) {
+    if (id == kIdColourSample) SetWindowLongPtrW(control, GWLP_USERDATA, 0);
+    if (IsWindow(control)) DestroyWindow(control);
+  }
+  controls_.clear();
+  tooltip_.reset();
 }
 
 void SettingsDialog::CreateControls() {
-  tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_, nullptr,
-                                 instance_, nullptr));
+  tooltip_.reset(Made(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                      WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, host_, nullptr, instance_, nullptr),
+                      0));
   for (int i = 0; i < kPageCount; ++i) {
-    pages_[static_cast<std::size_t>(i)] =
-        CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD, 0, 0, 0, 0, host_, nullptr, instance_, this);
+    pages_[static_cast<std::size_t>(i)] = Made(CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD,
+                                                               0, 0, 0, 0, host_, nullptr, instance_, this),
+                                               0);
     SetWindowLongPtrW(pages_[static_cast<std::size_t>(i)], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   for (const ControlSpec& row : DialogControlTable()) {
     const WindowKind kind = KindOf(row.kind);
     HWND parent = row.page == Page::kDialog ? host_ : pages_[static_cast<std::size_t>(row.page)];
-    HWND control = CreateWindowExW(0, kind.className, ToWide(row.caption).c_str(), kind.style, 0, 0, 0, 0, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr);
+    HWND control =
+        Made(CreateWindowExW(0, kind.className, ToWide(row.caption).c_str(), kind.style, 0, 0, 0, 0, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr),
+             row.id);
     controls_[row.id] = control;
     if (!row.hint.empty()) AddHint(control, row.hint);
     // The themed edit control hides a password behind dots, the classic one behind "*".
@@ -219,7 +290,7 @@ void SettingsDialog::CreateControls() {
   }
   HWND port = Control(kIdEdit4);
   SendMessageW(port, EM_LIMITTEXT, kPortMaxLength, 0);
-  SetWindowSubclass(port, &SettingsDialog::PortFieldProc, kPortFieldSubclass, 0);
+  g_common.setSubclass(port, &SettingsDialog::PortFieldProc, kPortFieldSubclass, 0);
 }
 
 void SettingsDialog::AddHint(HWND control, std::string_view text) {
@@ -237,9 +308,10 @@ void SettingsDialog::AddHint(HWND control, std::string_view text) {
 void SettingsDialog::MakeFonts() {
   // Rounded down: a font rounded up would be wider than the scaled places made for its text.
   auto font = [&](int pixels, const wchar_t* face) {
-    return UniqueGdiObject(CreateFontW(-static_cast<int>(static_cast<UINT>(pixels) * dpi_ / 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                       DEFAULT_PITCH | FF_DONTCARE, face));
+    return UniqueGdiObject(CreateFontW(-static_cast<int>(static_cast<UINT>(pixels) * dpi_ / 96), 0, 0, 0,
+                                       FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                       face));
   };
   fonts_[static_cast<std::size_t>(FontRole::kDialog)] = font(11, L"MS Sans Serif");  // 8 points
   fonts_[static_cast<std::size_t>(FontRole::kTitle)] = font(19, L"Tahoma");
@@ -259,8 +331,8 @@ void SettingsDialog::MakeFonts() {
 
 void SettingsDialog::Layout() {
   for (const ControlSpec& row : DialogControlTable()) {
-    SendMessageW(Control(row.id), WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(row.font)].get()),
-                 FALSE);
+    SendMessageW(Control(row.id), WM_SETFONT,
+                 reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(row.font)].get()), FALSE);
   }
   // The pages cover the tab control's display area, which depends on its font.
   HWND tabs = Control(kIdTabs);
@@ -311,14 +383,16 @@ void SettingsDialog::CentreWindow() {
   if (!SetWindowPos(host_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE)) ThrowPlacementFailure(host_);
 }
 
-void SettingsDialog::FillLocations(const LocationCatalogue& catalogue) { catalogue_ = &catalogue; }
+void SettingsDialog::FillLocations(const LocationCatalogue& catalogue) {
+  catalogue_ = &catalogue;
+  values_.SetRows(kIdComboBox1,
+                  [&catalogue](int index) { return catalogue.Contains(static_cast<std::size_t>(index)); });
+}
 
 // 25,311 rows take a while and hold their wide copies in the list: only a dialog that is shown
 // needs them.
 void SettingsDialog::FillLocationList() {
   HWND list = Control(kIdComboBox1);
-  SendMessageW(list, CB_RESETCONTENT, 0, 0);
-  locationsListed_ = true;
   if (catalogue_ == nullptr) return;
   SendMessageW(list, CB_INITSTORAGE, catalogue_->size(), static_cast<LPARAM>(catalogue_->size() * 64));
   // The drop-down's own list box neither redraws nor sets its scroll bar for each row: without
@@ -328,10 +402,10 @@ void SettingsDialog::FillLocationList() {
   HWND rows = GetComboBoxInfo(list, &info) ? info.hwndList : nullptr;
   if (rows != nullptr) SendMessageW(rows, WM_SETREDRAW, FALSE, 0);
   for (std::size_t i = 0; i < catalogue_->size(); ++i) {
-    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(catalogue_->DisplayTextAt(i)).c_str()));
+    SendMessageW(list, CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(ToWide(catalogue_->DisplayTextAt(i)).c_str()));
   }
   if (rows != nullptr) SendMessageW(rows, WM_SETREDRAW, TRUE, 0);
-  SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(location_), 0);
   // Only now: the hint subclasses the list, and each row would go through that subclass (with
   // a look-up of a window property each time, under Wine a round trip to its server).
   AddHint(list, catalogue_->ListHint());
@@ -348,13 +422,17 @@ void SettingsDialog::Fill() {
 }
 
 void SettingsDialog::Show() {
-  if (!locationsListed_) FillLocationList();
+  dpi_ = WindowDpi(host_);
+  if (!built_) {
+    Build();
+    // What the controls hold is what the settings are.
+    ReadControls(*this, live_);
+  }
   shown_ = live_;
   wchar_t time[64] = {};
   GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, 64);
   clock_ = time;
   InvalidateRect(Control(kIdColourSample), nullptr, FALSE);
-  dpi_ = WindowDpi(host_);
   if (!pagesThemed_) {
     for (HWND page : pages_) ThemePageBackground(page);
     pagesThemed_ = true;
@@ -390,7 +468,7 @@ void SettingsDialog::SelectPage(int index) {
 }
 
 bool SettingsDialog::PreTranslate(MSG& msg) {
-  if (!Visible() || (msg.hwnd != host_ && !IsChild(host_, msg.hwnd))) return false;
+  if (!built_ || !Visible() || (msg.hwnd != host_ && !IsChild(host_, msg.hwnd))) return false;
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) < 0) {
     const bool back = GetKeyState(VK_SHIFT) < 0;
     SelectPage((page_ + (back ? kPageCount - 1 : 1)) % kPageCount);
@@ -401,6 +479,8 @@ bool SettingsDialog::PreTranslate(MSG& msg) {
 
 bool SettingsDialog::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   result = 0;
+  // Unbuilt, the window is hidden and has nothing of the dialog's to draw or lay out.
+  if (!built_) return false;
   switch (msg) {
     case WM_COMMAND: {
       const int id = LOWORD(wp);
@@ -577,29 +657,29 @@ HWND SettingsDialog::Control(int id) const {
 }
 
 bool SettingsDialog::Checked(int id) const {
+  if (!built_) return values_.Checked(id);
   return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void SettingsDialog::SetChecked(int id, bool checked) {
+  if (!built_) return values_.SetChecked(id, checked);
   SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 int SettingsDialog::Selected(int id) const {
-  if (id == kIdComboBox1 && !locationsListed_) return location_;
+  if (!built_) return values_.Selected(id);
   return static_cast<int>(SendMessageW(Control(id), CB_GETCURSEL, 0, 0));  // CB_ERR is -1
 }
 
 void SettingsDialog::SetSelected(int id, int index) {
+  if (!built_) return values_.SetSelected(id, index);
   // An index beyond the list selects nothing.
-  if (id == kIdComboBox1 && !locationsListed_) {
-    location_ = index >= 0 && catalogue_ && catalogue_->Contains(static_cast<std::size_t>(index)) ? index : -1;
-    return;
-  }
   const auto count = static_cast<int>(SendMessageW(Control(id), CB_GETCOUNT, 0, 0));
   SendMessageW(Control(id), CB_SETCURSEL, static_cast<WPARAM>(index >= 0 && index < count ? index : -1), 0);
 }
 
 std::string SettingsDialog::Text(int id) const {
+  if (!built_) return values_.Text(id);
   HWND control = Control(id);
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
@@ -607,6 +687,7 @@ std::string SettingsDialog::Text(int id) const {
 }
 
 void SettingsDialog::SetText(int id, std::string_view text) {
+  if (!built_) return values_.SetText(id, text);
   SetWindowTextW(Control(id), ToWide(text).c_str());
   if (IsHeaderText(id)) InvalidateRect(Control(id), nullptr, FALSE);
 }
@@ -615,10 +696,14 @@ std::uint32_t SettingsDialog::Colour(int) const { return colour_; }
 
 void SettingsDialog::SetColour(int id, std::uint32_t colour) {
   colour_ = colour;
+  if (!built_) return values_.SetColour(id, colour);
   InvalidateRect(Control(id), nullptr, FALSE);
 }
 
-void SettingsDialog::SetEnabled(int id, bool enabled) { EnableWindow(Control(id), enabled ? TRUE : FALSE); }
+void SettingsDialog::SetEnabled(int id, bool enabled) {
+  if (!built_) return values_.SetEnabled(id, enabled);
+  EnableWindow(Control(id), enabled ? TRUE : FALSE);
+}
 
 // A page passes its controls' notifications on to the dialog. The colours of its labels, check
 // boxes and group boxes are its own background's, which the dialog's default handling gives
@@ -655,9 +740,10 @@ LRESULT CALLBACK SettingsDialog::SampleProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
   }
 }
 
-LRESULT CALLBACK SettingsDialog::PortFieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK SettingsDialog::PortFieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                               DWORD_PTR) {
   if (msg == WM_CHAR && !PortFieldAccepts(static_cast<unsigned>(wp))) return 0;
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return g_common.defSubclassProc(hwnd, msg, wp, lp);
 }
 
 }  // namespace corvella

@@ -1,6 +1,8 @@
 // The settings dialog's controls, built from the control table inside the main window (which
 // stays the window the refresh pass talks to). The controls are the live settings: every
-// change the user makes is read back into AppSettings at once; only OK stores it.
+// change the user makes is read back into AppSettings at once; only OK stores it. The windows,
+// and the common controls library they need, are made when the dialog is first shown; until
+// then the values they would hold are kept in a ControlValues.
 #pragma once
 
 #include <windows.h>
@@ -21,20 +23,20 @@ class LocationCatalogue;
 
 class SettingsDialog : public DialogControls {
  public:
-  // Creates every control, hidden, in `host`, and reads their first state into `live`.
+  // Reads the controls' first state into `live`; no window is made yet.
   SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWindow, AppSettings& live);
   ~SettingsDialog() override;
   SettingsDialog(const SettingsDialog&) = delete;
   SettingsDialog& operator=(const SettingsDialog&) = delete;
 
-  // The location list's hint, once at start-up. The catalogue stays for the whole run: its
-  // rows go into the list when the dialog is first shown; until then the list's selection is
-  // an index checked against the catalogue.
+  // The location list's rows, once at start-up. The catalogue stays for the whole run: its
+  // rows go into the list when the dialog is first built.
   void FillLocations(const LocationCatalogue& catalogue);
   void SetVersionLine(std::string_view line);
   // Shows the live settings (just loaded) in the controls.
   void Fill();
-  // Centred on the screen, with the clock of the colour sample set anew.
+  // Centred on the screen, with the clock of the colour sample set anew; built first if it has
+  // never been shown. A failure to build it is raised, and the dialog stays hidden and unbuilt.
   void Show();
   // OK: hides; the caller has stored the settings.
   void Hide();
@@ -63,7 +65,9 @@ class SettingsDialog : public DialogControls {
   void SetColour(int id, std::uint32_t colour) override;
   void SetEnabled(int id, bool enabled) override;
 
+  // The control's window, once built (nullptr before).
   HWND Control(int id) const;
+  bool Built() const { return built_; }
   int ActivePage() const { return page_; }
   UINT dpi() const { return dpi_; }
 
@@ -72,7 +76,9 @@ class SettingsDialog : public DialogControls {
   static LRESULT CALLBACK SampleProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK PortFieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR);
 
+  void Build();
   void CreateControls();
+  void DestroyControls();
   void AddHint(HWND control, std::string_view text);
   void FillLocationList();
   void MakeFonts();
@@ -109,8 +115,8 @@ class SettingsDialog : public DialogControls {
   bool filling_ = false;
   bool pagesThemed_ = false;
   const LocationCatalogue* catalogue_ = nullptr;
-  bool locationsListed_ = false;
-  int location_ = -1;  // the location list's selection while the list is still empty
+  bool built_ = false;
+  ControlValues values_;  // the controls' values until they are built
 };
 
 }  // namespace corvella

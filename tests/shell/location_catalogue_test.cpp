@@ -93,6 +93,36 @@ TEST(LocationCatalogue, LongDataKeepsEveryRowWhole) {
   EXPECT_EQ(fresh.size(), 5002u);
 }
 
+// The table of row starts as the build writes it: 32-bit little-endian, one per row and the end.
+std::string Table(std::initializer_list<std::uint32_t> offsets) {
+  std::string table;
+  for (std::uint32_t o : offsets)
+    for (int shift = 0; shift < 32; shift += 8) table += static_cast<char>(o >> shift & 0xFF);
+  return table;
+}
+
+// Row N straight from the table. A table whose ends do not fit the data is set aside at once, one
+// with a start inside a row when that row is read: neither changes a row.
+TEST(LocationCatalogue, RowStartsTableFindsRowsAndIsSetAsideWhenItDoesNotFit) {
+  const std::string data = "\xEF\xBB\xBFТыва, Кызыл;13544\r\n\nМосква, Москва;13564";  // a BOM, a blank row
+  const std::uint32_t second = static_cast<std::uint32_t>(std::string("Тыва, Кызыл;13544\r\n").size());
+  const std::uint32_t end = static_cast<std::uint32_t>(data.size() - 3);
+  const LocationCatalogue good = LocationCatalogue::WithRowStarts(data, Table({0, second, second + 1, end}));
+  EXPECT_EQ(good.FeedIdAt(2), "13564");
+  EXPECT_EQ(good[0].place, "Кызыл"_cp);
+  EXPECT_EQ(good[1].displayText, "");
+  EXPECT_EQ(good.size(), 3u);
+  EXPECT_EQ(ErrorOf(good, 3), "List index out of bounds (-1)");
+  for (const std::string& bad : {Table({0, 5, second + 1, end}), Table({0, second, 5 + second, end}),
+                                 Table({0, second, second + 1, end + 1}), Table({0, second}),
+                                 Table({0, second, second + 1, end}).substr(0, 14), std::string()}) {
+    const LocationCatalogue c = LocationCatalogue::WithRowStarts(data, bad);
+    EXPECT_EQ(c.FeedIdAt(2), "13564");
+    EXPECT_EQ(c[0].feedId, "13544");
+    EXPECT_EQ(c.size(), 3u);
+  }
+}
+
 TEST(LocationCatalogue, CopiesShareTheRowsText) {
   std::vector<LocationCatalogue> kept;
   {
@@ -124,6 +154,9 @@ TEST(LocationCatalogue, LookupsOutsideTheCatalogueFailAsTheEmptySelection) {
 TEST(EmbeddedCatalogue, HoldsEveryRowWithTheDefaultAndTellingChoices) {
   const LocationCatalogue c = LocationCatalogue::Embedded();
   ASSERT_EQ(c.size(), 25311u);
+#ifdef _WIN32
+  EXPECT_EQ(CatalogueRowStarts().size(), 4u * (25311 + 1)) << "the table of row starts is embedded";
+#endif
   EXPECT_EQ(c.ListHint(), "25311 населённых пунктов"_cp);
   EXPECT_EQ(c[0].displayText, "Адыгея, Абадзехская"_cp);
   EXPECT_EQ(c[12297].displayText, "Москва, Москва"_cp);  // the default choice

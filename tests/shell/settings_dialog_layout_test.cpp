@@ -107,6 +107,46 @@ TEST(DialogBinding, BeforeTheFirstLoadsOnlyTheIconTemperatureIsChecked) {
   EXPECT_FALSE(controls.enabled[kIdCheckBox8]);  // the current temperature is off
 }
 
+// Before the dialog is first shown its values stand in for the controls, and then go into them.
+TEST(DialogBinding, ValuesHoldWhatTheControlsWouldAndHandItOver) {
+  ControlValues values;
+  values.SetRows(kIdComboBox1, [](int index) { return index < 25311; });
+  values.SetRows(kIdComboBox2, [](int index) { return index < 4; });
+  AppSettings s;
+  s.showCurrentTemperature = false;
+  s.digitsOnly = true;
+  s.refreshPeriodIndex = 3;
+  s.proxyHost = "proxy.local";
+  FillControls(s, values);
+  AppSettings back;
+  ReadControls(values, back);
+  back.widgetShown = s.widgetShown;
+  EXPECT_EQ(back, s);
+  EXPECT_FALSE(values.Enabled(kIdCheckBox8));
+  EXPECT_TRUE(values.Checked(kIdCheckBox9));  // greyed, with its mark
+  EXPECT_EQ(values.Text(kIdTitle), FindControl(kIdTitle)->caption);
+
+  // What a control can't hold: a row past the list, a text past its end.
+  s.locationIndex = 25311;
+  s.refreshPeriodIndex = 4;
+  s.proxyUser = std::string("anna\0petrova", 12);
+  FillControls(s, values);
+  ReadControls(values, back);
+  EXPECT_EQ(back.locationIndex, -1);
+  EXPECT_EQ(back.refreshPeriodIndex, -1);
+  EXPECT_EQ(back.proxyUser, "anna");
+
+  FakeControls controls;
+  ResetControls(controls);
+  values.CopyTo(controls);
+  AppSettings copied;
+  ReadControls(controls, copied);
+  copied.widgetShown = back.widgetShown;
+  EXPECT_EQ(copied, back);
+  EXPECT_FALSE(controls.enabled[kIdCheckBox8]);
+  EXPECT_FALSE(controls.enabled[kIdCheckBox9]);
+}
+
 TEST(DialogRules, TemperatureBoxesEnableInStepsAndKeepTheirMarks) {
   FakeControls controls;
   AppSettings s;

@@ -50,7 +50,9 @@ class SettingsDialogTest : public ::testing::Test {
   LocationCatalogue catalogue;
 };
 
-TEST_F(SettingsDialogTest, SettingsComeBackUnchangedFromTheControls) {
+// The settings go through the dialog from start-up, but its windows are made when it is first
+// shown: before and after, they come back the same, also what a control can't hold.
+TEST_F(SettingsDialogTest, SettingsComeBackTheSameBeforeAndAfterTheControlsAreBuilt) {
   AppSettings s;
   s.locationIndex = 2;
   s.temperatureColor = 0x00336699;
@@ -67,37 +69,43 @@ TEST_F(SettingsDialogTest, SettingsComeBackUnchangedFromTheControls) {
   s.autostart = true;
   live = s;
   dialog->Fill();
+  EXPECT_FALSE(dialog->Built());
+  EXPECT_EQ(dialog->Control(kIdComboBox1), nullptr);
+  EXPECT_EQ(live, s);
+  dialog->Show();
+  ASSERT_TRUE(dialog->Built());
   AppSettings back;
   ReadControls(*dialog, back);
   EXPECT_EQ(back, s);
   EXPECT_EQ(live, s);
+  HWND list = dialog->Control(kIdComboBox1);
+  ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 2);
+  wchar_t text[64] = {};
+  SendMessageW(list, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, L"Тыва, Кызыл");
   // The icon temperature is off, so digits only is greyed but keeps its mark.
   EXPECT_TRUE(IsWindowEnabled(dialog->Control(kIdCheckBox8)));
   EXPECT_FALSE(IsWindowEnabled(dialog->Control(kIdCheckBox9)));
   EXPECT_TRUE(dialog->Checked(kIdCheckBox9));
+  dialog->Hide();
 
-  // A stored row beyond the list selects none.
-  live.locationIndex = 3;
+  // A row past the list, a period past the four, a text with a NUL or a line break in it.
+  s.locationIndex = 3;
+  s.refreshPeriodIndex = 4;
+  s.proxyUser = std::string("anna\0petrova", 12);
+  s.proxyHost = "proxy\r\nexample";
+  SettingsDialog unbuilt(GetModuleHandleW(nullptr), host, host, live);
+  unbuilt.FillLocations(catalogue);
+  live = s;
+  unbuilt.Fill();
+  const AppSettings held = live;
+  EXPECT_EQ(held.locationIndex, -1);
+  EXPECT_EQ(held.refreshPeriodIndex, -1);
+  EXPECT_EQ(held.proxyUser, "anna");
+  live = s;
   dialog->Fill();
-  EXPECT_EQ(live.locationIndex, -1);
-}
-
-// The rows go into the list on the first showing; until then the choice is kept as an index.
-TEST_F(SettingsDialogTest, TheLocationListIsFilledWhenFirstShownWithTheChoiceKept) {
-  HWND list = dialog->Control(kIdComboBox1);
-  live.locationIndex = 1;
-  dialog->Fill();
-  EXPECT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 0);
-  EXPECT_EQ(live.locationIndex, 1);
-  dialog->Show();
-  ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
-  EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 1);
-  wchar_t text[64] = {};
-  SendMessageW(list, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(text));
-  EXPECT_STREQ(text, L"Тыва, Кызыл");
-  live.locationIndex = 3;  // beyond the list, shown or not
-  dialog->Fill();
-  EXPECT_EQ(live.locationIndex, -1);
+  EXPECT_EQ(live, held) << "the built controls hold these the same way";
 }
 
 TEST_F(SettingsDialogTest, EditsAreLiveAndCancelPutsBackWhatWasShown) {
@@ -129,6 +137,7 @@ TEST_F(SettingsDialogTest, EditsAreLiveAndCancelPutsBackWhatWasShown) {
 }
 
 TEST_F(SettingsDialogTest, EnterMeansOkAndThePortFieldTakesTypedDigitsOnly) {
+  dialog->Show();
   int oks = 0;
   dialog->onOk = [&] { ++oks; };
   EXPECT_EQ(SendMessageW(host, DM_GETDEFID, 0, 0), MAKELONG(kIdOk, DC_HASDEFID));
