@@ -110,9 +110,6 @@ GdiplusLibrary::~GdiplusLibrary() {
   ClearEntries();
   FreeLibrary(module_);
   loaded = false;
-  // The imaging library that GDI+ may have asked COM for (Wine's decodes PNG through it) stays in
-  // the apartment until it is told to let go of what nobody uses.
-  CoFreeUnusedLibrariesEx(0, 0);
 }
 
 }  // namespace corvella
