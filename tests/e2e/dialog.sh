@@ -137,8 +137,11 @@ screenshot "$ART/dialog-tray.png"
 colours=$(tray_colours)
 grep -q "#000000" <<<"$colours" || fail "closing the error box took the temperature off the icon"
 
-# 2. Open through the tray icon, edit, OK.
+# 2. Open through the tray icon, edit, OK. The common controls come with the first showing (here
+# the error box has brought them already), the colour chooser's library with the first click.
 open_dialog
+probe modules | grep -qx comctl32.dll || fail "the shown dialog runs without comctl32"
+probe modules | grep -qx comdlg32.dll && fail "comdlg32 is loaded before the colour sample was clicked"
 [ "$(text 1008)" == "Москва, Москва" ] || fail "the location list shows '$(text 1008)'"
 case "$(text 1003)" in "версия 5.9.335 от "[0-3][0-9].[01][0-9].20[0-9][0-9]" г.") ;;
   *) fail "version line '$(text 1003)'" ;; esac

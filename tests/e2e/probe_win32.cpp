@@ -45,6 +45,8 @@
 //   corvella-probe launch EXE CLASS SECONDS     start EXE; print the milliseconds until its window of
 //                                               CLASS answers a message, and its process id
 //   corvella-probe memory PID                   print the working set and private bytes of PID in KiB
+//   corvella-probe modules                      print the DLLs loaded in the program, one a line,
+//                                               in lower case
 //   corvella-probe open-dialog SECONDS          choose "Свойства..." in the tray menu; print the
 //                                               milliseconds from the key press to the shown dialog
 #include <windows.h>
@@ -56,6 +58,7 @@
 #include <array>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -529,6 +532,30 @@ int Memory(DWORD pid) {
   return 0;
 }
 
+int Modules() {
+  HWND form = FindTopLevel(L"CorvellaMainForm");
+  DWORD pid = 0;
+  if (form != nullptr) GetWindowThreadProcessId(form, &pid);
+  HANDLE process = pid != 0 ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid) : nullptr;
+  std::vector<HMODULE> modules(512);
+  DWORD needed = 0;
+  const bool listed = process != nullptr &&
+                      EnumProcessModules(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)),
+                                         &needed);
+  if (listed) {
+    modules.resize(std::min<std::size_t>(modules.size(), needed / sizeof(HMODULE)));
+    for (HMODULE module : modules) {
+      wchar_t name[MAX_PATH] = {};
+      if (GetModuleBaseNameW(process, module, name, MAX_PATH) == 0) continue;
+      for (wchar_t* c = name; *c != 0; ++c) *c = static_cast<wchar_t>(std::towlower(*c));
+      std::printf("%ls\n", name);
+    }
+  }
+  if (process != nullptr) CloseHandle(process);
+  if (!listed) std::fprintf(stderr, "no modules of the program (error %lu)\n", GetLastError());
+  return listed ? 0 : 1;
+}
+
 // From the Enter on "Свойства..." to the dialog shown and done with its showing.
 int OpenDialog(double seconds) {
   HWND form = WaitForForm(seconds);
@@ -698,6 +725,7 @@ int wmain(int argc, wchar_t** argv) {
     return LongRun(std::max(1, _wtoi(argv[2])), std::max(1, _wtoi(argv[3])));
   if (argc >= 5 && std::wcscmp(argv[1], L"launch") == 0) return Launch(argv[2], argv[3], std::wcstod(argv[4], nullptr));
   if (argc >= 3 && std::wcscmp(argv[1], L"memory") == 0) return Memory(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+  if (argc >= 2 && std::wcscmp(argv[1], L"modules") == 0) return Modules();
   if (argc >= 3 && std::wcscmp(argv[1], L"open-dialog") == 0) return OpenDialog(std::wcstod(argv[2], nullptr));
   if (argc >= 4 && std::wcscmp(argv[1], L"latency") == 0)
     return Latency(std::max(1, _wtoi(argv[2])), std::max(0, _wtoi(argv[3])));

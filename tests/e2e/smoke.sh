@@ -3,7 +3,8 @@
 # window titled "Corvella" is open, of two starts at once exactly one runs, a second start
 # ends at once with exit code 0 while the first keeps running, the first refresh pass
 # goes through the proxy setting to feedsim with exactly the expected requests, and
-# "Закрыть" in the tray menu ends the program with exit code 0 and the first-run marker.
+# "Закрыть" in the tray menu ends the program with exit code 0 and the first-run marker; until
+# then the DLLs of what the user has not seen (the settings dialog) are not loaded.
 # Usage: smoke.sh BUILD_DIR    (FEEDSIM=path of the native feedsim, when built)
 # Screenshots: BUILD_DIR/artifacts/smoke-tray.png, smoke-tooltip.png
 set -uo pipefail
@@ -102,6 +103,13 @@ if [ -n "$FEEDSIM_PID" ]; then
   done
   [ "$sun" -ge 1 ] || fail "the tray icon did not change to the weather picture"
   echo "tray icon shows the weather picture"
+  # What the user has not seen yet is not loaded: the settings dialog's common controls, the
+  # colour chooser's library, WinINet (the online check's fallback).
+  loaded=$("$WINE" "$PROBE" modules 2>/dev/null | tr -d '\r') || fail "could not list the program's DLLs"
+  for dll in comctl32.dll comdlg32.dll wininet.dll; do
+    grep -qx "$dll" <<<"$loaded" && fail "$dll is loaded although the dialog was never shown"
+  done
+  echo "after the first pass: no comctl32, comdlg32 or wininet"
 fi
 if command -v xdotool >/dev/null; then
   # Rest the mouse on the icon (bottom right of the 800x600 desktop) to show the tooltip.
