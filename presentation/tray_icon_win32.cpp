@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/cp1251.h"
+#include "common/error.h"
 #include "presentation/tray_texts.h"
 
 namespace corvella {
@@ -58,6 +59,8 @@ TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)
   RegisterClassW(&wc);  // fails harmlessly when a second icon registers again
   window_.reset(
       CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+  // Without its window the icon could neither be added nor hear the mouse.
+  if (!window_) throw ErrorWithCode("Cannot create the notification area's window", GetLastError());
   SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   // Explorer restarted: the icon must be added again.
   if (CommonControlsAbove470()) taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
