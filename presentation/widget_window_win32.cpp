@@ -12,6 +12,7 @@ using std::min;
 #include <memory>
 #include <vector>
 
+#include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "presentation/gdiplus_library_win32.h"
@@ -53,7 +54,7 @@ using UniqueStream = std::unique_ptr<IStream, StreamRelease>;
 // written, so none can be left behind.
 UniqueStream MemoryStream(const BackgroundResource& picture) {
   IStream* raw = nullptr;
-  const HRESULT created = CreateStreamOnHGlobal(nullptr, TRUE, &raw);
+  const HRESULT created = com::CreateStreamOnHGlobal(nullptr, TRUE, &raw);
   if (FAILED(created) || raw == nullptr) {
     throw ErrorWithCode(FillMessage("Cannot read picture %s", picture.name), created);
   }
@@ -215,7 +216,9 @@ void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
   SIZE size{};
   UniqueGdiObject bitmap;
   {
-    // GDI+ only while composing: between compositions, hours apart, it holds nothing.
+    // GDI+ only while composing: between compositions, hours apart, it holds nothing. Some
+    // (Wine's) decode through the system's imaging component, which needs COM.
+    com::Start();
     const GdiplusLibrary gdiplus;
     bitmap.reset(DecodeBackground(background, dpi, artDpi, size));
     DrawTemperature(static_cast<HBITMAP>(bitmap.get()), text, dpi);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 
+#include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/date_time.h"
 #include "common/deadline.h"
@@ -315,6 +316,7 @@ void MainForm::ProductPageClick() {
   std::string url = "http://";
   url += kSiteHost;
   url += kProductPagePath;
+  com::Start();  // the shell's "open" may go through COM
   ShellExecuteW(applicationWindow_, L"open", ToWide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -326,7 +328,10 @@ bool MainForm::IsOnline() {
   return connected;
 }
 
-bool MainForm::IsConnected() { return online_.IsOnline(); }
+bool MainForm::IsConnected() {
+  com::Start();  // the network list is a COM object
+  return online_.IsOnline();
+}
 
 void MainForm::SetHint(const std::string& text) {
   if (tray_) tray_->SetHint(text);

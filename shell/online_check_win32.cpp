@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "common/com_win32.h"
 #include "shell/connectivity.h"
 
 namespace corvella {
@@ -48,7 +49,7 @@ bool OnlineCheck::IsOnline() {
     created_ = true;
     void* list = nullptr;
     creationFailure_ =
-        CoCreateInstance(CLSID_NetworkListManager, nullptr, CLSCTX_ALL, IID_INetworkListManager, &list);
+        com::CreateInstance(CLSID_NetworkListManager, CLSCTX_ALL, IID_INetworkListManager, &list);
     if (SUCCEEDED(creationFailure_)) list_ = static_cast<INetworkListManager*>(list);
   }
   NLM_CONNECTIVITY flags = NLM_CONNECTIVITY_DISCONNECTED;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "presentation/tray_art_win32.h"
@@ -559,6 +560,7 @@ void SettingsDialog::OnCommand(int id, int code) {
       return;
     case kIdLogo:
       if (code == STN_CLICKED) {
+        com::Start();  // the shell's "open" may go through COM
         ShellExecuteW(applicationWindow_, L"open", ToWide(MakerSiteAddress()).c_str(), nullptr, nullptr,
                       SW_SHOWNORMAL);
       }

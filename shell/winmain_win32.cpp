@@ -29,7 +29,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // the same moment could take for a running copy. Held until the process ends.
   const corvella::InstanceMutex instanceName;
   if (instanceName.TakenByAnother()) return 0;
-  CoInitialize(nullptr);  // apartment model; left initialised until the process ends
+  // COM starts with the first refresh pass (com::Start), not here.
   HWND applicationWindow = CreateApplicationWindow(instance);
   {
     corvella::MainForm form(instance, applicationWindow);

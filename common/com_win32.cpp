@@ -1,0 +1,57 @@
+#include "common/com_win32.h"
+
+namespace corvella::com {
+namespace {
+
+struct Ole32 {
+  HRESULT(WINAPI* initializeEx)(void*, DWORD) = nullptr;
+  HRESULT(WINAPI* createInstance)(REFCLSID, IUnknown*, DWORD, REFIID, void**) = nullptr;
+  HRESULT(WINAPI* createStreamOnHGlobal)(HGLOBAL, BOOL, IStream**) = nullptr;
+};
+
+template <class Fn>
+void Find(HMODULE library, const char* name, Fn& function) {
+  function = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+// ole32 and its three functions; an empty table when any is missing.
+const Ole32& Library() {
+  static const Ole32 table = [] {
+    Ole32 found;
+    // One of the system's known DLLs: always the system folder's.
+    HMODULE library = LoadLibraryW(L"ole32.dll");
+    if (library == nullptr) return found;
+    Find(library, "CoInitializeEx", found.initializeEx);
+    Find(library, "CoCreateInstance", found.createInstance);
+    Find(library, "CreateStreamOnHGlobal", found.createStreamOnHGlobal);
+    if (!found.initializeEx || !found.createInstance || !found.createStreamOnHGlobal) found = Ole32{};
+    return found;
+  }();
+  return table;
+}
+
+}  // namespace
+
+bool Start() {
+  static bool started = false;
+  if (started) return true;
+  const Ole32& ole32 = Library();
+  if (ole32.initializeEx == nullptr) return false;
+  // S_FALSE: the thread had it started already. Either way it stays so until the process ends.
+  started = SUCCEEDED(ole32.initializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  return started;
+}
+
+HRESULT CreateInstance(REFCLSID clsid, DWORD context, REFIID iid, void** object) {
+  *object = nullptr;
+  const Ole32& ole32 = Library();
+  return ole32.createInstance ? ole32.createInstance(clsid, nullptr, context, iid, object) : E_FAIL;
+}
+
+HRESULT CreateStreamOnHGlobal(HGLOBAL memory, BOOL deleteOnRelease, IStream** stream) {
+  *stream = nullptr;
+  const Ole32& ole32 = Library();
+  return ole32.createStreamOnHGlobal ? ole32.createStreamOnHGlobal(memory, deleteOnRelease, stream) : E_FAIL;
+}
+
+}  // namespace corvella::com
