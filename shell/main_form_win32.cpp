@@ -178,12 +178,14 @@ void MainForm::FitTrayArt() {
   const int iconSize = TrayIconPixelSize();
   const int glyphSize = GetSystemMetrics(SM_CXSMICON);
   if (iconSize == icons_.size() && glyphSize == glyphSize_) return;
-  if (std::optional<TrayArt> glyph = LoadTrayArtNearest(instance_, glyphSize)) {
+  // Both at the same size (as at 100 %), the art is read once.
+  std::optional<TrayArt> art = LoadTrayArtNearest(instance_, iconSize);
+  const std::optional<TrayArt> glyph = glyphSize == iconSize ? art : LoadTrayArtNearest(instance_, glyphSize);
+  if (glyph) {
     glyphSize_ = glyphSize;
     menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)),
                     std::min(glyph->glyph.size, glyphSize));
   }
-  std::optional<TrayArt> art = LoadTrayArtNearest(instance_, iconSize);
   if (!art || art->weather.size == icons_.size()) return;
   icons_.SetArt(art->waiting, art->weather, glyphs_);
   SetIconIndex(iconIndex_);

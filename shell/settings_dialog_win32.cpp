@@ -200,7 +200,6 @@ HWND Made(HWND window, int id) {
 
 SettingsDialog::SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWindow, AppSettings& live)
     : instance_(instance), host_(host), applicationWindow_(applicationWindow), live_(live) {
-  dpi_ = WindowDpi(host_);
   values_.SetRows(kIdComboBox2,
                   [](int index) { return index < static_cast<int>(std::size(kPeriodEntries)); });
   filling_ = true;
@@ -697,8 +696,8 @@ void SettingsDialog::SetText(int id, std::string_view text) {
 std::uint32_t SettingsDialog::Colour(int) const { return colour_; }
 
 void SettingsDialog::SetColour(int id, std::uint32_t colour) {
-  colour_ = colour;
-  if (!built_) return values_.SetColour(id, colour);
+  colour_ = colour;  // the sample's colour, built or not
+  if (!built_) return;
   InvalidateRect(Control(id), nullptr, FALSE);
 }
 
