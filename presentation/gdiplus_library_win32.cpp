@@ -36,13 +36,8 @@ using std::min;
   X(GdipSetPixelOffsetMode) \
   X(GdipSetSmoothingMode) \
   X(GdipDrawImageRectRectI) \
-  X(GdipCreateFontFamilyFromName) \
-  X(GdipDeleteFontFamily) \
-  X(GdipCreateStringFormat) \
-  X(GdipDeleteStringFormat) \
-  X(GdipCreatePath) \
+  X(GdipCreatePath2) \
   X(GdipDeletePath) \
-  X(GdipAddPathStringI) \
   X(GdipFillPath) \
   X(GdipDrawPath) \
   X(GdipCreateSolidFill) \

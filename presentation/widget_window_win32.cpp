@@ -16,6 +16,7 @@ using std::min;
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "presentation/gdiplus_library_win32.h"
+#include "presentation/glyph_outline.h"
 
 namespace corvella {
 namespace {
@@ -100,11 +101,62 @@ HBITMAP DecodeBackground(const BackgroundResource& picture, int dpi, int artDpi,
   return bitmap;
 }
 
+// The temperature's outline in bold "Tahoma", laid out as one line from its origin at the
+// top left, the way GDI+ lays out a path's text: the baseline one ascent below the origin, each
+// letter one advance after the one before. The letters come from GDI at 2048 pixels to the em,
+// where no hinting moves them, and are scaled down to the em size. (GDI+'s own text would do the
+// same, but its first font family enumerates every installed font, and under Wine that leaves
+// each font file mapped.) Empty when no outline font can be had.
+std::vector<PathPoint> TemperatureOutline(const std::wstring& text, int dpi) {
+  constexpr int kOutlineEm = 2048;
+  const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  if (!dc) return {};
+  LOGFONTW logFont{};
+  logFont.lfHeight = -kOutlineEm;
+  logFont.lfWeight = FW_BOLD;
+  logFont.lfCharSet = DEFAULT_CHARSET;
+  // Where no Tahoma is installed the font mapper gives another outline face.
+  logFont.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+  kWidgetFontFamily.copy(logFont.lfFaceName, LF_FACESIZE - 1);
+  const UniqueGdiObject font(CreateFontIndirectW(&logFont));
+  if (!font) return {};
+  const SelectGuard selected(dc.get(), font.get());
+  TEXTMETRICW metrics{};
+  if (!GetTextMetricsW(dc.get(), &metrics)) return {};
+  const float scale = static_cast<float>(ScaleForDpi(kWidgetTextEm, dpi)) / kOutlineEm;
+  float x = static_cast<float>(ScaleForDpi(kWidgetTextX, dpi));
+  const float baseline =
+      static_cast<float>(ScaleForDpi(kWidgetTextY, dpi)) + static_cast<float>(metrics.tmAscent) * scale;
+  const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  std::vector<PathPoint> path;
+  std::vector<std::uint8_t> outline;
+  for (const wchar_t letter : text) {
+    GLYPHMETRICS glyph{};
+    const DWORD size = GetGlyphOutlineW(dc.get(), letter, GGO_BEZIER, &glyph, 0, nullptr, &identity);
+    if (size == GDI_ERROR) return {};
+    outline.resize(size);
+    if (size != 0 && (GetGlyphOutlineW(dc.get(), letter, GGO_BEZIER, &glyph, size, outline.data(),
+                                       &identity) == GDI_ERROR ||
+                      !AppendGlyphOutline(outline, x, baseline, scale, path)))
+      return {};
+    x += static_cast<float>(glyph.gmCellIncX) * scale;
+  }
+  return path;
+}
+
 // The temperature as one path: white fill, then a black outline over it, no smoothing.
 void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
   DIBSECTION dib{};
   if (text.empty() || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBits == nullptr)
     return;
+  const std::vector<PathPoint> outline = TemperatureOutline(ToWide(text), dpi);
+  if (outline.empty()) return;
+  std::vector<Gdiplus::PointF> points;
+  std::vector<BYTE> types;
+  for (const PathPoint& point : outline) {
+    points.emplace_back(point.x, point.y);
+    types.push_back(point.type);
+  }
   GdiFlush();
   const int width = dib.dsBm.bmWidth, height = dib.dsBm.bmHeight, stride = dib.dsBm.bmWidthBytes;
   auto* bits = static_cast<BYTE*>(dib.dsBm.bmBits);
@@ -114,21 +166,8 @@ void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
                          bottomUp ? bits + static_cast<std::ptrdiff_t>(height - 1) * stride : bits);
   Gdiplus::Graphics g(&canvas);
   g.SetSmoothingMode(Gdiplus::SmoothingModeNone);
-  const std::wstring wide = ToWide(text);
-  // Where no Tahoma is installed the letters still show, in another sans-serif face. (Not
-  // GDI+'s generic family: the C++ wrapper caches it across GDI+ sessions.)
-  std::unique_ptr<Gdiplus::FontFamily> family;
-  for (const wchar_t* name :
-       {kWidgetFontFamily.data(), L"Microsoft Sans Serif", L"Arial", L"Liberation Sans"}) {
-    family = std::make_unique<Gdiplus::FontFamily>(name);
-    if (family->GetLastStatus() == Gdiplus::Ok) break;
-  }
-  if (family->GetLastStatus() != Gdiplus::Ok) return;
-  Gdiplus::StringFormat format(0, LANG_NEUTRAL);
-  Gdiplus::GraphicsPath path(Gdiplus::FillModeAlternate);
-  path.AddString(wide.c_str(), -1, family.get(), Gdiplus::FontStyleBold,
-                 static_cast<Gdiplus::REAL>(ScaleForDpi(kWidgetTextEm, dpi)),
-                 Gdiplus::Point(ScaleForDpi(kWidgetTextX, dpi), ScaleForDpi(kWidgetTextY, dpi)), &format);
+  Gdiplus::GraphicsPath path(points.data(), types.data(), static_cast<INT>(points.size()),
+                             Gdiplus::FillModeAlternate);
   Gdiplus::SolidBrush white(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFF));
   g.FillPath(&white, &path);
   Gdiplus::Pen black(Gdiplus::Color(0xFF, 0, 0, 0), static_cast<Gdiplus::REAL>(dpi) / 96.0f);
