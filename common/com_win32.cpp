@@ -1,5 +1,7 @@
 #include "common/com_win32.h"
 
+#include "common/system_function_win32.h"
+
 namespace corvella::com {
 namespace {
 
@@ -9,21 +11,14 @@ struct Ole32 {
   HRESULT(WINAPI* createStreamOnHGlobal)(HGLOBAL, BOOL, IStream**) = nullptr;
 };
 
-template <class Fn>
-void Find(HMODULE library, const char* name, Fn& function) {
-  function = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 // ole32 and its three functions; an empty table when any is missing.
 const Ole32& Library() {
   static const Ole32 table = [] {
-    Ole32 found;
     // One of the system's known DLLs: always the system folder's.
     HMODULE library = LoadLibraryW(L"ole32.dll");
-    if (library == nullptr) return found;
-    Find(library, "CoInitializeEx", found.initializeEx);
-    Find(library, "CoCreateInstance", found.createInstance);
-    Find(library, "CreateStreamOnHGlobal", found.createStreamOnHGlobal);
+    Ole32 found{SystemFunction<decltype(found.initializeEx)>(library, "CoInitializeEx"),
+                SystemFunction<decltype(found.createInstance)>(library, "CoCreateInstance"),
+                SystemFunction<decltype(found.createStreamOnHGlobal)>(library, "CreateStreamOnHGlobal")};
     if (!found.initializeEx || !found.createInstance || !found.createStreamOnHGlobal) found = Ole32{};
     return found;
   }();

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/system_function_win32.h"
 #include "presentation/icon_file.h"
 
 namespace corvella {
@@ -68,10 +69,8 @@ std::optional<TrayArt> LoadTrayArtNearest(HMODULE module, int size) {
 int TrayIconPixelSize() {
   // Both calls are newer than the oldest Windows we run on; looked up when needed.
   HMODULE user = GetModuleHandleW(L"user32.dll");
-  auto dpiForWindow =
-      reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
-  auto metricsForDpi = reinterpret_cast<GetSystemMetricsForDpiFn>(
-      reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+  auto dpiForWindow = SystemFunction<GetDpiForWindowFn>(user, "GetDpiForWindow");
+  auto metricsForDpi = SystemFunction<GetSystemMetricsForDpiFn>(user, "GetSystemMetricsForDpi");
   HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
   int size = 0;
   if (dpiForWindow != nullptr && metricsForDpi != nullptr && taskbar != nullptr) {

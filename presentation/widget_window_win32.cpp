@@ -15,6 +15,7 @@ using std::min;
 #include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "common/system_function_win32.h"
 #include "presentation/gdiplus_library_win32.h"
 #include "presentation/glyph_outline.h"
 
@@ -393,8 +394,8 @@ void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
 
 int WidgetWindow::Dpi() const {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto getDpiForWindow =
+      SystemFunction<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
   if (getDpiForWindow != nullptr) {
     const UINT dpi = getDpiForWindow(window_);
     if (dpi != 0) return static_cast<int>(dpi);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/com_win32.h"
+#include "common/system_function_win32.h"
 #include "shell/connectivity.h"
 
 namespace corvella {
@@ -27,12 +28,8 @@ static_assert(connectivity::kIpv6Internet == NLM_CONNECTIVITY_IPV6_INTERNET);
 // a pass is tried and its own errors tell the user what is wrong.
 bool WinInetSaysOnline() {
   using GetConnectedStateFn = BOOL(WINAPI*)(DWORD*, DWORD);
-  static const auto getConnectedState = [] {
-    HMODULE wininet = LoadLibraryW(L"wininet.dll");
-    return wininet == nullptr ? nullptr
-                              : reinterpret_cast<GetConnectedStateFn>(
-                                    reinterpret_cast<void*>(GetProcAddress(wininet, "InternetGetConnectedState")));
-  }();
+  static const auto getConnectedState =
+      SystemFunction<GetConnectedStateFn>(LoadLibraryW(L"wininet.dll"), "InternetGetConnectedState");
   if (getConnectedState == nullptr) return true;
   DWORD flags = 0;
   return getConnectedState(&flags, 0) != FALSE;

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "common/system_function_win32.h"
+
 namespace corvella {
 namespace {
 
@@ -20,10 +22,8 @@ void Trace(const wchar_t* call, DWORD error) {
 SuspendResumeNotification::SuspendResumeNotification(HWND window) {
   HMODULE user = GetModuleHandleW(L"user32.dll");
   if (user == nullptr) return;
-  auto registerFn = reinterpret_cast<RegisterFn>(
-      reinterpret_cast<void*>(GetProcAddress(user, "RegisterSuspendResumeNotification")));
-  auto unregisterFn = reinterpret_cast<UnregisterFn>(
-      reinterpret_cast<void*>(GetProcAddress(user, "UnregisterSuspendResumeNotification")));
+  auto registerFn = SystemFunction<RegisterFn>(user, "RegisterSuspendResumeNotification");
+  auto unregisterFn = SystemFunction<UnregisterFn>(user, "UnregisterSuspendResumeNotification");
   if (registerFn == nullptr || unregisterFn == nullptr) return;  // before Windows 8
   unregister_ = unregisterFn;
   handle_ = registerFn(window, DEVICE_NOTIFY_WINDOW_HANDLE);

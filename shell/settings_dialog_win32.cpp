@@ -10,6 +10,7 @@
 #include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "common/system_function_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "shell/error_box_win32.h"
 #include "shell/location_catalogue.h"
@@ -32,8 +33,8 @@ constexpr LogoResource kLogos[] = {{98, L"LOGO96"}, {147, L"LOGO144"}, {196, L"L
 
 UINT WindowDpi(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto getDpi =
+      SystemFunction<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
   if (getDpi != nullptr) {
     if (UINT dpi = getDpi(window); dpi != 0) return dpi;
   }
@@ -43,17 +44,16 @@ UINT WindowDpi(HWND window) {
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
-template <class Fn>
-Fn SystemFunction(HMODULE module, const char* name) {
-  return module == nullptr ? nullptr
-                           : reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+// What the window system refused ("create", "place"), for the control of id `id`, with the
+// system's error code.
+[[noreturn]] void ThrowWindowFailure(const char* action, int id, DWORD code) {
+  throw Error(std::string("Failed to ") + action + " window " + std::to_string(id) +
+              " of the settings dialog (system error " + std::to_string(code) + ")");
 }
 
-// A placement the window system refused: the control's id and the system's error code.
 [[noreturn]] void ThrowPlacementFailure(HWND window) {
   const DWORD code = GetLastError();
-  throw Error("Failed to place window " + std::to_string(GetDlgCtrlID(window)) +
-              " of the settings dialog (system error " + std::to_string(code) + ")");
+  ThrowWindowFailure("place", GetDlgCtrlID(window), code);
 }
 
 // The window with its frame around a client area of `client` at the window's own DPI (the
@@ -153,7 +153,7 @@ ChooseColorFn ColourChooser() {
   if (choose != nullptr) return choose;
   HMODULE library = LoadLibraryW(L"comdlg32.dll");
   if (library == nullptr) throw Error(SystemErrorText(GetLastError()));
-  choose = reinterpret_cast<ChooseColorFn>(reinterpret_cast<void*>(GetProcAddress(library, "ChooseColorW")));
+  choose = SystemFunction<ChooseColorFn>(library, "ChooseColorW");
   if (choose == nullptr) throw Error(SystemErrorText(GetLastError()));
   return choose;
 }
@@ -186,13 +186,9 @@ void LoadCommonControls() {
   g_common = loaded;
 }
 
-// A window the dialog cannot do without: its id and the system's error code.
+// A window the dialog cannot do without.
 HWND Made(HWND window, int id) {
-  if (window == nullptr) {
-    const DWORD code = GetLastError();
-    throw Error("Failed to create window " + std::to_string(id) + " of the settings dialog (system error " +
-                std::to_string(code) + ")");
-  }
+  if (window == nullptr) ThrowWindowFailure("create", id, GetLastError());
   return window;
 }
 
