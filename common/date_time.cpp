@@ -1,5 +1,7 @@
 #include "common/date_time.h"
 
+#include "common/clock.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -64,6 +66,21 @@ std::string FormatYmd(const CivilDate& date) {
 
 CivilDate AddDays(const CivilDate& date, int days) {
   return CivilFromDays(DaysFromCivil(date.year, date.month, date.day) + days);
+}
+
+CivilTime WallClockAt(const Clock& clock, int utcOffsetSeconds) {
+  const CivilTime local = clock.LocalNow();
+  const long long machineOffset = std::llround(clock.UtcOffsetDays() * 86400.0);
+  long long seconds = DaysFromCivil(local.date.year, local.date.month, local.date.day) * 86400 +
+                      local.hour * 3600 + local.minute * 60 + local.second - machineOffset + utcOffsetSeconds;
+  const long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+  seconds -= days * 86400;
+  CivilTime t;
+  t.date = CivilFromDays(days);
+  t.hour = static_cast<int>(seconds / 3600);
+  t.minute = static_cast<int>(seconds / 60 % 60);
+  t.second = static_cast<int>(seconds % 60);
+  return t;
 }
 
 }  // namespace corvella

@@ -367,7 +367,7 @@ void MainForm::PaintTrayDigits(const ForecastSnapshot& snapshot) {
 }
 
 void MainForm::RefreshFace(const ForecastSnapshot& snapshot) {
-  if (widget_) widget_->RefreshFace(snapshot.signedText, snapshot.skyCondition);
+  if (widget_) widget_->RefreshFace(snapshot.signedText, snapshot.skyCondition, snapshot.placeUtcOffset);
 }
 
 void MainForm::ShowWidget() {
