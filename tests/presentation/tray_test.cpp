@@ -196,11 +196,9 @@ TEST(DigitInk, FollowsTheTaskbarUntilAColourIsChosen) {
       {std::nullopt, {false, kHighContrastYellow}, {kHighContrastYellow, std::nullopt}},
       {std::nullopt, {true, 0x00000000}, {0x00000000, std::nullopt}},  // a white high-contrast scheme
       // A chosen colour stays; nearly the taskbar's own tone, it gets a rim of the other tone.
-      {0x000000FF, {true, std::nullopt}, {0x000000FF, std::nullopt}},
       {0x000000FF, {false, std::nullopt}, {0x000000FF, std::nullopt}},
       {0x00000000, {false, std::nullopt}, {0x00000000, kDigitNearWhite}},
       {0x00FF0000, {false, std::nullopt}, {0x00FF0000, kDigitNearWhite}},  // pure blue on dark
-      {0x00F8F8F8, {true, std::nullopt}, {0x00F8F8F8, kDigitBlack}},
       {0x0000FFFF, {true, std::nullopt}, {0x0000FFFF, kDigitBlack}},  // yellow on light
       {0x00F8F8F8, {false, std::nullopt}, {0x00F8F8F8, std::nullopt}},
       {0x00000000, {true, kHighContrastYellow}, {0x00000000, kDigitNearWhite}},
