@@ -13,6 +13,10 @@ class Clock {
   virtual double UtcOffsetDays() const = 0;
 };
 
+// The wall clock of a place `utcOffsetSeconds` ahead of UTC, read from `clock`: the same
+// instant, moved from the machine's offset to the place's. Whole seconds.
+CivilTime WallClockAt(const Clock& clock, int utcOffsetSeconds);
+
 // The machine's clock (clock_posix.cpp / clock_win32.cpp).
 const Clock& SystemClock();
 

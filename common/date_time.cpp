@@ -1,5 +1,7 @@
 #include "common/date_time.h"
 
+#include "common/clock.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -40,6 +42,20 @@ DateTime EncodeDateTime(const CivilTime& t) {
          (t.hour * 3600.0 + t.minute * 60.0 + t.second) / 86400.0;
 }
 
+namespace {
+
+// Day `days` at `secs` (0..86399) seconds after its midnight.
+CivilTime TimeOfDay(long long days, long long secs) {
+  CivilTime t;
+  t.date = CivilFromDays(days);
+  t.hour = static_cast<int>(secs / 3600);
+  t.minute = static_cast<int>(secs / 60 % 60);
+  t.second = static_cast<int>(secs % 60);
+  return t;
+}
+
+}  // namespace
+
 CivilTime DecodeDateTime(DateTime value) {
   double whole = std::floor(value);
   long long secs = std::llround((value - whole) * 86400.0);
@@ -48,12 +64,7 @@ CivilTime DecodeDateTime(DateTime value) {
     secs -= 86400;
     ++days;
   }
-  CivilTime t;
-  t.date = CivilFromDays(days);
-  t.hour = static_cast<int>(secs / 3600);
-  t.minute = static_cast<int>(secs / 60 % 60);
-  t.second = static_cast<int>(secs % 60);
-  return t;
+  return TimeOfDay(days, secs);
 }
 
 std::string FormatYmd(const CivilDate& date) {
@@ -64,6 +75,15 @@ std::string FormatYmd(const CivilDate& date) {
 
 CivilDate AddDays(const CivilDate& date, int days) {
   return CivilFromDays(DaysFromCivil(date.year, date.month, date.day) + days);
+}
+
+CivilTime WallClockAt(const Clock& clock, int utcOffsetSeconds) {
+  const CivilTime local = clock.LocalNow();
+  const long long machineOffset = std::llround(clock.UtcOffsetDays() * 86400.0);
+  long long seconds = DaysFromCivil(local.date.year, local.date.month, local.date.day) * 86400 +
+                      local.hour * 3600 + local.minute * 60 + local.second - machineOffset + utcOffsetSeconds;
+  const long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+  return TimeOfDay(days, seconds - days * 86400);
 }
 
 }  // namespace corvella

@@ -1,5 +1,6 @@
 corvella_library(corvella_presentation
   SOURCES presentation/tray_digits.cpp presentation/tray_image_list.cpp presentation/icon_file.cpp
+          presentation/digit_colour.cpp
           presentation/widget_face.cpp presentation/glyph_outline.cpp
   DEPS corvella_common)
 
@@ -16,8 +17,8 @@ if(WIN32)
   corvella_library(corvella_presentation_win32
     SOURCES presentation/tray_icon_win32.cpp presentation/tray_art_win32.cpp presentation/tray_digits_win32.cpp
             presentation/popup_menu_win32.cpp presentation/widget_window_win32.cpp
-            presentation/gdiplus_library_win32.cpp
-    DEPS corvella_presentation shell32 gdi32 user32 version uuid)
+            presentation/gdiplus_library_win32.cpp presentation/taskbar_look_win32.cpp
+    DEPS corvella_presentation shell32 gdi32 user32 advapi32 version uuid)
   corvella_test(tray_win32_tests WINDOWS_ONLY
     SOURCES tests/presentation/tray_icon_win32_test.cpp
     DEPS corvella_presentation_win32)

@@ -16,11 +16,31 @@ std::uint32_t ArgbOf(std::uint32_t colorref) {
 // does not take the colour's nearest of black and white: a light colour (white is offered
 // in the dialog) would punch the digits out of the icon and leave the digits-only picture
 // empty.
-void PaintText(TrayEntry& entry, const std::vector<bool>& covered, std::uint32_t colour) {
+// The rim, when asked for, takes every pixel left, right, above or below a glyph pixel that is
+// not one itself. Diagonal neighbours stay out: at 16 pixels an eight-way rim fills the gaps
+// inside and between the digits and reads as a label stuck on the picture, the four-way one as
+// an outlined face.
+void PaintText(TrayEntry& entry, const std::vector<bool>& covered, std::uint32_t colour,
+               std::optional<std::uint32_t> rim) {
   const std::size_t n = std::min(covered.size(), entry.picture.pixels.size());
+  const int size = entry.picture.size;
+  auto coveredAt = [&](int x, int y) {
+    if (x < 0 || y < 0 || x >= size || y >= size) return false;
+    const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(size) + static_cast<std::size_t>(x);
+    return at < n && covered[at];
+  };
   for (std::size_t i = 0; i < n; ++i) {
-    if (!covered[i]) continue;
-    entry.picture.pixels[i] = colour;
+    if (covered[i]) {
+      entry.picture.pixels[i] = colour;
+      entry.mask.pixels[i] = kMaskOpaque;
+      continue;
+    }
+    if (!rim || size <= 0) continue;
+    const int x = static_cast<int>(i % static_cast<std::size_t>(size));
+    const int y = static_cast<int>(i / static_cast<std::size_t>(size));
+    const bool beside = coveredAt(x - 1, y) || coveredAt(x + 1, y) || coveredAt(x, y - 1) || coveredAt(x, y + 1);
+    if (!beside) continue;
+    entry.picture.pixels[i] = ArgbOf(*rim);
     entry.mask.pixels[i] = kMaskOpaque;
   }
 }
@@ -62,11 +82,11 @@ void TrayImageList::PaintTrayDigits(const DigitsInput& input, GlyphSource& glyph
     PaintText(
         withDigits,
         glyphs.Coverage(size_, input.iconText, PictureDigitsPlacement(n, size_), PictureDigitsFace(size_)),
-        colour);
+        colour, input.rim);
     if (input.digitsOnly) {
       PaintText(digitsOnly,
                 glyphs.Coverage(size_, input.iconText, DigitsOnlyPlacement(n, size_), DigitsOnlyFace(size_)),
-                colour);
+                colour, input.rim);
     }
   }
 
@@ -75,6 +95,15 @@ void TrayImageList::PaintTrayDigits(const DigitsInput& input, GlyphSource& glyph
   entries_[3] = std::move(digitsOnly);
   composed_ = true;
   lastInput_ = input;
+}
+
+bool TrayImageList::Recolour(std::uint32_t colour, std::optional<std::uint32_t> rim, GlyphSource& glyphs) {
+  if (!composed_ || (lastInput_.colour == colour && lastInput_.rim == rim)) return false;
+  DigitsInput input = lastInput_;
+  input.colour = colour;
+  input.rim = rim;
+  PaintTrayDigits(input, glyphs);
+  return true;
 }
 
 int TrayImageList::Clamp(int index) const {

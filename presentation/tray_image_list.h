@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,7 @@ struct DigitsInput {
   std::string iconText;         // what is drawn
   bool digitsOnly = false;      // the effective "digits only" option
   std::uint32_t colour = 0;     // 0x00BBGGRR
+  std::optional<std::uint32_t> rim;  // a one-pixel outline around the digits, in this colour
   bool operator==(const DigitsInput&) const = default;
 };
 
@@ -54,6 +56,9 @@ class TrayImageList {
   void SetArt(const TrayBitmap& waiting, const TrayBitmap& weather, GlyphSource& glyphs);
   // Redraws entries 2 and 3 (appended on the first composition, replaced afterwards).
   void PaintTrayDigits(const DigitsInput& input, GlyphSource& glyphs);
+  // Redraws entries 2 and 3 in another colour and rim, when they have been composed and the
+  // colour or rim differs. Whether anything was redrawn.
+  bool Recolour(std::uint32_t colour, std::optional<std::uint32_t> rim, GlyphSource& glyphs);
 
   int Count() const { return static_cast<int>(entries_.size()); }
   int size() const { return size_; }

@@ -228,10 +228,13 @@ WidgetWindow::~WidgetWindow() {
   picture_.reset();  // FormDestroy: the last composition goes
 }
 
-void WidgetWindow::RefreshFace(std::string_view signedText, std::string_view skyCondition) {
+void WidgetWindow::RefreshFace(std::string_view signedText, std::string_view skyCondition,
+                               std::optional<int> placeUtcOffset) {
   signedText_ = std::string(signedText);
   skyCondition_ = std::string(skyCondition);
-  Fons(ChooseBackground(clock_.LocalNow().hour, skyCondition_), signedText_);
+  placeUtcOffset_ = placeUtcOffset;
+  const int hour = placeUtcOffset ? WallClockAt(clock_, *placeUtcOffset).hour : clock_.LocalNow().hour;
+  Fons(ChooseBackground(hour, skyCondition_), signedText_);
 }
 
 void WidgetWindow::EnsureLayered() {
@@ -324,7 +327,7 @@ void WidgetWindow::FormShow() {
   if (at.x != place.left || at.y != place.top) {
     SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  RefreshFace(signedText_, skyCondition_);
+  RefreshFace(signedText_, skyCondition_, placeUtcOffset_);
 }
 
 void WidgetWindow::Close() {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/clock.h"
@@ -50,9 +51,11 @@ class WidgetWindow : public WidgetControl {
   WidgetWindow(const WidgetWindow&) = delete;
   WidgetWindow& operator=(const WidgetWindow&) = delete;
 
-  // The background for the local hour and the sky, composed with the temperature text
-  // (Windows-1251), visible or not. Remembered for the next showing.
-  void RefreshFace(std::string_view signedText, std::string_view skyCondition);
+  // The background for the hour and the sky, composed with the temperature text
+  // (Windows-1251), visible or not. Remembered for the next showing. The hour is the place's
+  // when its offset from UTC is known, else the computer's.
+  void RefreshFace(std::string_view signedText, std::string_view skyCondition,
+                   std::optional<int> placeUtcOffset = std::nullopt);
   // Composes background `index` with `text` and puts it on the screen at the window's place.
   // A picture that cannot be read throws Error.
   void Fons(WidgetBackground index, std::string_view text);
@@ -106,6 +109,7 @@ class WidgetWindow : public WidgetControl {
   bool rescaling_ = false;
   std::unique_ptr<ComposedPicture> picture_;
   std::string signedText_, skyCondition_;
+  std::optional<int> placeUtcOffset_;
   WidgetBackground lastIndex_ = kBackgroundDay;
   bool composed_ = false;
 };

@@ -3,7 +3,10 @@
 // gives them.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "common/date_time.h"
 
 namespace corvella {
 
@@ -20,6 +23,11 @@ struct ForecastSnapshot {
   std::string signedText;
   std::string tomorrowMin, tomorrowMax;
   std::string dayAfterMin, dayAfterMax;
+  // The place's offset from UTC in seconds, when the last forecast stated it.
+  std::optional<int> placeUtcOffset;
+  // The clock the last forecast was read by: the place's own when the document states its
+  // offset from UTC, else the computer's. Its hour picked the hour block, its date the days.
+  CivilTime placeNow;
 };
 
 }  // namespace corvella

@@ -19,6 +19,9 @@ constexpr std::string_view kDayEnd = "</day>";
 constexpr std::string_view kMinimumMarker = "<tempmin value=\"";
 constexpr std::string_view kMaximumMarker = "<tempmax value=\"";
 constexpr std::string_view kQuote = "\"";
+constexpr std::string_view kPlaceOpening = "<location";
+constexpr std::string_view kUtcOffsetMarker = " utc_offset=\"";
+constexpr int kLargestUtcOffset = 18 * 3600;
 constexpr std::string_view kDegree = "°"_cp;
 
 // The sky words, tested in this order on the description; the last match wins.
@@ -128,6 +131,30 @@ DayRange ExtractDayRange(std::string_view text, std::string_view day) {
   marker += "\"";
   std::string block = TextBefore(TextAfter(text, marker), kDayEnd);
   return DayRange{ValueAfter(block, kMinimumMarker), ValueAfter(block, kMaximumMarker)};
+}
+
+std::optional<int> ExtractUtcOffset(std::string_view text) {
+  // Only the opening tag of the place counts, never an attribute further down.
+  const std::size_t open = text.find(kPlaceOpening);
+  if (open == std::string_view::npos) return std::nullopt;
+  std::string_view tag = text.substr(open);
+  tag = tag.substr(0, tag.find('>'));
+  const std::size_t at = tag.find(kUtcOffsetMarker);
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view value = tag.substr(at + kUtcOffsetMarker.size());
+  const std::size_t quote = value.find('"');
+  if (quote == std::string_view::npos) return std::nullopt;
+  value = value.substr(0, quote);
+  const bool negative = value.starts_with('-');
+  if (negative || value.starts_with('+')) value.remove_prefix(1);
+  if (value.empty() || value.size() > 6) return std::nullopt;
+  int seconds = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return std::nullopt;
+    seconds = seconds * 10 + (c - '0');
+  }
+  if (seconds > kLargestUtcOffset) return std::nullopt;
+  return negative ? -seconds : seconds;
 }
 
 std::string DeriveIconText(std::string_view temperatureText) {

@@ -3,6 +3,7 @@
 // Every function here is pure and accepts any input.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,12 @@ struct DayRange {
 };
 // The minimum and maximum of the day block for `day` ("yyyymmdd").
 DayRange ExtractDayRange(std::string_view text, std::string_view day);
+
+// The place's offset from UTC in seconds, from the utc_offset attribute of the element that
+// opens the place (<location ... utc_offset="36000">). None when the document states none or
+// states something no place on Earth has (beyond 18 hours, not a plain whole number): the
+// hours and days are then read by the computer's own clock.
+std::optional<int> ExtractUtcOffset(std::string_view text);
 
 // The temperature for the tray icon: the fraction (and with it the degree sign) cut off,
 // every "+" removed. Meant for a temperature text that holds "°".

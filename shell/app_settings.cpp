@@ -129,6 +129,8 @@ void Save(const StoredSetting& setting, const AppSettings& s, SettingsStore& sto
   std::visit(Overloaded{
                  [&](int AppSettings::*f) { store.WriteInteger(kSettingsSection, name, s.*f); },
                  [&](std::uint32_t AppSettings::*f) {
+                   // A colour nobody chose stays unwritten, so that it keeps following the taskbar.
+                   if (s.*f == kColourNotChosen) return;
                    store.WriteInteger(kSettingsSection, name, static_cast<int>(s.*f));
                  },
                  [&](bool AppSettings::*f) { store.WriteBool(kSettingsSection, name, s.*f); },
@@ -179,6 +181,11 @@ void MarkFirstRunOver(SettingsStore& store) {
   if (store.ReadString(kSettingsSection, kValueFirstRunMarker, "").empty()) {
     store.WriteString(kSettingsSection, kValueFirstRunMarker, kFirstRunMarkerText);
   }
+}
+
+std::optional<std::uint32_t> ChosenColour(std::uint32_t temperatureColor) {
+  if (temperatureColor == kColourNotChosen) return std::nullopt;
+  return temperatureColor;
 }
 
 bool TemperatureOnIconEffective(const AppSettings& s) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,10 +13,14 @@
 
 namespace corvella {
 
+// "Цвет" while it has never been stored: the digits follow the taskbar. No colour the chooser
+// gives has its top byte set, so none is mistaken for it; it is never written.
+inline constexpr std::uint32_t kColourNotChosen = 0xFF000000;
+
 // Defaults are those of a machine that has never run the program.
 struct AppSettings {
-  int locationIndex = 12297;           // catalogue row "Москва, Москва"
-  std::uint32_t temperatureColor = 0;  // 0x00BBGGRR
+  int locationIndex = 12297;                          // catalogue row "Москва, Москва"
+  std::uint32_t temperatureColor = kColourNotChosen;  // 0x00BBGGRR once chosen
   bool widgetOnTop = true;
   bool showCurrentTemperature = true, temperatureOnIcon = true, digitsOnly = false, notifyOnConnect = false;
   bool rateUsd = true, rateEur = true, rateChf = false, rateGbp = false, rateUah = false, rateJpy = false,
@@ -88,6 +93,9 @@ void SaveSetting(const AppSettings& s, SettingsStore& store, std::string_view va
 
 // At the exit through "Закрыть": an empty or missing first-run marker becomes "freeware".
 void MarkFirstRunOver(SettingsStore& store);
+
+// The user's digit colour, none while it has never been chosen.
+std::optional<std::uint32_t> ChosenColour(std::uint32_t temperatureColor);
 
 // The effective display options: the icon temperature needs the current temperature, and
 // digits only needs both.

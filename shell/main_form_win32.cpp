@@ -12,6 +12,8 @@
 #include "common/deadline.h"
 #include "common/message_wait_win32.h"
 #include "common/utf8_win32.h"
+#include "presentation/digit_colour.h"
+#include "presentation/taskbar_look_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
 #include "retrieval/servers.h"
@@ -360,14 +362,23 @@ void MainForm::PumpMessages() {
 }
 
 void MainForm::PaintTrayDigits(const ForecastSnapshot& snapshot) {
+  const DigitInk ink = ChooseDigitInk(ChosenColour(settings_.temperatureColor), ReadTaskbarLook());
   icons_.PaintTrayDigits({snapshot.temperatureText, snapshot.iconText, DigitsOnlyEffective(settings_),
-                          settings_.temperatureColor},
+                          ink.colour, ink.rim},
                          glyphs_);
   if (iconIndex_ >= 2) SetIconIndex(iconIndex_);
 }
 
+void MainForm::FollowTaskbarLook() {
+  // Cheap enough for every settings change: one registry value and one system parameter. The
+  // theme's switch comes as "ImmersiveColorSet", a high-contrast scheme as SPI_SETHIGHCONTRAST
+  // and a change of system colours; none of them needs telling apart.
+  const DigitInk ink = ChooseDigitInk(ChosenColour(settings_.temperatureColor), ReadTaskbarLook());
+  if (icons_.Recolour(ink.colour, ink.rim, glyphs_) && iconIndex_ >= 2) SetIconIndex(iconIndex_);
+}
+
 void MainForm::RefreshFace(const ForecastSnapshot& snapshot) {
-  if (widget_) widget_->RefreshFace(snapshot.signedText, snapshot.skyCondition);
+  if (widget_) widget_->RefreshFace(snapshot.signedText, snapshot.skyCondition, snapshot.placeUtcOffset);
 }
 
 void MainForm::ShowWidget() {
@@ -409,8 +420,14 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_POWERBROADCAST:
       OnPowerBroadcast(wp);
       return TRUE;
-    case WM_DPICHANGED:
+    case WM_SYSCOLORCHANGE:
+      FollowTaskbarLook();
+      return 0;
     case WM_SETTINGCHANGE:
+      FollowTaskbarLook();
+      FitTrayArt();
+      return DefWindowProcW(window_, msg, wp, lp);
+    case WM_DPICHANGED:
     case WM_DISPLAYCHANGE:
       FitTrayArt();
       return DefWindowProcW(window_, msg, wp, lp);

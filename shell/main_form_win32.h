@@ -112,6 +112,8 @@ class MainForm : public RefreshHost {
   void OnPowerBroadcast(WPARAM event);
   // Draws the image list again when the notification area's icon size has changed.
   void FitTrayArt();
+  // Redraws the digits when the taskbar's theme or a high-contrast scheme changed their colour.
+  void FollowTaskbarLook();
   bool IsConnected();
   void CreateWidget();
   void Timer4Timer();

@@ -195,9 +195,14 @@ void RefreshPass::ForecastSteps(const std::string& forecast) {
   s.iconText.clear();
   host_.SetHint(std::string(kProductName));
 
+  // The document's hours and days are the place's own; when it says how far the place is from
+  // UTC they are read by the place's clock, else (an older server) by the computer's.
+  s.placeUtcOffset = ExtractUtcOffset(forecast);
+  s.placeNow = s.placeUtcOffset ? WallClockAt(clock_, *s.placeUtcOffset) : clock_.LocalNow();
+
   std::string nowText;
   if (settings_.showCurrentTemperature) {
-    const CurrentReading reading = ExtractCurrent(forecast, TwoDigits(clock_.LocalNow().hour));
+    const CurrentReading reading = ExtractCurrent(forecast, TwoDigits(s.placeNow.hour));
     s.temperatureText = reading.temperatureText;
     s.signedText.clear();
     s.skyCondition = reading.skyCondition;
@@ -235,7 +240,7 @@ void RefreshPass::ForecastSteps(const std::string& forecast) {
 
 void RefreshPass::AppendDayLine(const std::string& forecast, int daysAhead, std::string_view prefix,
                                 std::string& minText, std::string& maxText) {
-  const DayRange range = ExtractDayRange(forecast, FormatYmd(AddDays(clock_.LocalNow().date, daysAhead)));
+  const DayRange range = ExtractDayRange(forecast, FormatYmd(AddDays(snapshot_.placeNow.date, daysAhead)));
   minText = range.min;
   maxText = range.max;
   // Half a range would read as a broken line; the day is left out instead.

@@ -256,7 +256,7 @@ void ResetControls(DialogControls& controls) {
                    [&](bool AppSettings::*) { controls.SetChecked(b.id, b.id == kIdCheckBox8); },
                    [&](int AppSettings::*) { controls.SetSelected(b.id, -1); },
                    [&](std::string AppSettings::*) { controls.SetText(b.id, ""); },
-                   [&](std::uint32_t AppSettings::*) { controls.SetColour(b.id, 0); },
+                   [&](std::uint32_t AppSettings::*) { controls.SetColour(b.id, kColourNotChosen); },
                },
                b.field);
   }

@@ -116,7 +116,8 @@ inline constexpr std::string_view kPeriodEntries[] = {"через три час�
 inline constexpr std::string_view kSubtitleText = "информер прогноза погоды и курса валют, в режиме on-Line"_cp;
 // The colour sample's parts, and the cover over the whole sample that the mouse meets first.
 inline constexpr std::string_view kColourPartsHint = "Нажмите для выбора цвета шрифта"_cp;
-inline constexpr std::string_view kColourCoverHint = "Нажмите для выбора цвета"_cp;
+inline constexpr std::string_view kColourCoverHint =
+    "Нажмите для выбора цвета. Пока он не выбран, цвет следует за панелью задач"_cp;
 inline constexpr std::string_view kSampleTemperature = "36°"_cp;
 
 // The maker's web site, the logo's hint and what a click on it opens.
@@ -186,7 +187,7 @@ class ControlValues : public DialogControls {
 };
 
 // The controls as the user finds them before the first Loads: only "Отображать температуру на
-// иконке" checked, nothing selected, empty fields, black sample.
+// иконке" checked, nothing selected, empty fields, no colour chosen.
 void ResetControls(DialogControls& controls);
 // Shows every edited field in its control, then applies the enabling rule.
 void FillControls(const AppSettings& settings, DialogControls& controls);

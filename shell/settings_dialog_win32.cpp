@@ -11,6 +11,7 @@
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/system_function_win32.h"
+#include "presentation/taskbar_look_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "shell/error_box_win32.h"
 #include "shell/location_catalogue.h"
@@ -20,6 +21,7 @@ namespace {
 
 constexpr wchar_t kPageClass[] = L"CorvellaDialogPage";
 constexpr wchar_t kSampleClass[] = L"CorvellaColourSample";
+constexpr int kHintMaxWidth = 250;  // at 96 dpi
 constexpr UINT_PTR kPortFieldSubclass = 1;
 // Room right of a right-aligned header text for its last glyph's overhang.
 constexpr int kOverhang = 6;
@@ -252,6 +254,8 @@ void SettingsDialog::CreateControls() {
                                       WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                                       CW_USEDEFAULT, CW_USEDEFAULT, host_, nullptr, instance_, nullptr),
                       0));
+  // A longer hint (the colour sample's) wraps rather than running off a small screen.
+  SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, Scale(kHintMaxWidth));
   for (int i = 0; i < kPageCount; ++i) {
     pages_[static_cast<std::size_t>(i)] = Made(CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD,
                                                                0, 0, 0, 0, host_, nullptr, instance_, this),
@@ -575,7 +579,7 @@ void SettingsDialog::ChooseColour() {
   CHOOSECOLORW chooser{};
   chooser.lStructSize = sizeof chooser;
   chooser.hwndOwner = host_;
-  chooser.rgbResult = colour_;
+  chooser.rgbResult = ColourInForce();
   chooser.lpCustColors = custom;
   chooser.Flags = CC_RGBINIT | CC_ANYCOLOR;
   std::optional<std::uint32_t> chosen;
@@ -637,7 +641,7 @@ void SettingsDialog::PaintSample(HWND sample, HDC dc) const {
   SetBkMode(dc, TRANSPARENT);
   {
     SelectGuard font(dc, sampleFont_.get());
-    SetTextColor(dc, static_cast<COLORREF>(colour_));
+    SetTextColor(dc, static_cast<COLORREF>(ColourInForce()));
     RECT digits = picture;
     InflateRect(&digits, Scale(2), 0);
     DrawTextW(dc, ToWide(kSampleTemperature).c_str(), -1, &digits, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -690,6 +694,10 @@ void SettingsDialog::SetText(int id, std::string_view text) {
 }
 
 std::uint32_t SettingsDialog::Colour(int) const { return colour_; }
+
+std::uint32_t SettingsDialog::ColourInForce() const {
+  return ChooseDigitInk(ChosenColour(colour_), ReadTaskbarLook()).colour;
+}
 
 void SettingsDialog::SetColour(int id, std::uint32_t colour) {
   colour_ = colour;  // the sample's colour, built or not

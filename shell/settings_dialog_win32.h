@@ -88,6 +88,8 @@ class SettingsDialog : public DialogControls {
   void SelectPage(int index);
   void OnCommand(int id, int code);
   void ChooseColour();
+  // The digits' colour as the icon shows it: the chosen one, else the taskbar's.
+  std::uint32_t ColourInForce() const;
   void Changed();
   void PaintHeader(HDC dc) const;
   void DrawLogo(const DRAWITEMSTRUCT& item) const;

@@ -184,10 +184,12 @@ reg=$(stored)
 for want in '"geo"="25310"' '"гривен"="1"' "\"portPrx\"=\"$PORT\"" '"Speed"="2"' '"доллар"="1"' '"Prx"="127.0.0.1"'; do
   grep -qxF "$want" <<<"$reg" || fail "after OK the registry lacks $want"
 done
+# The colour was never touched: it stays unstored, following the taskbar, rather than a stored black.
+grep -q '^"Цвет"=' <<<"$reg" && fail "OK stored a colour nobody chose"
 for _ in $(seq 1 100); do grep -q "localidad=255625" "$LOG" && break; sleep 0.1; done
 grep -q "localidad=255625" "$LOG" || fail "no pass for the new location after OK"
 [ "$(requests)" -gt "$before" ] || fail "no requests after OK"
-echo "OK stored location, currency, port and period, and a pass ran for the new location"
+echo "OK stored location, currency, port and period (and no colour), and a pass ran for the new location"
 
 # 3. Shown as stored; Esc stores nothing and the next opening shows the stored settings.
 saved=$(stored)

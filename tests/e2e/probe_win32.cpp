@@ -33,9 +33,13 @@
 //   corvella-probe visible CLASS SECONDS        exit 0 once a visible window of CLASS exists
 //   corvella-probe dpi                          print the taskbar's dpi and small-icon size as a
 //                                               per-monitor aware program sees them
-//   corvella-probe draw-entries EXE SIZE TEXT OUT.bmp
+//   corvella-probe draw-entries EXE SIZE TEXT OUT.bmp [light|dark [COLOUR]]
 //                                               the four tray entries as EXE draws them at SIZE
-//                                               with TEXT as the temperature, side by side
+//                                               with TEXT as the temperature, side by side, for a
+//                                               light (the default) or dark taskbar, in the colour
+//                                               nobody chose or in COLOUR (0xBBGGRR) as stored
+//   corvella-probe setting-change               tell the main window the theme changed, as
+//                                               Windows does ("ImmersiveColorSet")
 //   corvella-probe record FILE ARG...           append ARG... as one line to FILE (a stand-in browser)
 //   corvella-probe foreign-window TITLE SECONDS show an unowned window of Explorer's folder class
 //                                               titled TITLE for SECONDS
@@ -56,6 +60,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
@@ -65,6 +70,7 @@
 
 #include "common/cp1251.h"
 #include "common/live_counts.h"
+#include "presentation/digit_colour.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
 #include "shell/live_counts_win32.h"
@@ -204,7 +210,8 @@ int MenuWhenDue(double seconds) {
 }
 
 // Entry pictures as a 32-bit bitmap file with alpha, transparent where the mask says so.
-int DrawEntries(const wchar_t* exePath, int size, const std::wstring& text, const wchar_t* outPath) {
+int DrawEntries(const wchar_t* exePath, int size, const std::wstring& text, const wchar_t* outPath,
+                const corvella::TaskbarLook& look, std::optional<std::uint32_t> stored) {
   HMODULE exe = LoadLibraryExW(exePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   std::optional<corvella::TrayArt> art = exe ? corvella::LoadTrayArt(exe, size) : std::nullopt;
   if (!art) {
@@ -215,7 +222,8 @@ int DrawEntries(const wchar_t* exePath, int size, const std::wstring& text, cons
   corvella::TrayImageList list;
   list.SetArt(art->waiting, art->weather, glyphs);
   const std::string temperature = corvella::FromWide(text);
-  list.PaintTrayDigits({temperature + "\xB0", temperature, true, 0}, glyphs);
+  const corvella::DigitInk ink = corvella::ChooseDigitInk(stored, look);
+  list.PaintTrayDigits({temperature + "\xB0", temperature, true, ink.colour, ink.rim}, glyphs);
   const int width = size * list.Count();
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * size), 0);
   for (int e = 0; e < list.Count(); ++e) {
@@ -652,7 +660,21 @@ int wmain(int argc, wchar_t** argv) {
     return MenuWhenDue(std::wcstod(argv[2], nullptr));
   }
   if (argc >= 6 && std::wcscmp(argv[1], L"draw-entries") == 0) {
-    return DrawEntries(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4], argv[5]);
+    corvella::TaskbarLook look;
+    look.light = argc < 7 || std::wcscmp(argv[6], L"dark") != 0;
+    std::optional<std::uint32_t> stored;
+    if (argc >= 8) stored = static_cast<std::uint32_t>(std::wcstoul(argv[7], nullptr, 0));
+    return DrawEntries(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4], argv[5], look,
+                       stored);
+  }
+  if (argc >= 2 && std::wcscmp(argv[1], L"setting-change") == 0) {
+    HWND form = FindTopLevel(L"CorvellaMainForm");
+    DWORD_PTR result = 0;
+    return form != nullptr && SendMessageTimeoutW(form, WM_SETTINGCHANGE, 0,
+                                                  reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
+                                                  SMTO_ABORTIFHUNG, 5000, &result) != 0
+               ? 0
+               : 1;
   }
   if (argc >= 4 && std::wcscmp(argv[1], L"foreign-window") == 0) {
     WNDCLASSW wc{};

@@ -3,7 +3,8 @@
 # real icon opens the menu at the cursor; its items, reached with keys pressed on the
 # display in menu order, do what they say; a pass falling due as the menu opens waits until
 # it has closed; the icon comes back after a new taskbar announces itself; a wake from sleep
-# brings exactly one pass a few seconds later; at 144 dpi the icon is still drawn sharp for
+# brings exactly one pass a few seconds later; with no colour stored the digits follow the
+# taskbar's theme (black on light, near-white on dark) as soon as it switches; at 144 dpi the icon is still drawn sharp for
 # the taskbar's own size, and the entries are drawn at every scale's size.
 # Usage: tray.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it: skipped)
 # Screenshots: BUILD_DIR/artifacts/tray/*.png; the README's pictures: artifacts/tray/docs-*.png
@@ -33,6 +34,7 @@ finish() {
   # The prefix is shared: leave it at 96 dpi.
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   "$WINE" reg delete "$BROWSERS_KEY" /v Browsers /f >/dev/null 2>&1
+  "$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
   stop_display
 }
 fail() {
@@ -87,6 +89,19 @@ menu_by_keys() {
 menu_closed() { ! probe menu-rect 0 >/dev/null 2>&1; }
 url_opened() { grep -q "page.asp" "$URL_FILE" 2>/dev/null; }
 value_is() { [ "$(stored "$1")" = "$2" ]; }
+THEME_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
+# How many pixels of the icon in screenshot $1 have the colour $2 (hex digits).
+icon_pixels() {
+  convert "$1" -crop 16x16+781+581 +repage -format %c histogram:info:- |
+    sed -n "s/^ *\([0-9]*\):.* #$2 .*/\1/Ip" | head -n 1 | grep . || echo 0
+}
+# The taskbar's theme switched to $1 (0 dark, 1 light), told as Windows tells it; the icon in $2.
+switch_theme() {
+  "$WINE" reg add "$THEME_KEY" /v SystemUsesLightTheme /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  probe setting-change || fail "no main window to tell of the theme"
+  sleep 0.5
+  screenshot "$2"
+}
 
 start_session() {  # DPI
   wineserver -k >/dev/null 2>&1
@@ -117,7 +132,7 @@ close_program() {
 }
 
 # The README's pictures: the notification area 1:1 and the icon magnified, the menu, the
-# tooltip; at 144 dpi also the four entries at 24 pixels on a light and a dark taskbar.
+# tooltip; at 144 dpi also the four entries at 16 and 24 pixels on a light and a dark taskbar.
 docs_pictures() {
   local light='#F3F3F3' dark='#202020'
   convert "$ART/tray-96.png" -crop 100x28+700+572 +repage \
@@ -125,10 +140,14 @@ docs_pictures() {
     \( "$ART/tray-menu-96.png" -crop 170x130+632+470 +repage \) \
     -bordercolor white -border 10 -background white -gravity center +append "$ART/docs-tray-96.png"
   convert "$ART/tray-144.png" -crop 16x16+781+581 +repage -filter point -resize 800% "$ART/icon-144.png"
+  # Each taskbar with the digits it gets while no colour is chosen.
+  local bg drawn
   for bg in "$light" "$dark"; do
-    convert "$ART/entries-24.bmp" -background "$bg" -flatten -filter point -resize 600% \
+    drawn=""
+    [ "$bg" = "$dark" ] && drawn=-dark
+    convert "$ART/entries-24$drawn.bmp" -background "$bg" -flatten -filter point -resize 600% \
       -bordercolor "$bg" -border 12 "$ART/entries-24-${bg#\#}.png"
-    convert "$ART/entries-16.bmp" -background "$bg" -flatten -filter point -resize 900% \
+    convert "$ART/entries-16$drawn.bmp" -background "$bg" -flatten -filter point -resize 900% \
       -bordercolor "$bg" -border 12 "$ART/entries-16-${bg#\#}.png"
   done
   convert \( "$ART/entries-16-${light#\#}.png" "$ART/entries-16-${dark#\#}.png" -append \) \
@@ -242,6 +261,21 @@ sleep 6
 after=$(forecasts)
 [ "$after" -eq $(( before + 1 )) ] || fail "$(( after - before )) passes after one wake"
 echo "a wake from sleep runs one pass a few seconds later"
+
+# The digits while no colour is stored: black with no theme value (older Windows: light), then
+# near-white and black again as the theme switches, with the icon redrawn at once.
+screenshot "$ART/tray-96-unset.png"
+black=$(icon_pixels "$ART/tray-96-unset.png" 000000)
+[ "$black" -ge 8 ] && [ "$(icon_pixels "$ART/tray-96-unset.png" F8F8F8)" -eq 0 ] ||
+  fail "without a theme value the digits are not black ($black black pixels)"
+switch_theme 0 "$ART/tray-96-dark.png"
+white=$(icon_pixels "$ART/tray-96-dark.png" F8F8F8)
+[ "$white" -eq "$black" ] && [ "$(icon_pixels "$ART/tray-96-dark.png" 000000)" -eq 0 ] ||
+  fail "on a dark taskbar $white digit pixels are near-white, not $black"
+switch_theme 1 "$ART/tray-96-light.png"
+[ "$(icon_pixels "$ART/tray-96-light.png" 000000)" -eq "$black" ] || fail "back on light the digits are not black"
+"$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
+echo "digits follow the taskbar: $black pixels black on light, near-white on dark, at each switch"
 close_program
 echo "closed through its menu"
 
@@ -262,6 +296,11 @@ probe draw-entries "$(winepath -w "$EXE")" 16 -12 "$(winepath -w "$ART/entries-1
   fail "could not draw the entries at 16 pixels"
 [ "$(identify -format %wx%h "$ART/entries-24.bmp")" = 96x24 ] || fail "the 24-pixel entries are not 24 pixels"
 # 175 % to 300 %: drawn at their own sizes, never stretched from a smaller picture.
+# What a dark taskbar gets while no colour is chosen.
+for size in 16 24; do
+  probe draw-entries "$(winepath -w "$EXE")" $size -12 "$(winepath -w "$ART/entries-$size-dark.bmp")" dark ||
+    fail "could not draw the entries for a dark taskbar at $size pixels"
+done
 for size in 28 36 40 48; do
   probe draw-entries "$(winepath -w "$EXE")" "$size" -12 "$(winepath -w "$ART/entries-$size.bmp")" ||
     fail "could not draw the entries at $size pixels"

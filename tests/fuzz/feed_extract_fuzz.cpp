@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string before = TextBefore(text, marker);
   if (!IsSuffix(text, after) || text.substr(0, before.size()) != before) std::abort();
   if (!before.empty() && text.substr(before.size(), marker.size()) != marker) std::abort();
+
+  // The place's offset is within 18 hours either way, or none.
+  if (std::optional<int> offset = ExtractUtcOffset(text); offset && (*offset < -64800 || *offset > 64800)) {
+    std::abort();
+  }
 
   CurrentReading reading = ExtractCurrent(text, hour);
   if (reading.skyCondition.empty()) std::abort();

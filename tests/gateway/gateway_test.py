@@ -268,7 +268,7 @@ def e2e():
         time.sleep(15)  # the client's hour and the document's must be the same hour
     now = datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(hours=3)  # the stand-in's offset
     r = subprocess.run([CLI, "pass", "--proxy", "127.0.0.1:%d" % port, "--location", "0",
-                        "--now", now.strftime("%Y-%m-%d %H:%M"), *ALL_RATES], capture_output=True, text=True, timeout=60)
+                        "--now", now.strftime("%Y-%m-%d %H:%M+03:00"), *ALL_RATES], capture_output=True, text=True, timeout=60)
     out = r.stdout
     print(out)
     check("pass exit 0", r.returncode == 0, r.stderr)

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "presentation/digit_colour.h"
 #include "presentation/tray_digits.h"
 #include "presentation/tray_image_list.h"
 #include "presentation/tray_texts.h"
@@ -66,7 +67,7 @@ class TrayImageListTest : public ::testing::Test {
   void SetUp() override { list.SetArt(HalfPicture(16, 0xFF808080), HalfPicture(16, kCloud), glyphs); }
   void Paint(std::string temperature, std::string iconText, bool digitsOnly,
              std::uint32_t colour = kBlackColorref) {
-    list.PaintTrayDigits({std::move(temperature), std::move(iconText), digitsOnly, colour}, glyphs);
+    list.PaintTrayDigits({std::move(temperature), std::move(iconText), digitsOnly, colour, std::nullopt}, glyphs);
   }
   static int OpaqueCount(const TrayBitmap& mask) {
     int n = 0;
@@ -166,6 +167,46 @@ TEST_F(TrayImageListTest, NewScaleRedrawsTheDigitsAtTheNewSize) {
   EXPECT_EQ(glyphs.calls[0].at, (DigitPlacement{15, 11}));
   EXPECT_EQ(glyphs.calls[1].at, (DigitPlacement{8, 2}));
   EXPECT_EQ(glyphs.calls[1].height, 17);
+}
+
+TEST_F(TrayImageListTest, ARimSurroundsTheDigitsAndANewColourRedrawsThem) {
+  Paint("5\xB0", "5\xB0", false);
+  EXPECT_FALSE(list.Recolour(kBlackColorref, std::nullopt, glyphs)) << "nothing changed";
+  ASSERT_TRUE(list.Recolour(kBlackColorref, 0xF8F8F8, glyphs));
+  const TrayEntry& e = list.Entry(2);
+  // The 4 x 3 block at (6, 7) keeps its colour; the pixels beside it, not the corners, take the rim's.
+  EXPECT_EQ(e.picture.at(6, 7), 0xFF000000u);
+  EXPECT_EQ(e.picture.at(5, 7), 0xFFF8F8F8u);
+  EXPECT_EQ(e.picture.at(10, 9), 0xFFF8F8F8u);
+  EXPECT_EQ(e.mask.at(9, 10), kMaskOpaque);
+  EXPECT_EQ(e.picture.at(5, 6), kCloud);
+  EXPECT_EQ(e.picture.at(10, 10), kTrayBackground);
+  EXPECT_EQ(OpaqueCount(e.mask), 16 * 8 + 13);  // what block and rim add beyond the picture's half
+}
+
+TEST(DigitInk, FollowsTheTaskbarUntilAColourIsChosen) {
+  constexpr std::uint32_t kHighContrastYellow = 0x0000FFFF;
+  const struct {
+    std::optional<std::uint32_t> stored;
+    TaskbarLook look;
+    DigitInk ink;
+  } cases[] = {
+      {std::nullopt, {true, std::nullopt}, {kDigitBlack, std::nullopt}},
+      {std::nullopt, {false, std::nullopt}, {kDigitNearWhite, std::nullopt}},
+      {std::nullopt, {false, kHighContrastYellow}, {kHighContrastYellow, std::nullopt}},
+      {std::nullopt, {true, 0x00000000}, {0x00000000, std::nullopt}},  // a white high-contrast scheme
+      // A chosen colour stays; nearly the taskbar's own tone, it gets a rim of the other tone.
+      {0x000000FF, {false, std::nullopt}, {0x000000FF, std::nullopt}},
+      {0x00000000, {false, std::nullopt}, {0x00000000, kDigitNearWhite}},
+      {0x00FF0000, {false, std::nullopt}, {0x00FF0000, kDigitNearWhite}},  // pure blue on dark
+      {0x0000FFFF, {true, std::nullopt}, {0x0000FFFF, kDigitBlack}},  // yellow on light
+      {0x00F8F8F8, {false, std::nullopt}, {0x00F8F8F8, std::nullopt}},
+      {0x00000000, {true, kHighContrastYellow}, {0x00000000, kDigitNearWhite}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChooseDigitInk(c.stored, c.look), c.ink)
+        << std::hex << c.stored.value_or(0xFFFFFFFF) << " light " << c.look.light;
+  }
 }
 
 TEST(TrayTexts, ShellFieldsKeepTheirFirstCharacters) {

@@ -153,5 +153,27 @@ TEST(DayRange, TakesMinimumAndMaximumOfTheDayBlock) {
   EXPECT_EQ(fallback.max, "9");
 }
 
+TEST(UtcOffset, OnlyAPlainOffsetOnThePlacesOwnElementCounts) {
+  const struct {
+    std::string_view doc;
+    std::optional<int> offset;
+  } cases[] = {
+      {"<report>\n<location id=\"13530\" utc_offset=\"36000\">\n<day value=\"20261207\">", 36000},
+      {"<location city=\"Калининград\" country=\"Россия\" utc_offset=\"7200\">", 7200},
+      {"<location id=\"1\" utc_offset=\"-18000\">", -18000},
+      {"<location id=\"1\" utc_offset=\"+0\">", 0},
+      {"<location id=\"1\">\n<day value=\"20261207\">", std::nullopt},  // an older server
+      {"<location id=\"1\"><hour utc_offset=\"3600\">", std::nullopt},  // not the place's element
+      {"<location id=\"1\" utc_offset=\"64801\">", std::nullopt},  // beyond 18 hours
+      {"<location id=\"1\" utc_offset=\"99999999999999\">", std::nullopt},
+      {"<location id=\"1\" utc_offset=\"3600x\">", std::nullopt},
+      {"<location id=\"1\" utc_offset=\"\">", std::nullopt},
+      {"<location id=\"1\" utc_offset=\"-\">", std::nullopt},
+      {"<location id=\"1\" utc_offset=\"3600", std::nullopt},  // cut off
+      {"utc_offset=\"3600\"<location>", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExtractUtcOffset(Doc(c.doc)), c.offset) << c.doc;
+}
+
 }  // namespace
 }  // namespace corvella

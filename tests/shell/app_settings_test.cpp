@@ -59,7 +59,7 @@ TEST_F(AppSettingsTest, AnEmptyRegistryLoadsTheDefaultsAndSwitchesAutostartOn) {
   AppSettings s = Unusual();
   Loads(s, store, autostart, kExe);
   EXPECT_EQ(s.locationIndex, 12297);
-  EXPECT_EQ(s.temperatureColor, 0u);
+  EXPECT_EQ(s.temperatureColor, kColourNotChosen);
   EXPECT_TRUE(s.showCurrentTemperature && s.temperatureOnIcon);
   EXPECT_FALSE(s.digitsOnly || s.notifyOnConnect);
   EXPECT_TRUE(s.rateUsd && s.rateEur);
@@ -75,6 +75,10 @@ TEST_F(AppSettingsTest, AnEmptyRegistryLoadsTheDefaultsAndSwitchesAutostartOn) {
   EXPECT_FALSE(s.widgetOnTop);
   EXPECT_FALSE(s.widgetShown);
   EXPECT_FALSE(store.HasSection(kSettingsSection));  // reading created nothing
+  // Saved unchanged, the colour stays unstored and goes on following the taskbar.
+  Saves(s, store, autostart, kExe);
+  EXPECT_EQ(Stored("Цвет"_cp), std::nullopt);
+  EXPECT_EQ(Stored("geo"), "12297");
 }
 
 TEST_F(AppSettingsTest, LoadsReadsInItsOrderAndStopsAtAWronglyTypedValue) {

@@ -94,7 +94,7 @@ TEST_F(PassCommand, ExitCodeSaysWhetherAnythingCame) {
   EXPECT_EQ(o.exitCode, 1);
 
   // Bad command lines.
-  for (const char* bad : {"--now '2026-02-30 10:00'", "--set 'nonsense=1'", "--location x", "--set", "--help",
+  for (const char* bad : {"--now '2026-02-30 10:00'", "--now '2026-12-07 08:00+3:00'", "--set 'nonsense=1'", "--location x", "--set", "--help",
                           "--passes 0", "--passes x"}) {
     EXPECT_EQ(RunCli(bad).exitCode, 2) << bad;
   }
@@ -110,6 +110,37 @@ TEST(PassCommandPasses, SeveralPassesShareTheRunAndPrintTheirNotices) {
   EXPECT_EQ(o.out, "== pass 1\n" + hint + "== pass 2\n" + hint + "== pass 3\n" + hint);
   EXPECT_EQ(o.err, "Corvella: Обнаружена новая версия программы! На сайте " + std::string(kSiteHost) + "\n");
   EXPECT_EQ(o.exitCode, 0);
+}
+
+TEST(PassCommandClocks, HoursAndDaysAreReadByThePlacesClockWhenTheDocumentStatesIt) {
+  // A computer at `now` watching a place `offset` seconds from UTC; feedsim's "today" is the
+  // place's date, as a real forecast for the place would have it.
+  const struct {
+    const char* now;
+    const char* offset;
+    CivilDate placeDate;
+    int placeHour;
+  } cases[] = {
+      {"2026-12-07 06:25+03:00", "36000", {2026, 12, 7}, 13},   // ahead, the same day
+      {"2026-12-07 23:30+03:00", "36000", {2026, 12, 8}, 6},    // ahead, already tomorrow there
+      {"2026-12-07 22:00-05:00", "10800", {2026, 12, 8}, 6},    // a computer west of UTC
+      {"2026-12-08 09:00+12:00", "10800", {2026, 12, 8}, 0},    // behind, its midnight
+      {"2026-12-08 01:15+10:00", "7200", {2026, 12, 7}, 17},    // behind, still yesterday there
+      {"2026-12-08 01:15+10:00", "none", {2026, 12, 8}, 1},     // no offset: the computer's clock
+  };
+  for (const auto& c : cases) {
+    char date[16];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", c.placeDate.year, c.placeDate.month, c.placeDate.day);
+    FeedsimProcess feedsim{{"--date", date, "--utc-offset", c.offset}};
+    const Outcome o = RunCli("--proxy 127.0.0.1:" + std::to_string(feedsim.port()) + " --now '" + c.now +
+                             "' --set 'доллар=0' --set 'евро=0'");
+    const feedsim::SimForecast served = feedsim::MakeForecast("13564", c.placeDate, false);
+    const feedsim::SimHour& hour = served.days[0].hours[static_cast<std::size_t>(c.placeHour)];
+    EXPECT_EQ(o.out, "Corvella\nСейчас " + hour.temperature + "° " + std::string(SkyWord(hour.sky)) +
+                         "\nЗавтра от " + served.days[1].min + "° до " + served.days[1].max +
+                         "°\nПослезавтра от " + served.days[2].min + "° до " + served.days[2].max + "°\n\n")
+        << c.now << " " << c.offset;
+  }
 }
 
 }  // namespace

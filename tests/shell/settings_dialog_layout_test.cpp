@@ -103,7 +103,7 @@ TEST(DialogBinding, BeforeTheFirstLoadsOnlyTheIconTemperatureIsChecked) {
   EXPECT_EQ(s.locationIndex, -1);
   EXPECT_EQ(s.refreshPeriodIndex, -1);
   EXPECT_EQ(s.proxyPort, "");
-  EXPECT_EQ(s.temperatureColor, 0u);
+  EXPECT_EQ(s.temperatureColor, kColourNotChosen);  // "ОК" now would store no colour
   EXPECT_FALSE(controls.enabled[kIdCheckBox8]);  // the current temperature is off
 }
 
@@ -195,6 +195,9 @@ TEST(DialogRules, PureWhiteBecomesNearWhiteWhetherOrNotConfirmed) {
   EXPECT_EQ(ColourAfterChoice(0x000000, 0xFEFEFE), 0xFEFEFEu);
   EXPECT_EQ(ColourAfterChoice(0x0000FF, std::nullopt), 0x0000FFu);
   EXPECT_EQ(ColourAfterChoice(0x0000FF, 0x000000), 0x000000u);
+  // A colour nobody chose stays so when the chooser is cancelled, and becomes the one chosen.
+  EXPECT_EQ(ColourAfterChoice(kColourNotChosen, std::nullopt), kColourNotChosen);
+  EXPECT_EQ(ColourAfterChoice(kColourNotChosen, 0x000000), 0x000000u);
 }
 
 TEST(DialogRules, VersionLineTakesFieldsOneTwoAndFour) {

@@ -28,7 +28,7 @@ namespace corvella::cli {
 namespace {
 
 constexpr std::string_view kPassUsage =
-    "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM\"] [--passes N] [--set NAME=VALUE]...";
+    "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM[+HH:MM]\"] [--passes N] [--set NAME=VALUE]...";
 constexpr int kMaxPasses = 100;
 
 // The value names a pass reads; --set takes these (the registry's names, in UTF-8 on the
@@ -77,12 +77,28 @@ class ConsoleHost : public RefreshHost, public Timer {
   std::string hint;
 };
 
-std::optional<CivilTime> ParseNow(std::string_view text) {
-  int year, month, day, hour, minute;
-  char tail;
+// The wall clock of a computer, and its offset from UTC when given ("+03:00", "-05:30").
+struct PassNow {
+  CivilTime time;
+  std::optional<double> utcOffsetDays;
+};
+
+std::optional<PassNow> ParseNow(std::string_view text) {
+  int year, month, day, hour, minute, used = 0;
   const std::string s(text);
-  if (std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d%c", &year, &month, &day, &hour, &minute, &tail) != 5) {
+  if (std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d%n", &year, &month, &day, &hour, &minute, &used) != 5) {
     return std::nullopt;
+  }
+  PassNow now;
+  const std::string_view zone = std::string_view(s).substr(static_cast<std::size_t>(used));
+  if (!zone.empty()) {
+    auto digit = [&](std::size_t i) { return zone[i] >= '0' && zone[i] <= '9' ? zone[i] - '0' : -100; };
+    if (zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || zone[3] != ':') return std::nullopt;
+    const int offsetHours = digit(1) * 10 + digit(2);
+    const int offsetMinutes = digit(4) * 10 + digit(5);
+    if (offsetHours < 0 || offsetHours > 14 || offsetMinutes < 0 || offsetMinutes > 59) return std::nullopt;
+    const int minutes = offsetHours * 60 + offsetMinutes;
+    now.utcOffsetDays = (zone[0] == '-' ? -minutes : minutes) / 1440.0;
   }
   if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 ||
       minute < 0 || minute > 59) {
@@ -91,7 +107,8 @@ std::optional<CivilTime> ParseNow(std::string_view text) {
   const CivilDate date{year, month, day};
   const CivilDate normal = CivilFromDays(DaysFromCivil(year, month, day));
   if (normal.month != month || normal.day != day) return std::nullopt;  // 2024-02-30 and the like
-  return CivilTime{date, hour, minute, 0};
+  now.time = CivilTime{date, hour, minute, 0};
+  return now;
 }
 
 bool IsSettable(std::string_view name) {
@@ -122,7 +139,7 @@ void PrintHint(std::string_view hint) {
 
 int RunPass(Args args) {
   MemorySettingsStore store;
-  std::optional<CivilTime> now;
+  std::optional<PassNow> now;
   int passes = 1;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
@@ -138,7 +155,7 @@ int RunPass(Args args) {
       store.WriteString(kSettingsSection, kValueLocationIndex, value);
     } else if (arg == "--now") {
       now = ParseNow(value);
-      if (!now) return Usage("--now takes a local time as \"YYYY-MM-DD HH:MM\"");
+      if (!now) return Usage("--now takes a local time as \"YYYY-MM-DD HH:MM\", optionally with its offset from UTC (+03:00)");
     } else if (arg == "--passes") {
       const std::optional<int> n = ParseStoredInteger(value);
       if (!n || *n < 1 || *n > kMaxPasses) return Usage("--passes takes a count from 1 to 100");
@@ -155,7 +172,10 @@ int RunPass(Args args) {
   }
 
   std::unique_ptr<FixedClock> fixedClock;
-  if (now) fixedClock = std::make_unique<FixedClock>(*now, SystemClock().UtcOffsetDays());
+  if (now) {
+    // Without an offset the time is taken to be in the machine's own zone.
+    fixedClock = std::make_unique<FixedClock>(now->time, now->utcOffsetDays.value_or(SystemClock().UtcOffsetDays()));
+  }
   const Clock& clock = fixedClock ? static_cast<const Clock&>(*fixedClock) : SystemClock();
 
   AppSettings settings;

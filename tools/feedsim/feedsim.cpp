@@ -52,6 +52,9 @@ Options:
   --port N                 port to listen on; 0 (the default) picks a free one
   --log FILE               append every raw request head, exactly as received
   --date YYYY-MM-DD        "today" of the forecast and the rates (default: the local date)
+  --utc-offset N|none      the place's offset from UTC in seconds, stated on the place's
+                           element as utc_offset="N" (default: this machine's offset, the
+                           zone of the default date); "none" states none, as an older server
   --cold                   a frosty forecast: every temperature below zero
   --vary                   a different forecast for every request (temperatures, skies),
                            as if the weather changed between passes
@@ -78,6 +81,8 @@ struct Options {
   std::string logPath;
   CivilDate today{};
   bool haveDate = false;
+  std::optional<int> utcOffset;
+  bool haveUtcOffset = false;
   bool cold = false;
   bool vary = false;
   std::string lastModified = "Sat, 01 Jun 2024 10:00:00 GMT";
@@ -288,6 +293,7 @@ Response Forecast(std::string_view query) {
       MakeForecast(g_options.vary ? id + "#" + std::to_string(g_forecastsServed++) : id, g_options.today,
                    g_options.cold);
   forecast.locationId = id;
+  forecast.utcOffsetSeconds = g_options.utcOffset;
   r.body = RenderForecast(forecast);
   return r;
 }
@@ -548,6 +554,13 @@ int Main(int argc, char** argv) {
     } else if (a == "--date") {
       if (!ParseDate(value("--date"), &o.today)) return Usage("--date must be YYYY-MM-DD");
       o.haveDate = true;
+    } else if (a == "--utc-offset") {
+      const std::string_view v = value("--utc-offset");
+      o.haveUtcOffset = true;
+      if (v != "none") {
+        --i;  // the same argument again, read as a number
+        o.utcOffset = number("--utc-offset", -18 * 3600, 18 * 3600);
+      }
     } else if (a == "--cold") {
       o.cold = true;
     } else if (a == "--vary") {
@@ -582,11 +595,12 @@ int Main(int argc, char** argv) {
       return Usage(("unknown option " + std::string(a)).c_str());
     }
   }
-  if (!o.haveDate) {
+  if (!o.haveDate || !o.haveUtcOffset) {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
-    o.today = CivilDate{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+    if (!o.haveDate) o.today = CivilDate{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+    if (!o.haveUtcOffset) o.utcOffset = static_cast<int>(tm.tm_gmtoff);
   }
   if (!o.logPath.empty()) {
     g_log = std::fopen(o.logPath.c_str(), "ab");

@@ -171,7 +171,9 @@ std::string RenderForecast(const SimForecast& forecast) {
   std::string out;
   out.reserve(24 * 1024);
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<report>\n";
-  out += "<location city=\"Населённый пункт " + forecast.locationId + "\" country=\"Россия\">\n";
+  out += "<location city=\"Населённый пункт " + forecast.locationId + "\" country=\"Россия\"";
+  if (forecast.utcOffsetSeconds) out += " utc_offset=\"" + std::to_string(*forecast.utcOffsetSeconds) + "\"";
+  out += ">\n";
   out += "<interesting>\n<url description=\"Прогноз погоды на 14 дней\">/prognoz/" + forecast.locationId +
          "</url>\n</interesting>\n";
   for (const SimDay& day : forecast.days) {

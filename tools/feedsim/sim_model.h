@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,8 @@ struct SimDay {
 struct SimForecast {
   std::string locationId;
   std::vector<SimDay> days;  // today and the next four days
+  // Stated on the place's element as utc_offset="..." when set, as the gateway does.
+  std::optional<int> utcOffsetSeconds;
 };
 
 // Deterministic per (location id, today, cold). `cold` keeps every temperature below zero.
