@@ -31,11 +31,14 @@ def place_reply(lat, lon, now):
         "latitude": round(lat, 2), "longitude": round(lon, 2), "utc_offset_seconds": OFFSET,
         "current": {"time": now // 900 * 900, "interval": 900,
                     "temperature_2m": CURRENT_TEMPERATURE, "weather_code": CURRENT_CODE},
-        "hourly": {"time": hours, "temperature_2m": [round(-8 + 3 * math.sin(h / 4), 1) for h in range(len(hours))],
-                   "weather_code": [71] * len(hours)},
+        # Where the model's range ends: the last six hours and the last day are null.
+        "hourly": {"time": hours,
+                   "temperature_2m": [round(-8 + 3 * math.sin(h / 4), 1) for h in range(len(hours) - 6)] + [None] * 6,
+                   "weather_code": [71] * (len(hours) - 6) + [None] * 6},
         "daily": {"time": [day0 + d * 86400 for d in range(8)],
-                  "temperature_2m_min": [-13.4 + d for d in range(8)],
-                  "temperature_2m_max": [-4.6 + d for d in range(8)]},
+                  "weather_code": [73] * 7 + [None],
+                  "temperature_2m_min": [-13.4 + d for d in range(7)] + [None],
+                  "temperature_2m_max": [-4.6 + d for d in range(7)] + [None]},
     }
 
 
