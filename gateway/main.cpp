@@ -1,8 +1,10 @@
 // corvella-gateway: serves the weather feed, the rates page and the update file from public
 // sources, or (`geocode --all`) warms the geocode store for the whole catalogue.
 #include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <optional>
@@ -28,7 +30,7 @@ constexpr int kBadConfiguration = 2;
 
 constexpr const char* kUsage =
     "usage: corvella-gateway [geocode --all] [--listen 127.0.0.1:8080] [--forecast-url URL]\n"
-    "         [--geocoding-url URL] [--rates-url URL] [--api-key KEY] [--ca-file PEM] [--db PATH]\n"
+    "         [--geocoding-url URL] [--rates-url URL] [--api-key-file PATH] [--ca-file PEM] [--db PATH]\n"
     "         [--release-dir DIR] [--catalogue PATH] [--fresh-seconds 3600] [--stale-seconds 21600]\n"
     "         [--cache-places 10000] [--gather-ms 50] [--timeout 30] [--threads 2]\n"
     "         [--max-client-connections 256]\n";
@@ -70,6 +72,16 @@ std::string ReadFile(const std::string& what, const std::string& path) {
   return s.str();
 }
 
+// The provider's key from a file of its own (one line; the key itself is never printed).
+std::string ApiKeyFrom(const std::string& path) {
+  std::string key = ReadFile("API key file", path);
+  while (!key.empty() && std::isspace(static_cast<unsigned char>(key.back()))) key.pop_back();
+  if (key.empty() || key.size() > 256 || key.find_first_of(" \t\r\n") != std::string::npos) {
+    throw BadConfig("the API key file " + path + " must hold the key alone on one line");
+  }
+  return key;
+}
+
 Config Parse(int argc, char** argv) {
   Config c;
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -98,8 +110,10 @@ Config Parse(int argc, char** argv) {
       c.geocodingUrl = v;
     } else if (flag == "--rates-url") {
       c.ratesUrl = v;
-    } else if (flag == "--api-key") {
+    } else if (flag == "--api-key") {  // kept for old scripts: the key shows in the process list
       c.apiKey = v;
+    } else if (flag == "--api-key-file") {
+      c.apiKey = ApiKeyFrom(v);
     } else if (flag == "--ca-file") {
       c.caFile = v;
     } else if (flag == "--db") {
@@ -130,6 +144,12 @@ Config Parse(int argc, char** argv) {
     if (!url->empty() && url->rfind("http://", 0) != 0 && url->rfind("https://", 0) != 0) {
       throw BadConfig("not an http(s) URL: " + *url);
     }
+  }
+  // systemd's LoadCredential=api-key:PATH
+  const char* credentials = std::getenv("CREDENTIALS_DIRECTORY");
+  if (c.apiKey.empty() && credentials && *credentials) {
+    const std::string path = std::string(credentials) + "/api-key";
+    if (std::ifstream(path)) c.apiKey = ApiKeyFrom(path);
   }
   // Busy places are refreshed in sweeps a twelfth of the freshness apart, at most five minutes.
   c.policy.sweepSeconds = std::clamp<std::int64_t>(c.policy.freshSeconds / 12, 1, 300);
