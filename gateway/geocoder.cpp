@@ -139,7 +139,7 @@ bool Geocoder::ResolveLater(const CataloguePlace& place, Done done) {
     for (int i = 0; i < kWorkers; ++i) workers_.emplace_back([this] { Work(); });
   }
   queued_.insert(place.feedId);
-  queue_.emplace_back(&place, std::move(done));
+  queue_.push_back({&place, std::move(done), std::chrono::steady_clock::now()});
   queueWake_.notify_one();
   return true;
 }
@@ -149,15 +149,22 @@ void Geocoder::Work() {
   for (;;) {
     queueWake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
     if (stopping_) return;
-    auto [place, done] = std::move(queue_.front());
+    Queued q = std::move(queue_.front());
     queue_.pop_front();
     lock.unlock();
-    Result r = Resolve(*place);
+    const CataloguePlace* place = q.place;
+    Result r;
+    if (std::chrono::steady_clock::now() - q.since > kLongestWait) {
+      r.error = "waited too long for the geocoder";
+      r.retryAt = clock_();
+    } else {
+      r = Resolve(*place);
+    }
     lock.lock();
     queued_.erase(place->feedId);
     if (stopping_) return;
     lock.unlock();
-    done(*place, r);
+    q.done(*place, r);
     lock.lock();
   }
 }

@@ -2,6 +2,7 @@
 // name and region, else the most populous of that name in Russia, else the region's centre).
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -73,8 +74,11 @@ class Geocoder {
   // Ends the background threads; what is still queued is dropped without a call.
   void StopWorkers();
 
-  static constexpr int kWorkers = 4;          // geocoder calls under way at once
+  static constexpr int kWorkers = 4;            // geocoder calls under way at once
   static constexpr std::size_t kQueued = 1000;  // places waiting for one
+  // A place that waited longer than this (a slow geocoder) is answered "try later" unlooked-up:
+  // its client has long had its answer, and the next ask queues it again.
+  static constexpr std::chrono::seconds kLongestWait{10};
 
  private:
   std::optional<std::vector<GeocodeResult>> Search(const std::string& name, Result& result);
@@ -93,7 +97,12 @@ class Geocoder {
 
   std::mutex queueMutex_;
   std::condition_variable queueWake_;
-  std::deque<std::pair<const CataloguePlace*, Done>> queue_;
+  struct Queued {
+    const CataloguePlace* place;
+    Done done;
+    std::chrono::steady_clock::time_point since;
+  };
+  std::deque<Queued> queue_;
   std::unordered_set<std::string> queued_;  // feed ids queued or being looked up
   std::vector<std::thread> workers_;
   bool stopping_ = false;
