@@ -174,8 +174,9 @@ void ForecastService::FetchBatch(std::vector<std::string> ids, std::int64_t now)
     std::lock_guard lock(worker_.mutex);
     const std::int64_t done = clock_();
     for (const std::string& id : failed) scheduler_.Complete(id, std::nullopt, done);
-    failed.insert(failed.end(), located.begin(), located.end());
-    replies = TakeWaiters(failed, done);
+    std::vector<std::string> answered = std::move(failed);
+    answered.insert(answered.end(), located.begin(), located.end());
+    replies = TakeWaiters(answered, done);
   }
   for (auto& [w, a] : replies) w(std::move(a));
 }
