@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -33,7 +34,7 @@ constexpr const char* kUsage =
     "         [--geocoding-url URL] [--rates-url URL] [--api-key-file PATH] [--ca-file PEM] [--db PATH]\n"
     "         [--release-dir DIR] [--catalogue PATH] [--fresh-seconds 3600] [--stale-seconds 21600]\n"
     "         [--cache-places 10000] [--gather-ms 50] [--timeout 30] [--threads 2]\n"
-    "         [--max-client-connections 256]\n";
+    "         [--max-client-connections 256] [--daily-calls 10000]\n";
 
 struct Config {
   bool geocodeAll = false;
@@ -44,6 +45,7 @@ struct Config {
   ForecastPolicy policy;
   long timeoutSeconds = 30;
   int gatherMilliseconds = 50;
+  std::int64_t dailyCalls = 0;  // 0: the free tier's, or none with a key
 };
 
 struct BadConfig : std::runtime_error {
@@ -134,6 +136,8 @@ Config Parse(int argc, char** argv) {
       c.policy.capacity = static_cast<std::size_t>(Number(flag, v, 1, 10'000'000));
     } else if (flag == "--max-client-connections") {
       c.front.maxConnectionsPerClient = static_cast<std::size_t>(Number(flag, v, 1, 100'000));
+    } else if (flag == "--daily-calls") {
+      c.dailyCalls = Number(flag, v, 10, 100'000'000);
     } else if (flag == "--threads") {
       c.front.threads = static_cast<int>(Number(flag, v, 1, 256));
     } else {
@@ -232,7 +236,11 @@ int Main(int argc, char** argv) {
   Metrics metrics;
   std::unique_ptr<Upstream> upstream =
       MakeCurlUpstream({c.caFile, std::min(5L, c.timeoutSeconds), c.timeoutSeconds});
-  SourceGate gate(c.apiKey.empty() ? CallBudget(CallBudget::Limits{}) : CallBudget::Unlimited());
+  // The free tier's limits; with a key only the daily one, when given.
+  CallBudget::Limits limits;
+  if (!c.apiKey.empty()) limits = {INT64_MAX / 4, INT64_MAX / 4, INT64_MAX / 4, limits.reservePercent};
+  if (c.dailyCalls > 0) limits.perDay = c.dailyCalls;
+  SourceGate gate{CallBudget(limits)};
   Geocoder geocoder(c.geocodingUrl, *upstream, *store, gate, metrics, Now);
   if (c.geocodeAll) return GeocodeAll(*catalogue, geocoder, *store);
 
