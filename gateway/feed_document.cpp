@@ -35,6 +35,12 @@ const DayForecast* DayAt(const PlaceForecast& f, std::int64_t localDay) {
   return i < f.days.size() ? &f.days[i] : nullptr;
 }
 
+void AppendSymbol(std::string& doc, int code, std::string_view words) {
+  doc += "<symbol value=\"" + std::to_string(code) + "\" desc=\"";
+  doc += words;
+  doc += "\"/>";
+}
+
 }  // namespace
 
 std::int64_t LocalHourStart(const PlaceForecast& forecast, std::int64_t nowUtc) {
@@ -50,22 +56,30 @@ std::optional<std::string> RenderFeedDocument(const PlaceForecast& forecast, std
   doc += "<!-- Weather data by Open-Meteo.com, licensed CC BY 4.0 (https://open-meteo.com/) -->\n";
   doc += "<report>\n<location id=\"";
   doc += feedId;
-  doc += "\">\n";
+  doc += "\" utc_offset=\"" + std::to_string(forecast.utcOffsetSeconds) + "\">\n";
 
   const std::int64_t today = FloorDiv(nowUtc + forecast.utcOffsetSeconds, 86400);
   for (int d = 0; d < kFeedDays; ++d) {
     const DayForecast* day = DayAt(forecast, today + d);
-    if (!day) return std::nullopt;
+    if (!day) {
+      if (d < kFeedDaysRead) return std::nullopt;
+      break;
+    }
     CivilDate date = CivilFromDays(DaysFromCivil(1970, 1, 1) + today + d);
     doc += "<day value=\"" + FormatYmd(date) + "\"><tempmin value=\"" + WholeDegrees(day->min) +
-           "\"/><tempmax value=\"" + WholeDegrees(day->max) + "\"/></day>\n";
+           "\"/><tempmax value=\"" + WholeDegrees(day->max) + "\"/>";
+    if (std::optional<std::string_view> words = WeatherWords(day->code)) AppendSymbol(doc, day->code, *words);
+    doc += "</day>\n";
   }
 
   const std::int64_t first = LocalHourStart(forecast, nowUtc);
   for (int h = 0; h < kFeedHours; ++h) {
     const std::int64_t utc = first + std::int64_t{h} * 3600;
     const HourForecast* hour = HourAt(forecast, utc);
-    if (!hour) return std::nullopt;
+    if (!hour) {
+      if (h == 0) return std::nullopt;
+      break;
+    }
     double temperature = hour->temperature;
     int code = hour->code;
     // The current hour shows what was observed, when the observation belongs to it.
@@ -80,10 +94,9 @@ std::optional<std::string> RenderFeedDocument(const PlaceForecast& forecast, std
                   static_cast<int>(FloorDiv(utc + forecast.utcOffsetSeconds, 3600) % 24));
     doc += "<hour value=\"";
     doc += value;
-    doc += "\"><temp value=\"" + OneDecimal(temperature) + "\"/><symbol value=\"" + std::to_string(code) +
-           "\" desc=\"";
-    doc += *words;
-    doc += "\"/></hour>\n";
+    doc += "\"><temp value=\"" + OneDecimal(temperature) + "\"/>";
+    AppendSymbol(doc, code, *words);
+    doc += "</hour>\n";
   }
   doc += "</location>\n</report>\n";
   return doc;

@@ -11,12 +11,15 @@
 
 namespace corvella::gateway {
 
-inline constexpr int kFeedHours = 24;  // every HH once, the first one the current hour
-inline constexpr int kFeedDays = 7;    // today and the six days after it
+inline constexpr int kFeedHours = 24;    // every HH once, the first one the current hour
+inline constexpr int kFeedDays = 7;      // today and the six days after it
+inline constexpr int kFeedDaysRead = 3;  // today, tomorrow and the day after: what the client reads
 
-// The document at `nowUtc`, UTF-8. Empty when the forecast does not cover the 24 hours and
-// seven days from now, or holds a weather code without words: a document with a gap would
-// have the client read another block's values.
+// The document at `nowUtc`, UTF-8: the place's UTC offset on its location element, the days with
+// their sky (where the source gave a known code), then the hours. Where the forecast runs out
+// (a model's range ends) the document has fewer hours or days; it is empty when the current hour
+// or one of the first three days is missing, or an hour holds a weather code without words: a
+// document with a gap would have the client read another block's values.
 std::optional<std::string> RenderFeedDocument(const PlaceForecast& forecast, std::string_view feedId,
                                               std::int64_t nowUtc);
 

@@ -97,6 +97,14 @@ void ForecastScheduler::Complete(const std::string& id, std::optional<CachedFore
   }
 }
 
+void ForecastScheduler::Requeue(const std::string& id) {
+  auto it = places_.find(id);
+  if (it == places_.end() || !it->second.inFlight) return;
+  it->second.inFlight = false;
+  it->second.queued = true;
+  queue_.push_back(id);
+}
+
 void ForecastScheduler::Replace(const std::string& id, CachedPtr entry) {
   auto it = places_.find(id);
   if (it != places_.end() && it->second.entry && entry && it->second.entry->fetchedAt == entry->fetchedAt) {

@@ -61,6 +61,8 @@ class ForecastScheduler {
 
   // The fetch of `id` ended: with a forecast (stored) or without (the old entry stays).
   void Complete(const std::string& id, std::optional<CachedForecast> fetched, std::int64_t now);
+  // A place taken in a batch goes back to the queue (it has just been found by the geocoder).
+  void Requeue(const std::string& id);
   // The source asked us to wait (429 and its Retry-After).
   void HoldOff(std::int64_t until) { heldOffUntil_ = until; }
   std::int64_t HeldOffUntil() const { return heldOffUntil_; }

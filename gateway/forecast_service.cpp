@@ -11,6 +11,13 @@ constexpr std::int64_t kDefaultHoldOff = 60;
 constexpr std::int64_t kStaleMaxAge = 60;
 constexpr int kForecastDays = 8;           // seven local days from today even when served stale past midnight
 constexpr std::size_t kMaxGetPlaces = 50;  // longer lists go as a POST form
+// How long a batch waits for its new places' coordinates before going without them.
+constexpr std::chrono::seconds kGeocodeWait{2};
+// A place's eight days come to some 6 KB of JSON: room for several times that, no more.
+constexpr std::size_t kReplyBytesPerPlace = 32u << 10;
+
+// The key goes with every call: redirects are never followed.
+CallLimits ForecastLimits(std::size_t places) { return {(places + 2) * kReplyBytesPerPlace, false}; }
 }  // namespace
 
 ForecastService::ForecastService(Options options, Upstream& upstream, Geocoder& geocoder, SourceGate& gate,
@@ -31,6 +38,7 @@ ForecastService::ForecastService(Options options, Upstream& upstream, Geocoder& 
 ForecastService::~ForecastService() { Stop(); }
 
 void ForecastService::Stop() {
+  geocoder_.StopWorkers();  // they call back into this service
   worker_.Stop();
   std::unordered_map<std::string, std::vector<std::function<void(Answer)>>> owed;
   {
@@ -104,40 +112,107 @@ void ForecastService::Run() {
   }
 }
 
+// New places are looked up on the geocoder's own threads, a few at once. The batch waits for
+// them a short while; those found later come back to the queue on their own, so a stalled
+// geocoder holds up the other places of a batch for that short while only.
 void ForecastService::FetchBatch(std::vector<std::string> ids, std::int64_t now) {
-  std::vector<std::string> located;
+  std::vector<std::string> located, failed, lookups;
   std::vector<Coordinates> at;
-  std::vector<std::string> failed;
+  auto use = [&](const std::string& id, const std::optional<StoredPlace>& stored) {
+    if (stored && stored->how != GeocodeHow::Nowhere) {
+      located.push_back(id);
+      at.push_back(stored->at);
+    } else {
+      failed.push_back(id);
+    }
+  };
   for (const std::string& id : ids) {
+    if (std::optional<StoredPlace> stored = geocoder_.Stored(id)) {
+      use(id, stored);
+      continue;
+    }
     const CataloguePlace* place;
     {
       std::lock_guard lock(worker_.mutex);
       place = places_.at(id);
+      awaited_.insert(id);
     }
-    Geocoder::Result r = geocoder_.Resolve(*place);
-    if (r.place && r.place->how != GeocodeHow::Nowhere) {
-      located.push_back(id);
-      at.push_back(r.place->at);
+    if (geocoder_.ResolveLater(*place, [this](const CataloguePlace& p, const Geocoder::Result& r) {
+          Located(p.feedId, r.place.has_value());
+        })) {
+      lookups.push_back(id);
     } else {
+      std::lock_guard lock(worker_.mutex);
+      awaited_.erase(id);
+      metrics_.Error("geocode_queue_full");
       failed.push_back(id);
     }
   }
+  if (!lookups.empty()) {
+    std::vector<std::string> found;
+    {
+      std::unique_lock lock(worker_.mutex);
+      worker_.wake.wait_for(lock, kGeocodeWait, [&] {
+        return worker_.stop ||
+               std::none_of(lookups.begin(), lookups.end(), [&](const std::string& id) { return awaited_.count(id); });
+      });
+      for (const std::string& id : lookups) {
+        auto it = geocoded_.find(id);
+        if (it == geocoded_.end()) {
+          awaited_.erase(id);  // still looking: Located puts it back in the queue
+        } else {
+          (it->second ? found : failed).push_back(id);
+          geocoded_.erase(it);
+        }
+      }
+    }
+    for (const std::string& id : found) use(id, geocoder_.Stored(id));
+  }
   if (!located.empty()) Fetch(located, at, now);
-
-  std::vector<std::pair<std::function<void(Answer)>, Answer>> replies;
+  Replies replies;
   {
     std::lock_guard lock(worker_.mutex);
     const std::int64_t done = clock_();
     for (const std::string& id : failed) scheduler_.Complete(id, std::nullopt, done);
-    for (const std::string& id : ids) {
-      auto it = waiters_.find(id);
-      if (it == waiters_.end()) continue;
-      Answer a = AnswerFor(id, scheduler_.Entry(id), done);
-      for (auto& w : it->second) replies.emplace_back(std::move(w), a);
-      waiters_.erase(it);
-    }
+    std::vector<std::string> answered = std::move(failed);
+    answered.insert(answered.end(), located.begin(), located.end());
+    replies = TakeWaiters(answered, done);
   }
   for (auto& [w, a] : replies) w(std::move(a));
+}
+
+void ForecastService::Located(const std::string& id, bool found) {
+  Replies replies;
+  {
+    std::lock_guard lock(worker_.mutex);
+    if (worker_.stop) return;
+    if (awaited_.erase(id)) {  // its batch is waiting for it
+      geocoded_[id] = found;
+      worker_.wake.notify_all();
+      return;
+    }
+    if (found) {
+      scheduler_.Requeue(id);
+      worker_.wake.notify_one();
+      return;
+    }
+    const std::int64_t now = clock_();
+    scheduler_.Complete(id, std::nullopt, now);
+    replies = TakeWaiters({id}, now);
+  }
+  for (auto& [w, a] : replies) w(std::move(a));
+}
+
+ForecastService::Replies ForecastService::TakeWaiters(const std::vector<std::string>& ids, std::int64_t now) {
+  Replies replies;
+  for (const std::string& id : ids) {
+    auto it = waiters_.find(id);
+    if (it == waiters_.end()) continue;
+    Answer a = AnswerFor(id, scheduler_.Entry(id), now);
+    for (auto& w : it->second) replies.emplace_back(std::move(w), a);
+    waiters_.erase(it);
+  }
+  return replies;
 }
 
 std::string ForecastService::QueryFor(const std::vector<Coordinates>& at) const {
@@ -151,7 +226,7 @@ std::string ForecastService::QueryFor(const std::vector<Coordinates>& at) const 
   }
   std::string q = "latitude=" + lat + "&longitude=" + lon +
                   "&current=temperature_2m,weather_code&hourly=temperature_2m,weather_code"
-                  "&daily=temperature_2m_max,temperature_2m_min&timezone=auto&timeformat=unixtime"
+                  "&daily=weather_code,temperature_2m_max,temperature_2m_min&timezone=auto&timeformat=unixtime"
                   "&forecast_days=" +
                   std::to_string(kForecastDays);
   if (!options_.apiKey.empty()) q += "&apikey=" + EscapeQueryValue(options_.apiKey);
@@ -161,16 +236,39 @@ std::string ForecastService::QueryFor(const std::vector<Coordinates>& at) const 
 void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vector<Coordinates>& at,
                             std::int64_t now) {
   std::vector<std::optional<CachedForecast>> results(ids.size());
-  std::int64_t openAt = 0;
-  if (!gate_.Take(static_cast<std::int64_t>(ids.size()), now, openAt)) {
+  // Places already served spend the budget's reserve if they must; new ones only what is above it.
+  std::vector<char> served(ids.size());
+  std::int64_t servedCount = 0;
+  {
+    std::lock_guard lock(worker_.mutex);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+      served[i] = scheduler_.Entry(ids[i]) != nullptr;
+      servedCount += served[i];
+    }
+  }
+  const std::int64_t newCount = static_cast<std::int64_t>(ids.size()) - servedCount;
+  std::int64_t openAt = 0, newOpenAt = 0;
+  const bool refresh = servedCount == 0 || gate_.Take(servedCount, now, openAt, CallBudget::Use::Refresh);
+  const bool fresh = newCount == 0 || gate_.Take(newCount, now, newOpenAt, CallBudget::Use::New);
+  if (!fresh) metrics_.Error("budget_new_places");
+  std::vector<std::size_t> go;  // indexes into ids
+  std::vector<Coordinates> goAt;
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (served[i] ? refresh : fresh) {
+      go.push_back(i);
+      goAt.push_back(at[i]);
+    }
+  }
+  if (go.empty()) {
     metrics_.Upstream("forecast", "held_off", 0, 0);
     std::lock_guard lock(worker_.mutex);
-    scheduler_.HoldOff(openAt);
+    if (!refresh) scheduler_.HoldOff(openAt);
   } else {
-    std::string query = QueryFor(at);
-    UpstreamReply reply = ids.size() <= kMaxGetPlaces ? upstream_.Get(options_.url + "?" + query)
-                                                      : upstream_.Post(options_.url, query);
-    const auto places = static_cast<long>(ids.size());
+    std::string query = QueryFor(goAt);
+    UpstreamReply reply = go.size() <= kMaxGetPlaces
+                              ? upstream_.Get(options_.url + "?" + query, ForecastLimits(go.size()))
+                              : upstream_.Post(options_.url, query, ForecastLimits(go.size()));
+    const auto places = static_cast<long>(go.size());
     if (reply.status == 429) {
       std::int64_t until = now + (reply.retryAfter > 0 ? reply.retryAfter : kDefaultHoldOff);
       gate_.HoldOff(until);
@@ -180,20 +278,20 @@ void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vect
       scheduler_.HoldOff(until);
     } else if (!reply.error.empty() || reply.status != 200) {
       metrics_.Upstream("forecast", "failed", reply.seconds, places);
-      LogLine("forecast: " + (reply.error.empty()
-                                  ? "status " + std::to_string(reply.status) + " " + ErrorReason(reply.body)
-                                  : reply.error));
+      LogLine("forecast: " + (reply.error.empty() ? "status " + std::to_string(reply.status) + " " +
+                                                        Printable(ErrorReason(reply.body))
+                                                  : reply.error));
     } else {
-      BatchReply parsed = ReadForecastReply(reply.body, at);
+      BatchReply parsed = ReadForecastReply(reply.body, goAt);
       metrics_.Upstream("forecast", parsed.error.empty() ? "ok" : "malformed", reply.seconds, places);
-      if (!parsed.error.empty()) LogLine("forecast: " + parsed.error);
+      if (!parsed.error.empty()) LogLine("forecast: " + Printable(parsed.error));
       const std::int64_t fetched = clock_();
-      for (std::size_t i = 0; i < ids.size(); ++i) {
-        if (!parsed.places[i]) continue;
+      for (std::size_t k = 0; k < go.size(); ++k) {
+        if (!parsed.places[k]) continue;
         CachedForecast c;
-        c.forecast = std::move(*parsed.places[i]);
+        c.forecast = std::move(*parsed.places[k]);
         c.fetchedAt = fetched;
-        results[i] = std::move(c);
+        results[go[k]] = std::move(c);
       }
     }
   }

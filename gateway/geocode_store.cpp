@@ -53,6 +53,7 @@ GeocodeStore::~GeocodeStore() { sqlite3_close(db_); }
 
 std::optional<StoredPlace> GeocodeStore::Find(const std::string& feedId) {
   std::lock_guard lock(mutex_);
+  if (auto it = unsaved_.find(feedId); it != unsaved_.end()) return it->second;
   Statement q(db_, "SELECT how, latitude, longitude FROM place WHERE feed_id = ?");
   if (!q.s) return std::nullopt;
   sqlite3_bind_text(q.s, 1, feedId.data(), static_cast<int>(feedId.size()), SQLITE_TRANSIENT);
@@ -64,17 +65,24 @@ std::optional<StoredPlace> GeocodeStore::Find(const std::string& feedId) {
 }
 
 bool GeocodeStore::Save(const std::string& feedId, const StoredPlace& place) {
-  if (readOnly_) return false;
   std::lock_guard lock(mutex_);
-  Statement q(db_,
-              "INSERT OR REPLACE INTO place (feed_id, how, latitude, longitude, saved_at)"
-              " VALUES (?, ?, ?, ?, strftime('%s','now'))");
-  if (!q.s) return false;
-  sqlite3_bind_text(q.s, 1, feedId.data(), static_cast<int>(feedId.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_int(q.s, 2, static_cast<int>(place.how));
-  sqlite3_bind_double(q.s, 3, place.at.latitude);
-  sqlite3_bind_double(q.s, 4, place.at.longitude);
-  return sqlite3_step(q.s) == SQLITE_DONE;
+  if (!readOnly_) {
+    Statement q(db_,
+                "INSERT OR REPLACE INTO place (feed_id, how, latitude, longitude, saved_at)"
+                " VALUES (?, ?, ?, ?, strftime('%s','now'))");
+    if (q.s) {
+      sqlite3_bind_text(q.s, 1, feedId.data(), static_cast<int>(feedId.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_int(q.s, 2, static_cast<int>(place.how));
+      sqlite3_bind_double(q.s, 3, place.at.latitude);
+      sqlite3_bind_double(q.s, 4, place.at.longitude);
+      if (sqlite3_step(q.s) == SQLITE_DONE) {
+        unsaved_.erase(feedId);
+        return true;
+      }
+    }
+  }
+  unsaved_[feedId] = place;
+  return false;
 }
 
 std::size_t GeocodeStore::Count() {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "gateway/place_forecast.h"
 
@@ -30,8 +31,8 @@ class GeocodeStore {
   GeocodeStore& operator=(const GeocodeStore&) = delete;
 
   std::optional<StoredPlace> Find(const std::string& feedId);
-  // False when the store is read-only or the write failed: the answer is then only held in memory
-  // by the caller.
+  // False when the store is read-only or the write failed: the answer is then held in memory
+  // only, until the process ends (a place is asked of the geocoder once either way).
   bool Save(const std::string& feedId, const StoredPlace& place);
   std::size_t Count();
 
@@ -39,6 +40,7 @@ class GeocodeStore {
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
   bool readOnly_;
+  std::unordered_map<std::string, StoredPlace> unsaved_;  // at most one per catalogue place
 };
 
 }  // namespace corvella::gateway

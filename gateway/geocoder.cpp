@@ -9,21 +9,40 @@ namespace corvella::gateway {
 namespace {
 constexpr int kResultsAsked = 20;
 constexpr std::int64_t kDefaultHoldOff = 60;
+constexpr CallLimits kGeocodeLimits{1u << 20, false};  // a reply of 20 places is a few kilobytes
+constexpr std::size_t kLoggedText = 200;
 }  // namespace
+
+std::string Printable(std::string_view text) {
+  std::string out;
+  std::size_t i = 0;
+  for (; i < text.size() && out.size() < kLoggedText; ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7f || c == '\\') {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (i < text.size()) out += "...";
+  return out;
+}
 
 void LogLine(const std::string& line) {
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
 }
 
-bool SourceGate::Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt) {
+bool SourceGate::Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use) {
   std::lock_guard lock(mutex_);
   if (now < heldOffUntil_) {
     openAt = heldOffUntil_;
     return false;
   }
-  if (!budget_.Take(weight, now)) {
-    openAt = budget_.AvailableAt(weight, now);
+  if (!budget_.Take(weight, now, use)) {
+    openAt = budget_.AvailableAt(weight, now, use);
     return false;
   }
   return true;
@@ -36,12 +55,13 @@ void SourceGate::HoldOff(std::int64_t until) {
 
 std::optional<std::vector<GeocodeResult>> Geocoder::Search(const std::string& name, Result& result) {
   const std::int64_t now = clock_();
-  if (!gate_.Take(1, now, result.retryAt)) {
+  if (!gate_.Take(1, now, result.retryAt, CallBudget::Use::New)) {
     result.error = "geocoding held off";
     return std::nullopt;
   }
   UpstreamReply reply = upstream_.Get(url_ + "?name=" + EscapeQueryValue(name) +
-                                      "&count=" + std::to_string(kResultsAsked) + "&language=ru&format=json");
+                                      "&count=" + std::to_string(kResultsAsked) + "&language=ru&format=json",
+                                      kGeocodeLimits);
   if (reply.status == 429) {
     result.retryAt = now + (reply.retryAfter > 0 ? reply.retryAfter : kDefaultHoldOff);
     gate_.HoldOff(result.retryAt);
@@ -55,9 +75,10 @@ std::optional<std::vector<GeocodeResult>> Geocoder::Search(const std::string& na
   if (!results) {
     result.error = !reply.error.empty()  ? reply.error
                    : reply.status != 200 ? "geocoder answered " + std::to_string(reply.status)
-                                         : error;
+                                         : Printable(error);
     result.retryAt = now + kDefaultHoldOff;
     metrics_.Upstream("geocoding", "failed", reply.seconds);
+    LogLine("geocode: " + name + ": " + result.error);
     return std::nullopt;
   }
   metrics_.Upstream("geocoding", "ok", reply.seconds);
@@ -74,10 +95,10 @@ Geocoder::Result Geocoder::Resolve(const CataloguePlace& place) {
   if (choice) {
     stored = {choice->inRegion ? GeocodeHow::Region : GeocodeHow::Country, choice->at};
   } else if (std::optional<std::string_view> centre = RegionCentre(place.region)) {
-    auto centres = Search(std::string(*centre), result);
-    if (!centres) return result;
-    if (std::optional<PlaceChoice> c = ChoosePlace(*centres, *centre, place.region)) {
-      stored = {GeocodeHow::Centre, c->at};
+    std::optional<Coordinates> at = Centre(place.region, *centre, result);
+    if (!result.error.empty()) return result;
+    if (at) {
+      stored = {GeocodeHow::Centre, *at};
       LogLine("geocode: " + place.feedId + " " + place.region + ", " + place.name + " not found; using " +
               std::string(*centre));
     }
@@ -88,6 +109,76 @@ Geocoder::Result Geocoder::Resolve(const CataloguePlace& place) {
   if (!store_.Save(place.feedId, stored)) metrics_.Error("geocode_store");
   result.place = stored;
   return result;
+}
+
+}  // namespace corvella::gateway
+
+namespace corvella::gateway {
+
+// A region's centre is looked up once: every unmatched place of the region shares it.
+std::optional<Coordinates> Geocoder::Centre(const std::string& region, std::string_view centre, Result& result) {
+  {
+    std::lock_guard lock(centresMutex_);
+    if (auto it = centres_.find(region); it != centres_.end()) return it->second;
+  }
+  auto found = Search(std::string(centre), result);
+  if (!found) return std::nullopt;
+  std::optional<PlaceChoice> c = ChoosePlace(*found, centre, region);
+  if (!c) return std::nullopt;
+  std::lock_guard lock(centresMutex_);
+  centres_[region] = c->at;
+  return c->at;
+}
+
+bool Geocoder::ResolveLater(const CataloguePlace& place, Done done) {
+  std::lock_guard lock(queueMutex_);
+  if (stopping_) return false;
+  if (queued_.count(place.feedId)) return true;
+  if (queue_.size() >= kQueued) return false;
+  if (workers_.empty()) {
+    for (int i = 0; i < kWorkers; ++i) workers_.emplace_back([this] { Work(); });
+  }
+  queued_.insert(place.feedId);
+  queue_.push_back({&place, std::move(done), std::chrono::steady_clock::now()});
+  queueWake_.notify_one();
+  return true;
+}
+
+void Geocoder::Work() {
+  std::unique_lock lock(queueMutex_);
+  for (;;) {
+    queueWake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (stopping_) return;
+    Queued q = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    const CataloguePlace* place = q.place;
+    Result r;
+    if (std::chrono::steady_clock::now() - q.since > kLongestWait) {
+      r.error = "waited too long for the geocoder";
+      r.retryAt = clock_();
+    } else {
+      r = Resolve(*place);
+    }
+    lock.lock();
+    queued_.erase(place->feedId);
+    if (stopping_) return;
+    lock.unlock();
+    q.done(*place, r);
+    lock.lock();
+  }
+}
+
+void Geocoder::StopWorkers() {
+  std::vector<std::thread> workers;
+  {
+    std::lock_guard lock(queueMutex_);
+    stopping_ = true;
+    queue_.clear();
+    workers.swap(workers_);
+  }
+  queueWake_.notify_all();
+  for (std::thread& t : workers) t.join();
 }
 
 }  // namespace corvella::gateway

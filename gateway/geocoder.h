@@ -2,11 +2,19 @@
 // name and region, else the most populous of that name in Russia, else the region's centre).
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "gateway/call_budget.h"
@@ -23,8 +31,9 @@ namespace corvella::gateway {
 class SourceGate {
  public:
   explicit SourceGate(CallBudget budget) : budget_(budget) {}
-  // Whether `weight` calls may go out now; when not, `openAt` is when to try again.
-  bool Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt);
+  // Whether `weight` calls may go out now; when not, `openAt` is when to try again. Refreshes of
+  // places already served may spend the budget's reserve; new places and geocoding may not.
+  bool Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use);
   void HoldOff(std::int64_t until);
   std::int64_t Largest() const { return budget_.Largest(); }
 
@@ -46,6 +55,7 @@ class Geocoder {
         gate_(gate),
         metrics_(metrics),
         clock_(std::move(clock)) {}
+  ~Geocoder() { StopWorkers(); }
 
   struct Result {
     std::optional<StoredPlace> place;  // Nowhere when the geocoder knows nothing of it
@@ -56,8 +66,24 @@ class Geocoder {
   // Only what the store already holds, asking nobody.
   std::optional<StoredPlace> Stored(const std::string& feedId) { return store_.Find(feedId); }
 
+  // Resolves `place` on one of a few background threads and calls `done` there with the result;
+  // a place already waiting is not looked up twice (its `done` is dropped: the first one answers).
+  // False, with nothing queued, when the queue is full.
+  using Done = std::function<void(const CataloguePlace&, const Result&)>;
+  bool ResolveLater(const CataloguePlace& place, Done done);
+  // Ends the background threads; what is still queued is dropped without a call.
+  void StopWorkers();
+
+  static constexpr int kWorkers = 4;            // geocoder calls under way at once
+  static constexpr std::size_t kQueued = 1000;  // places waiting for one
+  // A place that waited longer than this (a slow geocoder) is answered "try later" unlooked-up:
+  // its client has long had its answer, and the next ask queues it again.
+  static constexpr std::chrono::seconds kLongestWait{10};
+
  private:
   std::optional<std::vector<GeocodeResult>> Search(const std::string& name, Result& result);
+  std::optional<Coordinates> Centre(const std::string& region, std::string_view centre, Result& result);
+  void Work();
 
   std::string url_;
   Upstream& upstream_;
@@ -65,9 +91,27 @@ class Geocoder {
   SourceGate& gate_;
   Metrics& metrics_;
   UnixClock clock_;
+
+  std::mutex centresMutex_;
+  std::unordered_map<std::string, Coordinates> centres_;  // by region, once found
+
+  std::mutex queueMutex_;
+  std::condition_variable queueWake_;
+  struct Queued {
+    const CataloguePlace* place;
+    Done done;
+    std::chrono::steady_clock::time_point since;
+  };
+  std::deque<Queued> queue_;
+  std::unordered_set<std::string> queued_;  // feed ids queued or being looked up
+  std::vector<std::thread> workers_;
+  bool stopping_ = false;
 };
 
 // One line on standard error, as systemd's journal takes it.
 void LogLine(const std::string& line);
+// Text from outside (a source's error reason) fit for a log line: control characters and
+// backslashes escaped, cut to a couple of hundred bytes.
+std::string Printable(std::string_view text);
 
 }  // namespace corvella::gateway

@@ -1,8 +1,11 @@
 // corvella-gateway: serves the weather feed, the rates page and the update file from public
 // sources, or (`geocode --all`) warms the geocode store for the whole catalogue.
 #include <algorithm>
+#include <cctype>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <optional>
@@ -28,10 +31,10 @@ constexpr int kBadConfiguration = 2;
 
 constexpr const char* kUsage =
     "usage: corvella-gateway [geocode --all] [--listen 127.0.0.1:8080] [--forecast-url URL]\n"
-    "         [--geocoding-url URL] [--rates-url URL] [--api-key KEY] [--ca-file PEM] [--db PATH]\n"
+    "         [--geocoding-url URL] [--rates-url URL] [--api-key-file PATH] [--ca-file PEM] [--db PATH]\n"
     "         [--release-dir DIR] [--catalogue PATH] [--fresh-seconds 3600] [--stale-seconds 21600]\n"
     "         [--cache-places 10000] [--gather-ms 50] [--timeout 30] [--threads 2]\n"
-    "         [--max-client-connections 256]\n";
+    "         [--max-client-connections 256] [--daily-calls 10000]\n";
 
 struct Config {
   bool geocodeAll = false;
@@ -42,6 +45,7 @@ struct Config {
   ForecastPolicy policy;
   long timeoutSeconds = 30;
   int gatherMilliseconds = 50;
+  std::int64_t dailyCalls = 0;  // 0: the free tier's, or none with a key
 };
 
 struct BadConfig : std::runtime_error {
@@ -68,6 +72,16 @@ std::string ReadFile(const std::string& what, const std::string& path) {
   if (in) s << in.rdbuf();
   if (!in || in.bad()) throw BadConfig("cannot read " + what + " " + path);
   return s.str();
+}
+
+// The provider's key from a file of its own (one line; the key itself is never printed).
+std::string ApiKeyFrom(const std::string& path) {
+  std::string key = ReadFile("API key file", path);
+  while (!key.empty() && std::isspace(static_cast<unsigned char>(key.back()))) key.pop_back();
+  if (key.empty() || key.size() > 256 || key.find_first_of(" \t\r\n") != std::string::npos) {
+    throw BadConfig("the API key file " + path + " must hold the key alone on one line");
+  }
+  return key;
 }
 
 Config Parse(int argc, char** argv) {
@@ -98,8 +112,10 @@ Config Parse(int argc, char** argv) {
       c.geocodingUrl = v;
     } else if (flag == "--rates-url") {
       c.ratesUrl = v;
-    } else if (flag == "--api-key") {
+    } else if (flag == "--api-key") {  // kept for old scripts: the key shows in the process list
       c.apiKey = v;
+    } else if (flag == "--api-key-file") {
+      c.apiKey = ApiKeyFrom(v);
     } else if (flag == "--ca-file") {
       c.caFile = v;
     } else if (flag == "--db") {
@@ -120,6 +136,8 @@ Config Parse(int argc, char** argv) {
       c.policy.capacity = static_cast<std::size_t>(Number(flag, v, 1, 10'000'000));
     } else if (flag == "--max-client-connections") {
       c.front.maxConnectionsPerClient = static_cast<std::size_t>(Number(flag, v, 1, 100'000));
+    } else if (flag == "--daily-calls") {
+      c.dailyCalls = Number(flag, v, 10, 100'000'000);
     } else if (flag == "--threads") {
       c.front.threads = static_cast<int>(Number(flag, v, 1, 256));
     } else {
@@ -130,6 +148,12 @@ Config Parse(int argc, char** argv) {
     if (!url->empty() && url->rfind("http://", 0) != 0 && url->rfind("https://", 0) != 0) {
       throw BadConfig("not an http(s) URL: " + *url);
     }
+  }
+  // systemd's LoadCredential=api-key:PATH
+  const char* credentials = std::getenv("CREDENTIALS_DIRECTORY");
+  if (c.apiKey.empty() && credentials && *credentials) {
+    const std::string path = std::string(credentials) + "/api-key";
+    if (std::ifstream(path)) c.apiKey = ApiKeyFrom(path);
   }
   // Busy places are refreshed in sweeps a twelfth of the freshness apart, at most five minutes.
   c.policy.sweepSeconds = std::clamp<std::int64_t>(c.policy.freshSeconds / 12, 1, 300);
@@ -212,7 +236,11 @@ int Main(int argc, char** argv) {
   Metrics metrics;
   std::unique_ptr<Upstream> upstream =
       MakeCurlUpstream({c.caFile, std::min(5L, c.timeoutSeconds), c.timeoutSeconds});
-  SourceGate gate(c.apiKey.empty() ? CallBudget(CallBudget::Limits{}) : CallBudget::Unlimited());
+  // The free tier's limits; with a key only the daily one, when given.
+  CallBudget::Limits limits;
+  if (!c.apiKey.empty()) limits = {INT64_MAX / 4, INT64_MAX / 4, INT64_MAX / 4, limits.reservePercent};
+  if (c.dailyCalls > 0) limits.perDay = c.dailyCalls;
+  SourceGate gate{CallBudget(limits)};
   Geocoder geocoder(c.geocodingUrl, *upstream, *store, gate, metrics, Now);
   if (c.geocodeAll) return GeocodeAll(*catalogue, geocoder, *store);
 

@@ -20,8 +20,17 @@ const json* Member(const json& object, const char* key) {
   return it == object.end() ? nullptr : &*it;
 }
 
-// Parallel arrays of the same, non-zero length; any null makes the whole set unusable, since a
-// missing hour or day would put the wrong value under a marker.
+// Whether every value of `a` from `i` on is null.
+bool NullsToEnd(const json& a, std::size_t i) {
+  for (; i < a.size(); ++i) {
+    if (!a[i].is_null()) return false;
+  }
+  return true;
+}
+
+// Parallel arrays of the same, non-zero length. Trailing nulls end the set early: the source
+// sends them where its model's range ends. Any other null, or anything else out of place, makes
+// the whole set unusable, since a missing hour or day would put the wrong value under a marker.
 bool ReadHours(const json& hourly, std::vector<HourForecast>& out) {
   const json* time = Member(hourly, "time");
   const json* temp = Member(hourly, "temperature_2m");
@@ -32,7 +41,12 @@ bool ReadHours(const json& hourly, std::vector<HourForecast>& out) {
     const json& t = (*time)[i];
     const json& v = (*temp)[i];
     const json& c = (*code)[i];
-    if (!IsInt(t) || !v.is_number() || !IsInt(c)) return false;
+    if (!IsInt(t)) return false;
+    if (v.is_null() || c.is_null()) {
+      if (NullsToEnd(*temp, i) || NullsToEnd(*code, i)) break;
+      return false;
+    }
+    if (!v.is_number() || !IsInt(c)) return false;
     HourForecast h{t.get<std::int64_t>(), v.get<double>(), c.get<int>()};
     if (!out.empty() && h.utc != out.back().utc + 3600) return false;
     out.push_back(h);
@@ -40,19 +54,28 @@ bool ReadHours(const json& hourly, std::vector<HourForecast>& out) {
   return true;
 }
 
+// The day's weather code is optional: without it (or where it is null) the day has no sky.
 bool ReadDays(const json& daily, std::int64_t offset, std::vector<DayForecast>& out) {
   const json* time = Member(daily, "time");
   const json* max = Member(daily, "temperature_2m_max");
   const json* min = Member(daily, "temperature_2m_min");
+  const json* code = Member(daily, "weather_code");
   if (!time || !max || !min || !time->is_array() || !max->is_array() || !min->is_array()) return false;
   if (time->empty() || time->size() != max->size() || time->size() != min->size()) return false;
+  if (code && (!code->is_array() || code->size() != time->size())) return false;
   for (std::size_t i = 0; i < time->size(); ++i) {
     const json& t = (*time)[i];
-    if (!IsInt(t) || !(*min)[i].is_number() || !(*max)[i].is_number()) return false;
+    if (!IsInt(t)) return false;
+    if ((*min)[i].is_null() || (*max)[i].is_null()) {
+      if (NullsToEnd(*min, i) || NullsToEnd(*max, i)) break;
+      return false;
+    }
+    if (!(*min)[i].is_number() || !(*max)[i].is_number()) return false;
     // A day's time is its local midnight as a UTC instant.
     std::int64_t local = t.get<std::int64_t>() + offset;
     DayForecast d{local >= 0 ? local / 86400 : (local - 86399) / 86400, (*min)[i].get<double>(),
                   (*max)[i].get<double>()};
+    if (code && IsInt((*code)[i])) d.code = (*code)[i].get<int>();
     if (d.min > d.max) return false;
     if (!out.empty() && d.localDay != out.back().localDay + 1) return false;
     out.push_back(d);

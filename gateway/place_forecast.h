@@ -24,6 +24,7 @@ struct HourForecast {
 struct DayForecast {
   std::int64_t localDay = 0;  // days since 1970-01-01 in the place's local calendar
   double min = 0, max = 0;
+  int code = -1;  // WMO weather code of the day; -1 when the source gave none
 };
 
 struct PlaceForecast {
@@ -31,8 +32,10 @@ struct PlaceForecast {
   std::int64_t currentUtc = 0;  // when the current values were observed
   double currentTemperature = 0;
   int currentCode = 0;
-  std::vector<HourForecast> hours;  // ascending, one hour apart
-  std::vector<DayForecast> days;    // ascending, one day apart
+  // Ascending, one apart. Where the source's model range ends it sends nulls: the hours and days
+  // stop before the first of them.
+  std::vector<HourForecast> hours;
+  std::vector<DayForecast> days;
 };
 
 // The reply to a request for `asked.size()` places: one object for a single place, an array in

@@ -35,7 +35,8 @@ void RatesService::Run() {
     if (RatesDue(held, lastAttempt, now)) {
       lastAttempt = now;
       lock.unlock();
-      UpstreamReply reply = upstream_.Get(url_);
+      // The bank's list is a few kilobytes; its site may move the page (no key goes with it).
+      UpstreamReply reply = upstream_.Get(url_, {1u << 20, true});
       std::string error = reply.error;
       std::optional<RatesSet> set;
       if (error.empty() && reply.status != 200) error = "bank answered " + std::to_string(reply.status);

@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "gateway/forecast_scheduler.h"
@@ -60,7 +62,10 @@ class ForecastService {
 
  private:
   void Run();
+  using Replies = std::vector<std::pair<std::function<void(Answer)>, Answer>>;
   void FetchBatch(std::vector<std::string> ids, std::int64_t now);
+  void Located(const std::string& id, bool found);  // on a geocoder thread
+  Replies TakeWaiters(const std::vector<std::string>& ids, std::int64_t now);  // under mutex_
   void Fetch(const std::vector<std::string>& ids, const std::vector<Coordinates>& at, std::int64_t now);
   Answer AnswerFor(const std::string& id, CachedPtr entry, std::int64_t now);  // under mutex_
   std::string QueryFor(const std::vector<Coordinates>& at) const;
@@ -76,6 +81,8 @@ class ForecastService {
   ForecastScheduler scheduler_;
   std::unordered_map<std::string, std::vector<std::function<void(Answer)>>> waiters_;
   std::unordered_map<std::string, const CataloguePlace*> places_;
+  std::unordered_set<std::string> awaited_;          // looked up while their batch waits
+  std::unordered_map<std::string, bool> geocoded_;   // ... and found (true) or not, in time
 };
 
 class RatesService {

@@ -12,7 +12,7 @@ namespace {
 
 // Some sources answer only what looks like a browser.
 constexpr const char* kUserAgent = "Mozilla/5.0 (compatible; corvella-gateway)";
-constexpr long kMaxRedirects = 5;
+constexpr long kMaxRedirects = 3;
 
 void GlobalInit() {
   static std::once_flag once;
@@ -39,12 +39,14 @@ std::size_t Write(char* data, std::size_t size, std::size_t count, void* user) {
 class CurlUpstream : public Upstream {
  public:
   explicit CurlUpstream(UpstreamOptions options) : options_(std::move(options)) { GlobalInit(); }
-  UpstreamReply Get(const std::string& url) override { return Perform(url, nullptr); }
-  UpstreamReply Post(const std::string& url, const std::string& form) override { return Perform(url, &form); }
+  UpstreamReply Get(const std::string& url, CallLimits limits) override { return Perform(url, nullptr, limits); }
+  UpstreamReply Post(const std::string& url, const std::string& form, CallLimits limits) override {
+    return Perform(url, &form, limits);
+  }
   void Abort() override { aborted_ = true; }
 
  private:
-  UpstreamReply Perform(const std::string& url, const std::string* form) {
+  UpstreamReply Perform(const std::string& url, const std::string* form, CallLimits limits) {
     UpstreamReply reply;
     std::unique_ptr<CURL, void (*)(CURL*)> h(curl_easy_init(), curl_easy_cleanup);
     if (!h) {
@@ -52,17 +54,19 @@ class CurlUpstream : public Upstream {
       return reply;
     }
     CURL* c = h.get();
-    Sink sink{&reply.body, options_.maxBody};
+    Sink sink{&reply.body, limits.maxBody};
     char errors[CURL_ERROR_SIZE] = "";
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errors);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Write);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(c, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    if (limits.followRedirects) {
+      curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+      curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
+      curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    }
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, options_.connectTimeoutSeconds);
     curl_easy_setopt(c, CURLOPT_TIMEOUT, options_.timeoutSeconds);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
@@ -86,7 +90,7 @@ class CurlUpstream : public Upstream {
     curl_off_t retry = -1;
     if (curl_easy_getinfo(c, CURLINFO_RETRY_AFTER, &retry) == CURLE_OK && retry > 0) reply.retryAfter = retry;
     if (sink.overflow) {
-      reply.error = "reply larger than " + std::to_string(options_.maxBody) + " bytes";
+      reply.error = "reply larger than " + std::to_string(limits.maxBody) + " bytes";
     } else if (rc != CURLE_OK) {
       reply.error = errors[0] ? errors : curl_easy_strerror(rc);
     }

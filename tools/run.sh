@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds corvella.exe and the local stand-in server feedsim,
-# and runs the program under Wine with its proxy pointed at feedsim: in $DISPLAY when
-# set, otherwise in a private Xvfb, with a screenshot saved after the first refresh.
+# Installs what is missing, builds corvella.exe, and runs it under Wine with its proxy pointed
+# at a local server: corvella-gateway with real weather and rates when the public sources answer
+# (a probe of a few seconds), otherwise the stand-in feedsim with simulated ones. In $DISPLAY
+# when set, otherwise in a private Xvfb, with a screenshot saved after the first refresh.
 # Ctrl+C closes the program and everything this script started.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,11 +19,35 @@ if [ -f tools/feedsim/tool.cmake ]; then
   cmake --build "$NATIVE" --target feedsim || exit 1
 fi
 
+# Whether the forecast, the geocoder and the bank all answer, each within 4 s, side by side.
+sources_answer() {
+  command -v curl >/dev/null || return 1
+  local pids=() url ok=0
+  for url in "https://api.open-meteo.com/v1/forecast?latitude=55.75&longitude=37.62&current=temperature_2m" \
+             "https://geocoding-api.open-meteo.com/v1/search?name=Tver&count=1" \
+             "https://www.cbr.ru/scripts/XML_daily.asp"; do
+    curl -sf -o /dev/null --max-time 4 -A "Mozilla/5.0 (compatible; corvella-gateway)" "$url" &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do wait "$pid" || ok=1; done
+  return $ok
+}
+GATEWAY=""
+if sources_answer; then
+  if cmake -S . -B "$NATIVE" -G Ninja -DCORVELLA_TESTS=OFF >/dev/null && \
+     cmake --build "$NATIVE" --target corvella-gateway; then
+    GATEWAY="$NATIVE/corvella-gateway"
+  else
+    echo "the public sources answer, but corvella-gateway did not build: using feedsim"
+  fi
+fi
+
 export BUILD_DIR
 . tools/wine/wine-env.sh
 . tools/wine/display.sh
 
 FEEDSIM_PID=""
+GATEWAY_PID=""
 PROGRAM_PID=""
 cleanup() {
   trap - INT TERM EXIT
@@ -42,6 +67,7 @@ cleanup() {
     fi
   fi
   [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
+  [ -n "$GATEWAY_PID" ] && kill "$GATEWAY_PID" 2>/dev/null
   stop_display
   echo "stopped"
   exit 0
@@ -55,16 +81,43 @@ start_display || { echo "no X display"; exit 1; }
 CORVELLA_DESKTOP_SIZE="$CORVELLA_SCREEN_SIZE" bash tools/wine/wine-prefix.sh >/dev/null
 use_virtual_desktop "$CORVELLA_SCREEN_SIZE"
 
-if [ -x "$NATIVE/feedsim" ]; then
+# The program reaches the weather, rates and update servers through its proxy setting.
+use_proxy_port() {
+  "$WINE" reg add 'HKCU\Software\Velmar\corv' /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
+  "$WINE" reg add 'HKCU\Software\Velmar\corv' /v portPrx /d "$1" /f >/dev/null 2>&1
+}
+rates_answered() {  # the rates page is the last thing a refresh asks for
+  if [ -n "$GATEWAY_PID" ]; then
+    [ "$(curl -s -o /dev/null -w '%{http_code}' --max-time 2 -x "127.0.0.1:$PORT" \
+         http://rates.velmar.example/currency_base/daily/)" = 200 ]
+  else
+    grep -q currency_base "$BUILD_DIR/feedsim-requests.log" 2>/dev/null
+  fi
+}
+PORT=""
+if [ -n "$GATEWAY" ]; then
+  PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  "$GATEWAY" --listen "127.0.0.1:$PORT" --db "$NATIVE/run-geocode.sqlite" >"$BUILD_DIR/gateway.out" 2>&1 &
+  GATEWAY_PID=$!
+  for _ in $(seq 1 50); do grep -q "listening" "$BUILD_DIR/gateway.out" 2>/dev/null && break; sleep 0.1; done
+  if grep -q "listening" "$BUILD_DIR/gateway.out"; then
+    use_proxy_port "$PORT"
+    echo "real weather: the public sources answer; corvella-gateway on 127.0.0.1:$PORT serves them (log: $BUILD_DIR/gateway.out)"
+  else
+    echo "corvella-gateway did not start ($BUILD_DIR/gateway.out): using feedsim"
+    kill "$GATEWAY_PID" 2>/dev/null
+    GATEWAY_PID=""
+  fi
+fi
+if [ -z "$GATEWAY_PID" ] && [ -x "$NATIVE/feedsim" ]; then
+  [ -z "$GATEWAY" ] && echo "simulated weather: the public sources do not answer (no Internet?); feedsim stands in"
   rm -f "$BUILD_DIR/feedsim-requests.log"
   "$NATIVE/feedsim" --port 0 --log "$BUILD_DIR/feedsim-requests.log" >"$BUILD_DIR/feedsim.out" 2>&1 &
   FEEDSIM_PID=$!
   for _ in $(seq 1 50); do grep -q "listening" "$BUILD_DIR/feedsim.out" 2>/dev/null && break; sleep 0.1; done
   PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$BUILD_DIR/feedsim.out" | head -n 1 | cut -d: -f2)
   if [ -n "$PORT" ]; then
-    # The program reaches the weather, rates and update servers through its proxy setting.
-    "$WINE" reg add 'HKCU\Software\Velmar\corv' /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
-    "$WINE" reg add 'HKCU\Software\Velmar\corv' /v portPrx /d "$PORT" /f >/dev/null 2>&1
+    use_proxy_port "$PORT"
     echo "feedsim on 127.0.0.1:$PORT (requests logged to $BUILD_DIR/feedsim-requests.log)"
   fi
 fi
@@ -76,7 +129,8 @@ PROGRAM_PID=$!
 if [ -n "$XVFB_PID" ]; then
   # Nobody sees the private display: a screenshot after the first refresh shows it instead,
   # with the mouse resting on the tray icon so that its tooltip is up.
-  for _ in $(seq 1 300); do grep -q currency_base "$BUILD_DIR/feedsim-requests.log" 2>/dev/null && break; sleep 0.1; done
+  for _ in $(seq 1 300); do rates_answered && break; sleep 0.1; done
+  [ -n "$GATEWAY_PID" ] && sleep 3  # the gateway had the rates before the program asked
   sleep 2
   width=${CORVELLA_SCREEN_SIZE%x*}
   height=${CORVELLA_SCREEN_SIZE#*x}

@@ -117,16 +117,50 @@ TEST(FeedDocument, LocalDateAndHourFollowTheOffsetAcrossMidnight) {
   EXPECT_EQ(Cp1251ToUtf8(ExtractCurrent(DecodeFeedBody(later), "09").temperatureText), "-1.7°");
 }
 
-TEST(FeedDocument, NoDocumentWhenTheForecastRunsOutOrHoldsAnUnknownCode) {
+TEST(FeedDocument, WhereTheForecastRunsOutTheDocumentIsShorterUntilTheClientWouldMissSomething) {
   const std::int64_t now = kDay0 + 11 * 3600;
   PlaceForecast f = One(Reply(10800, now, 1, 0));
   PlaceForecast shortHours = f;
-  shortHours.hours.resize(30);
-  EXPECT_FALSE(RenderFeedDocument(shortHours, "1", now));               // fewer than 24 hours left
-  EXPECT_FALSE(RenderFeedDocument(f, "1", kDay0 + 2 * 86400 - 10800));  // only six days left
-  EXPECT_TRUE(RenderFeedDocument(f, "1", kDay0 + 86400 - 10800));
+  shortHours.hours.resize(30);  // 14:00 to 05:00 tomorrow
+  std::string doc = *RenderFeedDocument(shortHours, "1", now);
+  EXPECT_NE(doc.find("<hour value=\"05:00\">"), std::string::npos);
+  EXPECT_EQ(doc.find("<hour value=\"06:00\">"), std::string::npos);
+  shortHours.hours.resize(11);  // ends before the current hour
+  EXPECT_FALSE(RenderFeedDocument(shortHours, "1", now));
+  std::string sixDays = *RenderFeedDocument(f, "1", kDay0 + 2 * 86400 - 10800);
+  EXPECT_NE(sixDays.find("<day value=\"20250412\""), std::string::npos);
+  EXPECT_EQ(sixDays.find("<day value=\"20250413\""), std::string::npos);
+  EXPECT_TRUE(RenderFeedDocument(f, "1", kDay0 + 5 * 86400 - 10800));       // today and two more days
+  EXPECT_FALSE(RenderFeedDocument(f, "1", kDay0 + 6 * 86400 - 10800));      // no day after tomorrow
   f.hours[20].code = 4;
   EXPECT_FALSE(RenderFeedDocument(f, "1", now));
+}
+
+// The source's nulls where its model's range ends, and a day's sky where it gave one: the client
+// still reads the same hour and days, and the place's offset is on the location element.
+TEST(FeedDocument, TrailingNullsAreLeftOutAndDaysCarryTheirSky) {
+  const std::int64_t now = kDay0 + 11 * 3600;
+  json reply = Reply(36000, now, 1, 0);
+  reply["daily"]["weather_code"] = json::array();
+  for (int d = 0; d < 7; ++d) reply["daily"]["weather_code"].push_back(d == 2 ? 71 : 3);
+  reply["daily"]["weather_code"].push_back(nullptr);
+  reply["daily"]["temperature_2m_min"][7] = nullptr;
+  reply["daily"]["temperature_2m_max"][7] = nullptr;
+  for (int h = 8 * 24 - 6; h < 8 * 24; ++h) reply["hourly"]["temperature_2m"][h] = nullptr;
+  PlaceForecast f = One(reply);
+  EXPECT_EQ(f.days.size(), 7u);
+  EXPECT_EQ(f.hours.size(), 8u * 24 - 6);
+  std::string doc = *RenderFeedDocument(f, "13530", now);
+  EXPECT_NE(doc.find("<location id=\"13530\" utc_offset=\"36000\">\n"), std::string::npos);
+  EXPECT_NE(doc.find("<day value=\"20250407\"><tempmin value=\"-3\"/><tempmax value=\"5\"/>"
+                     "<symbol value=\"71\" desc=\"Небольшой снег\"/></day>"),
+            std::string::npos);
+  std::string text = DecodeFeedBody(doc);
+  EXPECT_EQ(ExtractDayRange(text, "20250406").max, "9");
+  EXPECT_EQ(Sky(doc, "21"), "Ясно");  // the hour's own sky, not a day's
+  // A null in the middle is not where a range ends: the place is not used.
+  reply["daily"]["temperature_2m_min"][3] = nullptr;
+  EXPECT_FALSE(ReadForecastReply(reply.dump(), {{55.75, 37.62}}).places[0]);
 }
 
 TEST(ForecastReply, BatchesAreTakenInOrderAndRejectedWhole) {

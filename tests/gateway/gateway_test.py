@@ -223,12 +223,56 @@ def faults():
     gw.send_signal(signal.SIGTERM)
     check("SIGTERM: clean exit", gw.wait(timeout=10) == 0)
 
-    # The bank never answered: the rates page is 503, never an empty table.
+    log = open(os.path.join(work, "faults.log")).read()
+    check("a source's error reason stays on its log line", "\nforecast: injected" not in log and
+          "value\\x0aforecast: injected" in log, log)
+
+    # A gateway with the provider's key in a file, a fresh store, and the bank never answering:
+    # the rates page is 503, never an empty table.
+    key = "k3y-" + str(os.getpid())
+    with open(os.path.join(work, "api-key"), "w") as f:
+        f.write(key + "\n")
     port, gw = start_gateway(up, "nobank", "--catalogue", os.path.join(HERE, "fixtures", "places.txt"),
+                             "--api-key-file", os.path.join(work, "api-key"), "--fresh-seconds", "2",
+                             "--timeout", "2", "--gather-ms", "100", "--daily-calls", "28",
                              rates_url="https://127.0.0.1:%d/nothing" % up)
     check("no rates yet: 503", get(port, "/currency_base/daily/")[0] == 503)
+    check("the key from its file goes to the source", feed(port, 1001)[0] == 200 and
+          upstream(up, "/stats")["apikeys"][-1:] == [key])
+    check("... and not in the process list", key.encode() not in open("/proc/%d/cmdline" % gw.pid, "rb").read())
+    upstream(up, "/control?forecast=307", "POST")
+    check("a redirect from the forecast source is not followed: 503, nothing sent on",
+          feed(port, 1005)[0] == 503 and upstream(up, "/stats")["caught"] == 0)
+    # A stalled geocoder holds up neither a served place's refresh nor the answers to new places.
+    upstream(up, "/control?forecast=ok&geocode=slow", "POST")
+    time.sleep(2.1)
+    results = {}
+    threads = [threading.Thread(target=lambda p=p: results.update({p: feed(port, p)[0]}))
+               for p in (1001, 1006, 1007, 1008, 1009, 1010)]
+    start = time.time()
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    check("stalled geocoder: the served place refreshed, new places 503, all within seconds",
+          results == {1001: 200, 1006: 503, 1007: 503, 1008: 503, 1009: 503, 1010: 503} and
+          time.time() - start < 8, (results, time.time() - start))
+    upstream(up, "/control?geocode=huge", "POST")
+    check("a geocoder reply past its cap: 503", feed(port, 1011)[0] == 503)
+    upstream(up, "/control?geocode=ok", "POST")
+    # A day of 28 calls keeps 7 for refreshes: one client walking through new places spends the
+    # rest (a geocoder call and a forecast call each), and the served place is still refreshed.
+    walked = [feed(port, p)[0] for p in (1012, 1013, 1014, 1015, 1016, 1017, 1018, 1004)]
+    calls = upstream(up, "/stats")["forecast_calls"]
+    time.sleep(3.5)
+    check("a walk through new places ends at the budget for new places, 503",
+          walked[:4] == [200] * 4 and walked[-2:] == [503] * 2, walked)
+    check("... and the served place is still refreshed", feed(port, 1001)[0] == 200 and
+          upstream(up, "/stats")["forecast_calls"] > calls)
     gw.send_signal(signal.SIGTERM)
     gw.wait(timeout=10)
+    log = open(os.path.join(work, "nobank.log")).read()
+    check("... the cap is in the log, the key is not", "reply larger than 1048576 bytes" in log and key not in log, log)
 
     # Warming the store: every place once, and a second run finds them all stored.
     base = "https://127.0.0.1:%d/v1/search" % up

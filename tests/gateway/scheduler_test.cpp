@@ -1,6 +1,7 @@
 // The forecast cache and fetch planning on an injected clock.
 #include <gtest/gtest.h>
 
+#include "gateway/call_budget.h"
 #include "gateway/forecast_scheduler.h"
 
 namespace corvella::gateway {
@@ -78,6 +79,23 @@ TEST(ForecastScheduler, TheLeastRecentlyAskedPlacesAreDroppedPastTheCap) {
   EXPECT_EQ(s.size(), 2u);
   EXPECT_EQ(s.Ask("1", 3).outcome, Outcome::Serve);
   EXPECT_EQ(s.Ask("2", 3).outcome, Outcome::Wait);  // the oldest went first
+}
+
+// New places spend only what lies above the reserve; refreshes of served places keep going
+// until the whole window is spent, and both start again with the next window.
+TEST(CallBudget, NewPlacesCannotSpendTheReserveKeptForRefreshes) {
+  using Use = CallBudget::Use;
+  CallBudget budget({100, 1000, 2000, 25});
+  for (int i = 0; i < 75; ++i) ASSERT_TRUE(budget.Take(1, 10, Use::New)) << i;
+  EXPECT_FALSE(budget.Take(1, 11, Use::New));
+  EXPECT_EQ(budget.AvailableAt(1, 11, Use::New), 60);
+  EXPECT_TRUE(budget.Take(20, 12, Use::Refresh));
+  EXPECT_TRUE(budget.Take(5, 12, Use::Refresh));
+  EXPECT_FALSE(budget.Take(1, 13, Use::Refresh));  // the minute is spent
+  EXPECT_TRUE(budget.Take(75, 70, Use::New));
+  EXPECT_FALSE(budget.Take(1, 70, Use::New));
+  EXPECT_TRUE(budget.Take(1, 70, Use::Refresh));
+  EXPECT_TRUE(CallBudget::Unlimited().Take(1000, 0, Use::New));
 }
 
 }  // namespace

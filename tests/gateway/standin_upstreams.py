@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Stand-ins for the gateway's public sources on one HTTPS port: the forecast API
 (/v1/forecast), the geocoder (/v1/search) and the bank's daily list (/scripts/XML_daily.asp),
-with fault modes switched at run time (POST /control?forecast=MODE&rates=MODE) and call
+with fault modes switched at run time (POST /control?forecast=MODE&rates=MODE&geocode=MODE) and call
 counts at GET /stats.
 
 usage: standin_upstreams.py CERT KEY BANK_XML PORT_FILE
@@ -19,8 +19,8 @@ CERT, KEY, BANK_XML, PORT_FILE = sys.argv[1:5]
 OFFSET = 3 * 3600
 CURRENT_TEMPERATURE = -3.4
 CURRENT_CODE = 61  # rain
-state = {"forecast": "ok", "rates": "ok", "forecast_calls": 0, "forecast_places": 0,
-         "geocode_calls": 0, "rates_calls": 0}
+state = {"forecast": "ok", "rates": "ok", "geocode": "ok", "forecast_calls": 0, "forecast_places": 0,
+         "geocode_calls": 0, "rates_calls": 0, "caught": 0, "apikeys": []}
 lock = threading.Lock()
 
 
@@ -31,11 +31,14 @@ def place_reply(lat, lon, now):
         "latitude": round(lat, 2), "longitude": round(lon, 2), "utc_offset_seconds": OFFSET,
         "current": {"time": now // 900 * 900, "interval": 900,
                     "temperature_2m": CURRENT_TEMPERATURE, "weather_code": CURRENT_CODE},
-        "hourly": {"time": hours, "temperature_2m": [round(-8 + 3 * math.sin(h / 4), 1) for h in range(len(hours))],
-                   "weather_code": [71] * len(hours)},
+        # Where the model's range ends: the last six hours and the last day are null.
+        "hourly": {"time": hours,
+                   "temperature_2m": [round(-8 + 3 * math.sin(h / 4), 1) for h in range(len(hours) - 6)] + [None] * 6,
+                   "weather_code": [71] * (len(hours) - 6) + [None] * 6},
         "daily": {"time": [day0 + d * 86400 for d in range(8)],
-                  "temperature_2m_min": [-13.4 + d for d in range(8)],
-                  "temperature_2m_max": [-4.6 + d for d in range(8)]},
+                  "weather_code": [73] * 7 + [None],
+                  "temperature_2m_min": [-13.4 + d for d in range(7)] + [None],
+                  "temperature_2m_max": [-4.6 + d for d in range(7)] + [None]},
     }
 
 
@@ -76,9 +79,18 @@ class Handler(BaseHTTPRequestHandler):
                 return self.reply(200, json.dumps(state))
         if url.path == "/v1/forecast":
             return self.forecast(query)
+        if url.path == "/catch":  # where a redirect points: nothing may follow it here
+            with lock:
+                state["caught"] += 1
+            return self.reply(200, "{}")
         if url.path == "/v1/search":
             with lock:
                 state["geocode_calls"] += 1
+                mode = state["geocode"]
+            if mode == "slow":
+                time.sleep(5)
+            if mode == "huge":  # an endless list of places
+                return self.reply(200, '{"results":[' + ",".join(['{"name":"x"}'] * 200000) + "]}")
             name = query["name"][0]
             if name == "Нигдеево":
                 return self.reply(200, '{"generationtime_ms":0.5}')
@@ -104,6 +116,7 @@ class Handler(BaseHTTPRequestHandler):
         with lock:
             state["forecast_calls"] += 1
             state["forecast_places"] += len(lats)
+            state["apikeys"] += query.get("apikey", [])
             mode = state["forecast"]
         now = int(time.time())
         places = [place_reply(a, o, now) for a, o in zip(lats, lons)]
@@ -116,8 +129,11 @@ class Handler(BaseHTTPRequestHandler):
         if mode == "429":
             return self.reply(429, '{"error":true,"reason":"Minutely API request limit exceeded"}',
                               headers=[("Retry-After", "3")])
-        if mode == "400":
-            return self.reply(400, '{"error":true,"reason":"Cannot initialize WeatherVariable from invalid String value"}')
+        if mode == "400":  # a reason with a line of its own in it
+            return self.reply(400, '{"error":true,"reason":"Cannot initialize WeatherVariable from invalid String value'
+                                   '\\nforecast: injected"}')
+        if mode == "307":
+            return self.reply(307, "{}", headers=[("Location", "/catch")])
         if mode == "garbage":
             return self.reply(200, "<html>Bad gateway</html>", "text/html")
         if mode == "truncated":
