@@ -97,7 +97,7 @@ def start_gateway(up, name, *extra, rates_url=None):
 def get(port, target, method="GET", headers=None):
     c = http.client.HTTPConnection("127.0.0.1", port, timeout=20)
     c.putrequest(method, target, skip_host=True, skip_accept_encoding=True)
-    for k, v in (headers or {"Host": "x"}).items():
+    for k, v in (headers or {"Host": FEED_HOST}).items():
         c.putheader(k, v)
     c.endheaders()
     r = c.getresponse()
@@ -138,7 +138,7 @@ def faults():
     check("HEAD update file with Last-Modified", status == 200 and
           r.getheader("Last-Modified") == "Sat, 01 Jun 2024 10:00:00 GMT", r.getheader("Last-Modified"))
     c = http.client.HTTPConnection("127.0.0.1", port, timeout=10)  # one connection, kept alive
-    c.request("HEAD", "/nothing")
+    c.request("HEAD", "/nothing", headers={"Host": FEED_HOST})
     r = c.getresponse()
     r.read()
     c.request("GET", "/healthz")
