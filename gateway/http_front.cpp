@@ -123,6 +123,9 @@ struct Shared {
   MissAllowance allowance;
 };
 
+// The session whose feed request the forecast service may answer on this thread, right away.
+thread_local const void* tAnswering = nullptr;
+
 // A document's answer as it goes out: the head, made by Beast once a second (its Date and
 // max-age change no faster), and the body shared with the service that holds it.
 struct ReadyHead {
@@ -218,7 +221,7 @@ class Session : public std::enable_shared_from_this<Session> {
     if (!place) return SendText(http::status::not_found, "unknown place\n");
     const std::uint64_t ask = ++asks_;
     // A new place costs the forecast source a call: each client has an allowance of them.
-    auto admit = [&shared = shared_, key = client_.key](std::int64_t& retryAfter) {
+    auto admit = [&shared = shared_, &key = client_.key](std::int64_t& retryAfter) {  // called within Get
       const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now().time_since_epoch()).count();
       if (shared.allowance.Take(key, ms, retryAfter)) return true;
@@ -226,6 +229,16 @@ class Session : public std::enable_shared_from_this<Session> {
       return false;
     };
     waiting_ = true;
+    tAnswering = this;
+    shared_.services.forecasts.Get(
+        *place,
+        [self = shared_from_this(), ask](Answer a) {
+          if (tAnswering == self.get()) return self->OnAnswer(ask, a);  // from the cache, right away
+          net::post(self->stream_.get_executor(), [self, ask, a = std::move(a)] { self->OnAnswer(ask, a); });
+        },
+        admit);
+    tAnswering = nullptr;
+    if (!waiting_) return;
     deadline_.expires_after(std::chrono::seconds(shared_.options.answerSeconds));
     deadline_.async_wait([self = shared_from_this(), ask](beast::error_code ec) {
       if (ec || !self->waiting_ || self->asks_ != ask) return;
@@ -233,17 +246,13 @@ class Session : public std::enable_shared_from_this<Session> {
       self->shared_.services.metrics.Refusal("deadline");
       self->SendAnswer(Answer{503, nullptr, 0, kDeadlineRetryAfter}, nullptr);
     });
-    shared_.services.forecasts.Get(
-        *place,
-        [self = shared_from_this(), ask](Answer a) {
-          net::post(self->stream_.get_executor(), [self, ask, a = std::move(a)] {
-            if (!self->waiting_ || self->asks_ != ask) return;  // answered at the deadline
-            self->waiting_ = false;
-            self->deadline_.cancel();
-            self->SendAnswer(a, "text/xml; charset=UTF-8");
-          });
-        },
-        admit);
+  }
+
+  void OnAnswer(std::uint64_t ask, const Answer& a) {
+    if (!waiting_ || asks_ != ask) return;  // answered at the deadline
+    waiting_ = false;
+    deadline_.cancel();
+    SendAnswer(a, "text/xml; charset=UTF-8");
   }
 
   void SendAnswer(const Answer& a, const char* type) {
@@ -409,15 +418,17 @@ class Session : public std::enable_shared_from_this<Session> {
 
 class Listener : public std::enable_shared_from_this<Listener> {
  public:
-  Listener(net::io_context& ioc, tcp::endpoint at, Shared& shared)
-      : ioc_(ioc), acceptor_(ioc), pause_(ioc), shared_(shared) {
+  // Accepts on the first context and hands each connection to the next context in turn.
+  Listener(std::vector<std::unique_ptr<net::io_context>>& contexts, tcp::endpoint at, Shared& shared)
+      : contexts_(contexts), acceptor_(*contexts[0]), pause_(*contexts[0]), shared_(shared) {
     acceptor_.open(at.protocol());
     acceptor_.set_option(net::socket_base::reuse_address(true));
     acceptor_.bind(at);
     acceptor_.listen(net::socket_base::max_listen_connections);
   }
   void Accept() {
-    acceptor_.async_accept(net::make_strand(ioc_), [self = shared_from_this()](beast::error_code ec, tcp::socket s) {
+    net::io_context& next = *contexts_[next_++ % contexts_.size()];
+    acceptor_.async_accept(next, [self = shared_from_this()](beast::error_code ec, tcp::socket s) {
       if (ec == net::error::operation_aborted) return;
       if (ec) {
         // Out of descriptors (EMFILE) or the like: try again when connections may have closed,
@@ -448,7 +459,8 @@ class Listener : public std::enable_shared_from_this<Listener> {
   }
 
  private:
-  net::io_context& ioc_;
+  std::vector<std::unique_ptr<net::io_context>>& contexts_;
+  std::size_t next_ = 0;
   tcp::acceptor acceptor_;
   net::steady_timer pause_;
   Shared& shared_;
@@ -474,28 +486,35 @@ void RunFront(const FrontOptions& options, FrontServices services) {
   const std::size_t cap = ConnectionCap(options.maxConnections);
   Shared shared{options, services, ConnectionCounter(cap, options.maxConnectionsPerClient),
                 MissAllowance({options.newPlacesPerClient, options.newPlacesPerClient})};
-  net::io_context ioc(options.threads);
+  // One event loop per thread, as one process per core: a connection stays on its thread, so
+  // no answer waits for a lock or wakes another thread.
+  std::vector<std::unique_ptr<net::io_context>> contexts;
+  std::vector<net::executor_work_guard<net::io_context::executor_type>> busy;
+  for (int i = 0; i < std::max(options.threads, 1); ++i) {
+    contexts.push_back(std::make_unique<net::io_context>(1));
+    busy.push_back(net::make_work_guard(*contexts.back()));
+  }
   beast::error_code ec;
   auto address = net::ip::make_address(options.address, ec);
   if (ec) throw std::runtime_error("bad listen address " + options.address);
   std::shared_ptr<Listener> listener;
   try {
-    listener = std::make_shared<Listener>(ioc, tcp::endpoint(address, options.port), shared);
+    listener = std::make_shared<Listener>(contexts, tcp::endpoint(address, options.port), shared);
   } catch (const boost::system::system_error& e) {
     throw std::runtime_error("cannot listen on " + options.address + ":" + std::to_string(options.port) + ": " +
                              e.code().message());
   }
   listener->Accept();
-  net::signal_set signals(ioc, SIGTERM, SIGINT);
+  net::signal_set signals(*contexts[0], SIGTERM, SIGINT);
   signals.async_wait([&](beast::error_code, int) {
     listener->Stop();
-    ioc.stop();
+    for (auto& c : contexts) c->stop();
   });
   LogLine("corvella-gateway listening on " + options.address + ":" + std::to_string(options.port) + " (at most " +
           std::to_string(cap) + " connections)");
   std::vector<std::thread> threads;
-  for (int i = 1; i < options.threads; ++i) threads.emplace_back([&] { ioc.run(); });
-  ioc.run();
+  for (std::size_t i = 1; i < contexts.size(); ++i) threads.emplace_back([&c = *contexts[i]] { c.run(); });
+  contexts[0]->run();
   for (std::thread& t : threads) t.join();
   // The workers stop while the connections they owe answers to can still be closed.
   services.upstream.Abort();
