@@ -298,6 +298,9 @@ def nginx():
     site = open(os.path.join(HERE, "..", "..", "deploy", "nginx-corvella.conf")).read()
     for old, new in (("/var/cache/nginx/corvella", work + "/cache"), ("127.0.0.1:8080", "127.0.0.1:%d" % port),
                      ("listen [::]:80;", ""), ("listen [::]:443 ssl http2;", ""),
+                     ("listen [::]:80 default_server;", ""), ("listen [::]:443 ssl default_server;", ""),
+                     ("listen 80 default_server;", "listen 127.0.0.1:%d default_server;" % plain),
+                     ("listen 443 ssl default_server;", "listen 127.0.0.1:%d ssl default_server;" % tls),
                      ("listen 80;", "listen 127.0.0.1:%d;" % plain),
                      ("listen 443 ssl http2;", "listen 127.0.0.1:%d ssl http2;" % tls),
                      ("/etc/ssl/corvella/fullchain.pem", work + "/site.pem"),
