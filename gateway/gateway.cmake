@@ -80,6 +80,12 @@ if(CORVELLA_TESTS)
            COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
                    ${CORVELLA_PYTHON3} ${corvella_gateway_test} nginx $<TARGET_FILE:corvella-gateway>)
   set_tests_properties(gateway_nginx_site PROPERTIES TIMEOUT 120 LABELS "native;interop")
+  # Budget fairness, trusted proxies, deadlines, the update file, foreign hosts, lax framing.
+  add_test(NAME gateway_hostile
+           COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
+                   ${CORVELLA_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/gateway/hostile_test.py hostile
+                   $<TARGET_FILE:corvella-gateway>)
+  set_tests_properties(gateway_hostile PROPERTIES TIMEOUT 120 LABELS "native;interop")
   if(TARGET corvella-cli)
     add_test(NAME gateway_client_pass
              COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}

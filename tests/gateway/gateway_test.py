@@ -283,10 +283,8 @@ def e2e():
     gw.wait(timeout=10)
 
 
-def nginx():
-    """The deployed nginx site, made to run as this user on free ports, in front of the gateway."""
-    up = start_standin()
-    port, gw = start_gateway(up, "nginx")
+def start_site(port):
+    """deploy/'s nginx site on free ports (plain, TLS) of this user, in front of the gateway at `port`."""
     plain, tls = free_port(), free_port()
     subprocess.run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", "site.key", "-out", "site.csr",
                     "-subj", "/CN=" + FEED_HOST], check=True, capture_output=True, cwd=work)
@@ -330,6 +328,14 @@ def nginx():
             break
         except OSError:
             time.sleep(0.1)
+    return plain, tls
+
+
+def nginx():
+    """The deployed nginx site, made to run as this user on free ports, in front of the gateway."""
+    up = start_standin()
+    port, gw = start_gateway(up, "nginx")
+    plain, tls = start_site(port)
     target = "http://%s%s" % (FEED_HOST, FEED_QUERY.format(230569))
     first = get(plain, target, headers={"Host": FEED_HOST})
     second = get(plain, target, headers={"Host": FEED_HOST})
@@ -366,16 +372,21 @@ def serve():
         time.sleep(1)
 
 
-try:
-    subprocess.run(["openssl", "version"], check=True, capture_output=True)
-    make_ca()
-    {"faults": faults, "e2e": e2e, "nginx": nginx, "serve": serve}[GROUP]()
-finally:
-    for p in procs:
-        if p.poll() is None:
-            p.kill()
-            p.wait()
-if failures:
-    print("logs in " + work)
-    sys.exit(1)
-subprocess.run(["rm", "-rf", work])
+def main(groups):
+    try:
+        subprocess.run(["openssl", "version"], check=True, capture_output=True)
+        make_ca()
+        groups[GROUP]()
+    finally:
+        for p in procs:
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+    if failures:
+        print("logs in " + work)
+        sys.exit(1)
+    subprocess.run(["rm", "-rf", work])
+
+
+if __name__ == "__main__":
+    main({"faults": faults, "e2e": e2e, "nginx": nginx, "serve": serve})
