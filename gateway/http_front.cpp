@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <map>
@@ -145,7 +147,7 @@ class Session : public std::enable_shared_from_this<Session> {
         shared_(shared),
         peer_(std::move(peer)),
         proxy_(proxy) {}
-  ~Session() { shared_.counter.Leave(peer_, proxy_); }
+  ~Session() { LeaveCounter(); }
 
   void Start() {
     net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->Read(); });
@@ -241,18 +243,41 @@ class Session : public std::enable_shared_from_this<Session> {
     if (!waiting_) return;
     deadline_.expires_after(std::chrono::seconds(shared_.options.answerSeconds));
     deadline_.async_wait([self = shared_from_this(), ask](beast::error_code ec) {
-      if (ec || !self->waiting_ || self->asks_ != ask) return;
-      self->waiting_ = false;
+      if (ec || !self->EndWait(ask)) return;
       self->shared_.services.metrics.Refusal("deadline");
       self->SendAnswer(Answer{503, nullptr, 0, kDeadlineRetryAfter}, nullptr);
+    });
+    // Meanwhile, a client that hangs up gives its connection back at once.
+    stream_.socket().async_wait(tcp::socket::wait_read, [self = shared_from_this(), ask](beast::error_code ec) {
+      if (ec || !self->waiting_ || self->asks_ != ask) return;
+      char c;
+      const ssize_t n = recv(self->stream_.socket().native_handle(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+      if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return;  // a pipelined request
+      self->EndWait(ask);
+      self->shared_.services.metrics.Error("client_gone");
+      beast::error_code ignored;
+      self->stream_.socket().close(ignored);
+      self->LeaveCounter();
     });
   }
 
   void OnAnswer(std::uint64_t ask, const Answer& a) {
-    if (!waiting_ || asks_ != ask) return;  // answered at the deadline
+    if (EndWait(ask)) SendAnswer(a, "text/xml; charset=UTF-8");
+  }
+
+  // The feed request `ask` is answered now, unless it was already (at the deadline, or gone).
+  bool EndWait(std::uint64_t ask) {
+    if (!waiting_ || asks_ != ask) return false;
     waiting_ = false;
     deadline_.cancel();
-    SendAnswer(a, "text/xml; charset=UTF-8");
+    beast::error_code ignored;
+    stream_.socket().cancel(ignored);  // the watch for a hang-up
+    return true;
+  }
+
+  void LeaveCounter() {
+    if (!left_) shared_.counter.Leave(peer_, proxy_);
+    left_ = true;
   }
 
   void SendAnswer(const Answer& a, const char* type) {
@@ -412,6 +437,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string_view label_ = "other";
   bool keepAlive_ = true;
   bool waiting_ = false;
+  bool left_ = false;  // the connection counter was told this connection ended
   std::uint64_t asks_ = 0;
   std::chrono::steady_clock::time_point started_;
 };

@@ -86,6 +86,13 @@ def hostile():
     status, r = ask(port, 2060, **{"X-Real-IP": "198.51.100.3"})
     check("stalled source: 503 within the deadline", status == 503 and r.getheader("Retry-After") and
           time.time() - start < 3.8, (status, time.time() - start))
+    gone = socket.create_connection(("127.0.0.1", port))
+    gone.sendall(("GET %s HTTP/1.1\r\nHost: %s\r\n\r\n" % (FEED_QUERY.format(2061), FEED_HOST)).encode())
+    time.sleep(0.3)
+    gone.close()
+    time.sleep(0.3)
+    check("a client that hangs up while waiting is let go at once",
+          'corvella_errors_total{kind="client_gone"} 1' in get(port, "/metrics")[1].decode())
     upstream(up, "/control?forecast=ok", "POST")
 
     # The update file: a file still being written, a symlink out of the folder, If-Modified-Since.

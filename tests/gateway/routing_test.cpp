@@ -61,14 +61,6 @@ TEST(Routing, EachRequestGetsItsDocumentOrRefusal) {
   }
 }
 
-TEST(Routing, FeedQueryIsTheClientsExactly) {
-  EXPECT_EQ(FeedIdFromQuery("api_lang=ru&localidad=7&affiliate_id=a&v=2&h=1"), "7");
-  EXPECT_EQ(FeedIdFromQuery("api_lang=r%75&localidad=7&affiliate_id=a&v=2&h=1"), "7");
-  EXPECT_EQ(FeedIdFromQuery("api_lang=ru&localidad=7&affiliate_id=a&v=2&h=1&v=2"), "");
-  EXPECT_EQ(FeedIdFromQuery("api_lang=ru&localidad=7a&affiliate_id=a&v=2&h=1"), "");
-  EXPECT_EQ(FeedIdFromQuery("api_lang=ru&localidad=7&v=2&h=1"), "");
-}
-
 TEST(Admission, TheClientIsNamedOnlyByTrustedProxies) {
   const std::vector<std::string> trusted = {"127.0.0.1", "::1"};
   EXPECT_EQ(ClientOf("203.0.113.5", "198.51.100.1", "", trusted).key, "203.0.113.5");
