@@ -125,6 +125,9 @@ def hostile():
     plain, _ = start_site(port)
     check("nginx: an unknown name is dropped (444)", raw(plain, b"GET /index.php HTTP/1.1\r\nHost: evil.example\r\n\r\n")
           == (b"", True))
+    check("nginx: a proxy-form target on another port is dropped", raw(plain, (
+        "GET http://%s:8080%s HTTP/1.1\r\nHost: %s\r\n\r\n" % (FEED_HOST, FEED_QUERY.format(2000), FEED_HOST)).encode())
+        == (b"", True))
     codes = [ask(plain, 2000)[0] for _ in range(40)]
     check("nginx: one address asking the feed 40 times at once is slowed (429)", 429 in codes and 200 in codes, codes)
 
