@@ -105,7 +105,8 @@ bool MissAllowance::Take(const std::string& client, std::int64_t nowMs, std::int
     b.tokens -= 1;
     return true;
   }
-  retryAfterSeconds = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil((1 - b.tokens) * 3600 / limits_.perHour)));
+  retryAfterSeconds = std::max<std::int64_t>(
+      1, static_cast<std::int64_t>(std::ceil((1 - b.tokens) * 3600 / limits_.perHour)));
   return false;
 }
 

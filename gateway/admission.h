@@ -23,7 +23,7 @@ struct ClientAddress {
   bool loopback = false;  // the client is this machine
 };
 ClientAddress ClientOf(std::string_view peer, std::string_view realIp, std::string_view forwardedFor,
-                     const std::vector<std::string>& trustedProxies);
+                       const std::vector<std::string>& trustedProxies);
 bool IsTrusted(std::string_view peer, const std::vector<std::string>& trustedProxies);
 bool IsLoopback(std::string_view address);
 

@@ -159,9 +159,9 @@ class Session : public std::enable_shared_from_this<Session> {
     parser_->header_limit(shared_.options.headerLimit);
     parser_->body_limit(0);
     stream_.expires_after(std::chrono::seconds(shared_.options.idleSeconds));
-    http::async_read_header(stream_, buffer_, *parser_, [self = shared_from_this()](beast::error_code ec, std::size_t) {
-      self->OnRead(ec);
-    });
+    http::async_read_header(
+        stream_, buffer_, *parser_,
+        [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnRead(ec); });
   }
 
   void OnRead(beast::error_code ec) {
@@ -169,10 +169,10 @@ class Session : public std::enable_shared_from_this<Session> {
     started_ = std::chrono::steady_clock::now();
     label_ = "other";
     if (ec == http::error::header_limit) return Refuse(431, "request too large\n", "too_large", false);
-    if (ec == http::error::body_limit) return Refuse(413, "no request body is taken here\n", "too_large", false);
+    if (ec == http::error::body_limit)
+      return Refuse(413, "no request body is taken here\n", "too_large", false);
     if (ec && &ec.category() == &beast::error_code(http::error::end_of_stream).category() &&
-        ec != http::error::end_of_stream &&
-        ec != http::error::partial_message) {
+        ec != http::error::end_of_stream && ec != http::error::partial_message) {
       return Refuse(400, "malformed request\n", "framing", false);
     }
     if (ec) return Close();
@@ -190,8 +190,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void Handle() {
     const http::verb verb = request_.method();
     RouteRequest r;
-    r.method = verb == http::verb::get    ? Method::Get
-               : verb == http::verb::head ? Method::Head
+    r.method = verb == http::verb::get       ? Method::Get
+               : verb == http::verb::head    ? Method::Head
                : verb == http::verb::connect ? Method::Connect
                                              : Method::Other;
     r.target = View(request_.target());
@@ -205,15 +205,22 @@ class Session : public std::enable_shared_from_this<Session> {
     RouteDecision d = Route(r, shared_.options.hosts);
     label_ = d.label;
     switch (d.to) {
-      case Destination::Feed: return AskFeed(d.feedId);
-      case Destination::Rates: return SendAnswer(shared_.services.rates.Get(), "text/html; charset=utf-8");
-      case Destination::Update: return SendRelease();
-      case Destination::Health: return SendText(http::status::ok, "ok\n");
+      case Destination::Feed:
+        return AskFeed(d.feedId);
+      case Destination::Rates:
+        return SendAnswer(shared_.services.rates.Get(), "text/html; charset=utf-8");
+      case Destination::Update:
+        return SendRelease();
+      case Destination::Health:
+        return SendText(http::status::ok, "ok\n");
       case Destination::Metrics:
-        return SendText(http::status::ok, shared_.services.metrics.Render(), "text/plain; version=0.0.4; charset=utf-8");
-      case Destination::Refused: break;
+        return SendText(http::status::ok, shared_.services.metrics.Render(),
+                        "text/plain; version=0.0.4; charset=utf-8");
+      case Destination::Refused:
+        break;
     }
-    if (d.status == 400 || d.status == 403) shared_.services.metrics.Refusal(d.label == "other" ? "request" : d.label);
+    if (d.status == 400 || d.status == 403)
+      shared_.services.metrics.Refusal(d.label == "other" ? "request" : d.label);
     if (d.status == 400) keepAlive_ = false;  // what else it sent cannot be trusted either
     SendText(static_cast<http::status>(d.status), std::string(d.text));
   }
@@ -225,7 +232,8 @@ class Session : public std::enable_shared_from_this<Session> {
     // A new place costs the forecast source a call: each client has an allowance of them.
     auto admit = [&shared = shared_, &key = client_.key](std::int64_t& retryAfter) {  // called within Get
       const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch()).count();
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
       if (shared.allowance.Take(key, ms, retryAfter)) return true;
       shared.services.metrics.Refusal("client_new_places");
       return false;
@@ -248,17 +256,18 @@ class Session : public std::enable_shared_from_this<Session> {
       self->SendAnswer(Answer{503, nullptr, 0, kDeadlineRetryAfter}, nullptr);
     });
     // Meanwhile, a client that hangs up gives its connection back at once.
-    stream_.socket().async_wait(tcp::socket::wait_read, [self = shared_from_this(), ask](beast::error_code ec) {
-      if (ec || !self->waiting_ || self->asks_ != ask) return;
-      char c;
-      const ssize_t n = recv(self->stream_.socket().native_handle(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
-      if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return;  // a pipelined request
-      self->EndWait(ask);
-      self->shared_.services.metrics.Error("client_gone");
-      beast::error_code ignored;
-      self->stream_.socket().close(ignored);
-      self->LeaveCounter();
-    });
+    stream_.socket().async_wait(
+        tcp::socket::wait_read, [self = shared_from_this(), ask](beast::error_code ec) {
+          if (ec || !self->waiting_ || self->asks_ != ask) return;
+          char c;
+          const ssize_t n = recv(self->stream_.socket().native_handle(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+          if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return;  // a pipelined request
+          self->EndWait(ask);
+          self->shared_.services.metrics.Error("client_gone");
+          beast::error_code ignored;
+          self->stream_.socket().close(ignored);
+          self->LeaveCounter();
+        });
   }
 
   void OnAnswer(std::uint64_t ask, const Answer& a) {
@@ -282,9 +291,8 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void SendAnswer(const Answer& a, const char* type) {
     if (a.status != 200 || !a.body) {
-      http::response<http::string_body> res{a.status == 429 ? http::status::too_many_requests
-                                                            : http::status::service_unavailable,
-                                            Version()};
+      http::response<http::string_body> res{
+          a.status == 429 ? http::status::too_many_requests : http::status::service_unavailable, Version()};
       res.set(http::field::retry_after, std::to_string(a.retryAfter));
       res.set(http::field::cache_control, "no-store");
       res.set(http::field::content_type, "text/plain; charset=utf-8");
@@ -311,8 +319,9 @@ class Session : public std::enable_shared_from_this<Session> {
     body_ = a.body;  // held until written
     Count(200);
     // One write of head and body together (a HEAD answer's body is empty).
-    std::array<net::const_buffer, 2> out{
-        net::buffer(ready_.bytes), request_.method() == http::verb::head ? net::const_buffer() : net::buffer(*body_)};
+    std::array<net::const_buffer, 2> out{net::buffer(ready_.bytes), request_.method() == http::verb::head
+                                                                        ? net::const_buffer()
+                                                                        : net::buffer(*body_)};
     stream_.expires_after(std::chrono::seconds(shared_.options.idleSeconds));
     net::async_write(stream_, out, [self = shared_from_this()](beast::error_code ec, std::size_t) {
       self->body_.reset();
@@ -393,10 +402,11 @@ class Session : public std::enable_shared_from_this<Session> {
   template <class Serializer>
   void WriteHead(std::shared_ptr<Serializer> sr) {
     stream_.expires_after(std::chrono::seconds(shared_.options.idleSeconds));
-    http::async_write_header(stream_, *sr, [self = shared_from_this(), sr](beast::error_code ec, std::size_t) {
-      self->held_.reset();
-      self->AfterWrite(ec);
-    });
+    http::async_write_header(stream_, *sr,
+                             [self = shared_from_this(), sr](beast::error_code ec, std::size_t) {
+                               self->held_.reset();
+                               self->AfterWrite(ec);
+                             });
   }
 
   // Writes piece by piece, each piece with a fresh deadline: a slow reader of a large file is
@@ -502,7 +512,8 @@ std::size_t ConnectionCap(std::size_t wanted) {
     if (setrlimit(RLIMIT_NOFILE, &raised) == 0) rl = raised;
   }
   if (rl.rlim_cur == RLIM_INFINITY) return wanted;
-  const std::size_t room = rl.rlim_cur > 2 * kReservedDescriptors ? rl.rlim_cur - kReservedDescriptors : rl.rlim_cur / 2;
+  const std::size_t room =
+      rl.rlim_cur > 2 * kReservedDescriptors ? rl.rlim_cur - kReservedDescriptors : rl.rlim_cur / 2;
   return std::min(wanted, room);
 }
 
@@ -527,8 +538,8 @@ void RunFront(const FrontOptions& options, FrontServices services) {
   try {
     listener = std::make_shared<Listener>(contexts, tcp::endpoint(address, options.port), shared);
   } catch (const boost::system::system_error& e) {
-    throw std::runtime_error("cannot listen on " + options.address + ":" + std::to_string(options.port) + ": " +
-                             e.code().message());
+    throw std::runtime_error("cannot listen on " + options.address + ":" + std::to_string(options.port) +
+                             ": " + e.code().message());
   }
   listener->Accept();
   net::signal_set signals(*contexts[0], SIGTERM, SIGINT);
@@ -536,8 +547,8 @@ void RunFront(const FrontOptions& options, FrontServices services) {
     listener->Stop();
     for (auto& c : contexts) c->stop();
   });
-  LogLine("corvella-gateway listening on " + options.address + ":" + std::to_string(options.port) + " (at most " +
-          std::to_string(cap) + " connections)");
+  LogLine("corvella-gateway listening on " + options.address + ":" + std::to_string(options.port) +
+          " (at most " + std::to_string(cap) + " connections)");
   std::vector<std::thread> threads;
   for (std::size_t i = 1; i < contexts.size(); ++i) threads.emplace_back([&c = *contexts[i]] { c.run(); });
   contexts[0]->run();

@@ -23,10 +23,10 @@ enum class Destination { Feed, Rates, Update, Health, Metrics, Refused };
 
 struct RouteDecision {
   Destination to = Destination::Refused;
-  unsigned status = 200;        // the refusal's status
-  std::string_view text;        // the refusal's body
-  std::string_view label;       // the route's name in /metrics
-  std::string feedId;           // for the feed
+  unsigned status = 200;   // the refusal's status
+  std::string_view text;   // the refusal's body
+  std::string_view label;  // the route's name in /metrics
+  std::string feedId;      // for the feed
 };
 
 // `hosts` are the names served (the feed, rates and site hosts), compared without case.
