@@ -128,6 +128,14 @@ def hostile():
     check("nginx: a proxy-form target on another port is dropped", raw(plain, (
         "GET http://%s:8080%s HTTP/1.1\r\nHost: %s\r\n\r\n" % (FEED_HOST, FEED_QUERY.format(2000), FEED_HOST)).encode())
         == (b"", True))
+    # The client nginx names is the one counted: one address's new places run out, another's do not.
+    codes = []
+    threads = [threading.Thread(target=lambda i=i: codes.extend(
+        ask(plain, 2010 + i + 5 * k, "127.0.0.3")[0] for k in range(5))) for i in range(5)]
+    [t.start() for t in threads]
+    [t.join() for t in threads]
+    check("nginx: one address's new places run out (429 from the gateway)", codes.count(429) == 5, codes)
+    check("... another address's first is served", ask(plain, 2040, "127.0.0.4")[0] == 200)
     codes = [ask(plain, 2000)[0] for _ in range(40)]
     check("nginx: one address asking the feed 40 times at once is slowed (429)", 429 in codes and 200 in codes, codes)
 
