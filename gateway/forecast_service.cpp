@@ -71,7 +71,14 @@ Answer ForecastService::AnswerFor(const std::string& id, CachedPtr entry, std::i
   return Answer{200, entry->document, std::max<std::int64_t>(maxAge, 0), 0};
 }
 
-void ForecastService::Get(const CataloguePlace& place, std::function<void(Answer)> done) {
+void ForecastService::Get(const CataloguePlace& place, std::function<void(Answer)> done, const Admission& admitNew) {
+  std::int64_t retryAfter = 0;
+  bool refused = false;
+  if (admitNew) {
+    std::lock_guard lock(worker_.mutex);
+    refused = !scheduler_.Entry(place.feedId) && !admitNew(retryAfter);
+  }
+  if (refused) return done(Answer{429, nullptr, 0, retryAfter});
   Answer answer;
   {
     std::lock_guard lock(worker_.mutex);

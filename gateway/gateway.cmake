@@ -51,13 +51,15 @@ corvella_test(gateway_core_tests
           tests/gateway/scheduler_test.cpp
   DEPS corvella_gateway_core corvella_feed_text)
 
-
 # The adapters: upstream clients, the geocode store, the services and the HTTP front.
 corvella_library(corvella_gateway_service
   SOURCES gateway/upstream_curl.cpp gateway/geocode_store.cpp
           gateway/geocoder.cpp gateway/metrics.cpp gateway/forecast_service.cpp
-          gateway/rates_service.cpp gateway/http_front.cpp
+          gateway/rates_service.cpp gateway/routing.cpp gateway/admission.cpp gateway/http_front.cpp
   DEPS corvella_gateway_core CURL::libcurl SQLite::SQLite3 Boost::boost Threads::Threads)
+
+# Which document or refusal each request gets, and whom it is counted for.
+corvella_test(gateway_front_tests SOURCES tests/gateway/routing_test.cpp DEPS corvella_gateway_service)
 
 add_executable(corvella-gateway gateway/main.cpp)
 target_link_libraries(corvella-gateway PRIVATE corvella_gateway_service corvella_servers)
@@ -78,6 +80,12 @@ if(CORVELLA_TESTS)
            COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
                    ${CORVELLA_PYTHON3} ${corvella_gateway_test} nginx $<TARGET_FILE:corvella-gateway>)
   set_tests_properties(gateway_nginx_site PROPERTIES TIMEOUT 120 LABELS "native;interop")
+  # Budget fairness, trusted proxies, deadlines, the update file, foreign hosts, lax framing.
+  add_test(NAME gateway_hostile
+           COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
+                   ${CORVELLA_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/gateway/hostile_test.py hostile
+                   $<TARGET_FILE:corvella-gateway>)
+  set_tests_properties(gateway_hostile PROPERTIES TIMEOUT 120 LABELS "native;interop")
   if(TARGET corvella-cli)
     add_test(NAME gateway_client_pass
              COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}

@@ -1,21 +1,31 @@
 #include "gateway/http_front.h"
 
 #include <curl/curl.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <utility>  // before Asio: Boost 1.74 needs std::exchange in C++20
 // (kept apart so that include sorting leaves it first)
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <cerrno>
 #include <chrono>
-#include <filesystem>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <thread>
 
+#include "gateway/admission.h"
 #include "gateway/geocoder.h"
+#include "gateway/routing.h"
 
 namespace corvella::gateway {
 
@@ -26,113 +36,80 @@ using tcp = net::ip::tcp;
 
 namespace {
 
-constexpr std::string_view kFeedPath = "/index.php";
-constexpr std::string_view kRatesPath = "/currency_base/daily/";
-constexpr std::string_view kUpdatePath = "/soft/corv.exe";
 constexpr std::int64_t kUpdateMaxAge = 3600;
+constexpr std::int64_t kDeadlineRetryAfter = 30;
+// An update file changed this recently may still be being written; the one before it is served.
+constexpr std::time_t kSettleSeconds = 2;
+constexpr std::size_t kReservedDescriptors = 128;  // upstream calls, the store, logs
 
-bool SameText(std::string_view a, std::string_view b) {
-  return beast::iequals(beast::string_view(a.data(), a.size()), beast::string_view(b.data(), b.size()));
-}
-
-// The target split by libcurl's URL parser: the host of an absolute form, the path and query.
-struct Target {
-  std::string host, path, query;
-};
-
-std::optional<Target> SplitTarget(std::string_view target) {
-  std::unique_ptr<CURLU, void (*)(CURLU*)> u(curl_url(), curl_url_cleanup);
-  if (!u) return std::nullopt;
-  const bool absolute = target.size() > 7 && SameText(target.substr(0, 7), "http://");
-  if (!absolute && (target.empty() || target[0] != '/')) return std::nullopt;
-  std::string url = absolute ? std::string(target) : "http://origin" + std::string(target);
-  if (curl_url_set(u.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return std::nullopt;
-  auto part = [&](CURLUPart p) {
-    char* s = nullptr;
-    std::string out;
-    if (curl_url_get(u.get(), p, &s, 0) == CURLUE_OK && s) out = s;
-    curl_free(s);
-    return out;
-  };
-  Target t{absolute ? part(CURLUPART_HOST) : std::string(), part(CURLUPART_PATH), part(CURLUPART_QUERY)};
-  // The client names the default port; any other port or user information is not ours.
-  const std::string port = absolute ? part(CURLUPART_PORT) : std::string();
-  if (absolute && (!part(CURLUPART_USER).empty() || !(port.empty() || port == "80"))) t.host = "\x01";
-  return t;
-}
-
-// The feed query: every key once, api_lang=ru, v=2, h=1, an affiliate and a numeric place id.
-std::optional<std::string> FeedIdFromQuery(std::string_view query) {
-  std::map<std::string, std::string, std::less<>> keys;
-  while (!query.empty()) {
-    std::size_t amp = query.find('&');
-    std::string_view pair = query.substr(0, amp);
-    query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-    std::size_t eq = pair.find('=');
-    if (eq == std::string_view::npos) return std::nullopt;
-    int length = 0;
-    std::string raw(pair.substr(eq + 1));
-    char* v = curl_easy_unescape(nullptr, raw.c_str(), static_cast<int>(raw.size()), &length);
-    if (!v) return std::nullopt;
-    std::string value(v, static_cast<std::size_t>(length));
-    curl_free(v);
-    if (!keys.emplace(std::string(pair.substr(0, eq)), value).second) return std::nullopt;
-  }
-  auto is = [&](const char* key, std::string_view want) {
-    auto it = keys.find(key);
-    return it != keys.end() && it->second == want;
-  };
-  if (!is("api_lang", "ru") || !is("v", "2") || !is("h", "1") || !keys.count("affiliate_id"))
-    return std::nullopt;
-  auto id = keys.find("localidad");
-  if (id == keys.end() || !IsFeedId(id->second)) return std::nullopt;
-  return id->second;
-}
-
-std::string HttpDate(std::filesystem::file_time_type t) {
-  auto sys = std::chrono::file_clock::to_sys(t);
-  std::time_t tt =
-      std::chrono::system_clock::to_time_t(std::chrono::time_point_cast<std::chrono::seconds>(sys));
+std::string HttpDate(std::time_t t) {
   std::tm tm{};
-  gmtime_r(&tt, &tm);
+  gmtime_r(&t, &tm);
   char buf[64];
   std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &tm);
   return buf;
 }
 
-// The newest .exe in the release folder.
-std::optional<std::filesystem::path> NewestRelease(const std::string& dir) {
-  std::error_code ec;
-  std::optional<std::filesystem::path> best;
-  std::filesystem::file_time_type bestTime;
-  if (dir.empty()) return best;
-  for (auto it = std::filesystem::directory_iterator(dir, ec);
-       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    if (!it->is_regular_file(ec) || it->path().extension() != ".exe") continue;
-    auto t = it->last_write_time(ec);
-    if (ec) continue;
-    if (!best || t > bestTime) {
-      best = it->path();
-      bestTime = t;
+std::string_view View(beast::string_view s) { return {s.data(), s.size()}; }
+
+// The newest settled .exe in the release folder, opened: a regular file named in the folder
+// itself (never a symlink, so never anything outside it), its length and date from the open file.
+struct ReleaseFile {
+  int fd = -1;
+  struct stat st {};
+};
+
+std::optional<ReleaseFile> OpenRelease(const std::string& dir) {
+  if (dir.empty()) return std::nullopt;
+  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return std::nullopt;
+  DIR* d = fdopendir(dup(dirFd));
+  std::string best;
+  std::time_t bestTime = 0;
+  const std::time_t now = std::time(nullptr);
+  if (d) {
+    while (dirent* e = readdir(d)) {
+      std::string_view name = e->d_name;
+      struct stat st {};
+      if (name.size() < 5 || name.substr(name.size() - 4) != ".exe") continue;
+      if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+      if (now - st.st_mtime < kSettleSeconds) continue;
+      if (best.empty() || st.st_mtime > bestTime) {
+        best = e->d_name;
+        bestTime = st.st_mtime;
+      }
+    }
+    closedir(d);
+  }
+  std::optional<ReleaseFile> out;
+  if (!best.empty()) {
+    ReleaseFile f;
+    f.fd = openat(dirFd, best.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (f.fd >= 0 && fstat(f.fd, &f.st) == 0 && S_ISREG(f.st.st_mode)) {
+      out = f;
+    } else if (f.fd >= 0) {
+      close(f.fd);
     }
   }
-  return best;
+  close(dirFd);
+  return out;
 }
 
 class ConnectionCounter {
  public:
   ConnectionCounter(std::size_t total, std::size_t perClient) : total_(total), perClient_(perClient) {}
-  bool Enter(const std::string& client) {
+  // A trusted proxy's connections count only towards the total.
+  bool Enter(const std::string& client, bool proxy) {
     std::lock_guard lock(mutex_);
-    if (count_ >= total_ || byClient_[client] >= perClient_) return false;
+    if (count_ >= total_ || (!proxy && byClient_[client] >= perClient_)) return false;
     ++count_;
-    ++byClient_[client];
+    if (!proxy) ++byClient_[client];
     return true;
   }
-  void Leave(const std::string& client) {
+  void Leave(const std::string& client, bool proxy) {
     std::lock_guard lock(mutex_);
     --count_;
-    if (--byClient_[client] == 0) byClient_.erase(client);
+    if (!proxy && --byClient_[client] == 0) byClient_.erase(client);
   }
 
  private:
@@ -145,13 +122,32 @@ struct Shared {
   FrontOptions options;
   FrontServices services;
   ConnectionCounter counter;
+  MissAllowance allowance;
+};
+
+// The session whose feed request the forecast service may answer on this thread, right away.
+thread_local const void* tAnswering = nullptr;
+
+// A document's answer as it goes out: the head, made by Beast once a second (its Date and
+// max-age change no faster), and the body shared with the service that holds it.
+struct ReadyHead {
+  const std::string* body = nullptr;
+  std::time_t second = 0;
+  std::int64_t maxAge = -1;
+  bool keepAlive = true;
+  unsigned version = 11;
+  std::string bytes;
 };
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(tcp::socket socket, Shared& shared, std::string client)
-      : stream_(std::move(socket)), shared_(shared), client_(std::move(client)) {}
-  ~Session() { shared_.counter.Leave(client_); }
+  Session(tcp::socket socket, Shared& shared, std::string peer, bool proxy)
+      : stream_(std::move(socket)),
+        deadline_(stream_.get_executor()),
+        shared_(shared),
+        peer_(std::move(peer)),
+        proxy_(proxy) {}
+  ~Session() { LeaveCounter(); }
 
   void Start() {
     net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->Read(); });
@@ -161,245 +157,401 @@ class Session : public std::enable_shared_from_this<Session> {
   void Read() {
     parser_.emplace();
     parser_->header_limit(shared_.options.headerLimit);
-    parser_->body_limit(shared_.options.bodyLimit);
+    parser_->body_limit(0);
     stream_.expires_after(std::chrono::seconds(shared_.options.idleSeconds));
-    http::async_read(stream_, buffer_, *parser_,
-                     [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnRead(ec); });
+    http::async_read_header(
+        stream_, buffer_, *parser_,
+        [self = shared_from_this()](beast::error_code ec, std::size_t) { self->OnRead(ec); });
   }
 
   void OnRead(beast::error_code ec) {
-    if (ec == http::error::header_limit || ec == http::error::body_limit) {
-      request_ = {};
-      route_ = "other";
-      started_ = std::chrono::steady_clock::now();
-      return SendText(ec == http::error::header_limit ? http::status::request_header_fields_too_large
-                                                      : http::status::payload_too_large,
-                      "request too large\n", false);
+    request_ = {};
+    started_ = std::chrono::steady_clock::now();
+    label_ = "other";
+    if (ec == http::error::header_limit) return Refuse(431, "request too large\n", "too_large", false);
+    if (ec == http::error::body_limit)
+      return Refuse(413, "no request body is taken here\n", "too_large", false);
+    if (ec && &ec.category() == &beast::error_code(http::error::end_of_stream).category() &&
+        ec != http::error::end_of_stream && ec != http::error::partial_message) {
+      return Refuse(400, "malformed request\n", "framing", false);
     }
     if (ec) return Close();
     request_ = parser_->release();
-    started_ = std::chrono::steady_clock::now();
+    // Beast takes any Transfer-Encoding whose last coding is not chunked as a request without a
+    // body; nothing but a plain chunked is understood here, and no request carries a body.
+    auto te = request_.find(http::field::transfer_encoding);
+    if (te != request_.end() && !beast::iequals(te->value(), "chunked")) {
+      return Refuse(501, "transfer coding not supported\n", "framing", false);
+    }
+    if (!parser_->is_done()) return Refuse(413, "no request body is taken here\n", "too_large", false);
     Handle();
   }
 
   void Handle() {
-    const bool head = request_.method() == http::verb::head;
-    route_ = "other";
-    if (request_.method() != http::verb::get && !head) {
-      return SendText(request_.method() == http::verb::connect ? http::status::forbidden
-                                                               : http::status::method_not_allowed,
-                      "not served here\n");
+    const http::verb verb = request_.method();
+    RouteRequest r;
+    r.method = verb == http::verb::get       ? Method::Get
+               : verb == http::verb::head    ? Method::Head
+               : verb == http::verb::connect ? Method::Connect
+                                             : Method::Other;
+    r.target = View(request_.target());
+    for (auto range = request_.equal_range(http::field::host); range.first != range.second; ++range.first) {
+      r.hostFields.push_back(View(range.first->value()));
     }
-    std::optional<Target> t =
-        SplitTarget(std::string_view(request_.target().data(), request_.target().size()));
-    if (!t) return SendText(http::status::bad_request, "bad request target\n");
-    if (!t->host.empty()) {
-      bool ours = false;
-      for (const std::string& h : shared_.options.hosts) ours = ours || SameText(h, t->host);
-      if (!ours) {
-        route_ = "proxy_refused";
-        return SendText(http::status::forbidden, "this server is not a proxy\n");
-      }
+    r.version = request_.version();
+    client_ = ClientOf(peer_, View(request_["X-Real-IP"]), View(request_["X-Forwarded-For"]),
+                       shared_.options.trustedProxies);
+    r.localPeer = client_.loopback;
+    RouteDecision d = Route(r, shared_.options.hosts);
+    label_ = d.label;
+    switch (d.to) {
+      case Destination::Feed:
+        return AskFeed(d.feedId);
+      case Destination::Rates:
+        return SendAnswer(shared_.services.rates.Get(), "text/html; charset=utf-8");
+      case Destination::Update:
+        return SendRelease();
+      case Destination::Health:
+        return SendText(http::status::ok, "ok\n");
+      case Destination::Metrics:
+        return SendText(http::status::ok, shared_.services.metrics.Render(),
+                        "text/plain; version=0.0.4; charset=utf-8");
+      case Destination::Refused:
+        break;
     }
-    if (t->path == kFeedPath) {
-      route_ = "feed";
-      std::optional<std::string> id = FeedIdFromQuery(t->query);
-      if (!id) return SendText(http::status::bad_request, "malformed feed query\n");
-      const CataloguePlace* place = shared_.services.catalogue.Find(*id);
-      if (!place) return SendText(http::status::not_found, "unknown place\n");
-      shared_.services.forecasts.Get(*place, [self = shared_from_this()](Answer a) {
-        net::post(self->stream_.get_executor(),
-                  [self, a = std::move(a)] { self->SendAnswer(a, "text/xml; charset=UTF-8"); });
-      });
-      return;
-    }
-    if (t->path == kRatesPath) {
-      route_ = "rates";
-      return SendAnswer(shared_.services.rates.Get(), "text/html; charset=utf-8");
-    }
-    if (t->path == kUpdatePath) {
-      route_ = "update";
-      return SendRelease(head);
-    }
-    if (t->path == "/healthz" && t->host.empty()) {
-      route_ = "healthz";
-      return SendText(http::status::ok, "ok\n");
-    }
-    if (t->path == "/metrics" && t->host.empty()) {
-      route_ = "metrics";
-      return SendText(http::status::ok, shared_.services.metrics.Render(), true,
-                      "text/plain; version=0.0.4; charset=utf-8");
-    }
-    SendText(http::status::not_found, "not found\n");
+    if (d.status == 400 || d.status == 403)
+      shared_.services.metrics.Refusal(d.label == "other" ? "request" : d.label);
+    if (d.status == 400) keepAlive_ = false;  // what else it sent cannot be trusted either
+    SendText(static_cast<http::status>(d.status), std::string(d.text));
+  }
+
+  void AskFeed(const std::string& id) {
+    const CataloguePlace* place = shared_.services.catalogue.Find(id);
+    if (!place) return SendText(http::status::not_found, "unknown place\n");
+    const std::uint64_t ask = ++asks_;
+    // A new place costs the forecast source a call: each client has an allowance of them.
+    auto admit = [&shared = shared_, &key = client_.key](std::int64_t& retryAfter) {  // called within Get
+      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+      if (shared.allowance.Take(key, ms, retryAfter)) return true;
+      shared.services.metrics.Refusal("client_new_places");
+      return false;
+    };
+    waiting_ = true;
+    tAnswering = this;
+    shared_.services.forecasts.Get(
+        *place,
+        [self = shared_from_this(), ask](Answer a) {
+          if (tAnswering == self.get()) return self->OnAnswer(ask, a);  // from the cache, right away
+          net::post(self->stream_.get_executor(), [self, ask, a = std::move(a)] { self->OnAnswer(ask, a); });
+        },
+        admit);
+    tAnswering = nullptr;
+    if (!waiting_) return;
+    deadline_.expires_after(std::chrono::seconds(shared_.options.answerSeconds));
+    deadline_.async_wait([self = shared_from_this(), ask](beast::error_code ec) {
+      if (ec || !self->EndWait(ask)) return;
+      self->shared_.services.metrics.Refusal("deadline");
+      self->SendAnswer(Answer{503, nullptr, 0, kDeadlineRetryAfter}, nullptr);
+    });
+    // Meanwhile, a client that hangs up gives its connection back at once.
+    stream_.socket().async_wait(
+        tcp::socket::wait_read, [self = shared_from_this(), ask](beast::error_code ec) {
+          if (ec || !self->waiting_ || self->asks_ != ask) return;
+          char c;
+          const ssize_t n = recv(self->stream_.socket().native_handle(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+          if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return;  // a pipelined request
+          self->EndWait(ask);
+          self->shared_.services.metrics.Error("client_gone");
+          beast::error_code ignored;
+          self->stream_.socket().close(ignored);
+          self->LeaveCounter();
+        });
+  }
+
+  void OnAnswer(std::uint64_t ask, const Answer& a) {
+    if (EndWait(ask)) SendAnswer(a, "text/xml; charset=UTF-8");
+  }
+
+  // The feed request `ask` is answered now, unless it was already (at the deadline, or gone).
+  bool EndWait(std::uint64_t ask) {
+    if (!waiting_ || asks_ != ask) return false;
+    waiting_ = false;
+    deadline_.cancel();
+    beast::error_code ignored;
+    stream_.socket().cancel(ignored);  // the watch for a hang-up
+    return true;
+  }
+
+  void LeaveCounter() {
+    if (!left_) shared_.counter.Leave(peer_, proxy_);
+    left_ = true;
   }
 
   void SendAnswer(const Answer& a, const char* type) {
     if (a.status != 200 || !a.body) {
-      http::response<http::string_body> res{http::status::service_unavailable, request_.version()};
+      http::response<http::string_body> res{
+          a.status == 429 ? http::status::too_many_requests : http::status::service_unavailable, Version()};
       res.set(http::field::retry_after, std::to_string(a.retryAfter));
       res.set(http::field::cache_control, "no-store");
       res.set(http::field::content_type, "text/plain; charset=utf-8");
-      res.body() = "the source is not available; try again later\n";
+      res.body() = a.status == 429 ? "too many new places from this address; try again later\n"
+                                   : "the source is not available; try again later\n";
       return Send(std::move(res));
     }
-    http::response<http::string_body> res{http::status::ok, request_.version()};
-    res.set(http::field::content_type, type);
-    res.set(http::field::cache_control, "max-age=" + std::to_string(a.maxAge));
-    res.body() = *a.body;
-    Send(std::move(res));
+    const bool keepAlive = keepAlive_ && request_.keep_alive();
+    const std::time_t now = std::time(nullptr);
+    if (ready_.body != a.body.get() || ready_.second != now || ready_.maxAge != a.maxAge ||
+        ready_.keepAlive != keepAlive || ready_.version != Version()) {
+      http::response<http::empty_body> res{http::status::ok, Version()};
+      res.set(http::field::server, "corvella-gateway");
+      res.set(http::field::date, HttpDate(now));
+      res.set(http::field::content_type, type);
+      res.set(http::field::cache_control, "max-age=" + std::to_string(a.maxAge));
+      res.content_length(a.body->size());
+      res.keep_alive(keepAlive);
+      std::ostringstream head;
+      head << res.base();
+      ready_ = ReadyHead{a.body.get(), now, a.maxAge, keepAlive, Version(), head.str()};
+    }
+    keepAlive_ = keepAlive;
+    body_ = a.body;  // held until written
+    Count(200);
+    // One write of head and body together (a HEAD answer's body is empty).
+    std::array<net::const_buffer, 2> out{net::buffer(ready_.bytes), request_.method() == http::verb::head
+                                                                        ? net::const_buffer()
+                                                                        : net::buffer(*body_)};
+    stream_.expires_after(std::chrono::seconds(shared_.options.idleSeconds));
+    net::async_write(stream_, out, [self = shared_from_this()](beast::error_code ec, std::size_t) {
+      self->body_.reset();
+      self->AfterWrite(ec);
+    });
   }
 
-  void SendRelease(bool head) {
-    std::optional<std::filesystem::path> file = NewestRelease(shared_.options.releaseDir);
-    std::error_code ec;
+  void SendRelease() {
+    std::optional<ReleaseFile> file = OpenRelease(shared_.options.releaseDir);
     if (!file) return SendText(http::status::not_found, "no release\n");
-    std::string modified = HttpDate(std::filesystem::last_write_time(*file, ec));
-    if (head) {
-      http::response<http::empty_body> res{http::status::ok, request_.version()};
-      res.set(http::field::content_type, "application/octet-stream");
-      res.set(http::field::last_modified, modified);
-      res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
-      res.content_length(std::filesystem::file_size(*file, ec));
-      return Send(std::move(res));
+    beast::file f;
+    f.native_handle(file->fd);  // owned by `f` from here
+    const std::string modified = HttpDate(file->st.st_mtime);
+    auto since = request_.find(http::field::if_modified_since);
+    if (since != request_.end()) {
+      const std::time_t t = curl_getdate(std::string(View(since->value())).c_str(), nullptr);
+      if (t != -1 && file->st.st_mtime <= t) {
+        http::response<http::empty_body> res{http::status::not_modified, Version()};
+        res.set(http::field::last_modified, modified);
+        res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
+        return Send(std::move(res));
+      }
     }
-    http::file_body::value_type body;
-    beast::error_code bec;
-    body.open(file->c_str(), beast::file_mode::scan, bec);
-    if (bec) return SendText(http::status::not_found, "no release\n");
-    http::response<http::file_body> res{std::piecewise_construct, std::make_tuple(std::move(body)),
-                                        std::make_tuple(http::status::ok, request_.version())};
+    http::response<http::file_body> res{http::status::ok, Version()};
+    beast::error_code ec;
+    res.body().reset(std::move(f), ec);
+    if (ec) return SendText(http::status::not_found, "no release\n");
     res.set(http::field::content_type, "application/octet-stream");
     res.set(http::field::last_modified, modified);
     res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
+    res.content_length(static_cast<std::uint64_t>(file->st.st_size));
     Send(std::move(res));
   }
 
-  void SendText(http::status status, std::string text, bool keepAlive = true,
-                const char* type = "text/plain; charset=utf-8") {
-    http::response<http::string_body> res{status, request_.version() ? request_.version() : 11};
+  void Refuse(unsigned status, const char* text, const char* reason, bool keepAlive) {
+    shared_.services.metrics.Refusal(reason);
+    if (!keepAlive) keepAlive_ = false;
+    SendText(static_cast<http::status>(status), text);
+  }
+
+  void SendText(http::status status, std::string text, const char* type = "text/plain; charset=utf-8") {
+    http::response<http::string_body> res{status, Version()};
     res.set(http::field::content_type, type);
     res.set(http::field::cache_control, "no-store");
     if (status == http::status::method_not_allowed) res.set(http::field::allow, "GET, HEAD");
     res.body() = std::move(text);
-    if (!keepAlive) {
-      res.keep_alive(false);
-      keepAlive_ = false;
-    }
     Send(std::move(res));
+  }
+
+  unsigned Version() const { return request_.version() == 10 ? 10 : 11; }
+
+  void Count(unsigned status) {
+    shared_.services.metrics.Request(
+        label_, status, std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count());
   }
 
   template <class Body>
   void Send(http::response<Body>&& res) {
     res.set(http::field::server, "corvella-gateway");
-    if constexpr (!std::is_same_v<Body, http::empty_body>) {
-      res.prepare_payload();
-      // A HEAD answer has the headers of the GET answer, its Content-Length included, and no body.
-      if (request_.method() == http::verb::head) {
-        http::response<http::empty_body> headOnly{res.result(), res.version()};
-        headOnly.base() = res.base();
-        return Write(std::move(headOnly));
-      }
-    }
-    Write(std::move(res));
-  }
-
-  template <class Body>
-  void Write(http::response<Body>&& res) {
+    res.set(http::field::date, HttpDate(std::time(nullptr)));
+    if constexpr (std::is_same_v<Body, http::string_body>) res.prepare_payload();
     keepAlive_ = keepAlive_ && request_.keep_alive();
     res.keep_alive(keepAlive_);
-    shared_.services.metrics.Request(
-        route_, res.result_int(),
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count());
-    auto sp = std::make_shared<http::response<Body>>(std::move(res));
-    held_ = sp;
-    http::async_write(stream_, *sp, [self = shared_from_this(), sp](beast::error_code ec, std::size_t) {
+    Count(res.result_int());
+    auto out = std::make_shared<http::response<Body>>(std::move(res));
+    // A HEAD answer has the GET answer's head, its Content-Length included, and no body.
+    if (request_.method() == http::verb::head || out->result() == http::status::not_modified) {
+      auto sr = std::make_shared<http::response_serializer<Body>>(*out);
+      sr->split(true);
+      held_ = out;
+      return WriteHead(sr);
+    }
+    auto sr = std::make_shared<http::response_serializer<Body>>(*out);
+    held_ = out;
+    WriteSome(sr);
+  }
+
+  template <class Serializer>
+  void WriteHead(std::shared_ptr<Serializer> sr) {
+    stream_.expires_after(std::chrono::seconds(shared_.options.idleSeconds));
+    http::async_write_header(stream_, *sr,
+                             [self = shared_from_this(), sr](beast::error_code ec, std::size_t) {
+                               self->held_.reset();
+                               self->AfterWrite(ec);
+                             });
+  }
+
+  // Writes piece by piece, each piece with a fresh deadline: a slow reader of a large file is
+  // fine, one that stops reading is not.
+  template <class Serializer>
+  void WriteSome(std::shared_ptr<Serializer> sr) {
+    stream_.expires_after(std::chrono::seconds(shared_.options.idleSeconds));
+    http::async_write_some(stream_, *sr, [self = shared_from_this(), sr](beast::error_code ec, std::size_t) {
+      if (!ec && !sr->is_done()) return self->WriteSome(sr);
       self->held_.reset();
-      if (ec || !self->keepAlive_) return self->Close();
-      self->Read();
+      self->AfterWrite(ec);
     });
+  }
+
+  void AfterWrite(beast::error_code ec) {
+    if (ec || !keepAlive_) return Close();
+    Read();
   }
 
   void Close() {
     beast::error_code ec;
+    deadline_.cancel();
     stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
   }
 
   beast::tcp_stream stream_;
+  net::steady_timer deadline_;
   Shared& shared_;
-  std::string client_;
+  std::string peer_;
+  bool proxy_;
+  ClientAddress client_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::empty_body>> parser_;
   http::request<http::empty_body> request_;
   std::shared_ptr<void> held_;
-  std::string route_ = "other";
+  std::shared_ptr<const std::string> body_;
+  ReadyHead ready_;
+  std::string_view label_ = "other";
   bool keepAlive_ = true;
+  bool waiting_ = false;
+  bool left_ = false;  // the connection counter was told this connection ended
+  std::uint64_t asks_ = 0;
   std::chrono::steady_clock::time_point started_;
 };
 
 class Listener : public std::enable_shared_from_this<Listener> {
  public:
-  Listener(net::io_context& ioc, tcp::endpoint at, Shared& shared)
-      : ioc_(ioc), acceptor_(ioc), shared_(shared) {
+  // Accepts on the first context and hands each connection to the next context in turn.
+  Listener(std::vector<std::unique_ptr<net::io_context>>& contexts, tcp::endpoint at, Shared& shared)
+      : contexts_(contexts), acceptor_(*contexts[0]), pause_(*contexts[0]), shared_(shared) {
     acceptor_.open(at.protocol());
     acceptor_.set_option(net::socket_base::reuse_address(true));
     acceptor_.bind(at);
     acceptor_.listen(net::socket_base::max_listen_connections);
   }
   void Accept() {
-    acceptor_.async_accept(net::make_strand(ioc_),
-                           [self = shared_from_this()](beast::error_code ec, tcp::socket s) {
-                             if (ec == net::error::operation_aborted) return;
-                             if (!ec) {
-                               beast::error_code e2;
-                               tcp::endpoint peer = s.remote_endpoint(e2);
-                               std::string client = e2 ? std::string() : peer.address().to_string();
-                               if (self->shared_.counter.Enter(client)) {
-                                 std::make_shared<Session>(std::move(s), self->shared_, client)->Start();
-                               } else {
-                                 self->shared_.services.metrics.Error("connection_refused");
-                                 s.close(e2);
-                               }
-                             }
-                             self->Accept();
-                           });
+    net::io_context& next = *contexts_[next_++ % contexts_.size()];
+    acceptor_.async_accept(next, [self = shared_from_this()](beast::error_code ec, tcp::socket s) {
+      if (ec == net::error::operation_aborted) return;
+      if (ec) {
+        // Out of descriptors (EMFILE) or the like: try again when connections may have closed,
+        // rather than spinning on an error that is still there.
+        self->shared_.services.metrics.Error("accept_failed");
+        self->pause_.expires_after(std::chrono::milliseconds(100));
+        return self->pause_.async_wait([self](beast::error_code e) {
+          if (!e) self->Accept();
+        });
+      }
+      beast::error_code e2;
+      tcp::endpoint peer = s.remote_endpoint(e2);
+      std::string client = e2 ? std::string() : peer.address().to_string();
+      const bool proxy = IsTrusted(client, self->shared_.options.trustedProxies);
+      if (self->shared_.counter.Enter(client, proxy)) {
+        std::make_shared<Session>(std::move(s), self->shared_, client, proxy)->Start();
+      } else {
+        self->shared_.services.metrics.Refusal("connections");
+        s.close(e2);
+      }
+      self->Accept();
+    });
   }
   void Stop() {
     beast::error_code ec;
     acceptor_.close(ec);
+    pause_.cancel();
   }
 
  private:
-  net::io_context& ioc_;
+  std::vector<std::unique_ptr<net::io_context>>& contexts_;
+  std::size_t next_ = 0;
   tcp::acceptor acceptor_;
+  net::steady_timer pause_;
   Shared& shared_;
 };
+
+// As many connections as the descriptor limit leaves room for, after raising it to the hard limit.
+std::size_t ConnectionCap(std::size_t wanted) {
+  rlimit rl{};
+  if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return wanted;
+  if (rl.rlim_cur < rl.rlim_max) {
+    rlimit raised = rl;
+    raised.rlim_cur = rl.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) rl = raised;
+  }
+  if (rl.rlim_cur == RLIM_INFINITY) return wanted;
+  const std::size_t room =
+      rl.rlim_cur > 2 * kReservedDescriptors ? rl.rlim_cur - kReservedDescriptors : rl.rlim_cur / 2;
+  return std::min(wanted, room);
+}
 
 }  // namespace
 
 void RunFront(const FrontOptions& options, FrontServices services) {
-  Shared shared{options, services,
-                ConnectionCounter(options.maxConnections, options.maxConnectionsPerClient)};
-  net::io_context ioc(options.threads);
+  const std::size_t cap = ConnectionCap(options.maxConnections);
+  Shared shared{options, services, ConnectionCounter(cap, options.maxConnectionsPerClient),
+                MissAllowance({options.newPlacesPerClient, options.newPlacesPerClient})};
+  // One event loop per thread, as one process per core: a connection stays on its thread, so
+  // no answer waits for a lock or wakes another thread.
+  std::vector<std::unique_ptr<net::io_context>> contexts;
+  std::vector<net::executor_work_guard<net::io_context::executor_type>> busy;
+  for (int i = 0; i < std::max(options.threads, 1); ++i) {
+    contexts.push_back(std::make_unique<net::io_context>(1));
+    busy.push_back(net::make_work_guard(*contexts.back()));
+  }
   beast::error_code ec;
   auto address = net::ip::make_address(options.address, ec);
   if (ec) throw std::runtime_error("bad listen address " + options.address);
   std::shared_ptr<Listener> listener;
   try {
-    listener = std::make_shared<Listener>(ioc, tcp::endpoint(address, options.port), shared);
+    listener = std::make_shared<Listener>(contexts, tcp::endpoint(address, options.port), shared);
   } catch (const boost::system::system_error& e) {
     throw std::runtime_error("cannot listen on " + options.address + ":" + std::to_string(options.port) +
                              ": " + e.code().message());
   }
   listener->Accept();
-  net::signal_set signals(ioc, SIGTERM, SIGINT);
+  net::signal_set signals(*contexts[0], SIGTERM, SIGINT);
   signals.async_wait([&](beast::error_code, int) {
     listener->Stop();
-    ioc.stop();
+    for (auto& c : contexts) c->stop();
   });
-  LogLine("corvella-gateway listening on " + options.address + ":" + std::to_string(options.port));
+  LogLine("corvella-gateway listening on " + options.address + ":" + std::to_string(options.port) +
+          " (at most " + std::to_string(cap) + " connections)");
   std::vector<std::thread> threads;
-  for (int i = 1; i < options.threads; ++i) threads.emplace_back([&] { ioc.run(); });
-  ioc.run();
+  for (std::size_t i = 1; i < contexts.size(); ++i) threads.emplace_back([&c = *contexts[i]] { c.run(); });
+  contexts[0]->run();
   for (std::thread& t : threads) t.join();
   // The workers stop while the connections they owe answers to can still be closed.
   services.upstream.Abort();

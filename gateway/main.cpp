@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "gateway/admission.h"
 #include "gateway/geocoder.h"
 #include "gateway/http_front.h"
 #include "gateway/services.h"
@@ -34,7 +35,8 @@ constexpr const char* kUsage =
     "         [--geocoding-url URL] [--rates-url URL] [--api-key-file PATH] [--ca-file PEM] [--db PATH]\n"
     "         [--release-dir DIR] [--catalogue PATH] [--fresh-seconds 3600] [--stale-seconds 21600]\n"
     "         [--cache-places 10000] [--gather-ms 50] [--timeout 30] [--threads 2]\n"
-    "         [--max-client-connections 256] [--daily-calls 10000]\n";
+    "         [--max-client-connections 256] [--daily-calls 10000] [--client-new-places 30]\n"
+    "         [--answer-seconds 5] [--trusted-proxy ADDRESS]...\n";
 
 struct Config {
   bool geocodeAll = false;
@@ -138,6 +140,13 @@ Config Parse(int argc, char** argv) {
       c.front.maxConnectionsPerClient = static_cast<std::size_t>(Number(flag, v, 1, 100'000));
     } else if (flag == "--daily-calls") {
       c.dailyCalls = Number(flag, v, 10, 100'000'000);
+    } else if (flag == "--client-new-places") {
+      c.front.newPlacesPerClient = static_cast<double>(Number(flag, v, 1, 1'000'000));
+    } else if (flag == "--answer-seconds") {
+      c.front.answerSeconds = static_cast<int>(Number(flag, v, 1, 600));
+    } else if (flag == "--trusted-proxy") {
+      if (!ValidAddress(v)) throw BadConfig("--trusted-proxy takes an IP address");
+      c.front.trustedProxies.push_back(v);
     } else if (flag == "--threads") {
       c.front.threads = static_cast<int>(Number(flag, v, 1, 256));
     } else {

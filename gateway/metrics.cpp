@@ -24,8 +24,12 @@ void Metrics::Histogram::Add(double seconds) {
 
 void Metrics::Request(std::string_view route, unsigned status, double seconds) {
   std::lock_guard lock(mutex_);
-  ++requests_[{std::string(route), status}];
-  requestLatency_[std::string(route)].Add(seconds);
+  auto byStatus = requests_.find(route);
+  if (byStatus == requests_.end()) byStatus = requests_.emplace(std::string(route), std::map<unsigned, long>()).first;
+  ++byStatus->second[status];
+  auto latency = requestLatency_.find(route);
+  if (latency == requestLatency_.end()) latency = requestLatency_.emplace(std::string(route), Histogram()).first;
+  latency->second.Add(seconds);
 }
 
 void Metrics::Cache(std::string_view outcome) {
@@ -45,10 +49,17 @@ void Metrics::Error(std::string_view kind) {
   ++errors_[std::string(kind)];
 }
 
+void Metrics::Refusal(std::string_view reason) {
+  std::lock_guard lock(mutex_);
+  auto it = refusals_.find(reason);
+  if (it == refusals_.end()) it = refusals_.emplace(std::string(reason), 0).first;
+  ++it->second;
+}
+
 std::string Metrics::Render() const {
   std::lock_guard lock(mutex_);
   std::string out;
-  auto histogram = [&](const char* name, const char* label, const std::map<std::string, Histogram>& m) {
+  auto histogram = [&](const char* name, const char* label, const auto& m) {
     out += std::string("# TYPE ") + name + " histogram\n";
     for (const auto& [key, h] : m) {
       for (std::size_t i = 0; i < kBounds.size(); ++i) {
@@ -62,9 +73,11 @@ std::string Metrics::Render() const {
     }
   };
   out += "# TYPE corvella_requests_total counter\n";
-  for (const auto& [key, n] : requests_) {
-    out += "corvella_requests_total{route=\"" + key.first + "\",status=\"" + std::to_string(key.second) +
-           "\"} " + std::to_string(n) + "\n";
+  for (const auto& [route, byStatus] : requests_) {
+    for (const auto& [status, n] : byStatus) {
+      out += "corvella_requests_total{route=\"" + route + "\",status=\"" + std::to_string(status) + "\"} " +
+             std::to_string(n) + "\n";
+    }
   }
   histogram("corvella_request_seconds", "route", requestLatency_);
   out += "# TYPE corvella_forecast_cache_total counter\n";
@@ -81,6 +94,10 @@ std::string Metrics::Render() const {
     out += "corvella_upstream_places_total{source=\"" + key + "\"} " + std::to_string(n) + "\n";
   }
   histogram("corvella_upstream_seconds", "source", upstreamLatency_);
+  out += "# TYPE corvella_refusals_total counter\n";
+  for (const auto& [key, n] : refusals_) {
+    out += "corvella_refusals_total{reason=\"" + key + "\"} " + std::to_string(n) + "\n";
+  }
   out += "# TYPE corvella_errors_total counter\n";
   for (const auto& [key, n] : errors_) {
     out += "corvella_errors_total{kind=\"" + key + "\"} " + std::to_string(n) + "\n";

@@ -1,5 +1,5 @@
 // Counters for /metrics, in the Prometheus text format: requests by route and status, cache
-// outcomes, upstream calls by source and outcome with their latency, errors.
+// outcomes, upstream calls by source and outcome with their latency, refusals by reason, errors.
 #pragma once
 
 #include <array>
@@ -16,6 +16,9 @@ class Metrics {
   void Cache(std::string_view outcome);  // "hit", "miss", "stale"
   void Upstream(std::string_view source, std::string_view outcome, double seconds, long places = 1);
   void Error(std::string_view kind);
+  // A request or connection turned away: "client_new_places", "deadline", "connections",
+  // "host_refused", "proxy_refused", "framing", "too_large", "request".
+  void Refusal(std::string_view reason);
   std::string Render() const;
 
  private:
@@ -27,8 +30,10 @@ class Metrics {
   };
   static constexpr std::array<double, 8> kBounds = {0.001, 0.005, 0.025, 0.1, 0.5, 2, 10, 60};
   mutable std::mutex mutex_;
-  std::map<std::pair<std::string, unsigned>, long> requests_;
-  std::map<std::string, Histogram> requestLatency_;
+  // Looked up without making a string: a request is counted without allocating.
+  std::map<std::string, std::map<unsigned, long>, std::less<>> requests_;
+  std::map<std::string, Histogram, std::less<>> requestLatency_;
+  std::map<std::string, long, std::less<>> refusals_;
   std::map<std::string, long> cache_;
   std::map<std::pair<std::string, std::string>, long> upstreamCalls_;
   std::map<std::string, long> upstreamPlaces_;

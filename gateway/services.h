@@ -57,8 +57,11 @@ class ForecastService {
   // Stops the worker and drops the answers still owed (their connections are closing).
   void Stop();
 
-  // Answers through `done`, at once from the cache or from the worker after a fetch.
-  void Get(const CataloguePlace& place, std::function<void(Answer)> done);
+  // Answers through `done`, at once from the cache or from the worker after a fetch. A place
+  // not yet held is fetched only when `admitNew` agrees; else the answer is 429 with the
+  // Retry-After it gives.
+  using Admission = std::function<bool(std::int64_t& retryAfter)>;
+  void Get(const CataloguePlace& place, std::function<void(Answer)> done, const Admission& admitNew = {});
 
  private:
   void Run();

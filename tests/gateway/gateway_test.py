@@ -97,7 +97,7 @@ def start_gateway(up, name, *extra, rates_url=None):
 def get(port, target, method="GET", headers=None):
     c = http.client.HTTPConnection("127.0.0.1", port, timeout=20)
     c.putrequest(method, target, skip_host=True, skip_accept_encoding=True)
-    for k, v in (headers or {"Host": "x"}).items():
+    for k, v in (headers or {"Host": FEED_HOST}).items():
         c.putheader(k, v)
     c.endheaders()
     r = c.getresponse()
@@ -138,7 +138,7 @@ def faults():
     check("HEAD update file with Last-Modified", status == 200 and
           r.getheader("Last-Modified") == "Sat, 01 Jun 2024 10:00:00 GMT", r.getheader("Last-Modified"))
     c = http.client.HTTPConnection("127.0.0.1", port, timeout=10)  # one connection, kept alive
-    c.request("HEAD", "/nothing")
+    c.request("HEAD", "/nothing", headers={"Host": FEED_HOST})
     r = c.getresponse()
     r.read()
     c.request("GET", "/healthz")
@@ -327,10 +327,8 @@ def e2e():
     gw.wait(timeout=10)
 
 
-def nginx():
-    """The deployed nginx site, made to run as this user on free ports, in front of the gateway."""
-    up = start_standin()
-    port, gw = start_gateway(up, "nginx")
+def start_site(port):
+    """deploy/'s nginx site on free ports (plain, TLS) of this user, in front of the gateway at `port`."""
     plain, tls = free_port(), free_port()
     subprocess.run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", "site.key", "-out", "site.csr",
                     "-subj", "/CN=" + FEED_HOST], check=True, capture_output=True, cwd=work)
@@ -342,6 +340,9 @@ def nginx():
     site = open(os.path.join(HERE, "..", "..", "deploy", "nginx-corvella.conf")).read()
     for old, new in (("/var/cache/nginx/corvella", work + "/cache"), ("127.0.0.1:8080", "127.0.0.1:%d" % port),
                      ("listen [::]:80;", ""), ("listen [::]:443 ssl http2;", ""),
+                     ("listen [::]:80 default_server;", ""), ("listen [::]:443 ssl default_server;", ""),
+                     ("listen 80 default_server;", "listen 127.0.0.1:%d default_server;" % plain),
+                     ("listen 443 ssl default_server;", "listen 127.0.0.1:%d ssl default_server;" % tls),
                      ("listen 80;", "listen 127.0.0.1:%d;" % plain),
                      ("listen 443 ssl http2;", "listen 127.0.0.1:%d ssl http2;" % tls),
                      ("/etc/ssl/corvella/fullchain.pem", work + "/site.pem"),
@@ -371,6 +372,14 @@ def nginx():
             break
         except OSError:
             time.sleep(0.1)
+    return plain, tls
+
+
+def nginx():
+    """The deployed nginx site, made to run as this user on free ports, in front of the gateway."""
+    up = start_standin()
+    port, gw = start_gateway(up, "nginx")
+    plain, tls = start_site(port)
     target = "http://%s%s" % (FEED_HOST, FEED_QUERY.format(230569))
     first = get(plain, target, headers={"Host": FEED_HOST})
     second = get(plain, target, headers={"Host": FEED_HOST})
@@ -407,16 +416,21 @@ def serve():
         time.sleep(1)
 
 
-try:
-    subprocess.run(["openssl", "version"], check=True, capture_output=True)
-    make_ca()
-    {"faults": faults, "e2e": e2e, "nginx": nginx, "serve": serve}[GROUP]()
-finally:
-    for p in procs:
-        if p.poll() is None:
-            p.kill()
-            p.wait()
-if failures:
-    print("logs in " + work)
-    sys.exit(1)
-subprocess.run(["rm", "-rf", work])
+def main(groups):
+    try:
+        subprocess.run(["openssl", "version"], check=True, capture_output=True)
+        make_ca()
+        groups[GROUP]()
+    finally:
+        for p in procs:
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+    if failures:
+        print("logs in " + work)
+        sys.exit(1)
+    subprocess.run(["rm", "-rf", work])
+
+
+if __name__ == "__main__":
+    main({"faults": faults, "e2e": e2e, "nginx": nginx, "serve": serve})

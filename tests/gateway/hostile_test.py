@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""corvella-gateway tried as a hostile client would, alone and behind deploy/'s nginx site.
+
+usage: hostile_test.py hostile GATEWAY
+"""
+import http.client
+import os
+import socket
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from gateway_test import (FEED_HOST, FEED_QUERY, check, get, main, start_gateway, start_site,  # noqa: E402
+                          start_standin, upstream, work)
+
+H = {"Host": FEED_HOST}
+
+
+def ask(port, place, source="127.0.0.1", **headers):
+    c = http.client.HTTPConnection("127.0.0.1", port, timeout=20, source_address=(source, 0))
+    c.request("GET", FEED_QUERY.format(place), headers={**H, **headers})
+    r = c.getresponse()
+    r.read()
+    return r.status, r
+
+
+def raw(port, data, source="127.0.0.1"):
+    """The first line of what the gateway answers to `data`, and whether it then closed."""
+    s = socket.create_connection(("127.0.0.1", port), timeout=5, source_address=(source, 0))
+    s.sendall(data)
+    out = b""
+    try:
+        while chunk := s.recv(65536):
+            out += chunk
+    except socket.timeout:
+        return out.split(b"\r\n")[0], False
+    return out.split(b"\r\n")[0], True
+
+
+def hostile():
+    up = start_standin()
+    catalogue = os.path.join(work, "many.txt")
+    with open(catalogue, "w") as f:
+        f.writelines("Тверская область, Село%d;%d\n" % (i, 2000 + i) for i in range(400))
+    release = os.path.join(work, "release")
+    os.makedirs(release)
+    with open(os.path.join(release, "corv-1.exe"), "wb") as f:
+        f.write(b"MZ" + b"\0" * 100)
+    os.utime(os.path.join(release, "corv-1.exe"), (1717236000, 1717236000))
+    port, _ = start_gateway(up, "hostile", "--catalogue", catalogue, "--release-dir", release,
+                            "--client-new-places", "20", "--fresh-seconds", "3", "--stale-seconds", "600",
+                            "--answer-seconds", "3", "--trusted-proxy", "127.0.0.1")
+
+    # One client walks 300 places, naming itself otherwise each time, from an address that is not
+    # a trusted proxy: 20 are fetched, the rest refused with Retry-After; another client's first new
+    # place is served, and so is the refresh of a place already served.
+    check("a served place", ask(port, 2000, **{"X-Real-IP": "198.51.100.1"})[0] == 200)
+    codes, lock = [], threading.Lock()
+
+    def walk(places):
+        for p in places:
+            s, r = ask(port, p, "127.0.0.2", **{"X-Real-IP": "203.0.113.%d" % (p % 250)})
+            with lock:
+                codes.append((s, r.getheader("Retry-After")))
+    threads = [threading.Thread(target=walk, args=(range(2100 + i, 2400, 20),)) for i in range(20)]
+    [t.start() for t in threads]
+    [t.join() for t in threads]
+    refused = [int(r) for c, r in codes if c == 429]
+    check("the walker spends its 20 new places (answered, or 503 past the deadline)",
+          len(refused) == 280 and all(c in (200, 503) for c, _ in codes if c != 429), codes[:30])
+    check("... and gets 429 with Retry-After for the rest", min(refused, default=0) > 0)
+    check("another client's first new place is served", ask(port, 2050, **{"X-Real-IP": "198.51.100.2"})[0] == 200)
+    time.sleep(3.5)
+    calls = upstream(up, "/stats")["forecast_places"]
+    check("the served place, past its freshness, is served", ask(port, 2000)[0] == 200)
+    time.sleep(1)
+    check("... and fetched again", upstream(up, "/stats")["forecast_places"] > calls)
+    metrics = get(port, "/metrics")[1].decode()
+    check("refusals counted by reason", 'corvella_refusals_total{reason="client_new_places"}' in metrics)
+    check("metrics only for this machine", get(port, "/metrics", headers={**H, "X-Real-IP": "198.51.100.1"})[0] == 404)
+
+    # A stalled source: 503 with Retry-After at the deadline, and the rates page does not wait.
+    upstream(up, "/control?forecast=slow", "POST")
+    start = time.time()
+    status, r = ask(port, 2060, **{"X-Real-IP": "198.51.100.3"})
+    check("stalled source: 503 within the deadline", status == 503 and r.getheader("Retry-After") and
+          time.time() - start < 3.8, (status, time.time() - start))
+    gone = socket.create_connection(("127.0.0.1", port))
+    gone.sendall(("GET %s HTTP/1.1\r\nHost: %s\r\n\r\n" % (FEED_QUERY.format(2061), FEED_HOST)).encode())
+    time.sleep(0.3)
+    gone.close()
+    time.sleep(0.3)
+    check("a client that hangs up while waiting is let go at once",
+          'corvella_errors_total{kind="client_gone"} 1' in get(port, "/metrics")[1].decode())
+    upstream(up, "/control?forecast=ok", "POST")
+
+    # The update file: a file still being written, a symlink out of the folder, If-Modified-Since.
+    with open(os.path.join(release, "corv-2.exe"), "wb") as f:
+        f.write(b"MZ" + b"\0" * 30000)
+    os.symlink("/etc/hostname", os.path.join(release, "corv-3.exe"))
+    os.utime(os.path.join(release, "corv-3.exe"), (1717239600, 1717239600), follow_symlinks=False)  # newer than corv-1
+    status, _, r = get(port, "/soft/corv.exe", "HEAD", headers=H)
+    check("a file still changing and a symlink are passed over", r.getheader("Content-Length") == "102")
+    check("If-Modified-Since: 304", get(port, "/soft/corv.exe", headers={
+        **H, "If-Modified-Since": r.getheader("Last-Modified")})[0] == 304)
+    time.sleep(2.2)
+    check("a settled file is served", get(port, "/soft/corv.exe", "HEAD", headers=H)[2].getheader("Content-Length") ==
+          "30002")
+
+    # Foreign hosts and lax framing: refused and closed.
+    check("foreign Host 403", get(port, FEED_QUERY.format(2000), headers={"Host": "evil.example"})[0] == 403)
+    for what, data, want in (
+            ("no Host", b"GET / HTTP/1.1\r\n\r\n", b"400"),
+            ("two Hosts", b"GET / HTTP/1.1\r\nHost: a\r\nHost: a\r\n\r\n", b"400"),
+            ("xchunked", b"GET / HTTP/1.1\r\nHost: %s\r\nTransfer-Encoding: xchunked\r\n\r\nGET / HTTP/1.1\r\n\r\n"
+             % FEED_HOST.encode(), b"501"),
+            ("bare LF", b"GET / HTTP/1.1\nHost: x\n\n", b"400"), ("NUL", b"GET / HTTP/1.1\r\nHost: a\0b\r\n\r\n", b"400"),
+            ("Content-Length : 5", b"GET / HTTP/1.1\r\nHost: x\r\nContent-Length : 5\r\n\r\nabcde", b"400"),
+            ("Content-Length: +0", b"GET / HTTP/1.1\r\nHost: x\r\nContent-Length: +0\r\n\r\n", b"400")):
+        line, closed = raw(port, data)
+        check(what + ": " + want.decode() + " and closed", want in line and closed, line)
+
+    # Behind nginx: unknown names get no answer, the feed has a per-address guard.
+    plain, _ = start_site(port)
+    check("nginx: an unknown name is dropped (444)", raw(plain, b"GET /index.php HTTP/1.1\r\nHost: evil.example\r\n\r\n")
+          == (b"", True))
+    check("nginx: a proxy-form target on another port is dropped", raw(plain, (
+        "GET http://%s:8080%s HTTP/1.1\r\nHost: %s\r\n\r\n" % (FEED_HOST, FEED_QUERY.format(2000), FEED_HOST)).encode())
+        == (b"", True))
+    # The client nginx names is the one counted: one address's new places run out, another's do not.
+    codes = []
+    threads = [threading.Thread(target=lambda i=i: codes.extend(
+        ask(plain, 2010 + i + 5 * k, "127.0.0.3")[0] for k in range(5))) for i in range(5)]
+    [t.start() for t in threads]
+    [t.join() for t in threads]
+    check("nginx: one address's new places run out (429 from the gateway)", codes.count(429) == 5, codes)
+    check("... another address's first is served", ask(plain, 2040, "127.0.0.4")[0] == 200)
+    codes = [ask(plain, 2000)[0] for _ in range(40)]
+    check("nginx: one address asking the feed 40 times at once is slowed (429)", 429 in codes and 200 in codes, codes)
+
+
+if __name__ == "__main__":
+    main({"hostile": hostile})
