@@ -151,7 +151,7 @@ void ForecastService::FetchBatch(std::vector<std::string> ids, std::int64_t now)
     } else {
       std::lock_guard lock(worker_.mutex);
       awaited_.erase(id);
-      metrics_.Error("geocode_queue_full");
+      metrics_.Refusal("geocode_queue_full");
       failed.push_back(id);
     }
   }
@@ -257,7 +257,7 @@ void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vect
   std::int64_t openAt = 0, newOpenAt = 0;
   const bool refresh = servedCount == 0 || gate_.Take(servedCount, now, openAt, CallBudget::Use::Refresh);
   const bool fresh = newCount == 0 || gate_.Take(newCount, now, newOpenAt, CallBudget::Use::New);
-  if (!fresh) metrics_.Error("budget_new_places");
+  if (!fresh) metrics_.Refusal("budget_new_places");
   std::vector<std::size_t> go;  // indexes into ids
   std::vector<Coordinates> goAt;
   for (std::size_t i = 0; i < ids.size(); ++i) {

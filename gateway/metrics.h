@@ -17,7 +17,9 @@ class Metrics {
   void Upstream(std::string_view source, std::string_view outcome, double seconds, long places = 1);
   void Error(std::string_view kind);
   // A request or connection turned away: "client_new_places", "deadline", "connections",
-  // "host_refused", "proxy_refused", "framing", "too_large", "request".
+  // "host_refused", "proxy_refused", "framing", "too_large", "request"; and a new place turned
+  // away by the services: "budget_new_places" (only the refresh reserve is left),
+  // "geocode_queue_full".
   void Refusal(std::string_view reason);
   std::string Render() const;
 
