@@ -3,35 +3,16 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include <array>
 #include <cstdio>
 #include <memory>
 
+#include "common/cp1251.h"
 #include "common/date_time.h"
+#include "retrieval/currencies.h"
 
 namespace corvella::gateway {
 
 namespace {
-
-// The client's currencies in the order of its hint lines: the name it searches for, the bank's
-// letter code, and the unit count its label states.
-struct ClientCurrency {
-  std::string_view searchName;
-  std::string_view charCode;
-  std::int64_t units;
-};
-constexpr std::array<ClientCurrency, 10> kClientCurrencies = {{
-    {"Доллар США", "USD", 1},
-    {"Евро", "EUR", 1},
-    {"Швейцарский франк", "CHF", 1},
-    {"Фунт стерлингов", "GBP", 1},
-    {"Турецкая лира", "TRY", 1},
-    {"Украинских гривен", "UAH", 10},
-    {"Датских крон", "DKK", 10},
-    {"Китайских юаней", "CNY", 10},
-    {"Казахских тенге", "KZT", 100},
-    {"Японских иен", "JPY", 100},
-}};
 
 constexpr std::int64_t kMaxNominal = 1'000'000;
 constexpr std::int64_t kMaxValue = 10'000'000;  // roubles, far above any rate
@@ -233,7 +214,8 @@ std::string RenderRatesPage(const RatesSet& set) {
   page +=
       "</title></head>\n<body>\n<table>\n<tr><th>Код</th><th>Единиц</th><th>Валюта</th><th>Курс</th></tr>\n";
   std::vector<bool> shown(set.rates.size(), false);
-  for (const ClientCurrency& c : kClientCurrencies) {
+  // The client's currencies first, in the order of its hint lines.
+  for (const CurrencyRow& c : kCurrencies) {
     std::string rate;
     for (std::size_t i = 0; i < set.rates.size(); ++i) {
       const BankRate& r = set.rates[i];
@@ -242,7 +224,7 @@ std::string RenderRatesPage(const RatesSet& set) {
       shown[i] = true;
       break;
     }
-    AppendRow(page, c.charCode, std::to_string(c.units), c.searchName, rate);
+    AppendRow(page, c.charCode, std::to_string(c.units), Cp1251ToUtf8(c.searchName), rate);
   }
   for (std::size_t i = 0; i < set.rates.size(); ++i) {
     const BankRate& r = set.rates[i];

@@ -2,42 +2,14 @@
 // byte-wise decoder, and each selected currency's rate cut out of it by its name.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "common/text_literal.h"
+#include "retrieval/currencies.h"
 
 namespace corvella {
-
-inline constexpr std::size_t kCurrencyCount = 10;
-
-// Selection flags in the order of kCurrencies:
-// 0 Usd, 1 Eur, 2 Chf, 3 Gbp, 4 Try, 5 Uah, 6 Dkk, 7 Cny, 8 Kzt, 9 Jpy.
-using CurrencyFlags = std::array<bool, kCurrencyCount>;
-
-// One currency: its name as the page's table writes it, and the label of its hint line.
-struct CurrencyRow {
-  std::string_view searchName;
-  std::string_view label;
-};
-
-// The fixed table, in the order of the hint lines. A search name is also the caption of
-// the currency's check box; the unit counts of the last five labels are fixed text.
-inline constexpr std::array<CurrencyRow, kCurrencyCount> kCurrencies = {{
-    {"Доллар США"_cp, "Доллар "_cp},
-    {"Евро"_cp, "Евро "_cp},
-    {"Швейцарский франк"_cp, "Франк "_cp},
-    {"Фунт стерлингов"_cp, "Фунт "_cp},
-    {"Турецкая лира"_cp, "Лира "_cp},
-    {"Украинских гривен"_cp, "10 Гривен "_cp},
-    {"Датских крон"_cp, "10 Крон "_cp},
-    {"Китайских юаней"_cp, "10 Юаней "_cp},
-    {"Казахских тенге"_cp, "100 Тенге "_cp},
-    {"Японских иен"_cp, "100 Иен "_cp},
-}};
 
 // "http://<rates host>/currency_base/daily/".
 std::string RatesPageUrl();

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "common/error.h"
+#include "common/joined_array.h"
 
 namespace corvella {
 namespace {
@@ -17,8 +18,9 @@ struct StoredSetting {
   FieldRef field;
 };
 
-// Every AppSettings field kept in section "corv"; its default is the field's initial value.
-constexpr std::array kStoredSettings = {
+// Every AppSettings field kept in section "corv" (the currencies' flags from their rows); its
+// default is the field's initial value.
+constexpr std::array kSettingsBesidesRates = {
     StoredSetting{kValueLocationIndex, &AppSettings::locationIndex},
     StoredSetting{kValueTemperatureColor, &AppSettings::temperatureColor},
     StoredSetting{kValueWidgetOnTop, &AppSettings::widgetOnTop},
@@ -26,16 +28,6 @@ constexpr std::array kStoredSettings = {
     StoredSetting{kValueTemperatureOnIcon, &AppSettings::temperatureOnIcon},
     StoredSetting{kValueDigitsOnly, &AppSettings::digitsOnly},
     StoredSetting{kValueNotifyOnConnect, &AppSettings::notifyOnConnect},
-    StoredSetting{kValueRateUsd, &AppSettings::rateUsd},
-    StoredSetting{kValueRateEur, &AppSettings::rateEur},
-    StoredSetting{kValueRateChf, &AppSettings::rateChf},
-    StoredSetting{kValueRateGbp, &AppSettings::rateGbp},
-    StoredSetting{kValueRateUah, &AppSettings::rateUah},
-    StoredSetting{kValueRateJpy, &AppSettings::rateJpy},
-    StoredSetting{kValueRateDkk, &AppSettings::rateDkk},
-    StoredSetting{kValueRateKzt, &AppSettings::rateKzt},
-    StoredSetting{kValueRateTry, &AppSettings::rateTry},
-    StoredSetting{kValueRateCny, &AppSettings::rateCny},
     StoredSetting{kValueCheckForUpdates, &AppSettings::checkForUpdates},
     StoredSetting{kValueRefreshPeriodIndex, &AppSettings::refreshPeriodIndex},
     StoredSetting{kValueForecastTomorrow, &AppSettings::forecastTomorrow},
@@ -47,45 +39,48 @@ constexpr std::array kStoredSettings = {
     StoredSetting{kValueWidgetShown, &AppSettings::widgetShown},
 };
 
-// The two operations keep the orders of earlier versions, which differ from each other.
-constexpr std::array kLoadsOrder = {
-    kValueLocationIndex,     kValueTemperatureColor, kValueShowCurrentTemperature,
-    kValueTemperatureOnIcon, kValueDigitsOnly,       kValueNotifyOnConnect,
-    kValueRateUsd,           kValueRateEur,          kValueRateChf,
-    kValueRateGbp,           kValueRateDkk,          kValueRateKzt,
-    kValueRateTry,           kValueRateCny,          kValueRateUah,
-    kValueRateJpy,           kValueCheckForUpdates,  kValueRefreshPeriodIndex,
-    kValueForecastTomorrow,  kValueForecastDayAfter, kValueProxyUser,
-    kValueProxyPassword,     kValueProxyPort,        kValueProxyHost,
-};
+constexpr std::array<StoredSetting, kCurrencyCount> RateSettings() {
+  std::array<StoredSetting, kCurrencyCount> settings{};
+  for (std::size_t i = 0; i < kCurrencyCount; ++i) settings[i] = {kCurrencies[i].valueName, kRateFlags[i]};
+  return settings;
+}
 
-constexpr std::array kSavesOrder = {
-    kValueLocationIndex,
-    kValueTemperatureColor,
-    kValueWidgetOnTop,
-    kValueShowCurrentTemperature,
-    kValueTemperatureOnIcon,
-    kValueDigitsOnly,
-    kValueNotifyOnConnect,
-    kValueRateUsd,
-    kValueRateEur,
-    kValueRateChf,
-    kValueRateGbp,
-    kValueRateUah,
-    kValueRateJpy,
-    kValueCheckForUpdates,
-    kValueRefreshPeriodIndex,
-    kValueForecastTomorrow,
-    kValueForecastDayAfter,
-    kValueRateDkk,
-    kValueRateKzt,
-    kValueRateTry,
-    kValueRateCny,
-    kValueProxyUser,
-    kValueProxyPassword,
-    kValueProxyHost,
-    kValueProxyPort,
-};
+constexpr auto kStoredSettings = Joined(kSettingsBesidesRates, RateSettings());
+
+// The value names of currency rows, in the order given.
+template <std::size_t N>
+constexpr std::array<std::string_view, N> RateNames(const std::array<CurrencyRowIndex, N>& rows) {
+  std::array<std::string_view, N> names{};
+  for (std::size_t i = 0; i < N; ++i) names[i] = kCurrencies[rows[i]].valueName;
+  return names;
+}
+
+// Earlier versions knew the first ten currencies; one added since is read and written after them.
+constexpr std::size_t kEarlierCurrencyCount = 10;
+static_assert(kCurrencyCount >= kEarlierCurrencyCount);
+constexpr std::array<std::string_view, kCurrencyCount - kEarlierCurrencyCount> LaterRateNames() {
+  std::array<std::string_view, kCurrencyCount - kEarlierCurrencyCount> names{};
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = kCurrencies[kEarlierCurrencyCount + i].valueName;
+  return names;
+}
+
+// The two operations keep the orders of earlier versions, which differ from each other.
+constexpr auto kLoadsOrder = Joined(
+    std::array{kValueLocationIndex, kValueTemperatureColor, kValueShowCurrentTemperature,
+               kValueTemperatureOnIcon, kValueDigitsOnly, kValueNotifyOnConnect},
+    RateNames(std::array{kUsd, kEur, kChf, kGbp, kDkk, kKzt, kTry, kCny, kUah, kJpy}), LaterRateNames(),
+    std::array{kValueCheckForUpdates, kValueRefreshPeriodIndex, kValueForecastTomorrow,
+               kValueForecastDayAfter, kValueProxyUser, kValueProxyPassword, kValueProxyPort,
+               kValueProxyHost});
+
+constexpr auto kSavesOrder = Joined(
+    std::array{kValueLocationIndex, kValueTemperatureColor, kValueWidgetOnTop, kValueShowCurrentTemperature,
+               kValueTemperatureOnIcon, kValueDigitsOnly, kValueNotifyOnConnect},
+    RateNames(std::array{kUsd, kEur, kChf, kGbp, kUah, kJpy}),
+    std::array{kValueCheckForUpdates, kValueRefreshPeriodIndex, kValueForecastTomorrow,
+               kValueForecastDayAfter},
+    RateNames(std::array{kDkk, kKzt, kTry, kCny}), LaterRateNames(),
+    std::array{kValueProxyUser, kValueProxyPassword, kValueProxyHost, kValueProxyPort});
 
 constexpr const StoredSetting* Find(std::string_view name) {
   for (const StoredSetting& setting : kStoredSettings) {
@@ -98,7 +93,15 @@ template <std::size_t N>
 constexpr bool AllKnown(const std::array<std::string_view, N>& order) {
   return std::all_of(order.begin(), order.end(), [](std::string_view name) { return Find(name) != nullptr; });
 }
+// Each order takes every currency once.
+template <std::size_t N>
+constexpr bool EachRateOnce(const std::array<std::string_view, N>& order) {
+  return std::all_of(kCurrencies.begin(), kCurrencies.end(), [&](const CurrencyRow& row) {
+    return std::count(order.begin(), order.end(), row.valueName) == 1;
+  });
+}
 static_assert(AllKnown(kLoadsOrder) && AllKnown(kSavesOrder));
+static_assert(EachRateOnce(kLoadsOrder) && EachRateOnce(kSavesOrder));
 
 template <class... F>
 struct Overloaded : F... {

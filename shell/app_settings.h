@@ -2,12 +2,14 @@
 // (section "corv" of the settings store, plus the autostart entry) and memory.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "common/text_literal.h"
+#include "retrieval/currencies.h"
 #include "shell/autostart.h"
 #include "shell/settings_store.h"
 
@@ -23,8 +25,10 @@ struct AppSettings {
   std::uint32_t temperatureColor = kColourNotChosen;  // 0x00BBGGRR once chosen
   bool widgetOnTop = true;
   bool showCurrentTemperature = true, temperatureOnIcon = true, digitsOnly = false, notifyOnConnect = false;
-  bool rateUsd = true, rateEur = true, rateChf = false, rateGbp = false, rateUah = false, rateJpy = false,
-       rateDkk = false, rateKzt = false, rateTry = false, rateCny = false;
+  // A flag per currency: rateUsd, rateEur, ...
+#define CORVELLA_RATE_FLAG(id, code, units, search, label, value, shown) bool rate##id = shown;
+  CORVELLA_CURRENCIES(CORVELLA_RATE_FLAG)
+#undef CORVELLA_RATE_FLAG
   bool checkForUpdates = true;
   int refreshPeriodIndex = 1;
   bool forecastTomorrow = true, forecastDayAfter = true;
@@ -35,8 +39,14 @@ struct AppSettings {
   friend bool operator==(const AppSettings&, const AppSettings&) = default;
 };
 
-// Value names in section "corv". Several do not follow the captions (the Swiss franc flag is
-// "гривен", the pound "золото"): they are the names earlier versions stored, kept as they are.
+// Each currency's flag, in the order of kCurrencies.
+inline constexpr std::array<bool AppSettings::*, kCurrencyCount> kRateFlags = {
+#define CORVELLA_RATE_FLAG_FIELD(id, ...) &AppSettings::rate##id,
+    CORVELLA_CURRENCIES(CORVELLA_RATE_FLAG_FIELD)
+#undef CORVELLA_RATE_FLAG_FIELD
+};
+
+// Value names in section "corv"; the currencies' come from their rows (kValueRateUsd, ...).
 inline constexpr std::string_view kValueLocationIndex = "geo";
 inline constexpr std::string_view kValueTemperatureColor = "Цвет"_cp;
 inline constexpr std::string_view kValueWidgetOnTop = "topwin";
@@ -44,16 +54,10 @@ inline constexpr std::string_view kValueShowCurrentTemperature = "темпера
 inline constexpr std::string_view kValueTemperatureOnIcon = "наИконке"_cp;
 inline constexpr std::string_view kValueDigitsOnly = "большиеЦифры"_cp;
 inline constexpr std::string_view kValueNotifyOnConnect = "сообщать"_cp;
-inline constexpr std::string_view kValueRateUsd = "доллар"_cp;
-inline constexpr std::string_view kValueRateEur = "евро"_cp;
-inline constexpr std::string_view kValueRateChf = "гривен"_cp;
-inline constexpr std::string_view kValueRateGbp = "золото"_cp;
-inline constexpr std::string_view kValueRateUah = "v12";
-inline constexpr std::string_view kValueRateJpy = "v13";
-inline constexpr std::string_view kValueRateDkk = "Датских крон"_cp;
-inline constexpr std::string_view kValueRateKzt = "Казахских тенге"_cp;
-inline constexpr std::string_view kValueRateTry = "Турецкая лира"_cp;
-inline constexpr std::string_view kValueRateCny = "Китайских юаней"_cp;
+#define CORVELLA_RATE_VALUE_NAME(id, ...) \
+  inline constexpr std::string_view kValueRate##id = kCurrencies[k##id].valueName;
+CORVELLA_CURRENCIES(CORVELLA_RATE_VALUE_NAME)
+#undef CORVELLA_RATE_VALUE_NAME
 inline constexpr std::string_view kValueCheckForUpdates = "Update";
 inline constexpr std::string_view kValueRefreshPeriodIndex = "Speed";
 inline constexpr std::string_view kValueForecastTomorrow = "завтра"_cp;

@@ -30,9 +30,9 @@ constexpr std::string_view kInvalidInteger = "'%s' is not a valid integer value"
 bool HasDegree(const std::string& text) { return text.find(kDegree) != std::string::npos; }
 
 CurrencyFlags CurrencyFlagsOf(const AppSettings& s) {
-  // Index order of CurrencyFlags: Usd, Eur, Chf, Gbp, Try, Uah, Dkk, Cny, Kzt, Jpy.
-  return {s.rateUsd, s.rateEur, s.rateChf, s.rateGbp, s.rateTry,
-          s.rateUah, s.rateDkk, s.rateCny, s.rateKzt, s.rateJpy};
+  CurrencyFlags flags{};
+  for (std::size_t i = 0; i < kCurrencyCount; ++i) flags[i] = s.*kRateFlags[i];
+  return flags;
 }
 
 bool AnySelected(const CurrencyFlags& flags) {

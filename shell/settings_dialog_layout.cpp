@@ -6,6 +6,8 @@
 #include <variant>
 #include <vector>
 
+#include "common/joined_array.h"
+#include "retrieval/currencies.h"
 #include "retrieval/servers.h"
 #include "shell/app_settings.h"
 
@@ -24,7 +26,7 @@ constexpr std::string_view kVersionDateWord = " от "_cp;
 constexpr std::string_view kYearMark = " г."_cp;
 
 // Positions as the dialog has always had them; sizes the captions need at 96 DPI.
-constexpr std::array kControls = {
+constexpr std::array kControlsBeforeRates = {
     // Header band.
     ControlSpec{kIdLogo, K::kLogo, P::kDialog, 0, {7, -3, 98, 84}, "", ""},
     ControlSpec{kIdTitle, K::kRightLabel, P::kDialog, 0, {134, 11, 300, 23}, "Corvella", "", FontRole::kTitle},
@@ -54,26 +56,37 @@ constexpr std::array kControls = {
 
     // "Курс валют".
     ControlSpec{kIdRatesGroup, K::kGroupBox, P::kRates, 0, {9, 6, 402, 191}, "Курсы валют к рублю "_cp, ""},
-    ControlSpec{kIdCheckBox3, K::kCheckBox, P::kRates, kIdRatesGroup, {16, 26, 176, kCheckHeight}, "Доллар США"_cp,
-                ""},
-    ControlSpec{kIdCheckBox4, K::kCheckBox, P::kRates, kIdRatesGroup, {16, 56, 176, kCheckHeight}, "Евро"_cp, ""},
-    ControlSpec{kIdCheckBox5, K::kCheckBox, P::kRates, kIdRatesGroup, {16, 86, 176, kCheckHeight},
-                "Швейцарский франк"_cp, ""},
-    ControlSpec{kIdCheckBox6, K::kCheckBox, P::kRates, kIdRatesGroup, {16, 118, 176, kCheckHeight},
-                "Фунт стерлингов"_cp, ""},
-    ControlSpec{kIdCheckBox17, K::kCheckBox, P::kRates, kIdRatesGroup, {16, 151, 176, kCheckHeight},
-                "Турецкая лира"_cp, ""},
-    ControlSpec{kIdCheckBox12, K::kCheckBox, P::kRates, kIdRatesGroup, {200, 26, 190, kCheckHeight},
-                "Украинских гривен"_cp, ""},
-    ControlSpec{kIdCheckBox15, K::kCheckBox, P::kRates, kIdRatesGroup, {200, 56, 190, kCheckHeight},
-                "Датских крон"_cp, ""},
-    ControlSpec{kIdCheckBox18, K::kCheckBox, P::kRates, kIdRatesGroup, {200, 86, 190, kCheckHeight},
-                "Китайских юаней"_cp, ""},
-    ControlSpec{kIdCheckBox16, K::kCheckBox, P::kRates, kIdRatesGroup, {200, 118, 190, kCheckHeight},
-                "Казахских тенге"_cp, ""},
-    ControlSpec{kIdCheckBox13, K::kCheckBox, P::kRates, kIdRatesGroup, {200, 151, 190, kCheckHeight},
-                "Японских иен"_cp, ""},
+};
 
+// Each currency's check box, in the order of kCurrencies (down one column, then the next); its
+// caption is the currency's search name.
+struct RateBox {
+  int id;
+  Rect96 rect;
+};
+constexpr std::array<RateBox, kCurrencyCount> kRateBoxes = {{
+    {kIdCheckBox3, {16, 26, 176, kCheckHeight}},
+    {kIdCheckBox4, {16, 56, 176, kCheckHeight}},
+    {kIdCheckBox5, {16, 86, 176, kCheckHeight}},
+    {kIdCheckBox6, {16, 118, 176, kCheckHeight}},
+    {kIdCheckBox17, {16, 151, 176, kCheckHeight}},
+    {kIdCheckBox12, {200, 26, 190, kCheckHeight}},
+    {kIdCheckBox15, {200, 56, 190, kCheckHeight}},
+    {kIdCheckBox18, {200, 86, 190, kCheckHeight}},
+    {kIdCheckBox16, {200, 118, 190, kCheckHeight}},
+    {kIdCheckBox13, {200, 151, 190, kCheckHeight}},
+}};
+
+constexpr std::array<ControlSpec, kCurrencyCount> RateControls() {
+  std::array<ControlSpec, kCurrencyCount> controls{};
+  for (std::size_t i = 0; i < kCurrencyCount; ++i) {
+    controls[i] = {kRateBoxes[i].id, K::kCheckBox, P::kRates, kIdRatesGroup, kRateBoxes[i].rect,
+                   kCurrencies[i].searchName, ""};
+  }
+  return controls;
+}
+
+constexpr std::array kControlsAfterRates = {
     // "Системные".
     ControlSpec{kIdProxyGroup, K::kGroupBox, P::kSystem, 0, {11, 6, 397, 90}, "Прокси-сервер"_cp, ""},
     ControlSpec{kIdUserLabel, K::kLabel, P::kSystem, kIdProxyGroup, {12, 27, 40, kLabelHeight}, "Логин:"_cp, ""},
@@ -102,6 +115,8 @@ constexpr std::array kControls = {
     ControlSpec{kIdTabs, K::kTabs, P::kDialog, 0, {10, 93, 426, 233}, "", ""},
 };
 
+constexpr auto kControls = Joined(kControlsBeforeRates, RateControls(), kControlsAfterRates);
+
 using FieldRef = std::variant<bool AppSettings::*, int AppSettings::*, std::string AppSettings::*,
                               std::uint32_t AppSettings::*>;
 
@@ -112,23 +127,16 @@ struct Binding {
   FieldRef field;
 };
 
-constexpr std::array kBindings = {
+constexpr std::array kBindingsBeforeRates = {
     Binding{kIdComboBox1, &AppSettings::locationIndex},
     Binding{kIdColourSample, &AppSettings::temperatureColor},
     Binding{kIdCheckBox7, &AppSettings::showCurrentTemperature},
     Binding{kIdCheckBox8, &AppSettings::temperatureOnIcon},
     Binding{kIdCheckBox9, &AppSettings::digitsOnly},
     Binding{kIdCheckBox1, &AppSettings::notifyOnConnect},
-    Binding{kIdCheckBox3, &AppSettings::rateUsd},
-    Binding{kIdCheckBox4, &AppSettings::rateEur},
-    Binding{kIdCheckBox5, &AppSettings::rateChf},
-    Binding{kIdCheckBox6, &AppSettings::rateGbp},
-    Binding{kIdCheckBox12, &AppSettings::rateUah},
-    Binding{kIdCheckBox13, &AppSettings::rateJpy},
-    Binding{kIdCheckBox15, &AppSettings::rateDkk},
-    Binding{kIdCheckBox16, &AppSettings::rateKzt},
-    Binding{kIdCheckBox17, &AppSettings::rateTry},
-    Binding{kIdCheckBox18, &AppSettings::rateCny},
+};
+
+constexpr std::array kBindingsAfterRates = {
     Binding{kIdCheckBox10, &AppSettings::checkForUpdates},
     Binding{kIdComboBox2, &AppSettings::refreshPeriodIndex},
     Binding{kIdCheckBox11, &AppSettings::forecastTomorrow},
@@ -139,6 +147,15 @@ constexpr std::array kBindings = {
     Binding{kIdEdit4, &AppSettings::proxyPort},
     Binding{kIdCheckBox2, &AppSettings::autostart},
 };
+
+// The currencies' flags are held by their check boxes.
+constexpr std::array<Binding, kCurrencyCount> RateBindings() {
+  std::array<Binding, kCurrencyCount> bindings{};
+  for (std::size_t i = 0; i < kCurrencyCount; ++i) bindings[i] = {kRateBoxes[i].id, kRateFlags[i]};
+  return bindings;
+}
+
+constexpr auto kBindings = Joined(kBindingsBeforeRates, RateBindings(), kBindingsAfterRates);
 
 template <class... F>
 struct Overloaded : F... {

@@ -14,6 +14,7 @@
 #include "common/cp1251.h"
 #include "common/date_time.h"
 #include "common/error.h"
+#include "retrieval/currencies.h"
 #include "retrieval/http_client.h"
 #include "shell/refresh_pass.h"
 #include "retrieval/socket.h"
@@ -31,18 +32,14 @@ constexpr std::string_view kPassUsage =
     "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM[+HH:MM]\"] [--passes N] [--set NAME=VALUE]...";
 constexpr int kMaxPasses = 100;
 
-// The value names a pass reads; --set takes these (the registry's names, in UTF-8 on the
-// command line).
+// The value names a pass reads; --set takes these and every currency's (the registry's names,
+// in UTF-8 on the command line).
 constexpr std::string_view kSettableNames[] = {
-    kValueLocationIndex,     kValueTemperatureColor, kValueShowCurrentTemperature,
-    kValueTemperatureOnIcon, kValueDigitsOnly,       kValueNotifyOnConnect,
-    kValueRateUsd,           kValueRateEur,          kValueRateChf,
-    kValueRateGbp,           kValueRateUah,          kValueRateJpy,
-    kValueRateDkk,           kValueRateKzt,          kValueRateTry,
-    kValueRateCny,           kValueCheckForUpdates,  kValueRefreshPeriodIndex,
-    kValueForecastTomorrow,  kValueForecastDayAfter, kValueProxyUser,
-    kValueProxyPassword,     kValueProxyHost,        kValueProxyPort,
-    kValueWidgetShown,
+    kValueLocationIndex,     kValueTemperatureColor,   kValueShowCurrentTemperature,
+    kValueTemperatureOnIcon, kValueDigitsOnly,         kValueNotifyOnConnect,
+    kValueCheckForUpdates,   kValueRefreshPeriodIndex, kValueForecastTomorrow,
+    kValueForecastDayAfter,  kValueProxyUser,          kValueProxyPassword,
+    kValueProxyHost,         kValueProxyPort,          kValueWidgetShown,
 };
 
 void PrintUtf8(std::FILE* out, std::string_view cp1251) {
@@ -114,6 +111,9 @@ std::optional<PassNow> ParseNow(std::string_view text) {
 bool IsSettable(std::string_view name) {
   for (std::string_view known : kSettableNames) {
     if (known == name) return true;
+  }
+  for (const CurrencyRow& currency : kCurrencies) {
+    if (currency.valueName == name) return true;
   }
   return false;
 }
