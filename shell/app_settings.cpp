@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "common/error.h"
+#include "common/overloaded.h"
 
 namespace corvella {
 namespace {
@@ -99,13 +100,6 @@ constexpr bool AllKnown(const std::array<std::string_view, N>& order) {
   return std::all_of(order.begin(), order.end(), [](std::string_view name) { return Find(name) != nullptr; });
 }
 static_assert(AllKnown(kLoadsOrder) && AllKnown(kSavesOrder));
-
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;  // Clang 14 does not deduce it from the aggregate
 
 void Load(const StoredSetting& setting, AppSettings& s, SettingsStore& store) {
   static const AppSettings kDefaults{};

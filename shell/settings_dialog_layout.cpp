@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "common/overloaded.h"
 #include "retrieval/servers.h"
 #include "shell/app_settings.h"
 
@@ -139,13 +140,6 @@ constexpr std::array kBindings = {
     Binding{kIdEdit4, &AppSettings::proxyPort},
     Binding{kIdCheckBox2, &AppSettings::autostart},
 };
-
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
 
 std::vector<std::string_view> SplitFields(std::string_view text) {
   std::vector<std::string_view> fields;
