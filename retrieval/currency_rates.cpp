@@ -8,7 +8,6 @@ namespace corvella {
 
 namespace {
 
-constexpr std::string_view kRatesPath = "/currency_base/daily/";
 constexpr std::string_view kCellStart = "<td>";
 constexpr std::string_view kCellEnd = "<";
 
@@ -22,7 +21,7 @@ constexpr std::size_t FollowersOf(unsigned char lead) {
 std::string RatesPageUrl() {
   std::string url = "http://";
   url += kRatesHost;
-  url += kRatesPath;
+  url += kRatesRequestPath;
   return url;
 }
 

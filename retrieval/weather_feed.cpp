@@ -9,7 +9,7 @@
 namespace corvella {
 namespace {
 
-constexpr std::string_view kFeedPath = "/index.php?api_lang=ru&localidad=";
+constexpr std::string_view kFeedQuery = "?api_lang=ru&localidad=";
 constexpr std::string_view kFeedTail = "&v=2&h=1";
 
 constexpr std::string_view kHourEnd = "</hour>";
@@ -57,7 +57,8 @@ std::string ValueAfter(std::string_view block, std::string_view marker) {
 std::string BuildFeedUrl(std::string_view feedId) {
   std::string url = "http://";
   url += kFeedHost;
-  url += kFeedPath;
+  url += kFeedRequestPath;
+  url += kFeedQuery;
   url += feedId;
   url += "&affiliate_id=";
   url += kFeedAffiliateId;
