@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/overloaded.h"
+#include "common/product_name.h"
 #include "retrieval/servers.h"
 #include "shell/app_settings.h"
 
@@ -28,7 +29,7 @@ constexpr std::string_view kYearMark = " г."_cp;
 constexpr std::array kControls = {
     // Header band.
     ControlSpec{kIdLogo, K::kLogo, P::kDialog, 0, {7, -3, 98, 84}, "", ""},
-    ControlSpec{kIdTitle, K::kRightLabel, P::kDialog, 0, {134, 11, 300, 23}, "Corvella", "", FontRole::kTitle},
+    ControlSpec{kIdTitle, K::kRightLabel, P::kDialog, 0, {134, 11, 300, 23}, kProductName, "", FontRole::kTitle},
     ControlSpec{kIdVersionLine, K::kRightLabel, P::kDialog, 0, {134, 39, 300, 15}, "", "", FontRole::kVersion},
     ControlSpec{kIdSubtitle, K::kRightLabel, P::kDialog, 0, {106, 56, 326, 14}, kSubtitleText, "",
                 FontRole::kSubtitle},
