@@ -1,5 +1,7 @@
 #include "common/cp1251.h"
 
+#include "common/utf8_cp1251.h"
+
 namespace corvella {
 
 std::wstring ToWide(std::string_view text) {
@@ -45,26 +47,7 @@ std::string Cp1251ToUtf8(std::string_view text) {
 }
 
 std::string Utf8ToCp1251Lenient(std::string_view utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    unsigned char lead = static_cast<unsigned char>(utf8[i]);
-    std::size_t extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    char32_t cp = lead < 0x80 ? lead : lead & (0x3Fu >> extra);
-    bool ok = lead < 0x80 || (lead >= 0xC0 && lead < 0xF8);
-    std::size_t j = 1;
-    for (; ok && j <= extra; ++j) {
-      if (i + j >= utf8.size()) { ok = false; break; }
-      unsigned char next = static_cast<unsigned char>(utf8[i + j]);
-      if ((next & 0xC0) != 0x80) { ok = false; break; }
-      cp = (cp << 6) | (next & 0x3Fu);
-    }
-    int b = ok ? UnicodeToCp1251(cp) : -1;
-    out.push_back(b < 0 ? '?' : static_cast<char>(b));
-    i += ok ? extra + 1 : j;
-  }
-  return out;
+  return utf8_cp1251::Decode<utf8_cp1251::BadInput::QuestionMark>(utf8);
 }
 
 }  // namespace corvella

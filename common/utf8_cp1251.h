@@ -1,10 +1,13 @@
-// Shared by the UTF-8 decoders (forecast, rates page, catalogue): the Windows-1251 byte of a decoded UTF-8 character,
+// The program's one UTF-8 to Windows-1251 decoder (forecast, rates page, catalogue, console
+// input), with what becomes of bad input as its policy. The byte of a decoded character comes
 // from tables built while compiling, so a Cyrillic letter costs one lookup.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "common/cp1251.h"
 
@@ -81,6 +84,102 @@ inline long DecodeChecked(const unsigned char* s, std::size_t length) {
   }
   if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
   return static_cast<long>(cp);
+}
+
+// What a bad sequence (a stray follower, a lead without its followers, a form that is overlong,
+// a surrogate or past U+10FFFF) does to the text. A character the code page lacks is '?' under
+// every policy.
+enum class BadInput {
+  // The whole text is rejected (the forecast: a document that is not UTF-8 is not read).
+  RejectsAll,
+  // Each bad sequence is one '?': the lead and the followers up to the first byte that does not
+  // continue it. No ASCII byte is swallowed or made (the catalogue, console input).
+  QuestionMark,
+  // Byte-wise (the rates page): a stray follower stands for itself, a bad sequence of the length
+  // its lead names is dropped whole, and one cut by the end drops the rest.
+  ByteWise,
+};
+
+inline constexpr std::size_t kRejected = static_cast<std::size_t>(-1);
+
+// Decodes [p, end) into `out`, which holds at least end - p bytes (decoding never lengthens
+// the text); returns the length written, or kRejected.
+template <BadInput Policy>
+std::size_t DecodeInto(const unsigned char* p, const unsigned char* const end, char* const out) {
+  char* o = out;
+  while (p < end) {
+    std::size_t ascii = CopyAscii(p, end, o);
+    p += ascii;
+    o += ascii;
+    // The letters: two-byte sequences, two at a time while they last, one look-up each. A lead
+    // below C2 would be overlong and takes the slow way.
+    while (end - p >= 4) {
+      std::uint32_t w;
+      std::memcpy(&w, p, 4);
+      if ((w & 0xC0E0C0E0u) != 0x80C080C0u || (w & 0x1Eu) == 0 || (w & 0x1E0000u) == 0) break;
+      o[0] = kBelow800[(w & 0x1Fu) << 6 | (w >> 8 & 0x3Fu)];
+      o[1] = kBelow800[(w >> 16 & 0x1Fu) << 6 | (w >> 24 & 0x3Fu)];
+      o += 2;
+      p += 4;
+    }
+    while (end - p >= 2 && (p[0] & 0xE0u) == 0xC0u && (p[0] & 0x1Eu) != 0 && IsFollower(p[1])) {
+      *o++ = kBelow800[(p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu)];
+      p += 2;
+    }
+    if (p == end || *p < 0x80) continue;
+    const unsigned char lead = *p;
+    if constexpr (Policy == BadInput::RejectsAll) {
+      const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+      if (length == 0 || static_cast<std::size_t>(end - p) < length) return kRejected;
+      for (std::size_t k = 1; k < length; ++k) {
+        if (!IsFollower(p[k])) return kRejected;
+      }
+      const long cp = DecodeChecked(p, length);
+      if (cp < 0) return kRejected;
+      *o++ = FromCodePoint(static_cast<char32_t>(cp));
+      p += length;
+    } else if constexpr (Policy == BadInput::QuestionMark) {
+      const std::size_t length = lead >= 0xF8   ? 1
+                                 : lead >= 0xF0 ? 4
+                                 : lead >= 0xE0 ? 3
+                                 : lead >= 0xC0 ? 2
+                                                : 1;
+      std::size_t k = 1;
+      while (k < length && p + k < end && IsFollower(p[k])) ++k;
+      const long cp = k == length && length > 1 ? DecodeChecked(p, length) : -1;
+      *o++ = cp < 0 ? '?' : FromCodePoint(static_cast<char32_t>(cp));
+      p += k;
+    } else {
+      if (lead < 0xC0) {  // a follower outside a sequence is a character of its own
+        *o++ = static_cast<char>(lead);
+        ++p;
+        continue;
+      }
+      const std::size_t length = lead >= 0xFC   ? 6
+                                 : lead >= 0xF8 ? 5
+                                 : lead >= 0xF0 ? 4
+                                 : lead >= 0xE0 ? 3
+                                                : 2;
+      if (static_cast<std::size_t>(end - p) < length) break;  // cut by the end: dropped
+      bool wellFormed = length <= 4;
+      for (std::size_t k = 1; wellFormed && k < length; ++k) wellFormed = IsFollower(p[k]);
+      const long cp = wellFormed ? DecodeChecked(p, length) : -1;
+      if (cp >= 0) *o++ = FromCodePoint(static_cast<char32_t>(cp));
+      p += length;
+    }
+  }
+  return static_cast<std::size_t>(o - out);
+}
+
+// The decoded text; empty when the policy rejects it.
+template <BadInput Policy>
+std::string Decode(std::string_view utf8) {
+  std::string out(utf8.size(), '\0');
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  const std::size_t length = DecodeInto<Policy>(p, p + utf8.size(), out.data());
+  if (length == kRejected) return {};
+  out.resize(length);
+  return out;
 }
 
 }  // namespace corvella::utf8_cp1251

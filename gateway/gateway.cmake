@@ -56,7 +56,7 @@ corvella_library(corvella_gateway_service
   SOURCES gateway/upstream_curl.cpp gateway/geocode_store.cpp
           gateway/geocoder.cpp gateway/metrics.cpp gateway/forecast_service.cpp
           gateway/rates_service.cpp gateway/routing.cpp gateway/admission.cpp gateway/http_front.cpp
-  DEPS corvella_gateway_core CURL::libcurl SQLite::SQLite3 Boost::boost Threads::Threads)
+  DEPS corvella_gateway_core corvella_servers CURL::libcurl SQLite::SQLite3 Boost::boost Threads::Threads)
 
 # Which document or refusal each request gets, and whom it is counted for.
 corvella_test(gateway_front_tests SOURCES tests/gateway/routing_test.cpp DEPS corvella_gateway_service)

@@ -7,14 +7,11 @@
 #include <optional>
 
 #include "gateway/place_catalogue.h"
+#include "retrieval/servers.h"
 
 namespace corvella::gateway {
 
 namespace {
-
-constexpr std::string_view kFeedPath = "/index.php";
-constexpr std::string_view kRatesPath = "/currency_base/daily/";
-constexpr std::string_view kUpdatePath = "/soft/corv.exe";
 
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -139,7 +136,7 @@ RouteDecision Route(const RouteRequest& r, const std::vector<std::string>& hosts
   } else if (r.hostFields.empty() || !OurHostField(r.hostFields.front(), hosts)) {
     return Refuse(r.hostFields.empty() ? 400 : 403, "this host is not served here\n", "host_refused");
   }
-  if (t->path == kFeedPath) {
+  if (t->path == kFeedRequestPath) {
     RouteDecision d = To(Destination::Feed, "feed");
     d.feedId = FeedIdFromQuery(t->query);
     if (d.feedId.empty()) {
@@ -149,8 +146,8 @@ RouteDecision Route(const RouteRequest& r, const std::vector<std::string>& hosts
     }
     return d;
   }
-  if (t->path == kRatesPath) return To(Destination::Rates, "rates");
-  if (t->path == kUpdatePath) return To(Destination::Update, "update");
+  if (t->path == kRatesRequestPath) return To(Destination::Rates, "rates");
+  if (t->path == kUpdateRequestPath) return To(Destination::Update, "update");
   return Refuse(404, "not found\n");
 }
 

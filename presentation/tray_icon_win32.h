@@ -9,10 +9,12 @@
 #include <string_view>
 
 #include "common/handles_win32.h"
+#include "common/notice_kind.h"
 
 namespace corvella {
 
-enum class BalloonKind { None = 0, Info = 1, Warning = 2, Error = 3 };
+// The tray icon's name for the notice kinds it shows.
+using BalloonKind = NoticeKind;
 
 // The one call into the shell's notification area (Shell_NotifyIconW); tests put a failing
 // shell in its place.

@@ -8,51 +8,20 @@ namespace corvella {
 
 namespace {
 
-constexpr std::string_view kRatesPath = "/currency_base/daily/";
 constexpr std::string_view kCellStart = "<td>";
 constexpr std::string_view kCellEnd = "<";
-
-// Bytes a lead byte takes after itself.
-constexpr std::size_t FollowersOf(unsigned char lead) {
-  return lead >= 0xFC ? 5 : lead >= 0xF8 ? 4 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-}
 
 }  // namespace
 
 std::string RatesPageUrl() {
   std::string url = "http://";
   url += kRatesHost;
-  url += kRatesPath;
+  url += kRatesRequestPath;
   return url;
 }
 
 std::string DecodeRatesPage(std::string_view body) {
-  using namespace utf8_cp1251;
-  std::string out(body.size(), '\0');
-  const auto* p = reinterpret_cast<const unsigned char*>(body.data());
-  const auto* const end = p + body.size();
-  char* o = out.data();
-  while (p < end) {
-    std::size_t ascii = CopyAscii(p, end, o);
-    p += ascii;
-    o += ascii;
-    if (p == end) break;
-    unsigned char lead = *p;
-    if (lead < 0xC0) {  // a follower outside a sequence is a character of its own
-      *o++ = static_cast<char>(lead);
-      ++p;
-      continue;
-    }
-    std::size_t length = 1 + FollowersOf(lead);
-    if (static_cast<std::size_t>(end - p) < length) break;  // cut by the end: dropped
-    bool wellFormed = length <= 4;
-    for (std::size_t k = 1; wellFormed && k < length; ++k) wellFormed = IsFollower(p[k]);
-    long cp = wellFormed ? DecodeChecked(p, length) : -1;
-    if (cp >= 0) *o++ = FromCodePoint(static_cast<char32_t>(cp));
-    p += length;
-  }
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  return out;
+  return utf8_cp1251::Decode<utf8_cp1251::BadInput::ByteWise>(body);
 }
 
 std::string ExtractRate(std::string_view text, std::string_view searchName) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/deadline.h"
+#include "common/scope_exit.h"
 #include "retrieval/cookie_jar.h"
 #include "retrieval/http_connection.h"
 #include "retrieval/http_date.h"
@@ -99,14 +100,10 @@ T WaitOnThread(HelperThread& helper, Work work, WaitSignal& done, SteadyClock::t
     }
     done.Set();
   });
-  struct Joiner {
-    HelperThread& helper;
-    std::atomic<bool>& cancel;
-    ~Joiner() {
-      cancel = true;
-      helper.WaitUntilIdle();
-    }
-  } joiner{helper, cancel};
+  ScopeExit joiner([&] {
+    cancel = true;
+    helper.WaitUntilIdle();
+  });
 
   const int fullSlice = std::max(1, sliceMs);
   bool late = false;
@@ -233,97 +230,42 @@ void HttpClient::EndExchange(bool complete) {
                !EqualsNoCase(Trim(response_.proxyConnection), "close");
 }
 
+// What one exchange of a request sends and where: worked out from the URL before anything goes
+// on the wire, and kept while the answer is read and judged.
+struct HttpClient::Exchange {
+  Method method;
+  const Url& url;
+  std::string port;  // the URL's port as text
+  bool viaProxy;
+  std::string peerHost;  // where the connection goes: the proxy or the server
+  int peerPort;
+  std::string requestPath;  // the path the cookies are matched against
+  DateTime nowUtc;          // the time the cookies are judged by
+  std::string head;         // the request's head, ready to send
+};
+
+// What the request does after an exchange.
+enum class HttpClient::NextStep { Done, Follow };
+
 std::string HttpClient::Request(Method method, const std::string& urlText) {
   if (busy_) Fail(msg::kRequestInProgress);
   busy_ = true;
-  struct Idle {
-    bool& busy;
-    ~Idle() { busy = false; }
-  } idle{busy_};
+  ScopeExit idle([this] { busy_ = false; });
 
   requestDeadline_ = SteadyClock::now() + std::chrono::milliseconds(std::max(0, timings.requestLimitMs));
-  std::string result;
-  std::string next = urlText;
-  bool proxyAuthorization = false;  // the proxy asked for credentials during this request
+  RequestState state;
+  state.next = urlText;
   try {
     for (int exchange = 1;; ++exchange) {
       // A redirect drain may have used up the rest of the request's time.
       if (SteadyClock::now() >= requestDeadline_) Fail(msg::kReadTimeout);
-      result.clear();
-      *currentUrl_ = ParseUrl(next, *currentUrl_);
-      const Url& url = *currentUrl_;
-      const bool viaProxy = !proxyServer.empty();
-      if (!EqualsNoCase(url.protocol, "http")) Fail(msg::kNoIoHandler);
-      if (url.port < 0) Fail(msg::kInvalidPort);
-
-      const std::string port = std::to_string(url.port);
-      const std::string target = viaProxy ? "http://" + url.host + ":" + port + url.Target() : url.Target();
-      const std::string host = url.port == 80 ? url.host : url.host + ":" + port;
-      const std::string& peerHost = viaProxy ? proxyServer : url.host;
-      const int peerPort = viaProxy ? proxyPort : url.port;
-      const std::string requestPath = url.path + url.document;
-
-      const DateTime nowUtc = EncodeDateTime(clock_.LocalNow()) - clock_.UtcOffsetDays();
-      cookies_->DropExpired(nowUtc);
-      const std::string cookie = cookies_->HeaderFor(url.host, requestPath);
-      const std::string credentials =
-          proxyAuthorization ? BasicCredentials(proxyUsername, proxyPassword) : std::string();
-      const std::string head = BuildRequestHead({method == Method::Get ? "GET" : "HEAD", target, protocolVersion,
-                                                 host, contentType, accept, userAgent, credentials, cookie});
-
-      if (connection_ && (!connection_->GoesTo(peerHost, peerPort) || !keepAlive_)) CloseConnection();
+      state.result.clear();
+      const Exchange ex = Prepare(method, state);
+      if (connection_ && (!connection_->GoesTo(ex.peerHost, ex.peerPort) || !keepAlive_)) CloseConnection();
       keepAlive_ = false;
-      SendRequest(head, peerHost, peerPort);
-
-      HttpReader& reader = connection_->reader();
-      std::size_t headBudget = http_limits::kMaxHeadBytes;
-      do {
-        ReadResponseHead(reader, response_, headBudget);
-        for (const auto& [name, value] : response_.headers) {
-          if (EqualsNoCase(name, "Set-Cookie") || EqualsNoCase(name, "Set-Cookie2")) {
-            if (auto c = ParseSetCookie(value, url.host, requestPath, nowUtc)) cookies_->Store(std::move(*c), nowUtc);
-          }
-        }
-      } while (response_.statusCode == 100);
-      const DateTime offset = clock_.UtcOffsetDays();
-      response_.lastModified = ParseHttpDate(response_.Header("Last-Modified")).value_or(0) + offset;
-
-      const int code = response_.statusCode;
-      const bool open = !reader.closed();
-      const bool redirect = (code >= 300 && code <= 399 && code != 304) || !response_.location.empty();
-      if (redirect && handleRedirects) {
-        bool drained = true;
-        if (open) {
-          try {
-            ReadBodyWithin(timings.redirectDrainMs, nullptr);
-          } catch (const HttpError&) {
-            drained = false;  // ignored, but the connection is out of step now
-          }
-        }
-        EndExchange(drained);
-        if (exchange >= redirectMaximum) break;
-        next = response_.location;
-        continue;
-      }
-      if (code >= 200 && code <= 299) {
-        if (!open) Fail(msg::kUndefinedSituation);
-        if (method == Method::Get && code != 204) ReadBodyWithin(timings.readTimeoutMs, &result);
-        EndExchange(true);
-        break;
-      }
-      const bool answerProxy =
-          code == 407 && viaProxy && !proxyAuthorization && !proxyUsername.empty() && OffersBasicProxyAuth();
-      std::string body;
-      // A challenge to a HEAD has no body, whatever length it names (squid names one).
-      if (!(answerProxy && method == Method::Head)) ReadBodyWithin(timings.errorBodyWaitMs, &body);
-      EndExchange(true);
-      if (answerProxy) {
-        // Asked for credentials by the proxy itself: repeat once with them.
-        proxyAuthorization = true;
-        next = url.protocol + "://" + url.host + ":" + port + url.Target();
-        continue;
-      }
-      throw HttpError(response_.statusLine, code, std::move(body));
+      SendRequest(ex.head, ex.peerHost, ex.peerPort);
+      ReadHead(ex);
+      if (Decide(ex, exchange, state) == NextStep::Done) break;
     }
   } catch (const HttpError& e) {
     if (e.statusCode() < 0) keepAlive_ = false;
@@ -335,7 +277,96 @@ std::string HttpClient::Request(Method method, const std::string& urlText) {
     throw;
   }
   if (!keepAlive_) CloseConnection();
-  return result;
+  return std::move(state.result);
+}
+
+HttpClient::Exchange HttpClient::Prepare(Method method, const RequestState& state) {
+  *currentUrl_ = ParseUrl(state.next, *currentUrl_);
+  const Url& url = *currentUrl_;
+  if (!EqualsNoCase(url.protocol, "http")) Fail(msg::kNoIoHandler);
+  if (url.port < 0) Fail(msg::kInvalidPort);
+
+  const bool viaProxy = !proxyServer.empty();
+  std::string port = std::to_string(url.port);
+  const std::string target = viaProxy ? "http://" + url.host + ":" + port + url.Target() : url.Target();
+  const std::string host = url.port == 80 ? url.host : url.host + ":" + port;
+  std::string requestPath = url.path + url.document;
+
+  const DateTime nowUtc = EncodeDateTime(clock_.LocalNow()) - clock_.UtcOffsetDays();
+  cookies_->DropExpired(nowUtc);
+  const std::string cookie = cookies_->HeaderFor(url.host, requestPath);
+  const std::string credentials =
+      state.proxyAuthorization ? BasicCredentials(proxyUsername, proxyPassword) : std::string();
+  std::string head = BuildRequestHead({method == Method::Get ? "GET" : "HEAD", target, protocolVersion, host,
+                                       contentType, accept, userAgent, credentials, cookie});
+  return Exchange{method,
+                  url,
+                  std::move(port),
+                  viaProxy,
+                  viaProxy ? proxyServer : url.host,
+                  viaProxy ? proxyPort : url.port,
+                  std::move(requestPath),
+                  nowUtc,
+                  std::move(head)};
+}
+
+// Reads the head of the answer, past any interim 100 answers, keeping the cookies each sets.
+void HttpClient::ReadHead(const Exchange& ex) {
+  HttpReader& reader = connection_->reader();
+  std::size_t headBudget = http_limits::kMaxHeadBytes;
+  do {
+    ReadResponseHead(reader, response_, headBudget);
+    for (const auto& [name, value] : response_.headers) {
+      if (EqualsNoCase(name, "Set-Cookie") || EqualsNoCase(name, "Set-Cookie2")) {
+        if (auto c = ParseSetCookie(value, ex.url.host, ex.requestPath, ex.nowUtc)) {
+          cookies_->Store(std::move(*c), ex.nowUtc);
+        }
+      }
+    }
+  } while (response_.statusCode == 100);
+  const DateTime offset = clock_.UtcOffsetDays();
+  response_.lastModified = ParseHttpDate(response_.Header("Last-Modified")).value_or(0) + offset;
+}
+
+// Judges the answer whose head has been read: follows a redirect, answers the proxy's challenge
+// once, reads a success's body into the result, or fails with the status.
+HttpClient::NextStep HttpClient::Decide(const Exchange& ex, int exchange, RequestState& state) {
+  const int code = response_.statusCode;
+  const bool open = !connection_->reader().closed();
+  const bool redirect = (code >= 300 && code <= 399 && code != 304) || !response_.location.empty();
+  if (redirect && handleRedirects) {
+    bool drained = true;
+    if (open) {
+      try {
+        ReadBodyWithin(timings.redirectDrainMs, nullptr);
+      } catch (const HttpError&) {
+        drained = false;  // ignored, but the connection is out of step now
+      }
+    }
+    EndExchange(drained);
+    if (exchange >= redirectMaximum) return NextStep::Done;
+    state.next = response_.location;
+    return NextStep::Follow;
+  }
+  if (code >= 200 && code <= 299) {
+    if (!open) Fail(msg::kUndefinedSituation);
+    if (ex.method == Method::Get && code != 204) ReadBodyWithin(timings.readTimeoutMs, &state.result);
+    EndExchange(true);
+    return NextStep::Done;
+  }
+  const bool answerProxy = code == 407 && ex.viaProxy && !state.proxyAuthorization &&
+                           !proxyUsername.empty() && OffersBasicProxyAuth();
+  std::string body;
+  // A challenge to a HEAD has no body, whatever length it names (squid names one).
+  if (!(answerProxy && ex.method == Method::Head)) ReadBodyWithin(timings.errorBodyWaitMs, &body);
+  EndExchange(true);
+  if (answerProxy) {
+    // Asked for credentials by the proxy itself: repeat once with them.
+    state.proxyAuthorization = true;
+    state.next = ex.url.protocol + "://" + ex.url.host + ":" + ex.port + ex.url.Target();
+    return NextStep::Follow;
+  }
+  throw HttpError(response_.statusLine, code, std::move(body));
 }
 
 // A peer may close a kept connection at any time without a word (proxies do so after every

@@ -111,7 +111,18 @@ class HttpClient {
 
  private:
   enum class Method { Get, Head };
+  struct Exchange;
+  enum class NextStep;
+  // What carries from one exchange of a request to the next.
+  struct RequestState {
+    std::string next;                 // the URL the next exchange asks for
+    bool proxyAuthorization = false;  // the proxy asked for credentials during this request
+    std::string result;               // the body of the final response
+  };
   std::string Request(Method method, const std::string& url);
+  Exchange Prepare(Method method, const RequestState& state);
+  void ReadHead(const Exchange& ex);
+  NextStep Decide(const Exchange& ex, int exchange, RequestState& state);
   void Open(const std::string& host, int port);
   void SendRequest(const std::string& head, const std::string& peerHost, int peerPort);
   void CloseConnection();

@@ -18,4 +18,12 @@ inline constexpr std::string_view kRatesHost = CORVELLA_RATES_HOST;
 // The maker's web site: the update file and the pages opened in the browser.
 inline constexpr std::string_view kSiteHost = CORVELLA_SITE_HOST;
 
+// The paths of the documents asked for there (and served by the stand-ins in tests).
+// The forecast document, with its query after it.
+inline constexpr std::string_view kFeedRequestPath = "/index.php";
+// The daily rates page.
+inline constexpr std::string_view kRatesRequestPath = "/currency_base/daily/";
+// The update file, whose Last-Modified tells of a newer version.
+inline constexpr std::string_view kUpdateRequestPath = "/soft/corv.exe";
+
 }  // namespace corvella

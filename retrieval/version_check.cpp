@@ -1,21 +1,16 @@
 #include "retrieval/version_check.h"
 
+#include "common/product_name.h"
 #include "common/text_literal.h"
 #include "retrieval/http_client.h"
 #include "retrieval/servers.h"
 
 namespace corvella {
-namespace {
-
-constexpr std::string_view kUpdatePath = "/soft/corv.exe";
-constexpr std::string_view kProductName = "Corvella";
-
-}  // namespace
 
 std::string UpdateFileUrl() {
   std::string url = "http://";
   url += kSiteHost;
-  url += kUpdatePath;
+  url += kUpdateRequestPath;
   return url;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/date_time.h"
+#include "common/notice_kind.h"
 
 namespace corvella {
 
@@ -27,8 +28,6 @@ class OwnFileDate {
 std::unique_ptr<OwnFileDate> MakeOwnFileDate();
 // The date of the file at `path` (Windows-1251), read the same way.
 std::unique_ptr<OwnFileDate> MakeFileDate(std::string path);
-
-enum class NoticeKind { None = 0, Info = 1, Warning = 2, Error = 3 };
 
 class NoticeSink {
  public:

@@ -9,7 +9,7 @@
 namespace corvella {
 namespace {
 
-constexpr std::string_view kFeedPath = "/index.php?api_lang=ru&localidad=";
+constexpr std::string_view kFeedQuery = "?api_lang=ru&localidad=";
 constexpr std::string_view kFeedTail = "&v=2&h=1";
 
 constexpr std::string_view kHourEnd = "</hour>";
@@ -57,7 +57,8 @@ std::string ValueAfter(std::string_view block, std::string_view marker) {
 std::string BuildFeedUrl(std::string_view feedId) {
   std::string url = "http://";
   url += kFeedHost;
-  url += kFeedPath;
+  url += kFeedRequestPath;
+  url += kFeedQuery;
   url += feedId;
   url += "&affiliate_id=";
   url += kFeedAffiliateId;
@@ -66,30 +67,7 @@ std::string BuildFeedUrl(std::string_view feedId) {
 }
 
 std::string DecodeFeedBody(std::string_view body) {
-  using namespace utf8_cp1251;
-  std::string out(body.size(), '\0');
-  const auto* p = reinterpret_cast<const unsigned char*>(body.data());
-  const auto* const end = p + body.size();
-  char* o = out.data();
-  while (p < end) {
-    std::size_t ascii = CopyAscii(p, end, o);
-    p += ascii;
-    o += ascii;
-    if (p == end) break;
-    unsigned char lead = *p;
-    std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    // A stray follower, a cut sequence or a bad follower spoils the whole body.
-    if (length == 0 || static_cast<std::size_t>(end - p) < length) return {};
-    for (std::size_t k = 1; k < length; ++k) {
-      if (!IsFollower(p[k])) return {};
-    }
-    long cp = DecodeChecked(p, length);
-    if (cp < 0) return {};
-    *o++ = FromCodePoint(static_cast<char32_t>(cp));
-    p += length;
-  }
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  return out;
+  return utf8_cp1251::Decode<utf8_cp1251::BadInput::RejectsAll>(body);
 }
 
 std::string TextAfter(std::string_view s, std::string_view marker) {

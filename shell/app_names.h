@@ -3,12 +3,12 @@
 
 #include <string_view>
 
+#include "common/product_name.h"
 #include "common/text_literal.h"
 
 namespace corvella {
 
-// The application title; a running instance is recognised by a window with this text.
-inline constexpr std::string_view kProductName = "Corvella";
+// kProductName (common/product_name.h) is the application title.
 inline constexpr std::string_view kDialogCaption = "Corvella Forecast";
 inline constexpr std::string_view kMenuProperties = "Свойства..."_cp;
 inline constexpr std::string_view kMenuOnTop = "Поверх всех окон"_cp;

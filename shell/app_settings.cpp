@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "common/joined_array.h"
+#include "common/overloaded.h"
 
 namespace corvella {
 namespace {
@@ -102,13 +103,6 @@ constexpr bool EachRateOnce(const std::array<std::string_view, N>& order) {
 }
 static_assert(AllKnown(kLoadsOrder) && AllKnown(kSavesOrder));
 static_assert(EachRateOnce(kLoadsOrder) && EachRateOnce(kSavesOrder));
-
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;  // Clang 14 does not deduce it from the aggregate
 
 void Load(const StoredSetting& setting, AppSettings& s, SettingsStore& store) {
   static const AppSettings kDefaults{};

@@ -12,53 +12,13 @@
 namespace corvella {
 namespace {
 
-// Two-byte sequences by their 11 payload bits. The overlong forms (leads C0 and C1, payload
-// below 0x80) are bad sequences and give '?', so the hot loop needs no range test.
-constexpr std::array<char, 0x800> kTwoByteLetters = [] {
-  std::array<char, 0x800> table = utf8_cp1251::kBelow800;
-  for (std::size_t cp = 0; cp < 0x80; ++cp) table[cp] = '?';
-  return table;
-}();
-
 // Lenient UTF-8 to Windows-1251 into `out`, which holds at least in.size() bytes; returns the
-// length written. A character the code page lacks becomes '?'; so does a bad sequence: a stray
-// or invalid byte, a lead byte with its continuation bytes up to the first byte that does not
-// continue it, or a complete sequence that is overlong, a surrogate or past U+10FFFF. No ASCII
+// length written. A character the code page lacks becomes '?'; so does a bad sequence. No ASCII
 // byte is swallowed by a bad sequence, and none is made from a longer one, so the line ends and
 // separators split the rows the same before and after decoding.
 std::size_t DecodeInto(std::string_view in, char* out) {
-  using namespace utf8_cp1251;
   const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-  const auto* const end = p + in.size();
-  char* o = out;
-  while (p < end) {
-    std::size_t ascii = CopyAscii(p, end, o);
-    p += ascii;
-    o += ascii;
-    // The letters: two-byte sequences, two at a time while they last, one look-up each.
-    while (end - p >= 4) {
-      std::uint32_t w;
-      std::memcpy(&w, p, 4);
-      if ((w & 0xC0E0C0E0u) != 0x80C080C0u) break;
-      o[0] = kTwoByteLetters[(w & 0x1Fu) << 6 | (w >> 8 & 0x3Fu)];
-      o[1] = kTwoByteLetters[(w >> 16 & 0x1Fu) << 6 | (w >> 24 & 0x3Fu)];
-      o += 2;
-      p += 4;
-    }
-    while (end - p >= 2 && (p[0] & 0xE0u) == 0xC0u && IsFollower(p[1])) {
-      *o++ = kTwoByteLetters[(p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu)];
-      p += 2;
-    }
-    if (p == end || *p < 0x80) continue;
-    const unsigned char lead = *p;
-    const std::size_t length = lead >= 0xF8 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    std::size_t k = 1;
-    while (k < length && p + k < end && IsFollower(p[k])) ++k;
-    long cp = k == length && length > 1 && lead < 0xF8 ? DecodeChecked(p, length) : -1;
-    *o++ = cp < 0 ? '?' : FromCodePoint(static_cast<char32_t>(cp));
-    p += k;
-  }
-  return static_cast<std::size_t>(o - out);
+  return utf8_cp1251::DecodeInto<utf8_cp1251::BadInput::QuestionMark>(p, p + in.size(), out);
 }
 
 std::string Decode(std::string_view utf8) {

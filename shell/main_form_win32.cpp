@@ -405,7 +405,7 @@ void MainForm::Sleep(int milliseconds) {
 }
 
 void MainForm::ShowNotice(const std::string& title, const std::string& text, NoticeKind kind, int seconds) {
-  if (tray_) tray_->ShowBalloon(title, text, static_cast<BalloonKind>(kind), seconds);
+  if (tray_) tray_->ShowBalloon(title, text, kind, seconds);
 }
 
 LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {

@@ -2,25 +2,10 @@
 
 #include <utility>
 
+#include "common/scope_exit.h"
 #include "shell/app_settings.h"
 
 namespace corvella {
-namespace {
-
-// Runs `action` when the scope ends, also by an exception.
-template <typename F>
-class AtExit {
- public:
-  explicit AtExit(F action) : action_(std::move(action)) {}
-  AtExit(const AtExit&) = delete;
-  AtExit& operator=(const AtExit&) = delete;
-  ~AtExit() { action_(); }
-
- private:
-  F action_;
-};
-
-}  // namespace
 
 int RefreshThresholdTicks(int refreshPeriodIndex) {
   if (refreshPeriodIndex < 0 || refreshPeriodIndex >= static_cast<int>(kRefreshPeriodTicks.size())) {
@@ -34,7 +19,7 @@ RefreshTimers::RefreshTimers(Timer& timer1, Timer& timer3, const AppSettings& se
     : timer1_(timer1), timer3_(timer3), settings_(settings), runPass_(std::move(runPass)) {}
 
 void RefreshTimers::Timer1Timer() {
-  AtExit off([this] { timer1_.SetEnabled(false); });
+  ScopeExit off([this] { timer1_.SetEnabled(false); });
   runPass_();
 }
 
@@ -44,7 +29,7 @@ void RefreshTimers::Timer3Timer() {
   if (++ticks_ < threshold) return;
   ticks_ = 0;
   timer3_.SetEnabled(false);
-  AtExit on([this] { timer3_.SetEnabled(true); });
+  ScopeExit on([this] { timer3_.SetEnabled(true); });
   runPass_();
 }
 

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "common/joined_array.h"
+#include "common/overloaded.h"
+#include "common/product_name.h"
 #include "retrieval/currencies.h"
 #include "retrieval/servers.h"
 #include "shell/app_settings.h"
@@ -29,7 +31,7 @@ constexpr std::string_view kYearMark = " г."_cp;
 constexpr std::array kControlsBeforeRates = {
     // Header band.
     ControlSpec{kIdLogo, K::kLogo, P::kDialog, 0, {7, -3, 98, 84}, "", ""},
-    ControlSpec{kIdTitle, K::kRightLabel, P::kDialog, 0, {134, 11, 300, 23}, "Corvella", "", FontRole::kTitle},
+    ControlSpec{kIdTitle, K::kRightLabel, P::kDialog, 0, {134, 11, 300, 23}, kProductName, "", FontRole::kTitle},
     ControlSpec{kIdVersionLine, K::kRightLabel, P::kDialog, 0, {134, 39, 300, 15}, "", "", FontRole::kVersion},
     ControlSpec{kIdSubtitle, K::kRightLabel, P::kDialog, 0, {106, 56, 326, 14}, kSubtitleText, "",
                 FontRole::kSubtitle},
@@ -156,13 +158,6 @@ constexpr std::array<Binding, kCurrencyCount> RateBindings() {
 }
 
 constexpr auto kBindings = Joined(kBindingsBeforeRates, RateBindings(), kBindingsAfterRates);
-
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
 
 std::vector<std::string_view> SplitFields(std::string_view text) {
   std::vector<std::string_view> fields;

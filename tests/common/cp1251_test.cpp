@@ -43,6 +43,8 @@ TEST(Cp1251, ForeignCharactersBecomeTheReplacement) {
   EXPECT_EQ(Utf8ToCp1251Lenient("\xD0"), "?");           // cut short
   EXPECT_EQ(Utf8ToCp1251Lenient("\xD0<"), "?<");         // bad follower kept as itself
   EXPECT_EQ(Utf8ToCp1251Lenient("\x80\xFF"), "??");
+  // Overlong forms are bad sequences, never a hidden NUL, slash or letter.
+  EXPECT_EQ(Utf8ToCp1251Lenient("\xC0\x80/\xC0\xAF\xE0\x90\x81"), "?/??");
 }
 
 TEST(TextLiteral, ConvertsCyrillicAtCompileTime) {

@@ -49,6 +49,7 @@ TEST(FeedDecoding, AnyBadOrCutSequenceEmptiesTheWholeText) {
       "\xE2\x80<",              // the same in the third byte
       "stray \x80 follower",    // follower without a lead
       "\xC0\xBC",               // overlong "<"
+      "\xC1\xBC\xD0\x90",       // overlong "<" before a letter
       "\xE0\x80\xBC",           // overlong "<" in three bytes
       "\xF0\x80\x80\xBC",       // overlong in four bytes
       "\xED\xA0\x80",           // a surrogate

@@ -119,6 +119,7 @@ TEST(RatesDecoding, LenientByteWiseReading) {
                             "abcdefg"),
             "fg");                                                           // swallows five ASCII bytes
   EXPECT_EQ(DecodeRatesPage("\xC0\xBC|\xE0\x80\xBC|\xED\xA0\x80|"), "|||");  // overlong, surrogate
+  EXPECT_EQ(DecodeRatesPage("\xD0\x90\xC1\xBC\xD0\x91\xC0\x80"), "АБ"_cp);         // overlong among letters
   EXPECT_EQ(DecodeRatesPage("\xF0\x9F\x98\x80!"), "?!");                     // valid, not in the code page
   EXPECT_EQ(DecodeRatesPage("\xE2\x82\xAC \xE2\x84\x96"), "€ №"_cp);
   EXPECT_EQ(DecodeRatesPage("ab\xD0"), "ab");  // cut at the end: dropped

@@ -62,6 +62,10 @@ TEST(LocationCatalogue, ForeignAndMalformedCharactersBecomeQuestionMarks) {
   EXPECT_EQ(c[0].displayText, "A? B? C? D");
   EXPECT_EQ(c[0].region, "A? B? C? D");
   EXPECT_EQ(c[0].feedId, "?;2");
+  c = LocationCatalogue::FromBytes("\xD0\x91\xC0\xBB\xD0\x91\xC1\x8A;3\n");  // the same among letters
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_EQ(c[0].displayText, "Б?Б?"_cp);
+  EXPECT_EQ(c[0].feedId, "3");
   EXPECT_EQ(LocationCatalogue::FromBytes("\xED\xA0\x80, \xF4\x90\x80\x80;1")[0].displayText, "?, ?");
   // Bytes that never start a sequence stand alone and swallow nothing after them.
   EXPECT_EQ(LocationCatalogue::FromBytes("\xFF\xAC\xF8\x80\x80;1")[0].displayText, "?????");

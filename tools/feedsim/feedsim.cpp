@@ -318,9 +318,9 @@ Response UpdateFile() {
 // Which host a path belongs to; the three hosts never share a path.
 enum class Site { None, Feed, Rates, Update };
 Site SiteOfPath(std::string_view pathOnly) {
-  if (pathOnly == "/index.php") return Site::Feed;
-  if (pathOnly == "/currency_base/daily/") return Site::Rates;
-  if (pathOnly == "/soft/corv.exe") return Site::Update;
+  if (pathOnly == kFeedRequestPath) return Site::Feed;
+  if (pathOnly == kRatesRequestPath) return Site::Rates;
+  if (pathOnly == kUpdateRequestPath) return Site::Update;
   return Site::None;
 }
 
