@@ -77,12 +77,7 @@ void ThemePageBackground(HWND page) {
   using EnableTextureFn = HRESULT(WINAPI*)(HWND, DWORD);
   static const auto enableTexture = [] {
     HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
-    if (uxtheme == nullptr) {
-      wchar_t system[MAX_PATH] = {};
-      const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-      if (length > 0 && length < MAX_PATH)
-        uxtheme = LoadLibraryW((std::wstring(system) + L"\\uxtheme.dll").c_str());
-    }
+    if (uxtheme == nullptr) uxtheme = LoadSystemLibrary(L"uxtheme.dll");
     return SystemFunction<EnableTextureFn>(uxtheme, "EnableThemeDialogTexture");
   }();
   constexpr DWORD kEnableTabTexture = 0x00000006;  // ETDT_ENABLETAB
@@ -151,7 +146,7 @@ using ChooseColorFn = BOOL(WINAPI*)(CHOOSECOLORW*);
 ChooseColorFn ColourChooser() {
   static ChooseColorFn choose = nullptr;
   if (choose != nullptr) return choose;
-  HMODULE library = LoadLibraryW(L"comdlg32.dll");
+  HMODULE library = LoadSystemLibrary(L"comdlg32.dll");
   if (library == nullptr) throw Error(SystemErrorText(GetLastError()));
   choose = SystemFunction<ChooseColorFn>(library, "ChooseColorW");
   if (choose == nullptr) throw Error(SystemErrorText(GetLastError()));
@@ -171,7 +166,7 @@ CommonControls g_common{};
 
 void LoadCommonControls() {
   if (g_common.defSubclassProc != nullptr) return;
-  HMODULE library = LoadLibraryW(L"comctl32.dll");
+  HMODULE library = LoadSystemLibrary(L"comctl32.dll");
   if (library == nullptr) throw Error(SystemErrorText(GetLastError()));
   CommonControls loaded{
       SystemFunction<decltype(loaded.initialize)>(library, "InitCommonControlsEx"),
