@@ -10,6 +10,16 @@ corvella_library(corvella_app_win32
   DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
        corvella_http corvella_common shell32 user32 psapi uuid)
 
+# Windows refuses to start a program whose manifest's version lacks one of its four parts (each
+# at most 65535), with nothing but a side-by-side error.
+if(NOT PROJECT_VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+  message(FATAL_ERROR "The program's version ${PROJECT_VERSION} needs four parts for its manifest")
+endif()
+foreach(part ${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4})
+  if(part GREATER 65535)
+    message(FATAL_ERROR "The program's version ${PROJECT_VERSION} has a part above 65535")
+  endif()
+endforeach()
 # The version resource and the manifest carry project()'s version; the resource compiler finds
 # both generated files through the include path.
 set(corvella_rc_dir "${CMAKE_BINARY_DIR}/generated/rc")
