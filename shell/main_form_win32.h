@@ -7,10 +7,12 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/handles_win32.h"
 #include "presentation/popup_menu_win32.h"
+#include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
 #include "presentation/tray_icon_win32.h"
 #include "presentation/tray_image_list.h"
@@ -112,6 +114,8 @@ class MainForm : public RefreshHost {
   void OnPowerBroadcast(WPARAM event);
   // Draws the image list again when the notification area's icon size has changed.
   void FitTrayArt();
+  // The "update" item's picture at `glyphSize` pixels.
+  void FitMenuGlyph(int glyphSize, const std::optional<TrayArt>& art);
   bool IsConnected();
   void CreateWidget();
   void Timer4Timer();
