@@ -66,7 +66,8 @@ endif()
 
 # A small Windows helper that drives a running corvella.exe the way a user would.
 add_executable(corvella-probe tests/e2e/probe_win32.cpp)
-target_link_libraries(corvella-probe PRIVATE corvella_presentation_win32 corvella_common user32 shell32 psapi)
+target_link_libraries(corvella-probe PRIVATE corvella_presentation_win32 corvella_common user32 shell32 psapi oleacc
+                                             oleaut32 ole32)
 target_link_options(corvella-probe PRIVATE -municode)
 corvella_warnings(corvella-probe)
 
