@@ -34,7 +34,8 @@ inline HMODULE LoadSystemLibrary(const wchar_t* fileName) {
 inline void RestrictDllSearchToSystem() {
   using SetDefaultFn = BOOL(WINAPI*)(DWORD);
   // Windows 8, and Windows 7 with its 2011 loader update.
-  if (auto setDefault = SystemFunction<SetDefaultFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))
+  if (auto setDefault =
+          SystemFunction<SetDefaultFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))
     setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Nor the current folder for what still searches the old way.
   SetDllDirectoryW(L"");

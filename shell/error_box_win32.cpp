@@ -25,11 +25,11 @@ void OpenAddress(HWND owner, std::string_view address) {
       ShellExecuteW(owner, L"open", ToWide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   if (result > 32) return;
   // Above all: no program is set for web addresses. Smaller values are system error codes.
-  const DWORD code = result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE ? ERROR_NO_ASSOCIATION
-                     : result == 0                                               ? ERROR_OUTOFMEMORY
-                                                                                 : static_cast<DWORD>(result);
-  ShowApplicationError(owner, std::string("Не удалось открыть "_cp) + std::string(address) + ": " +
-                                  SystemErrorText(code));
+  DWORD code = static_cast<DWORD>(result);
+  if (result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE) code = ERROR_NO_ASSOCIATION;
+  if (result == 0) code = ERROR_OUTOFMEMORY;
+  ShowApplicationError(
+      owner, std::string("Не удалось открыть "_cp) + std::string(address) + ": " + SystemErrorText(code));
 }
 
 std::string SystemErrorText(DWORD code) {

@@ -47,8 +47,8 @@ std::string ReadFileVersion(std::wstring_view path) {
   std::wstring query = L"\\StringFileInfo\\";
   const WORD* translation = nullptr;
   UINT length = 0;
-  if (version.query(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(
-                         const_cast<WORD**>(&translation)), &length) &&
+  if (version.query(block.data(), L"\\VarFileInfo\\Translation",
+                    reinterpret_cast<void**>(const_cast<WORD**>(&translation)), &length) &&
       translation != nullptr && length >= 4) {
     wchar_t part[16];
     std::swprintf(part, 16, L"%04X%04X", translation[0], translation[1]);
@@ -57,7 +57,7 @@ std::string ReadFileVersion(std::wstring_view path) {
   query += L"\\FileVersion";
   const wchar_t* value = nullptr;
   if (!version.query(block.data(), query.c_str(), reinterpret_cast<void**>(const_cast<wchar_t**>(&value)),
-                      &length) ||
+                     &length) ||
       value == nullptr) {
     return kNone;
   }

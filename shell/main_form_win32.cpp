@@ -192,7 +192,8 @@ void MainForm::FitMenuGlyph(int glyphSize, const std::optional<TrayArt>& art) {
   const std::optional<TrayArt> glyph = art ? art : LoadTrayArtNearest(instance_, glyphSize);
   if (!glyph) return;
   glyphSize_ = glyphSize;
-  menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)), std::min(glyph->glyph.size, glyphSize));
+  menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)),
+                  std::min(glyph->glyph.size, glyphSize));
 }
 
 void MainForm::FormClose() {

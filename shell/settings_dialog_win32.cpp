@@ -105,8 +105,8 @@ void KeepDpiChangeOurs(HWND window, bool dialogClass) {
       SystemFunction<DialogFn>(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior");
   static const auto forControl =
       SystemFunction<ControlFn>(GetModuleHandleW(L"user32.dll"), "SetDialogControlDpiChangeBehavior");
-  constexpr int kDisableAll = 1;                       // DDC_DISABLE_ALL
-  constexpr int kDisableFontAndRelayout = 0x1 | 0x2;   // DCDC_DISABLE_FONTUPDATE | DCDC_DISABLE_RELAYOUT
+  constexpr int kDisableAll = 1;                      // DDC_DISABLE_ALL
+  constexpr int kDisableFontAndRelayout = 0x1 | 0x2;  // DCDC_DISABLE_FONTUPDATE | DCDC_DISABLE_RELAYOUT
   // A refusal leaves the system's behaviour, which the dialog's own layout then follows: no
   // failure to report.
   if (dialogClass && forDialog != nullptr) forDialog(window, kDisableAll, kDisableAll);
@@ -159,7 +159,7 @@ WindowKind KindOf(ControlKind kind) {
       return {L"BUTTON", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON};
     case ControlKind::kLogo:
       return {L"STATIC", kChild | SS_OWNERDRAW | SS_NOTIFY};
-    case ControlKind::kColourSample:  // a button to the keyboard: Tab reaches it, Space or Enter opens the chooser
+    case ControlKind::kColourSample:  // a button to the keyboard: Tab, then Space or Enter
       return {kSampleClass, kChild | WS_TABSTOP};
     case ControlKind::kTabs:
       return {WC_TABCONTROLW, kChild | WS_TABSTOP | WS_CLIPSIBLINGS};

@@ -1,14 +1,14 @@
 // The tray icon against a shell that refuses, as a busy Explorer does at logon.
 #include "presentation/tray_icon_win32.h"
 
-#include "common/text_literal.h"
-#include "presentation/popup_menu_win32.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "common/text_literal.h"
+#include "presentation/popup_menu_win32.h"
 
 namespace corvella {
 namespace {

@@ -42,7 +42,8 @@ TEST(AppResources, ManifestAskesForCommonControls6AndPerMonitorDpiAndNamesItsSys
   EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(manifest.find("PerMonitor"), std::string::npos);
   // Windows refuses a program whose own version has fewer than four parts.
-  EXPECT_TRUE(std::regex_search(manifest, std::regex(R"(name="Velmar.Corvella" version="\d+\.\d+\.\d+\.\d+")")));
+  EXPECT_TRUE(
+      std::regex_search(manifest, std::regex(R"(name="Velmar.Corvella" version="\d+\.\d+\.\d+\.\d+")")));
   // Windows 10 and 11, and 7, the oldest the program runs on.
   EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
   EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);
