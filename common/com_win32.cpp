@@ -14,8 +14,7 @@ struct Ole32 {
 // ole32 and its three functions; an empty table when any is missing.
 const Ole32& Library() {
   static const Ole32 table = [] {
-    // One of the system's known DLLs: always the system folder's.
-    HMODULE library = LoadLibraryW(L"ole32.dll");
+    HMODULE library = LoadSystemLibrary(L"ole32.dll");
     Ole32 found{SystemFunction<decltype(found.initializeEx)>(library, "CoInitializeEx"),
                 SystemFunction<decltype(found.createInstance)>(library, "CoCreateInstance"),
                 SystemFunction<decltype(found.createStreamOnHGlobal)>(library, "CreateStreamOnHGlobal")};
@@ -32,8 +31,9 @@ bool Start() {
   if (started) return true;
   const Ole32& ole32 = Library();
   if (ole32.initializeEx == nullptr) return false;
-  // S_FALSE: the thread had it started already. Either way it stays so until the process ends.
-  started = SUCCEEDED(ole32.initializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  // OLE 1's DDE support would give the thread a hidden window that joins in every DDE broadcast,
+  // which the program does not use. S_FALSE: the thread had it started already. Either way it stays so until the process ends.
+  started = SUCCEEDED(ole32.initializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
   return started;
 }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace corvella {
 
 // `name` in `module` as a pointer of type Fn; null when the module is null or lacks the name.
@@ -11,6 +13,32 @@ template <class Fn>
 Fn SystemFunction(HMODULE module, const char* name) {
   return module == nullptr ? nullptr
                            : reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// A DLL of the system folder by its file name, never a file of that name planted beside the
+// program (a Downloads folder) or in the current folder. Windows 7 without its 2011 loader update
+// knows no search flags: there the full path is given instead. Every DLL the program loads goes
+// through here; bare-name loads are not used.
+inline HMODULE LoadSystemLibrary(const wchar_t* fileName) {
+  if (HMODULE module = LoadLibraryExW(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
+  if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryExW((std::wstring(system, length) + L"\\" + fileName).c_str(), nullptr,
+                        LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// From here on, DLLs that the system's own DLLs load by name come from the system folder too,
+// not the program's folder. Called first thing, before any other DLL is loaded.
+inline void RestrictDllSearchToSystem() {
+  using SetDefaultFn = BOOL(WINAPI*)(DWORD);
+  // Windows 8, and Windows 7 with its 2011 loader update.
+  if (auto setDefault =
+          SystemFunction<SetDefaultFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))
+    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Nor the current folder for what still searches the old way.
+  SetDllDirectoryW(L"");
 }
 
 }  // namespace corvella

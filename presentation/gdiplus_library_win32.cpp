@@ -11,6 +11,7 @@ using std::min;
 #include <string>
 
 #include "common/error.h"
+#include "common/system_function_win32.h"
 
 // The flat functions that GDI+'s C++ classes call, as the program uses them. Instead of an
 // import, which would keep gdiplus.dll for the life of the process (and the toolchain's
@@ -79,7 +80,7 @@ bool loaded = false;
 
 GdiplusLibrary::GdiplusLibrary() {
   if (loaded) throw Error("GDI+ is loaded already");
-  module_ = LoadLibraryW(L"gdiplus.dll");
+  module_ = LoadSystemLibrary(L"gdiplus.dll");
   if (module_ == nullptr) throw ErrorWithCode("Cannot load gdiplus.dll", GetLastError());
   for (const Entry& entry : kEntries) {
     *entry.pointer = GetProcAddress(module_, entry.name);

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/monitor_dpi_win32.h"
 #include "common/system_function_win32.h"
 #include "presentation/icon_file.h"
 
@@ -77,6 +78,15 @@ int TrayIconPixelSize() {
     const UINT dpi = dpiForWindow(taskbar);
     if (dpi != 0) size = metricsForDpi(SM_CXSMICON, dpi);
   }
+  if (size <= 0) size = GetSystemMetrics(SM_CXSMICON);
+  return size > 0 ? size : kTrayIconSize;
+}
+
+int SmallIconSizeAt(POINT at) {
+  const UINT dpi = MonitorDpi(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST));
+  auto metricsForDpi =
+      SystemFunction<GetSystemMetricsForDpiFn>(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi");
+  int size = dpi != 0 && metricsForDpi != nullptr ? metricsForDpi(SM_CXSMICON, dpi) : 0;
   if (size <= 0) size = GetSystemMetrics(SM_CXSMICON);
   return size > 0 ? size : kTrayIconSize;
 }

@@ -28,6 +28,8 @@ std::optional<TrayArt> LoadTrayArtNearest(HMODULE module, int size);
 // The notification area's icon size now: the small-icon size at the taskbar's dpi
 // (16 at 96 dpi, then 4 more for every further 25 %: 20 at 125 %, 28 at 175 %, 48 at 300 %).
 int TrayIconPixelSize();
+// The small icon's size on the monitor that shows the point `at` (a menu's glyph there).
+int SmallIconSizeAt(POINT at);
 
 // A square 32-bit bitmap of `size` pixels, rows from the top, as pictures are stored.
 BITMAPINFO TopDownDibInfo(int size);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "common/cp1251.h"
 #include "common/error.h"
@@ -28,25 +27,6 @@ void CopyText(wchar_t (&dest)[N], std::string_view text) {
 
 }  // namespace
 
-// Read from the library's version resource, not by loading it to ask: loading comctl32 runs its
-// start-up (classes, visual style data), which a program that shows only its icon does without.
-bool CommonControlsAbove470() {
-  constexpr wchar_t kLibrary[] = L"comctl32.dll";
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(kLibrary, &ignored);
-  if (size == 0) return false;
-  std::vector<unsigned char> data(size);
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT length = 0;
-  if (!GetFileVersionInfoW(kLibrary, 0, size, data.data()) ||
-      !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || info == nullptr ||
-      length < sizeof *info)
-    return false;
-  const DWORD major = HIWORD(info->dwFileVersionMS);
-  const DWORD minor = LOWORD(info->dwFileVersionMS);
-  return major > 4 || (major == 4 && minor > 70);
-}
-
 TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)
     : notify_(notify ? std::move(notify) : ShellNotify([](DWORD action, NOTIFYICONDATAW& data) {
         return Shell_NotifyIconW(action, &data) != FALSE;
@@ -62,8 +42,11 @@ TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)
   // Without its window the icon could neither be added nor hear the mouse.
   if (!window_) throw ErrorWithCode("Cannot create the notification area's window", GetLastError());
   SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  // Explorer restarted: the icon must be added again.
-  if (CommonControlsAbove470()) taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  // Explorer restarted: the icon must be added again. Every supported Windows announces it, but
+  // not to a program running elevated unless the message is let through from the lower
+  // integrity level (Windows 7+; Vista's process-wide filter is not used).
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  ChangeWindowMessageFilterEx(window_.get(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
 }
 
 TrayIcon::~TrayIcon() {
@@ -100,6 +83,10 @@ bool TrayIcon::Add() {
     return false;
   }
   shown_ = true;
+  // Whatever the add answered (a first show, a change, the taskbar's restart), no retry
+  // remains to repeat it.
+  attemptsLeft_ = 0;
+  KillTimer(window_.get(), kRetryTimerId);
   // A separate call: a version given with the add does not stick.
   NOTIFYICONDATAW version = BaseRecord(0);
   version.uVersion = 0;

@@ -90,7 +90,4 @@ class TrayIcon {
   UINT taskbarCreated_ = 0;
 };
 
-// Whether comctl32 is newer than 4.70, the first with a shell that announces its restart.
-bool CommonControlsAbove470();
-
 }  // namespace corvella

@@ -253,20 +253,27 @@ void WidgetWindow::EnsureLayered() {
 
 void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
   EnsureLayered();
-  const int dpi = Dpi();
-  const int artDpi = WidgetArtDpi(dpi);
-  const BackgroundResource background = FindBackground(resources_, index, artDpi);
   SIZE size{};
   UniqueGdiObject bitmap;
-  {
-    // GDI+ only while composing: between compositions, hours apart, it holds nothing. Some
-    // (Wine's) decode through the system's imaging component, which needs COM.
-    com::Start();
-    const GdiplusLibrary gdiplus;
-    bitmap.reset(DecodeBackground(background, dpi, artDpi, size));
-    DrawTemperature(static_cast<HBITMAP>(bitmap.get()), text, dpi);
+  // The new size can carry the window onto a monitor of another scale, and the system then
+  // changes its DPI at once (a WM_DPICHANGED inside SetWindowPos): the picture is composed again
+  // for the DPI the window has after the resize, a few times at most, so that a window on the
+  // border between two scales settles on one.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int dpi = Dpi();
+    const int artDpi = WidgetArtDpi(dpi);
+    const BackgroundResource background = FindBackground(resources_, index, artDpi);
+    {
+      // GDI+ only while composing: between compositions, hours apart, it holds nothing. Some
+      // (Wine's) decode through the system's imaging component, which needs COM.
+      com::Start();
+      const GdiplusLibrary gdiplus;
+      bitmap.reset(DecodeBackground(background, dpi, artDpi, size));
+      DrawTemperature(static_cast<HBITMAP>(bitmap.get()), text, dpi);
+    }
+    SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (Dpi() == dpi) break;
   }
-  SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   ScreenDc screen;
   picture_.reset();

@@ -8,8 +8,18 @@ corvella_library(corvella_app_win32
           shell/file_version_win32.cpp shell/settings_dialog_win32.cpp shell/live_counts_win32.cpp
           shell/power_notify_win32.cpp shell/online_check_win32.cpp
   DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
-       corvella_http corvella_common version shell32 user32 psapi uuid)
+       corvella_http corvella_common shell32 user32 psapi uuid)
 
+# Windows refuses to start a program whose manifest's version lacks one of its four parts (each
+# at most 65535), with nothing but a side-by-side error.
+if(NOT PROJECT_VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+  message(FATAL_ERROR "The program's version ${PROJECT_VERSION} needs four parts for its manifest")
+endif()
+foreach(part ${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3} ${CMAKE_MATCH_4})
+  if(part GREATER 65535)
+    message(FATAL_ERROR "The program's version ${PROJECT_VERSION} has a part above 65535")
+  endif()
+endforeach()
 # The version resource and the manifest carry project()'s version; the resource compiler finds
 # both generated files through the include path.
 set(corvella_rc_dir "${CMAKE_BINARY_DIR}/generated/rc")
@@ -35,7 +45,7 @@ corvella_test(app_win32_tests WINDOWS_ONLY
   SOURCES tests/win32/single_instance_win32_test.cpp tests/win32/app_resources_win32_test.cpp
           tests/win32/settings_dialog_win32_test.cpp tests/win32/file_version_win32_test.cpp
           tests/win32/power_and_network_win32_test.cpp
-  DEPS corvella_app_win32 ole32)
+  DEPS corvella_app_win32 ole32 version)
 if(TARGET app_win32_tests)
   # Small modules whose version resources ReadFileVersion is tried on.
   set(fixtures_dir "${CMAKE_BINARY_DIR}/version-fixtures")
@@ -56,7 +66,8 @@ endif()
 
 # A small Windows helper that drives a running corvella.exe the way a user would.
 add_executable(corvella-probe tests/e2e/probe_win32.cpp)
-target_link_libraries(corvella-probe PRIVATE corvella_presentation_win32 corvella_common user32 shell32 psapi)
+target_link_libraries(corvella-probe PRIVATE corvella_presentation_win32 corvella_common user32 shell32 psapi oleacc
+                                             oleaut32 ole32)
 target_link_options(corvella-probe PRIVATE -municode)
 corvella_warnings(corvella-probe)
 
@@ -90,7 +101,7 @@ endif()
 
 if(CORVELLA_TESTS)
   add_test(NAME corvella_system_imports
-           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/system_imports.sh $<TARGET_FILE:corvella>)
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/system_imports.sh $<TARGET_FILE:corvella> ${PROJECT_SOURCE_DIR})
   set_tests_properties(corvella_system_imports PROPERTIES LABELS wine)
 endif()
 

@@ -12,6 +12,10 @@ namespace corvella {
 // title, error icon, OK. The program goes on running afterwards.
 void ShowApplicationError(HWND owner, std::string_view message);
 
+// Opens a web address in the user's browser; when the system cannot (no program is set for web
+// pages, say), the error box tells the user so.
+void OpenAddress(HWND owner, std::string_view address);
+
 // The system's text for an error code of GetLastError, in Windows-1251.
 std::string SystemErrorText(DWORD code);
 

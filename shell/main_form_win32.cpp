@@ -176,21 +176,26 @@ void MainForm::FormShow() {
 
 void MainForm::FitTrayArt() {
   if (!tray_ || !menu_) return;
-  // The icon at the taskbar's size, the menu's glyph at this program's own.
+  // The icon at the taskbar's size, the menu's glyph at the size where the taskbar is (the menu
+  // opens there; ShowPopupMenu fits it again to the monitor under the mouse).
   const int iconSize = TrayIconPixelSize();
-  const int glyphSize = GetSystemMetrics(SM_CXSMICON);
-  if (iconSize == icons_.size() && glyphSize == glyphSize_) return;
-  // Both at the same size (as at 100 %), the art is read once.
+  if (iconSize == icons_.size() && iconSize == glyphSize_) return;
+  // Both at the same size, the art is read once.
   std::optional<TrayArt> art = LoadTrayArtNearest(instance_, iconSize);
-  const std::optional<TrayArt> glyph = glyphSize == iconSize ? art : LoadTrayArtNearest(instance_, glyphSize);
-  if (glyph) {
-    glyphSize_ = glyphSize;
-    menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)),
-                    std::min(glyph->glyph.size, glyphSize));
-  }
+  FitMenuGlyph(iconSize, art);
   if (!art || art->weather.size == icons_.size()) return;
   icons_.SetArt(art->waiting, art->weather, glyphs_);
   SetIconIndex(iconIndex_);
+}
+
+// `art`, when given, was read for this size already.
+void MainForm::FitMenuGlyph(int glyphSize, const std::optional<TrayArt>& art) {
+  if (!menu_ || glyphSize == glyphSize_) return;
+  const std::optional<TrayArt> glyph = art ? art : LoadTrayArtNearest(instance_, glyphSize);
+  if (!glyph) return;
+  glyphSize_ = glyphSize;
+  menu_->SetGlyph(kCommandUpdate, MakeIcon(EntryFromArt(glyph->glyph)),
+                  std::min(glyph->glyph.size, glyphSize));
 }
 
 void MainForm::FormClose() {
@@ -210,6 +215,7 @@ void MainForm::ShowPopupMenu() {
     PumpMessages();
     POINT at{};
     GetCursorPos(&at);
+    FitMenuGlyph(SmallIconSizeAt(at), std::nullopt);
     command = menu_->Track(at, window_);
   } catch (const ProgramClosing&) {
     // an error box on the way out: no menu for a program that is closing
@@ -320,8 +326,7 @@ void MainForm::ProductPageClick() {
   std::string url = "http://";
   url += kSiteHost;
   url += kProductPagePath;
-  com::Start();  // the shell's "open" may go through COM
-  ShellExecuteW(applicationWindow_, L"open", ToWide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  OpenAddress(applicationWindow_, url);
 }
 
 void MainForm::HideAppButton() { TrayIcon::HideAppButton(applicationWindow_); }

@@ -7,10 +7,12 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "common/handles_win32.h"
 #include "presentation/popup_menu_win32.h"
+#include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
 #include "presentation/tray_icon_win32.h"
 #include "presentation/tray_image_list.h"
@@ -114,6 +116,8 @@ class MainForm : public RefreshHost {
   void FitTrayArt();
   // Redraws the digits when the taskbar's theme or a high-contrast scheme changed their colour.
   void FollowTaskbarLook();
+  // The "update" item's picture at `glyphSize` pixels.
+  void FitMenuGlyph(int glyphSize, const std::optional<TrayArt>& art);
   bool IsConnected();
   void CreateWidget();
   void Timer4Timer();

@@ -29,7 +29,7 @@ static_assert(connectivity::kIpv6Internet == NLM_CONNECTIVITY_IPV6_INTERNET);
 bool WinInetSaysOnline() {
   using GetConnectedStateFn = BOOL(WINAPI*)(DWORD*, DWORD);
   static const auto getConnectedState =
-      SystemFunction<GetConnectedStateFn>(LoadLibraryW(L"wininet.dll"), "InternetGetConnectedState");
+      SystemFunction<GetConnectedStateFn>(LoadSystemLibrary(L"wininet.dll"), "InternetGetConnectedState");
   if (getConnectedState == nullptr) return true;
   DWORD flags = 0;
   return getConnectedState(&flags, 0) != FALSE;

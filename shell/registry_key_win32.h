@@ -1,5 +1,4 @@
-// A registry key flushed when closed, and the text value primitives shared by the registry adapters
-// (settings store, autostart entry).
+// The text value primitives shared by the registry adapters (settings store, autostart entry).
 #pragma once
 
 #include <windows.h>
@@ -11,18 +10,6 @@
 #include "common/handles_win32.h"
 
 namespace corvella {
-
-// A key whose changes are written through to disk when it is closed.
-struct FlushedRegistryKeyTraits {
-  static constexpr Counted kCounted = Counted::RegistryKeys;
-  using handle_type = HKEY;
-  static HKEY Invalid() { return nullptr; }
-  static void Close(HKEY key) {
-    RegFlushKey(key);
-    RegCloseKey(key);
-  }
-};
-using FlushedRegistryKey = UniqueHandle<FlushedRegistryKeyTraits>;
 
 struct RegistryText {
   enum Status { kMissing, kNotText, kText };

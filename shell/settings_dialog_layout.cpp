@@ -51,7 +51,7 @@ constexpr std::array kControlsBeforeRates = {
                 "Прогноз на завтра"_cp, ""},
     ControlSpec{kIdCheckBox14, K::kCheckBox, P::kWeather, kIdWeatherGroup, {233, 106, 160, kCheckHeight},
                 "Прогноз на послезавтра"_cp, ""},
-    ControlSpec{kIdColourLabel, K::kLabel, P::kWeather, kIdWeatherGroup, {17, 158, 186, kLabelHeight},
+    ControlSpec{kIdColourLabel, K::kLabel, P::kWeather, kIdWeatherGroup, {17, 158, 189, kLabelHeight},
                 "Выбор цвета шрифта температуры:"_cp, ""},
     ControlSpec{kIdColourSample, K::kColourSample, P::kWeather, kIdWeatherGroup, {207, 152, 91, 25}, "",
                 kColourCoverHint},
@@ -107,9 +107,10 @@ constexpr std::array kControlsAfterRates = {
                 "Автозагрузка программы"_cp, ""},
     ControlSpec{kIdCheckBox10, K::kCheckBox, P::kSystem, kIdOptionsGroup, {192, 40, 200, kCheckHeight},
                 "Сообщать о выходе новой версии"_cp, ""},
-    ControlSpec{kIdPeriodLabel, K::kLabel, P::kSystem, kIdOptionsGroup, {12, 68, 178, kLabelHeight},
+    ControlSpec{kIdPeriodLabel, K::kLabel, P::kSystem, kIdOptionsGroup, {12, 68, 186, kLabelHeight},
                 "Частота обновления информации:"_cp, ""},
-    ControlSpec{kIdComboBox2, K::kDropList, P::kSystem, kIdOptionsGroup, {193, 65, 145, kFieldHeight}, "", ""},
+    // 7 pixels right of where it was: the label's Tahoma is wider than the old bitmap face.
+    ControlSpec{kIdComboBox2, K::kDropList, P::kSystem, kIdOptionsGroup, {200, 65, 145, kFieldHeight}, "", ""},
 
     // The buttons, then the tab control last, so that it stays under its pages.
     ControlSpec{kIdOk, K::kDefaultButton, P::kDialog, 0, {268, 337, 78, 28}, "ОК"_cp, ""},

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "common/monitor_dpi_win32.h"
 #include "common/system_function_win32.h"
+#include "common/text_literal.h"
 #include "presentation/taskbar_look_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "shell/error_box_win32.h"
@@ -23,6 +24,10 @@ constexpr wchar_t kPageClass[] = L"CorvellaDialogPage";
 constexpr wchar_t kSampleClass[] = L"CorvellaColourSample";
 constexpr int kHintMaxWidth = 250;  // at 96 dpi
 constexpr UINT_PTR kPortFieldSubclass = 1;
+// What a screen reader calls the controls that have no caption of their own to be named by (the
+// others take their caption, or the label just before them).
+constexpr std::string_view kColourSampleName = "Цвет цифр температуры"_cp;
+constexpr std::string_view kTabsName = "Разделы настроек"_cp;
 // Room right of a right-aligned header text for its last glyph's overhang.
 constexpr int kOverhang = 6;
 
@@ -45,6 +50,10 @@ UINT WindowDpi(HWND window) {
   ReleaseDC(nullptr, screen);
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
+
+// The dialog opens on the primary monitor, at that monitor's scale (Windows 8.1+; before it,
+// every monitor has the system's).
+HMONITOR DialogMonitor() { return MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY); }
 
 // What the window system refused ("create", "place"), for the control of id `id`, with the
 // system's error code.
@@ -79,16 +88,31 @@ void ThemePageBackground(HWND page) {
   using EnableTextureFn = HRESULT(WINAPI*)(HWND, DWORD);
   static const auto enableTexture = [] {
     HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
-    if (uxtheme == nullptr) {
-      wchar_t system[MAX_PATH] = {};
-      const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-      if (length > 0 && length < MAX_PATH)
-        uxtheme = LoadLibraryW((std::wstring(system) + L"\\uxtheme.dll").c_str());
-    }
+    if (uxtheme == nullptr) uxtheme = LoadSystemLibrary(L"uxtheme.dll");
     return SystemFunction<EnableTextureFn>(uxtheme, "EnableThemeDialogTexture");
   }();
   constexpr DWORD kEnableTabTexture = 0x00000006;  // ETDT_ENABLETAB
   if (enableTexture != nullptr) enableTexture(page, kEnableTabTexture);
+}
+
+// Under per-monitor scaling (Windows 10 1703+) Windows re-fonts and re-lays out a dialog-class
+// window and its controls by itself on a change of DPI. The dialog does both itself (Layout), so
+// for the pages (dialog-class windows) and every control the system's part is turned off; where
+// the functions are missing, so is that behaviour. The host is a plain window, which the system
+// never re-lays out.
+void KeepDpiChangeOurs(HWND window, bool dialogClass) {
+  using DialogFn = BOOL(WINAPI*)(HWND, int, int);
+  using ControlFn = BOOL(WINAPI*)(HWND, int, int);
+  static const auto forDialog =
+      SystemFunction<DialogFn>(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior");
+  static const auto forControl =
+      SystemFunction<ControlFn>(GetModuleHandleW(L"user32.dll"), "SetDialogControlDpiChangeBehavior");
+  constexpr int kDisableAll = 1;                      // DDC_DISABLE_ALL
+  constexpr int kDisableFontAndRelayout = 0x1 | 0x2;  // DCDC_DISABLE_FONTUPDATE | DCDC_DISABLE_RELAYOUT
+  // A refusal leaves the system's behaviour, which the dialog's own layout then follows: no
+  // failure to report.
+  if (dialogClass && forDialog != nullptr) forDialog(window, kDisableAll, kDisableAll);
+  if (forControl != nullptr) forControl(window, kDisableFontAndRelayout, kDisableFontAndRelayout);
 }
 
 void RegisterClasses(HINSTANCE instance, WNDPROC pageProc, WNDPROC sampleProc) {
@@ -137,8 +161,8 @@ WindowKind KindOf(ControlKind kind) {
       return {L"BUTTON", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON};
     case ControlKind::kLogo:
       return {L"STATIC", kChild | SS_OWNERDRAW | SS_NOTIFY};
-    case ControlKind::kColourSample:
-      return {kSampleClass, kChild};
+    case ControlKind::kColourSample:  // a button to the keyboard: Tab, then Space or Enter
+      return {kSampleClass, kChild | WS_TABSTOP};
     case ControlKind::kTabs:
       return {WC_TABCONTROLW, kChild | WS_TABSTOP | WS_CLIPSIBLINGS};
   }
@@ -153,7 +177,7 @@ using ChooseColorFn = BOOL(WINAPI*)(CHOOSECOLORW*);
 ChooseColorFn ColourChooser() {
   static ChooseColorFn choose = nullptr;
   if (choose != nullptr) return choose;
-  HMODULE library = LoadLibraryW(L"comdlg32.dll");
+  HMODULE library = LoadSystemLibrary(L"comdlg32.dll");
   if (library == nullptr) throw Error(SystemErrorText(GetLastError()));
   choose = SystemFunction<ChooseColorFn>(library, "ChooseColorW");
   if (choose == nullptr) throw Error(SystemErrorText(GetLastError()));
@@ -173,7 +197,7 @@ CommonControls g_common{};
 
 void LoadCommonControls() {
   if (g_common.defSubclassProc != nullptr) return;
-  HMODULE library = LoadLibraryW(L"comctl32.dll");
+  HMODULE library = LoadSystemLibrary(L"comctl32.dll");
   if (library == nullptr) throw Error(SystemErrorText(GetLastError()));
   CommonControls loaded{
       SystemFunction<decltype(loaded.initialize)>(library, "InitCommonControlsEx"),
@@ -213,10 +237,6 @@ SettingsDialog::~SettingsDialog() { DestroyControls(); }
 void SettingsDialog::Build() {
   LoadCommonControls();
   RegisterClasses(instance_, &SettingsDialog::PageProc, &SettingsDialog::SampleProc);
-  if (!whiteBrush_) whiteBrush_.reset(CreateSolidBrush(RGB(255, 255, 255)));
-  // The sample shows the weather picture of the tray, at the sample's own size.
-  if (std::optional<TrayArt> art = LoadTrayArtNearest(instance_, Scale(kTrayIconSize)))
-    samplePicture_ = MakeIcon(EntryFromArt(art->weather));
   try {
     CreateControls();
     FillLocationList();
@@ -246,6 +266,7 @@ void SettingsDialog::DestroyControls() {
     if (IsWindow(control)) DestroyWindow(control);
   }
   controls_.clear();
+  lastFocus_ = nullptr;
   tooltip_.reset();
 }
 
@@ -261,6 +282,7 @@ void SettingsDialog::CreateControls() {
                                                                0, 0, 0, 0, host_, nullptr, instance_, this),
                                                0);
     SetWindowLongPtrW(pages_[static_cast<std::size_t>(i)], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    KeepDpiChangeOurs(pages_[static_cast<std::size_t>(i)], true);
   }
   for (const ControlSpec& row : DialogControlTable()) {
     const WindowKind kind = KindOf(row.kind);
@@ -270,11 +292,14 @@ void SettingsDialog::CreateControls() {
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr),
              row.id);
     controls_[row.id] = control;
+    KeepDpiChangeOurs(control, false);
     if (!row.hint.empty()) AddHint(control, row.hint);
     // The themed edit control hides a password behind dots, the classic one behind "*".
     if (row.kind == ControlKind::kPassword) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
   }
   SetWindowLongPtrW(Control(kIdColourSample), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowTextW(Control(kIdColourSample), ToWide(kColourSampleName).c_str());
+  SetWindowTextW(Control(kIdTabs), ToWide(kTabsName).c_str());
   AddHint(Control(kIdLogo), MakerSiteAddress());
   HWND tabs = Control(kIdTabs);
   for (int i = 0; i < kPageCount; ++i) {
@@ -313,11 +338,17 @@ void SettingsDialog::MakeFonts() {
                                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                        face));
   };
-  fonts_[static_cast<std::size_t>(FontRole::kDialog)] = font(11, L"MS Sans Serif");  // 8 points
+  // 8 points of the dialog face that has every script (Tahoma): the old bitmap face has only the
+  // system code page's letters, so it would show no Cyrillic where that is not Windows-1251.
+  // Its cells are as tall as the bitmap face's, so the layout is the same.
+  fonts_[static_cast<std::size_t>(FontRole::kDialog)] = font(11, L"MS Shell Dlg 2");
   fonts_[static_cast<std::size_t>(FontRole::kTitle)] = font(19, L"Tahoma");
   fonts_[static_cast<std::size_t>(FontRole::kVersion)] = font(12, L"Tahoma");
   fonts_[static_cast<std::size_t>(FontRole::kSubtitle)] = font(11, L"Tahoma");
   sampleFont_ = font(9, L"Arial");
+  // The sample shows the weather picture of the tray, drawn for the sample's size at this scale.
+  if (std::optional<TrayArt> art = LoadTrayArtNearest(instance_, Scale(kTrayIconSize)))
+    samplePicture_ = MakeIcon(EntryFromArt(art->weather));
   const int logoWidth = Scale(98);
   const LogoResource* pick = &kLogos[std::size(kLogos) - 1];
   for (const LogoResource& logo : kLogos) {
@@ -327,6 +358,15 @@ void SettingsDialog::MakeFonts() {
     }
   }
   logo_.reset(LoadImageW(instance_, pick->name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+// New fonts and pictures for dpi_, then the layout with them: the old fonts are deleted only
+// once no control uses them any more.
+void SettingsDialog::Rescale() {
+  const auto oldFonts = std::move(fonts_);
+  const UniqueGdiObject oldSampleFont = std::move(sampleFont_);
+  MakeFonts();
+  Layout();
 }
 
 void SettingsDialog::Layout() {
@@ -373,13 +413,18 @@ void SettingsDialog::Layout() {
   InvalidateRect(host_, nullptr, TRUE);
 }
 
-void SettingsDialog::CentreWindow() {
+void SettingsDialog::CentreWindow(HMONITOR monitor) {
   const RECT frame =
       FrameAround(host_, RECT{0, 0, Scale(kDialogClientWidth), Scale(kDialogClientHeight)}, dpi_);
   const int w = frame.right - frame.left;
   const int h = frame.bottom - frame.top;
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  const RECT area = GetMonitorInfoW(monitor, &info)
+                        ? info.rcWork
+                        : RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const int x = area.left + (area.right - area.left - w) / 2;
+  const int y = area.top + (area.bottom - area.top - h) / 2;
   if (!SetWindowPos(host_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE)) ThrowPlacementFailure(host_);
 }
 
@@ -422,7 +467,11 @@ void SettingsDialog::Fill() {
 }
 
 void SettingsDialog::Show() {
-  dpi_ = WindowDpi(host_);
+  // Laid out at the scale of the monitor it opens on, not where the hidden window sat: placed
+  // there at that size, the system finds no change of scale to answer.
+  const HMONITOR monitor = DialogMonitor();
+  dpi_ = MonitorDpi(monitor);
+  if (dpi_ == 0) dpi_ = WindowDpi(host_);
   if (!built_) {
     Build();
     // What the controls hold is what the settings are.
@@ -437,12 +486,12 @@ void SettingsDialog::Show() {
     for (HWND page : pages_) ThemePageBackground(page);
     pagesThemed_ = true;
   }
-  MakeFonts();
-  Layout();
-  CentreWindow();
+  Rescale();
+  CentreWindow(monitor);
   SelectPage(page_);
   ShowWindow(host_, SW_SHOW);
   SetForegroundWindow(host_);
+  lastFocus_ = nullptr;
   if (HWND first = GetNextDlgTabItem(host_, nullptr, FALSE)) SetFocus(first);
 }
 
@@ -523,16 +572,27 @@ bool SettingsDialog::Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
       result = TRUE;
       return true;
     }
+    case WM_ACTIVATE:
+      // The host is a plain window: as a dialog does, it keeps the keyboard's place while another
+      // window (the colour chooser, a box) is active, and gives it back on return.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        if (HWND focus = GetFocus(); focus != nullptr && IsChild(host_, focus)) lastFocus_ = focus;
+      } else if (lastFocus_ != nullptr && IsWindowVisible(lastFocus_) && IsChild(host_, lastFocus_)) {
+        SetFocus(lastFocus_);
+        return true;
+      }
+      return false;
     case WM_SYSCOMMAND:
       // Alt+F4 on the dialog leaves it as Esc does; only "Закрыть" ends the program.
       if ((wp & 0xFFF0) != SC_CLOSE || !Visible()) return false;
       Cancel();
       return true;
     case WM_DPICHANGED: {
+      // Already laid out at this scale (placed by Show): the suggested place is not taken.
+      if (HIWORD(wp) == dpi_) return false;
       dpi_ = HIWORD(wp);
       Guarded(host_, [&] {
-        MakeFonts();
-        Layout();
+        Rescale();
         const auto* suggested = reinterpret_cast<const RECT*>(lp);
         if (!SetWindowPos(host_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE))
@@ -558,11 +618,7 @@ void SettingsDialog::OnCommand(int id, int code) {
       Guarded(host_, [this] { ChooseColour(); });
       return;
     case kIdLogo:
-      if (code == STN_CLICKED) {
-        com::Start();  // the shell's "open" may go through COM
-        ShellExecuteW(applicationWindow_, L"open", ToWide(MakerSiteAddress()).c_str(), nullptr, nullptr,
-                      SW_SHOWNORMAL);
-      }
+      if (code == STN_CLICKED) OpenAddress(host_, MakerSiteAddress());
       return;
     case kIdCheckBox7:
     case kIdCheckBox8:
@@ -592,9 +648,11 @@ void SettingsDialog::Changed() {
   if (!filling_) ReadControls(*this, live_);
 }
 
+// The header band is the window colour, its text the window text's colour: a pair that reads in
+// every colour scheme, the high-contrast ones included.
 void SettingsDialog::PaintHeader(HDC dc) const {
   RECT band{Scale(kHeaderBand.x), Scale(kHeaderBand.y), Scale(kHeaderBand.w), Scale(kHeaderBand.h)};
-  FillRect(dc, &band, static_cast<HBRUSH>(whiteBrush_.get()));
+  FillRect(dc, &band, GetSysColorBrush(COLOR_WINDOW));
   RECT shadow{0, band.bottom, band.right, band.bottom + 1};
   FillRect(dc, &shadow, GetSysColorBrush(COLOR_BTNSHADOW));
   RECT light{0, band.bottom + 1, band.right, band.bottom + 2};
@@ -603,7 +661,7 @@ void SettingsDialog::PaintHeader(HDC dc) const {
 
 void SettingsDialog::DrawHeaderText(const DRAWITEMSTRUCT& item) const {
   RECT r = item.rcItem;
-  FillRect(item.hDC, &r, static_cast<HBRUSH>(whiteBrush_.get()));
+  FillRect(item.hDC, &r, GetSysColorBrush(COLOR_WINDOW));
   const ControlSpec* row = FindControl(static_cast<int>(item.CtlID));
   SelectGuard font(item.hDC, fonts_[static_cast<std::size_t>(row->font)].get());
   SetBkMode(item.hDC, TRANSPARENT);
@@ -619,7 +677,7 @@ void SettingsDialog::DrawHeaderText(const DRAWITEMSTRUCT& item) const {
 
 void SettingsDialog::DrawLogo(const DRAWITEMSTRUCT& item) const {
   const RECT& r = item.rcItem;
-  FillRect(item.hDC, &r, static_cast<HBRUSH>(whiteBrush_.get()));
+  FillRect(item.hDC, &r, GetSysColorBrush(COLOR_WINDOW));
   if (!logo_) return;
   BITMAP bm{};
   GetObjectW(logo_.get(), sizeof bm, &bm);
@@ -650,6 +708,14 @@ void SettingsDialog::PaintSample(HWND sample, HDC dc) const {
   SetTextColor(dc, GetSysColor(COLOR_CAPTIONTEXT));
   RECT clock{picture.right + Scale(2), 0, r.right, r.bottom};
   DrawTextW(dc, clock_.c_str(), -1, &clock, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  // Focused, it shows so as a button does.
+  if (GetFocus() == sample) {
+    RECT focus = r;
+    InflateRect(&focus, -Scale(2), -Scale(2));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+    DrawFocusRect(dc, &focus);
+  }
 }
 
 HWND SettingsDialog::Control(int id) const {
@@ -736,13 +802,28 @@ LRESULT CALLBACK SettingsDialog::SampleProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
       EndPaint(hwnd, &ps);
       return 0;
     }
+    case WM_GETDLGCODE: {
+      // Space and Enter are the sample's own, not the dialog's default button's.
+      const auto* key = reinterpret_cast<const MSG*>(lp);
+      const bool own = key != nullptr && key->message == WM_KEYDOWN &&
+                       (key->wParam == VK_SPACE || key->wParam == VK_RETURN);
+      return own ? DLGC_WANTMESSAGE : 0;
+    }
+    case WM_KEYDOWN:
+      if (wp != VK_SPACE && wp != VK_RETURN) break;
+      [[fallthrough]];
     case WM_LBUTTONUP:
       SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), STN_CLICKED),
                    reinterpret_cast<LPARAM>(hwnd));
       return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
     default:
-      return DefWindowProcW(hwnd, msg, wp, lp);
+      break;
   }
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK SettingsDialog::PortFieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,

@@ -82,9 +82,10 @@ class SettingsDialog : public DialogControls {
   void AddHint(HWND control, std::string_view text);
   void FillLocationList();
   void MakeFonts();
+  void Rescale();
   void Layout();
-  // The client area at the window's DPI, the frame around it, centred on the screen.
-  void CentreWindow();
+  // The client area at the window's DPI, the frame around it, centred on the monitor's work area.
+  void CentreWindow(HMONITOR monitor);
   void SelectPage(int index);
   void OnCommand(int id, int code);
   void ChooseColour();
@@ -108,11 +109,11 @@ class SettingsDialog : public DialogControls {
   UniqueWindow tooltip_;
   std::array<UniqueGdiObject, 4> fonts_;  // by FontRole
   UniqueGdiObject sampleFont_;
-  UniqueGdiObject whiteBrush_;
   UniqueIcon samplePicture_;
   UniqueGdiObject logo_;
   std::uint32_t colour_ = 0;
   std::wstring clock_;
+  HWND lastFocus_ = nullptr;  // the control that had the keyboard when the dialog was deactivated
   int page_ = 0;
   bool filling_ = false;
   bool pagesThemed_ = false;

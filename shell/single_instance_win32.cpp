@@ -1,7 +1,5 @@
 #include "shell/single_instance_win32.h"
 
-#include <cwchar>
-
 #include "common/cp1251.h"
 #include "shell/app_names.h"
 
@@ -21,16 +19,15 @@ InstanceMutex::InstanceMutex(const wchar_t* name) {
 
 bool AnotherInstanceRunning(HWND ownAppWindow) {
   const std::wstring title = ToWide(kProductName);
-  // Walk the top-level windows in Z-order, from the first to the end of the list.
-  for (HWND w = GetWindow(ownAppWindow, GW_HWNDFIRST); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+  // Top-level windows of the application class and title; the system walks the list, which a
+  // loop of GetWindow calls could follow into a window destroyed meanwhile, or round forever.
+  for (HWND w = FindWindowExW(nullptr, nullptr, kApplicationWindowClass, title.c_str()); w != nullptr;
+       w = FindWindowExW(nullptr, w, kApplicationWindowClass, title.c_str())) {
     if (w == ownAppWindow || GetWindow(w, GW_OWNER) != nullptr) continue;
+    // The system matches titles regardless of case; the title is the program's exactly.
     wchar_t text[128] = {};
     GetWindowTextW(w, text, 128);
-    if (title != text) continue;
-    wchar_t className[256] = {};
-    if (GetClassNameW(w, className, 256) > 0 && std::wcscmp(className, kApplicationWindowClass) == 0) {
-      return true;
-    }
+    if (title == text) return true;
   }
   return false;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "common/cp1251.h"
+#include "common/system_function_win32.h"
 #include "shell/app_names.h"
 #include "shell/main_form_win32.h"
 #include "shell/single_instance_win32.h"
@@ -25,6 +26,8 @@ HWND CreateApplicationWindow(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything loads a DLL: none comes from the program's folder (a Downloads folder).
+  corvella::RestrictDllSearchToSystem();
   // A second start in the session ends here, silently, before it has any window that a start at
   // the same moment could take for a running copy. Held until the process ends.
   const corvella::InstanceMutex instanceName;

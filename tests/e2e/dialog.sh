@@ -9,7 +9,11 @@
 #  3. opened again it shows what was stored; an edit left with Esc stores nothing, and the
 #     next opening shows the stored settings again;
 #  4. every control has a size, lies inside its parent and shows its whole caption, and the
-#     frame fits the client area at the window's DPI.
+#     frame fits the client area at the window's DPI;
+#  5. a screen reader finds a Russian name (accName) for every control Tab reaches on each page;
+#     the colour sample is reached by Tab and opens the colour chooser with Space and with
+#     Enter, and the keyboard comes back to it afterwards. (Wine's oleacc names no menu items:
+#     the tray menu's names are checked by tray_win32_tests.)
 # Usage: dialog.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it the test skips;
 #        DIALOG_DPI=120/144/192 and DIALOG_DESKTOP=1280x1024 run it at another scale)
 # Screenshots (SHOTS=1): BUILD_DIR/artifacts/dialog-weather.png, dialog-rates.png, dialog-system.png
@@ -81,6 +85,20 @@ shot() {
   xdotool mousemove "$X" "$Y"
 }
 requests() { grep -c '^GET ' "$LOG" 2>/dev/null || echo 0; }
+names() {
+  probe names >"$ART/dialog-names-$1.txt" || fail "on the $1 page a control has no Russian name: $(cat "$ART/dialog-names-$1.txt")"
+}
+# The colour chooser opens over the dialog with `key`, and Esc closes it.
+chooser_opens_with() {
+  xdotool key "$1"
+  probe visible '#32770' 5 || fail "$1 on the colour sample did not open the colour chooser"
+  sleep 0.3
+  xdotool key Escape
+  probe visible '#32770' 0 && sleep 0.5
+  probe visible '#32770' 0 && fail "Esc did not close the colour chooser"
+  probe dialog-shown 1 || fail "$1 on the colour sample closed the dialog"
+  sleep 0.3
+}
 
 start_display || fail "no X display"
 wineserver -k >/dev/null 2>&1
@@ -147,12 +165,21 @@ grep -q "#000000" <<<"$colours" || fail "closing the error box took the temperat
 # the error box has brought them already), the colour chooser's library with the first click.
 open_dialog
 probe modules | grep -qx comctl32.dll || fail "the shown dialog runs without comctl32"
-probe modules | grep -qx comdlg32.dll && fail "comdlg32 is loaded before the colour sample was clicked"
+probe modules | grep -qx comdlg32.dll && fail "comdlg32 is loaded before the colour sample was used"
 [ "$(text 1008)" == "Москва, Москва" ] || fail "the location list shows '$(text 1008)'"
 case "$(text 1003)" in "версия 5.9.335 от "[0-3][0-9].[01][0-9].20[0-9][0-9]" г.") ;;
   *) fail "version line '$(text 1003)'" ;; esac
 probe layout || fail "controls outside their place or cut at $DPI DPI"
+names weather
 shot weather
+# Tab from the last check box reaches the colour sample (after its label, which Tab passes over).
+click 1013           # "Прогноз на послезавтра", twice: as it was
+click 1013
+xdotool key Tab
+sleep 0.3
+chooser_opens_with space
+chooser_opens_with Return
+probe modules | grep -qx comdlg32.dll || fail "the colour chooser ran without comdlg32"
 click 1008           # the location list opens
 xdotool key End Return
 sleep 0.4
@@ -161,12 +188,14 @@ xdotool key ctrl+Tab
 sleep 0.4
 [ "$(visible 1017)" == "1" ] || fail "Ctrl+Tab did not show the currencies"
 probe layout || fail "currency page cut at $DPI DPI"
+names rates
 shot rates
 click 1019           # "Швейцарский франк"
 [ "$(checked 1019)" == "1" ] || fail "the franc did not check"
 xdotool key ctrl+Tab
 sleep 0.4
 probe layout || fail "system page cut at $DPI DPI"
+names system
 shot system
 click 1035           # the port field
 xdotool key End $(for _ in $(seq 1 10); do printf 'BackSpace '; done)

@@ -6,7 +6,8 @@
 #   - installing over the running program closes it through its window (exit code 0, its
 #     first-run marker written), replaces the file and, with /RUN, starts the new one;
 #   - a silent uninstall closes the program, removes the files, the shortcut, the Uninstall
-#     entry and the autostart entry that points at the installation, and keeps the settings.
+#     entry and the autostart entry that points at the installation (written in capitals),
+#     and keeps the settings.
 # Usage: installer.sh BUILD_DIR SETUP_EXE
 # Screenshot: BUILD_DIR/artifacts/installer-tray.png
 set -uo pipefail
@@ -107,6 +108,12 @@ FIRST=""
 [ "$(stat -c %Y "$DIR/corvella.exe")" -gt "$(date -d 2001-01-02 +%s)" ] || fail "corvella.exe was not replaced"
 "$WINE" "$PROBE" wait-title Corvella 60 || fail "the new program was not started"
 echo "install over the running program: closed with exit code 0, replaced, started again"
+
+# The program writes the path it was started by, which may be in other letters' case or a short
+# (8.3) path: the uninstaller still takes it for this installation's. (Every part of the default
+# path is a valid short name already, so here only the case differs.)
+"$WINE" reg add "$RUN" /v corv /d "\"$(tr 'a-z' 'A-Z' <<<"$WIN_DIR")\\CORVELLA.EXE\"" /f >/dev/null 2>&1
+[ "$(reg_value "$RUN" corv)" == "\"$(tr 'a-z' 'A-Z' <<<"$WIN_DIR")\\CORVELLA.EXE\"" ] || fail "could not write the autostart entry in capitals"
 
 # 4. Silent uninstall; the uninstaller runs from a copy of itself and returns at once.
 "$WINE" "$DIR/uninstall.exe" /S

@@ -51,10 +51,15 @@
 //   corvella-probe memory PID                   print the working set and private bytes of PID in KiB
 //   corvella-probe modules                      print the DLLs loaded in the program, one a line,
 //                                               in lower case
+//   corvella-probe names                       print the name a screen reader reads (accName) of
+//                                               every control on the dialog's shown page that Tab
+//                                               reaches, "id name" a line; exit 1 when one has no
+//                                               Russian name
 //   corvella-probe open-dialog SECONDS          choose "Свойства..." in the tray menu; print the
 //                                               milliseconds from the key press to the shown dialog
 #include <windows.h>
 // After windows.h, which it needs.
+#include <oleacc.h>
 #include <psapi.h>
 #include <shellapi.h>
 
@@ -369,7 +374,7 @@ int CheckLayout() {
           const int pixels = id == 1002 ? 19 : id == 1003 ? 12 : 11;
           HFONT font = CreateFontW(-(pixels * dpi / 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                                   header ? L"Tahoma" : L"MS Sans Serif");
+                                   header ? L"Tahoma" : L"MS Shell Dlg 2");
           HGDIOBJ old = SelectObject(dc, font);
           SIZE size{};
           GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
@@ -385,6 +390,59 @@ int CheckLayout() {
             ++*count;
           }
         }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&faults));
+  return faults == 0 ? 0 : 1;
+}
+
+// IID_IAccessible.
+constexpr GUID kAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+// The name of the window's client object, as UTF-8.
+std::string AccessibleName(HWND window) {
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), kAccessible,
+                                        reinterpret_cast<void**>(&object))) ||
+      object == nullptr)
+    return {};
+  VARIANT which{};
+  which.vt = VT_I4;
+  which.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  std::string utf8;
+  if (object->get_accName(which, &name) == S_OK && name != nullptr) {
+    char buffer[1024] = {};
+    WideCharToMultiByte(CP_UTF8, 0, name, -1, buffer, sizeof buffer, nullptr, nullptr);
+    utf8 = buffer;
+    SysFreeString(name);
+  }
+  object->Release();
+  return utf8;
+}
+
+// Prints "id name"; false when the name has no Cyrillic letter (two-byte UTF-8 from D0 or D1).
+bool PrintName(int id, const std::string& name) {
+  std::printf("%d %s\n", id, name.c_str());
+  const bool russian = name.find('\xD0') != std::string::npos || name.find('\xD1') != std::string::npos;
+  if (!russian) std::printf("  ^ no Russian name\n");
+  return russian;
+}
+
+int Names() {
+  HWND form = FindTopLevel(L"CorvellaMainForm");
+  if (form == nullptr || !IsWindowVisible(form)) {
+    std::fprintf(stderr, "the dialog is not shown\n");
+    return 1;
+  }
+  CoInitialize(nullptr);
+  int faults = 0;
+  EnumChildWindows(
+      form,
+      [](HWND w, LPARAM lp) -> BOOL {
+        if (IsWindowVisible(w) && (GetWindowLongW(w, GWL_STYLE) & WS_TABSTOP) != 0 &&
+            !PrintName(GetDlgCtrlID(w), AccessibleName(w)))
+          ++*reinterpret_cast<int*>(lp);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&faults));
@@ -719,6 +777,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc >= 3 && std::wcscmp(argv[1], L"control") == 0) return ShowControl(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
   if (argc >= 2 && std::wcscmp(argv[1], L"layout") == 0) return CheckLayout();
+  if (argc >= 2 && std::wcscmp(argv[1], L"names") == 0) return Names();
   if (argc >= 2 && std::wcscmp(argv[1], L"error-box") == 0) {
     HWND box = FindWindowW(L"#32770", L"Corvella");
     if (box == nullptr || !IsWindowVisible(box)) return 1;

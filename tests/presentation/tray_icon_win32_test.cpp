@@ -7,6 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/text_literal.h"
+#include "presentation/popup_menu_win32.h"
+
 namespace corvella {
 namespace {
 
@@ -68,6 +71,20 @@ TEST(TrayIconShell, RefusedAddIsRetriedAndCarriesWhatCameMeanwhile) {
   EXPECT_EQ(shell.adds.size(), 4u);
 }
 
+TEST(TrayIconShell, ARestartedTaskbarTakesTheIconAndEndsTheRetries) {
+  FakeShell shell;
+  shell.refuseAdds = 1000;
+  TrayIcon icon(GetModuleHandleW(nullptr), shell.Notify(), {10, 100});
+  icon.Show();
+  PumpUntil([&] { return shell.adds.size() > 2; });
+  shell.refuseAdds = 0;
+  SendMessageW(icon.window(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  ASSERT_TRUE(icon.shown());
+  const std::size_t adds = shell.adds.size();
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(shell.adds.size(), adds) << "no retry repeats the add";
+}
+
 TEST(TrayIconShell, GivesUpAfterAMinuteAndTriesAgainOnTheNextChange) {
   FakeShell shell;
   shell.refuseAdds = 1000;
@@ -96,6 +113,36 @@ TEST(TrayIconShell, AnAddThatTimedOutButWentThroughCountsAndIsTakenDown) {
     EXPECT_EQ(shell.adds.size(), 2u);
   }
   EXPECT_FALSE(shell.hasIcon) << "removed at exit";
+}
+
+// A screen reader names a menu item from its text: every item but the separators keeps its caption
+// as a string, the one with a picture too (a bitmap or owner-drawn item would have none).
+TEST(PopupMenuNames, EveryItemKeepsItsCaptionAsText) {
+  const MenuItemSpec items[] = {{MenuItemKind::Default, 10, "Свойства..."_cp},
+                                {MenuItemKind::Separator, 0, {}},
+                                {MenuItemKind::Plain, 11, "Обновить программу"_cp}};
+  PopupMenu menu(items);
+  ICONINFO picture{TRUE, 0, 0, CreateBitmap(16, 16, 1, 1, nullptr), CreateBitmap(16, 16, 1, 32, nullptr)};
+  menu.SetGlyph(11, UniqueIcon(CreateIconIndirect(&picture)), 16);
+  DeleteObject(picture.hbmMask);
+  DeleteObject(picture.hbmColor);
+  const wchar_t* const captions[] = {L"Свойства...", nullptr, L"Обновить программу"};
+  ASSERT_EQ(GetMenuItemCount(menu.handle()), 3);
+  for (UINT i = 0; i < 3; ++i) {
+    wchar_t text[64] = {};
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = 64;
+    ASSERT_TRUE(GetMenuItemInfoW(menu.handle(), i, TRUE, &info));
+    if (captions[i] == nullptr) {
+      EXPECT_NE(info.fType & MFT_SEPARATOR, 0u);
+      continue;
+    }
+    EXPECT_EQ(info.fType & (MFT_OWNERDRAW | MFT_BITMAP), 0u) << i;
+    EXPECT_EQ(std::wstring(text), captions[i]) << i;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <optional>
+#include <regex>
+#include <string>
 #include <vector>
 
 #include "presentation/tray_art_win32.h"
@@ -29,7 +31,7 @@ TEST(AppResources, VersionResourceInRussianWithCodePage1251) {
   EXPECT_EQ(translation[1], 0x04E3);
 }
 
-TEST(AppResources, ManifestAskesForCommonControls6AndPerMonitorDpi) {
+TEST(AppResources, ManifestAskesForCommonControls6AndPerMonitorDpiAndNamesItsSystems) {
   HMODULE exe = LoadLibraryExW(CORVELLA_EXE_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(exe, nullptr);
   HRSRC res = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
@@ -39,6 +41,12 @@ TEST(AppResources, ManifestAskesForCommonControls6AndPerMonitorDpi) {
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(manifest.find("PerMonitor"), std::string::npos);
+  // Windows refuses a program whose own version has fewer than four parts.
+  EXPECT_TRUE(
+      std::regex_search(manifest, std::regex(R"(name="Velmar.Corvella" version="\d+\.\d+\.\d+\.\d+")")));
+  // Windows 10 and 11, and 7, the oldest the program runs on.
+  EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+  EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);
   FreeLibrary(exe);
 }
 
