@@ -4,6 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "retrieval/forecast_blocks.h"
 
 namespace corvella {
 
@@ -20,6 +23,15 @@ struct ForecastSnapshot {
   std::string signedText;
   std::string tomorrowMin, tomorrowMax;
   std::string dayAfterMin, dayAfterMax;
+
+  // For the forecast window, all of one place: its region and name, the time of the pass that
+  // brought the forecast ("14:05"), the hours from the current one and the days from today.
+  std::string feedId, region, place;
+  std::string updatedAt;
+  std::vector<HourBlock> hours;
+  std::vector<DayBlock> days;
+  // The currency lines as the hint shows them (label and value).
+  std::vector<std::string> rateLines;
 };
 
 }  // namespace corvella

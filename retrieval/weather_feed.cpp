@@ -113,13 +113,16 @@ CurrentReading ExtractCurrent(std::string_view text, std::string_view hour) {
   std::string temperature = ValueAfter(block, kTemperatureMarker);
   if (!temperature.empty()) reading.temperatureText = temperature + std::string(kDegree);
 
-  std::string description = ValueAfter(block, kDescriptionMarker);
+  reading.skyCondition = SkyOf(ValueAfter(block, kDescriptionMarker));
+  return reading;
+}
+
+std::string SkyOf(std::string_view description) {
   std::string_view condition = kClearSky;
   for (const SkyRule& rule : kSkyRules) {
     if (Contains(description, rule.found)) condition = rule.condition;
   }
-  reading.skyCondition = std::string(condition);
-  return reading;
+  return std::string(condition);
 }
 
 DayRange ExtractDayRange(std::string_view text, std::string_view day) {

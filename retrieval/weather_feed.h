@@ -34,6 +34,9 @@ struct CurrentReading {
 // The reading of the hour block for `hour` ("00".."23").
 CurrentReading ExtractCurrent(std::string_view text, std::string_view hour);
 
+// The sky word a description leads to: "Ясно" unless one of the five others matches.
+std::string SkyOf(std::string_view description);
+
 struct DayRange {
   std::string min, max;  // raw text, no degree sign
 };
