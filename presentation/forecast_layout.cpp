@@ -18,6 +18,8 @@ constexpr std::string_view kNo = "нет"_cp;
 constexpr std::string_view kData = "данных"_cp;
 constexpr std::string_view kSources = "Погода: Open-Meteo.com · Курсы: Банк России"_cp;
 constexpr std::string_view kUpdated = "обновлено "_cp;
+constexpr std::string_view kTitle = "Прогноз погоды: "_cp;
+constexpr std::string_view kNowAt = ", сейчас "_cp;
 constexpr std::string_view kDegree = "°"_cp;
 constexpr std::string_view kDash = "–"_cp;
 constexpr std::string_view kWeekdays[] = {"Пн"_cp, "Вт"_cp, "Ср"_cp, "Чт"_cp, "Пт"_cp, "Сб"_cp, "Вс"_cp};
@@ -295,6 +297,17 @@ std::optional<double> ParseTemperature(std::string_view text) {
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   if (!(value >= kColdest && value <= kWarmest)) return std::nullopt;
   return value;
+}
+
+std::string FlyoutName(const FlyoutContent& c) {
+  std::string name(kTitle);
+  if (c.place.empty() || c.nowTemperature.empty()) return name + std::string(kNoData);
+  name += c.place;
+  name += kNowAt;
+  name += c.nowTemperature;
+  name += ", ";
+  name += c.nowWords.empty() ? c.nowSky : c.nowWords;
+  return name;
 }
 
 std::string DegreesText(double value) {

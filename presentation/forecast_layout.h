@@ -43,6 +43,9 @@ struct FlyoutContent {
 
 // The content of the snapshot: only what the last forecast of its place brought.
 FlyoutContent FlyoutContentOf(const ForecastSnapshot& snapshot, bool ratesWanted);
+// The window's name, which a screen reader announces as it opens: "Прогноз погоды: <place>,
+// сейчас +5°, <sky words>", or "Прогноз погоды: нет данных".
+std::string FlyoutName(const FlyoutContent& content);
 // A temperature as the feed writes it ("-2.8", "+5", "12"), or nothing for anything else
 // (and for a value no thermometer shows).
 std::optional<double> ParseTemperature(std::string_view text);

@@ -191,6 +191,7 @@ ComposedPicture::~ComposedPicture() {
 WidgetWindow::WidgetWindow(HINSTANCE instance, WidgetPlace* place, HMODULE resources, const Clock& clock)
     : resources_(resources != nullptr ? resources : GetModuleHandleW(nullptr)), place_(place), clock_(clock) {
   WNDCLASSW wc{};
+  wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = &WidgetWindow::WindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
@@ -420,6 +421,9 @@ LRESULT WidgetWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_LBUTTONUP:
       ReleaseCapture();
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      if (onDoubleClick) onDoubleClick();
       return 0;
     case WM_MOUSEMOVE:
       FormMouseMove(wp);

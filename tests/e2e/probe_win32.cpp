@@ -31,6 +31,9 @@
 //   corvella-probe taskbar-created              announce a new taskbar to every window
 //   corvella-probe power EVENT                  send WM_POWERBROADCAST with EVENT to the main window
 //   corvella-probe visible CLASS SECONDS        exit 0 once a visible window of CLASS exists
+//   corvella-probe key-select                   what the shell sends on Enter or Space on the icon
+//   corvella-probe shown-rect SECONDS           once the forecast window is shown, print its rectangle
+//                                               and its monitor's work area, then its name (UTF-8)
 //   corvella-probe dpi                          print the taskbar's dpi and small-icon size as a
 //                                               per-monitor aware program sees them
 //   corvella-probe draw-entries EXE SIZE TEXT OUT.bmp
@@ -617,6 +620,39 @@ int wmain(int argc, wchar_t** argv) {
     HWND form = FindTopLevel(L"CorvellaMainForm");
     if (form == nullptr) return 1;
     PostMessageW(form, WM_POWERBROADCAST, static_cast<WPARAM>(std::wcstol(argv[2], nullptr, 0)), 0);
+    return 0;
+  }
+  if (argc >= 2 && std::wcscmp(argv[1], L"key-select") == 0) {
+    HWND tray = TrayWindow(10);
+    if (tray == nullptr) return 1;
+    PostMessageW(tray, kTrayCallback, 1, NIN_KEYSELECT);
+    return 0;
+  }
+  if (argc >= 3 && std::wcscmp(argv[1], L"shown-rect") == 0) {
+    // The forecast window once shown, and the work area of its monitor, as the program sees
+    // them (per-monitor aware): "left top right bottom work-left work-top work-right work-bottom".
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    if (auto set = reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext"))))
+      set(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    HWND w = nullptr;
+    if (!WaitFor(std::wcstod(argv[2], nullptr), [&] {
+          w = FindWindowW(L"CorvellaForecast", nullptr);
+          return w != nullptr && IsWindowVisible(w);
+        }))
+      return 1;
+    RECT r{};
+    GetWindowRect(w, &r);
+    MONITORINFO m{};
+    m.cbSize = sizeof m;
+    GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &m);
+    std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, m.rcWork.left, m.rcWork.top,
+                m.rcWork.right, m.rcWork.bottom);
+    wchar_t title[512] = {};
+    GetWindowTextW(w, title, 512);
+    char utf8[2048] = {};
+    WideCharToMultiByte(CP_UTF8, 0, title, -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::printf("%s\n", utf8);
     return 0;
   }
   if (argc >= 4 && std::wcscmp(argv[1], L"visible") == 0) {

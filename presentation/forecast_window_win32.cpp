@@ -1,0 +1,412 @@
+#include "presentation/forecast_window_win32.h"
+
+#include <algorithm>
+#include <array>
+
+#include "common/cp1251.h"
+#include "common/error.h"
+#include "common/system_function_win32.h"
+#include "common/text_literal.h"
+
+namespace corvella {
+namespace {
+
+constexpr const wchar_t* kTitle = L"Прогноз погоды";
+constexpr int kSmallestDpi = 72;
+
+struct Palette {
+  COLORREF background, text, faint, warm, cold, rule, curve, zero;
+};
+
+// Whether Windows is in its dark app mode (Settings > Personalisation > Colours).
+bool DarkAppMode() {
+  DWORD light = 1, size = sizeof light;
+  const LSTATUS status =
+      RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+                   L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &light, &size);
+  return status == ERROR_SUCCESS && light == 0;
+}
+
+Palette CurrentPalette() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  if (SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+      (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0) {
+    // The user's own colours and nothing else.
+    const COLORREF text = GetSysColor(COLOR_WINDOWTEXT), grey = GetSysColor(COLOR_GRAYTEXT);
+    const COLORREF hot = GetSysColor(COLOR_HIGHLIGHT);
+    return {GetSysColor(COLOR_WINDOW), text, grey, text, text, text, hot, grey};
+  }
+  if (DarkAppMode()) {
+    return {RGB(0x2B, 0x2B, 0x2B), RGB(0xF2, 0xF2, 0xF2), RGB(0xA8, 0xA8, 0xA8), RGB(0xFF, 0xB0, 0x4C),
+            RGB(0x7C, 0xC4, 0xFF), RGB(0x45, 0x45, 0x45), RGB(0xFF, 0xB0, 0x4C), RGB(0x6A, 0x6A, 0x6A)};
+  }
+  return {RGB(0xF9, 0xF9, 0xF9), RGB(0x1A, 0x1A, 0x1A), RGB(0x60, 0x60, 0x60), RGB(0xC0, 0x50, 0x00),
+          RGB(0x00, 0x5A, 0xB4), RGB(0xE0, 0xE0, 0xE0), RGB(0xE0, 0x78, 0x00), RGB(0xA0, 0xA0, 0xA0)};
+}
+
+// The system's message font face (Segoe UI on Windows, Tahoma under Wine) at our sizes.
+class Fonts {
+ public:
+  explicit Fonts(int dpi) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    LOGFONTW face{};
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) face = metrics.lfMessageFont;
+    if (face.lfFaceName[0] == 0) lstrcpynW(face.lfFaceName, L"Tahoma", LF_FACESIZE);
+    for (FlyoutFont f : {FlyoutFont::Large, FlyoutFont::Title, FlyoutFont::Body, FlyoutFont::Small}) {
+      LOGFONTW lf = face;
+      lf.lfHeight = -FlyoutFontPixels(f, dpi);
+      lf.lfWidth = 0;
+      lf.lfWeight = f == FlyoutFont::Title ? FW_BOLD : FW_NORMAL;
+      lf.lfQuality = CLEARTYPE_QUALITY;
+      fonts_[static_cast<std::size_t>(f)].reset(CreateFontIndirectW(&lf));
+      if (!fonts_[static_cast<std::size_t>(f)]) throw ErrorWithCode("Cannot create the forecast's font", GetLastError());
+    }
+  }
+  HGDIOBJ operator[](FlyoutFont f) const { return fonts_[static_cast<std::size_t>(f)].get(); }
+
+ private:
+  std::array<UniqueGdiObject, 4> fonts_;
+};
+
+FlyoutMeasure MeasureIn(HDC dc, const Fonts& fonts) {
+  return [dc, &fonts](std::string_view text, FlyoutFont font) {
+    SelectGuard select(dc, fonts[font]);
+    const std::wstring wide = ToWide(text);
+    SIZE size{};
+    if (!GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size)) return 0;
+    return static_cast<int>(size.cx);
+  };
+}
+
+// A small coloured sky picture, drawn in the picture's box: sun, cloud, rain, snow or storm.
+void DrawSky(HDC dc, const FlyoutPicture& picture, const Palette& palette);
+
+int DpiOfWindow(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow =
+      SystemFunction<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+  if (getDpiForWindow != nullptr && window != nullptr) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi != 0) return static_cast<int>(dpi);
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+// The monitor's DPI for a point, before there is a window on it.
+int DpiAt(POINT point) {
+  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  static const auto getDpiForMonitor = SystemFunction<GetDpiForMonitorFn>(LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor");
+  UINT x = 0, y = 0;
+  if (getDpiForMonitor != nullptr &&
+      SUCCEEDED(getDpiForMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), 0, &x, &y)) && x != 0) {
+    return static_cast<int>(x);
+  }
+  return DpiOfWindow(nullptr);
+}
+
+RECT WorkAreaAt(POINT point) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+  }
+  RECT work = monitor.rcWork;
+  // Wine may give another process the whole monitor as its work area (seen after a change of
+  // scale): the taskbar's own rectangle is taken off as well, on whichever edge it stands.
+  RECT bar{}, overlap{};
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  if (taskbar != nullptr && GetWindowRect(taskbar, &bar) && IntersectRect(&overlap, &bar, &work)) {
+    const bool across = bar.right - bar.left >= bar.bottom - bar.top;
+    if (across && bar.top > (work.top + work.bottom) / 2) work.bottom = std::min(work.bottom, bar.top);
+    if (across && bar.top <= (work.top + work.bottom) / 2) work.top = std::max(work.top, bar.bottom);
+    if (!across && bar.left > (work.left + work.right) / 2) work.right = std::min(work.right, bar.left);
+    if (!across && bar.left <= (work.left + work.right) / 2) work.left = std::max(work.left, bar.right);
+  }
+  return work;
+}
+
+// Where the window goes: beside the anchor as the system places its own flyouts, inside the
+// work area of the anchor's monitor whichever edge the taskbar is on.
+POINT PlaceBeside(const RECT& anchor, SIZE size) {
+  const POINT centre{(anchor.left + anchor.right) / 2, (anchor.top + anchor.bottom) / 2};
+  const RECT work = WorkAreaAt(centre);
+  // The taskbar's edge: the side of the work area the anchor lies beyond (or nearest to).
+  UINT flags = TPM_VERTICAL;
+  POINT at{centre.x, anchor.top};
+  if (centre.y >= work.bottom) {
+    flags |= TPM_BOTTOMALIGN | TPM_CENTERALIGN;
+  } else if (centre.y < work.top) {
+    flags |= TPM_TOPALIGN | TPM_CENTERALIGN;
+    at.y = anchor.bottom;
+  } else if (centre.x >= work.right) {
+    flags = TPM_RIGHTALIGN | TPM_VCENTERALIGN;
+    at = {anchor.left, centre.y};
+  } else if (centre.x < work.left) {
+    flags = TPM_LEFTALIGN | TPM_VCENTERALIGN;
+    at = {anchor.right, centre.y};
+  } else {
+    flags |= TPM_BOTTOMALIGN | TPM_CENTERALIGN;
+  }
+  RECT placed{};
+  using CalculateFn = BOOL(WINAPI*)(const POINT*, const SIZE*, UINT, RECT*, RECT*);
+  static const auto calculate =
+      SystemFunction<CalculateFn>(GetModuleHandleW(L"user32.dll"), "CalculatePopupWindowPosition");
+  RECT exclude = anchor;
+  if (calculate == nullptr || !calculate(&at, &size, flags | TPM_WORKAREA, &exclude, &placed)) {
+    placed = {at.x - size.cx / 2, at.y - size.cy, at.x - size.cx / 2 + size.cx, at.y};
+  }
+  // Whatever the system made of it, the whole window stays in the work area.
+  POINT topLeft{placed.left, placed.top};
+  topLeft.x = std::clamp(topLeft.x, work.left, std::max(work.left, work.right - size.cx));
+  topLeft.y = std::clamp(topLeft.y, work.top, std::max(work.top, work.bottom - size.cy));
+  return topLeft;
+}
+
+void DrawSky(HDC dc, const FlyoutPicture& picture, const Palette& palette) {
+  const FlyoutBox& b = picture.box;
+  const int w = b.width();
+  auto at = [&](int x, int y) { return POINT{b.left + w * x / 32, b.top + w * y / 32}; };
+  auto disc = [&](int cx, int cy, int r, COLORREF fill, COLORREF rim) {
+    UniqueGdiObject brush(CreateSolidBrush(fill));
+    UniqueGdiObject pen(CreatePen(PS_SOLID, std::max(1, w / 24), rim));
+    SelectGuard selectBrush(dc, brush.get());
+    SelectGuard selectPen(dc, pen.get());
+    const POINT c = at(cx, cy);
+    const int radius = w * r / 32;
+    Ellipse(dc, c.x - radius, c.y - radius, c.x + radius + 1, c.y + radius + 1);
+  };
+  const std::string& sky = picture.sky;
+  const bool clear = sky == "Ясно"_cp, cloudy = sky == "Облачно"_cp;
+  const COLORREF sun = RGB(0xFF, 0xC8, 0x28), sunRim = RGB(0xE0, 0x78, 0x00);
+  const COLORREF cloud = RGB(0xE6, 0xEB, 0xF0), cloudRim = RGB(0x2E, 0x3A, 0x46);
+  if (clear) {
+    disc(16, 16, 9, sun, sunRim);
+    return;
+  }
+  if (cloudy) disc(20, 11, 7, sun, sunRim);
+  disc(12, 16, 6, cloud, cloudRim);
+  disc(20, 13, 8, cloud, cloudRim);
+  {
+    UniqueGdiObject brush(CreateSolidBrush(cloud));
+    UniqueGdiObject pen(CreatePen(PS_SOLID, std::max(1, w / 24), cloudRim));
+    SelectGuard selectBrush(dc, brush.get());
+    SelectGuard selectPen(dc, pen.get());
+    const POINT a = at(5, 15), z = at(28, 23);
+    RoundRect(dc, a.x, a.y, z.x, z.y, w / 4, w / 4);
+  }
+  const bool rain = sky == "Дождь"_cp, snow = sky == "Снег"_cp, storm = sky == "Гроза"_cp;
+  if (rain || snow || storm) {
+    const COLORREF mark = rain ? RGB(0x28, 0x78, 0xE6) : snow ? palette.cold : RGB(0xF0, 0xB4, 0x00);
+    UniqueGdiObject pen(CreatePen(PS_SOLID, std::max(1, w / 14), mark));
+    SelectGuard selectPen(dc, pen.get());
+    if (storm) {
+      const POINT bolt[] = {at(18, 22), at(13, 28), at(17, 28), at(14, 32)};
+      Polyline(dc, bolt, 4);
+    } else {
+      for (int x : {10, 16, 22}) {
+        const POINT p = at(x, 26), q = at(x - (rain ? 2 : 0), rain ? 31 : 27);
+        MoveToEx(dc, p.x, p.y, nullptr);
+        LineTo(dc, q.x + (snow ? 1 : 0), q.y);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+ForecastWindow::ForecastWindow(HINSTANCE instance) {
+  WNDCLASSW wc{};
+  wc.style = CS_DROPSHADOW;
+  wc.lpfnWndProc = &ForecastWindow::WindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  wc.lpszClassName = kWindowClass;
+  RegisterClassW(&wc);
+  // A tool window: no taskbar button, no Alt+Tab entry.
+  HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kWindowClass, kTitle, WS_POPUP | WS_BORDER, 0, 0,
+                              1, 1, nullptr, nullptr, instance, this);
+  if (hwnd == nullptr) throw ErrorWithCode("Cannot create the forecast window", GetLastError());
+}
+
+ForecastWindow::~ForecastWindow() {
+  if (window_) SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+}
+
+bool ForecastWindow::IsOpen() const { return window_ && IsWindowVisible(window_.get()); }
+
+void ForecastWindow::Toggle(const RECT& anchor, const FlyoutContent& content) {
+  if (IsOpen()) {
+    Close();
+    return;
+  }
+  // The press on the icon took the activation away a moment ago: that click closed it.
+  if (closedAt_ != 0 && GetTickCount() - closedAt_ < GetDoubleClickTime() + 300) {
+    closedAt_ = 0;
+    return;
+  }
+  content_ = content;
+  SetWindowTextW(window_.get(), ToWide(FlyoutName(content_)).c_str());
+  Open(anchor);
+}
+
+void ForecastWindow::Close() {
+  if (IsOpen()) ShowWindow(window_.get(), SW_HIDE);
+}
+
+void ForecastWindow::LayOut(int dpi, const RECT& work) {
+  // The border is outside the layout's client area.
+  const int border = GetSystemMetrics(SM_CXBORDER);
+  HDC screen = GetDC(window_.get());
+  // A work area too small for the window at the monitor's scale (a small screen at 150 %, many
+  // currencies) gets it at a smaller scale rather than cut off.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const Fonts fonts(dpi);
+    layout_ = LayOutFlyout(content_, dpi, MeasureIn(screen, fonts));
+    drawnDpi_ = dpi;
+    const long roomY = work.bottom - work.top - 2 * border, roomX = work.right - work.left - 2 * border;
+    if ((layout_.height <= roomY && layout_.width <= roomX) || dpi <= kSmallestDpi) break;
+    dpi = std::max(kSmallestDpi, static_cast<int>(std::min(static_cast<long long>(dpi) * roomY / layout_.height,
+                                                           static_cast<long long>(dpi) * roomX / layout_.width)));
+  }
+  ReleaseDC(window_.get(), screen);
+}
+
+void ForecastWindow::Open(const RECT& anchor) {
+  const POINT centre{(anchor.left + anchor.right) / 2, (anchor.top + anchor.bottom) / 2};
+  const RECT work = WorkAreaAt(centre);
+  const int dpi = DpiAt(centre);
+  LayOut(dpi, work);
+  const int border = GetSystemMetrics(SM_CXBORDER);
+  SIZE size{layout_.width + 2 * border, layout_.height + 2 * border};
+  POINT at = PlaceBeside(anchor, size);
+  SetWindowPos(window_.get(), HWND_TOPMOST, at.x, at.y, size.cx, size.cy, SWP_NOACTIVATE);
+  // On a monitor of another scale the window now knows its real DPI: lay out again for it.
+  if (Dpi() != dpi) {
+    LayOut(Dpi(), work);
+    size = {layout_.width + 2 * border, layout_.height + 2 * border};
+    at = PlaceBeside(anchor, size);
+    SetWindowPos(window_.get(), nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ShowWindow(window_.get(), SW_SHOW);
+  SetForegroundWindow(window_.get());
+  SetFocus(window_.get());
+  InvalidateRect(window_.get(), nullptr, FALSE);
+  UpdateWindow(window_.get());
+}
+
+int ForecastWindow::Dpi() const { return DpiOfWindow(window_.get()); }
+
+void ForecastWindow::Paint(HDC target) {
+  RECT client{};
+  GetClientRect(window_.get(), &client);
+  // Drawn off screen first, so that the window never shows half a picture.
+  UniqueMemoryDc dc(CreateCompatibleDC(target));
+  UniqueGdiObject bitmap(CreateCompatibleBitmap(target, client.right, client.bottom));
+  if (!dc || !bitmap) return;
+  SelectGuard selectBitmap(dc.get(), bitmap.get());
+  const Palette palette = CurrentPalette();
+  const Fonts fonts(drawnDpi_);
+
+  UniqueGdiObject background(CreateSolidBrush(palette.background));
+  FillRect(dc.get(), &client, static_cast<HBRUSH>(background.get()));
+  UniqueGdiObject rule(CreateSolidBrush(palette.rule));
+  for (const FlyoutBox& b : layout_.separators) {
+    const RECT r{b.left, b.top, b.right, b.bottom};
+    FillRect(dc.get(), &r, static_cast<HBRUSH>(rule.get()));
+  }
+
+  const int thin = std::max(1, layout_.width / 360);
+  if (layout_.zeroLine) {
+    UniqueGdiObject pen(CreatePen(PS_DOT, 1, palette.zero));
+    SelectGuard selectPen(dc.get(), pen.get());
+    MoveToEx(dc.get(), layout_.chart.left, *layout_.zeroLine, nullptr);
+    LineTo(dc.get(), layout_.chart.right, *layout_.zeroLine);
+  }
+  if (layout_.curve.size() >= 2) {
+    std::vector<POINT> points;
+    for (const FlyoutPoint& p : layout_.curve) points.push_back({p.x, p.y});
+    LOGBRUSH brush{BS_SOLID, palette.curve, 0};
+    UniqueGdiObject pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
+                           static_cast<DWORD>(2 * thin), &brush, 0, nullptr));
+    SelectGuard selectPen(dc.get(), pen.get());
+    Polyline(dc.get(), points.data(), static_cast<int>(points.size()));
+    UniqueGdiObject dotBrush(CreateSolidBrush(palette.curve));
+    SelectGuard selectBrush(dc.get(), dotBrush.get());
+    for (std::size_t k = 0; k < points.size(); k += 3) {
+      Ellipse(dc.get(), points[k].x - 2 * thin, points[k].y - 2 * thin, points[k].x + 2 * thin + 1,
+              points[k].y + 2 * thin + 1);
+    }
+  }
+  for (const FlyoutPicture& picture : layout_.pictures) DrawSky(dc.get(), picture, palette);
+
+  SetBkMode(dc.get(), TRANSPARENT);
+  for (const FlyoutText& t : layout_.texts) {
+    SelectGuard selectFont(dc.get(), fonts[t.font]);
+    const COLORREF ink[] = {palette.text, palette.faint, palette.warm, palette.cold};
+    SetTextColor(dc.get(), ink[static_cast<int>(t.ink)]);
+    const std::wstring wide = ToWide(t.text);
+    RECT r{t.box.left, t.box.top, t.box.right, t.box.bottom};
+    UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+    format |= t.align == FlyoutAlign::Centre ? DT_CENTER : t.align == FlyoutAlign::Right ? DT_RIGHT : DT_LEFT;
+    DrawTextW(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &r, format);
+  }
+  BitBlt(target, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
+}
+
+LRESULT ForecastWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps{};
+      HDC dc = BeginPaint(window_.get(), &ps);
+      if (dc != nullptr) {
+        try {
+          Paint(dc);
+        } catch (const std::exception&) {
+          // A font the system would not give: the window stays plain rather than failing.
+        }
+        EndPaint(window_.get(), &ps);
+      }
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) == WA_INACTIVE && IsOpen()) {
+        closedAt_ = GetTickCount();
+        Close();
+      }
+      return 0;
+    case WM_KEYDOWN:
+      if (wp == VK_ESCAPE) Close();
+      return 0;
+    case WM_DPICHANGED:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+      // Another scale or colours: the next opening lays out afresh; an open window closes.
+      Close();
+      return 0;
+    case WM_CLOSE:
+      Close();
+      return 0;
+    default:
+      return DefWindowProcW(window_.get(), msg, wp, lp);
+  }
+}
+
+LRESULT CALLBACK ForecastWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<ForecastWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->window_.reset(hwnd);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<ForecastWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr || self->window_.get() != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
+  return self->Handle(msg, wp, lp);
+}
+
+}  // namespace corvella
