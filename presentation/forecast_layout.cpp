@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 #include "common/date_time.h"
 #include "common/text_literal.h"
@@ -283,6 +284,21 @@ std::optional<int> WholeDegrees(std::string_view text) {
 
 std::string_view FlyoutNoData() { return kNoData; }
 std::string_view FlyoutSources() { return kSources; }
+
+int FlyoutSkyIndex(std::string_view sky) {
+  constexpr std::string_view kSkies[] = {"Ясно"_cp, "Облачно"_cp, "Пасмурно"_cp, "Дождь"_cp, "Снег"_cp, "Гроза"_cp};
+  for (std::size_t k = 0; k < std::size(kSkies); ++k) {
+    if (kSkies[k] == sky) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+int FlyoutArtSize(int size) {
+  for (int rendered : kFlyoutArtSizes) {
+    if (rendered >= size) return rendered;
+  }
+  return kFlyoutArtSizes[std::size(kFlyoutArtSizes) - 1];
+}
 
 int FlyoutFontPixels(FlyoutFont font, int dpi) {
   constexpr int kPixels[] = {30, 15, 12, 11};  // Large, Title, Body, Small at 96 DPI

@@ -91,6 +91,13 @@ struct FlyoutLayout {
   std::vector<FlyoutBox> separators;  // thin rules between the parts
 };
 
+// The sky pictures come in strips of six (data/flyout/sky-<size>.png), in this order.
+inline constexpr int kFlyoutArtSizes[] = {16, 20, 24, 30, 32, 36, 48, 60, 72, 96};
+// The place of a sky word (Windows-1251) in a strip, or -1.
+int FlyoutSkyIndex(std::string_view sky);
+// The rendered size to draw a picture of `size` from: the smallest at least as large, or the largest.
+int FlyoutArtSize(int size);
+
 // The width of a text in pixels, in the given font at the layout's DPI.
 using FlyoutMeasure = std::function<int(std::string_view text, FlyoutFont font)>;
 // Font heights in pixels at `dpi`.

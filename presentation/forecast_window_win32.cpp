@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
+#include <vector>
 
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/system_function_win32.h"
-#include "common/text_literal.h"
+#include "presentation/gdiplus_library_win32.h"
 
 namespace corvella {
 namespace {
@@ -79,9 +81,6 @@ FlyoutMeasure MeasureIn(HDC dc, const Fonts& fonts) {
     return static_cast<int>(size.cx);
   };
 }
-
-// A small coloured sky picture, drawn in the picture's box: sun, cloud, rain, snow or storm.
-void DrawSky(HDC dc, const FlyoutPicture& picture, const Palette& palette);
 
 int DpiOfWindow(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -167,56 +166,6 @@ POINT PlaceBeside(const RECT& anchor, SIZE size) {
   return topLeft;
 }
 
-void DrawSky(HDC dc, const FlyoutPicture& picture, const Palette& palette) {
-  const FlyoutBox& b = picture.box;
-  const int w = b.width();
-  auto at = [&](int x, int y) { return POINT{b.left + w * x / 32, b.top + w * y / 32}; };
-  auto disc = [&](int cx, int cy, int r, COLORREF fill, COLORREF rim) {
-    UniqueGdiObject brush(CreateSolidBrush(fill));
-    UniqueGdiObject pen(CreatePen(PS_SOLID, std::max(1, w / 24), rim));
-    SelectGuard selectBrush(dc, brush.get());
-    SelectGuard selectPen(dc, pen.get());
-    const POINT c = at(cx, cy);
-    const int radius = w * r / 32;
-    Ellipse(dc, c.x - radius, c.y - radius, c.x + radius + 1, c.y + radius + 1);
-  };
-  const std::string& sky = picture.sky;
-  const bool clear = sky == "Ясно"_cp, cloudy = sky == "Облачно"_cp;
-  const COLORREF sun = RGB(0xFF, 0xC8, 0x28), sunRim = RGB(0xE0, 0x78, 0x00);
-  const COLORREF cloud = RGB(0xE6, 0xEB, 0xF0), cloudRim = RGB(0x2E, 0x3A, 0x46);
-  if (clear) {
-    disc(16, 16, 9, sun, sunRim);
-    return;
-  }
-  if (cloudy) disc(20, 11, 7, sun, sunRim);
-  disc(12, 16, 6, cloud, cloudRim);
-  disc(20, 13, 8, cloud, cloudRim);
-  {
-    UniqueGdiObject brush(CreateSolidBrush(cloud));
-    UniqueGdiObject pen(CreatePen(PS_SOLID, std::max(1, w / 24), cloudRim));
-    SelectGuard selectBrush(dc, brush.get());
-    SelectGuard selectPen(dc, pen.get());
-    const POINT a = at(5, 15), z = at(28, 23);
-    RoundRect(dc, a.x, a.y, z.x, z.y, w / 4, w / 4);
-  }
-  const bool rain = sky == "Дождь"_cp, snow = sky == "Снег"_cp, storm = sky == "Гроза"_cp;
-  if (rain || snow || storm) {
-    const COLORREF mark = rain ? RGB(0x28, 0x78, 0xE6) : snow ? palette.cold : RGB(0xF0, 0xB4, 0x00);
-    UniqueGdiObject pen(CreatePen(PS_SOLID, std::max(1, w / 14), mark));
-    SelectGuard selectPen(dc, pen.get());
-    if (storm) {
-      const POINT bolt[] = {at(18, 22), at(13, 28), at(17, 28), at(14, 32)};
-      Polyline(dc, bolt, 4);
-    } else {
-      for (int x : {10, 16, 22}) {
-        const POINT p = at(x, 26), q = at(x - (rain ? 2 : 0), rain ? 31 : 27);
-        MoveToEx(dc, p.x, p.y, nullptr);
-        LineTo(dc, q.x + (snow ? 1 : 0), q.y);
-      }
-    }
-  }
-}
-
 }  // namespace
 
 ForecastWindow::ForecastWindow(HINSTANCE instance) {
@@ -292,11 +241,54 @@ void ForecastWindow::Open(const RECT& anchor) {
     at = PlaceBeside(anchor, size);
     SetWindowPos(window_.get(), nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  LoadPictures();
   ShowWindow(window_.get(), SW_SHOW);
   SetForegroundWindow(window_.get());
   SetFocus(window_.get());
   InvalidateRect(window_.get(), nullptr, FALSE);
   UpdateWindow(window_.get());
+}
+
+// The strips of sky pictures at every size the layout asks for, decoded once each: GDI+ is
+// loaded for that and unloaded again.
+void ForecastWindow::LoadPictures() {
+  std::vector<int> wanted;
+  for (const FlyoutPicture& p : layout_.pictures) {
+    if (!strips_.contains(p.box.width()) &&
+        std::find(wanted.begin(), wanted.end(), p.box.width()) == wanted.end())
+      wanted.push_back(p.box.width());
+  }
+  if (wanted.empty()) return;
+  try {
+    const GdiplusLibrary gdiplus;
+    HMODULE module = GetModuleHandleW(nullptr);
+    for (int size : wanted) {
+      const int rendered = FlyoutArtSize(size);
+      const std::wstring name = L"SKY" + std::to_wstring(rendered);
+      HRSRC found = FindResourceW(module, name.c_str(), L"PNG");
+      HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+      const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+      if (bytes == nullptr) continue;
+      SIZE decoded{};
+      strips_[size].reset(DecodePicture(bytes, SizeofResource(module, found), FromWide(name), size, rendered, decoded));
+    }
+  } catch (const std::exception&) {
+    // No pictures rather than no window.
+  }
+}
+
+void ForecastWindow::DrawPictures(HDC dc) const {
+  UniqueMemoryDc source(CreateCompatibleDC(dc));
+  if (!source) return;
+  const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  for (const FlyoutPicture& p : layout_.pictures) {
+    const auto strip = strips_.find(p.box.width());
+    const int index = FlyoutSkyIndex(p.sky);
+    if (strip == strips_.end() || !strip->second || index < 0) continue;
+    SelectGuard select(source.get(), strip->second.get());
+    const int size = p.box.width();
+    GdiAlphaBlend(dc, p.box.left, p.box.top, size, size, source.get(), index * size, 0, size, size, blend);
+  }
 }
 
 int ForecastWindow::Dpi() const { return DpiOfWindow(window_.get()); }
@@ -342,7 +334,7 @@ void ForecastWindow::Paint(HDC target) {
               points[k].y + 2 * thin + 1);
     }
   }
-  for (const FlyoutPicture& picture : layout_.pictures) DrawSky(dc.get(), picture, palette);
+  DrawPictures(dc.get());
 
   SetBkMode(dc.get(), TRANSPARENT);
   for (const FlyoutText& t : layout_.texts) {

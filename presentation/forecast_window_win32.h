@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <map>
+
 #include "common/handles_win32.h"
 #include "presentation/forecast_layout.h"
 
@@ -33,11 +35,14 @@ class ForecastWindow {
   // Lays out for `dpi`, or a smaller scale when the window would not fit in `work`.
   void LayOut(int dpi, const RECT& work);
   void Paint(HDC dc);
+  void LoadPictures();
+  void DrawPictures(HDC dc) const;
   int Dpi() const;
 
   UniqueWindow window_;
   FlyoutContent content_;
   FlyoutLayout layout_;
+  std::map<int, UniqueGdiObject> strips_;  // the six skies side by side, by drawn size
   DWORD closedAt_ = 0;
   int drawnDpi_ = 96;  // the scale the layout was made for
 };

@@ -123,6 +123,7 @@ TEST(ForecastLayout, MissingPartsSayNoDataAndNothingElse) {
   EXPECT_TRUE(empty.curve.empty());
   EXPECT_TRUE(empty.pictures.empty());
   EXPECT_GE(CountNoData(empty), 5u);  // place, now, hours, days, rates
+  EXPECT_EQ(FlyoutName(FlyoutContentOf(ForecastSnapshot{}, true)), "Прогноз погоды: нет данных"_cp);
 
   // Ten hours, two days, one of them without a minimum; the feed's nonsense is no temperature.
   ForecastSnapshot part = Full([](int k) { return 1.0 * k; });
@@ -135,6 +136,7 @@ TEST(ForecastLayout, MissingPartsSayNoDataAndNothingElse) {
   EXPECT_EQ(content.days[0].weekday, "Вт"_cp);  // 1 December 2026
   EXPECT_EQ(content.days[0].date, "01.12");
   EXPECT_EQ(content.nowTemperature, "+0°"_cp);
+  EXPECT_EQ(FlyoutName(content), "Прогноз погоды: Верхние Выселки, сейчас +0°, Облачно, небольшой дождь"_cp);
   const FlyoutLayout layout = LayOutFlyout(content, 144, measure);
   EXPECT_EQ(layout.curve.size(), 9u);
   EXPECT_LT(layout.curve.back().x, layout.chart.left + layout.chart.width() / 2);
