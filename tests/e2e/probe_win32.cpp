@@ -42,6 +42,9 @@
 //   corvella-probe record FILE ARG...           append ARG... as one line to FILE (a stand-in browser)
 //   corvella-probe foreign-window TITLE SECONDS show an unowned window of Explorer's folder class
 //                                               titled TITLE for SECONDS
+//   corvella-probe open-latency ROUNDS          open the tray menu and the forecast window in turns;
+//                                               print the medians from the shell's message to each
+//                                               shown and painted, the window's first opening apart
 //   corvella-probe menu-when-due SECONDS        make the wake pass fall due with a right press on the
 //                                               icon waiting in the queue; print the milliseconds
 //                                               from the press to the open menu
@@ -580,6 +583,64 @@ int OpenDialog(double seconds) {
   return 0;
 }
 
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// Opens the tray menu (a right press) and the forecast window (Enter on the icon) in turns,
+// each from the shell's message to its window shown and painted (the program has answered
+// the next message), and closes each with Escape.
+// WaitFor looks every 100 ms: too coarse to time an opening.
+template <class Check>
+bool WaitClosely(Check check) {
+  LARGE_INTEGER start;
+  QueryPerformanceCounter(&start);
+  while (!check()) {
+    if (MillisecondsSince(start) > 10000) return false;
+    Sleep(1);
+  }
+  return true;
+}
+
+int OpenLatency(int rounds) {
+  HWND tray = TrayWindow(10);
+  if (tray == nullptr) return 1;
+  std::vector<double> menus, windows;
+  double first = 0;
+  DWORD_PTR answer = 0;
+  for (int round = 0; round < rounds; ++round) {
+    LARGE_INTEGER before;
+    QueryPerformanceCounter(&before);
+    PostMessageW(tray, kTrayCallback, 1, WM_RBUTTONDOWN);
+    HWND menu = nullptr;
+    if (!WaitClosely([&] { return (menu = VisibleMenu()) != nullptr; })) return 1;
+    SendMessageTimeoutW(menu, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+    menus.push_back(MillisecondsSince(before));
+    Key(menu, VK_ESCAPE);
+    if (!WaitClosely([] { return VisibleMenu() == nullptr; })) return 1;
+    Sleep(400);
+
+    QueryPerformanceCounter(&before);
+    PostMessageW(tray, kTrayCallback, 1, NIN_KEYSELECT);
+    HWND flyout = nullptr;
+    if (!WaitClosely([&] {
+          flyout = FindWindowW(L"CorvellaForecast", nullptr);
+          return flyout != nullptr && IsWindowVisible(flyout);
+        }))
+      return 1;
+    SendMessageTimeoutW(flyout, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+    (round == 0 ? first : windows.emplace_back()) = MillisecondsSince(before);
+    PostMessageW(flyout, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (!WaitClosely([&] { return !IsWindowVisible(flyout); })) return 1;
+    Sleep(400);
+  }
+  const double menu = Median(menus), window = Median(windows);
+  std::printf("menu_ms %.1f forecast_first_ms %.1f forecast_ms %.1f forecast/menu %.2f\n", menu, first, window,
+              menu > 0 ? window / menu : 0.0);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -683,6 +744,9 @@ int wmain(int argc, wchar_t** argv) {
                 GetSystemMetrics(SM_CXSMICON),
                 metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
     return 0;
+  }
+  if (argc >= 3 && std::wcscmp(argv[1], L"open-latency") == 0) {
+    return OpenLatency(std::max(2, static_cast<int>(std::wcstol(argv[2], nullptr, 10))));
   }
   if (argc >= 3 && std::wcscmp(argv[1], L"menu-when-due") == 0) {
     return MenuWhenDue(std::wcstod(argv[2], nullptr));
