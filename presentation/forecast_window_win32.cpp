@@ -82,20 +82,6 @@ FlyoutMeasure MeasureIn(HDC dc, const Fonts& fonts) {
   };
 }
 
-int DpiOfWindow(HWND window) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow =
-      SystemFunction<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-  if (getDpiForWindow != nullptr && window != nullptr) {
-    const UINT dpi = getDpiForWindow(window);
-    if (dpi != 0) return static_cast<int>(dpi);
-  }
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96;
-}
-
 // The monitor's DPI for a point, before there is a window on it.
 int DpiAt(POINT point) {
   using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);

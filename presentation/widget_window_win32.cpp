@@ -344,17 +344,7 @@ void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
   rescaling_ = false;
 }
 
-int WidgetWindow::Dpi() const {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow =
-      SystemFunction<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-  if (getDpiForWindow != nullptr) {
-    const UINT dpi = getDpiForWindow(window_);
-    if (dpi != 0) return static_cast<int>(dpi);
-  }
-  ScreenDc screen;
-  return GetDeviceCaps(screen.dc, LOGPIXELSX);
-}
+int WidgetWindow::Dpi() const { return DpiOfWindow(window_); }
 
 void WidgetWindow::Report(const std::string& message) {
   if (showError) showError(message);

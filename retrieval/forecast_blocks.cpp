@@ -5,16 +5,11 @@
 namespace corvella {
 namespace {
 
+using namespace feed_markers;
+
 constexpr std::string_view kHourOpen = "<hour value=\"";
 constexpr std::string_view kHourClose = ":00\">";
-constexpr std::string_view kHourEnd = "</hour>";
 constexpr std::string_view kDayOpen = "<day value=\"";
-constexpr std::string_view kDayEnd = "</day>";
-constexpr std::string_view kQuote = "\"";
-constexpr std::string_view kTemperatureMarker = "<temp value=\"";
-constexpr std::string_view kDescriptionMarker = "desc=\"";
-constexpr std::string_view kMinimumMarker = "<tempmin value=\"";
-constexpr std::string_view kMaximumMarker = "<tempmax value=\"";
 constexpr std::string_view kSymbolMarker = "<symbol value=\"";
 constexpr std::string_view kElementEnd = "/>";
 

@@ -12,13 +12,7 @@ namespace {
 constexpr std::string_view kFeedPath = "/index.php?api_lang=ru&localidad=";
 constexpr std::string_view kFeedTail = "&v=2&h=1";
 
-constexpr std::string_view kHourEnd = "</hour>";
-constexpr std::string_view kTemperatureMarker = "<temp value=\"";
-constexpr std::string_view kDescriptionMarker = "desc=\"";
-constexpr std::string_view kDayEnd = "</day>";
-constexpr std::string_view kMinimumMarker = "<tempmin value=\"";
-constexpr std::string_view kMaximumMarker = "<tempmax value=\"";
-constexpr std::string_view kQuote = "\"";
+using namespace feed_markers;
 constexpr std::string_view kDegree = "°"_cp;
 
 // The sky words, tested in this order on the description; the last match wins.
