@@ -196,19 +196,22 @@ void ForecastWindow::Close() {
 void ForecastWindow::LayOut(int dpi, const RECT& work) {
   // The border is outside the layout's client area.
   const int border = GetSystemMetrics(SM_CXBORDER);
-  HDC screen = GetDC(window_.get());
+  struct WindowDc {
+    HWND window;
+    HDC dc;
+    ~WindowDc() { ReleaseDC(window, dc); }
+  } screen{window_.get(), GetDC(window_.get())};
   // A work area too small for the window at the monitor's scale (a small screen at 150 %, many
   // currencies) gets it at a smaller scale rather than cut off.
   for (int attempt = 0; attempt < 4; ++attempt) {
     const Fonts fonts(dpi);
-    layout_ = LayOutFlyout(content_, dpi, MeasureIn(screen, fonts));
+    layout_ = LayOutFlyout(content_, dpi, MeasureIn(screen.dc, fonts));
     drawnDpi_ = dpi;
     const long roomY = work.bottom - work.top - 2 * border, roomX = work.right - work.left - 2 * border;
     if ((layout_.height <= roomY && layout_.width <= roomX) || dpi <= kSmallestDpi) break;
     dpi = std::max(kSmallestDpi, static_cast<int>(std::min(static_cast<long long>(dpi) * roomY / layout_.height,
                                                            static_cast<long long>(dpi) * roomX / layout_.width)));
   }
-  ReleaseDC(window_.get(), screen);
 }
 
 void ForecastWindow::Open(const RECT& anchor) {
