@@ -8,8 +8,10 @@ using std::min;
 }  // namespace Gdiplus
 #include <gdiplus.h>
 
+#include <memory>
 #include <string>
 
+#include "common/com_win32.h"
 #include "common/error.h"
 #include "common/system_function_win32.h"
 
@@ -106,6 +108,64 @@ GdiplusLibrary::~GdiplusLibrary() {
   ClearEntries();
   FreeLibrary(module_);
   loaded = false;
+}
+
+namespace {
+
+struct StreamRelease {
+  void operator()(IStream* stream) const { stream->Release(); }
+};
+using UniqueStream = std::unique_ptr<IStream, StreamRelease>;
+
+// A stream over a copy of the picture's bytes, for GDI+ to decode from memory: no file is
+// written, so none can be left behind.
+UniqueStream MemoryStream(const void* bytes, DWORD byteCount, const std::string& name) {
+  IStream* raw = nullptr;
+  const HRESULT created = com::CreateStreamOnHGlobal(nullptr, TRUE, &raw);
+  if (FAILED(created) || raw == nullptr) {
+    throw ErrorWithCode(FillMessage("Cannot read picture %s", name), created);
+  }
+  UniqueStream stream(raw);
+  ULONG written = 0;
+  const HRESULT wrote = stream->Write(bytes, byteCount, &written);
+  if (FAILED(wrote) || written != byteCount) {
+    throw ErrorWithCode(FillMessage("Cannot read picture %s", name), wrote);
+  }
+  stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+  return stream;
+}
+
+}  // namespace
+
+HBITMAP DecodePicture(const void* bytes, DWORD byteCount, const std::string& name, int numerator, int denominator,
+                      SIZE& size) {
+  // The stream outlives the picture decoded from it, as GDI+ asks.
+  const UniqueStream stream = MemoryStream(bytes, byteCount, name);
+  Gdiplus::Bitmap decoded(stream.get(), TRUE);
+  if (decoded.GetLastStatus() != Gdiplus::Ok) {
+    throw Error(FillMessage("Cannot read picture %s", name));
+  }
+  const auto w = static_cast<int>(decoded.GetWidth());
+  const auto h = static_cast<int>(decoded.GetHeight());
+  size = {MulDiv(w, numerator, denominator), MulDiv(h, numerator, denominator)};
+  HBITMAP bitmap = nullptr;
+  Gdiplus::Status status = Gdiplus::GenericError;
+  if (size.cx == w && size.cy == h) {
+    status = decoded.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
+  } else {
+    Gdiplus::Bitmap scaled(size.cx, size.cy, PixelFormat32bppPARGB);
+    {
+      Gdiplus::Graphics g(&scaled);
+      g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+      g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
+      g.DrawImage(&decoded, Gdiplus::Rect(0, 0, size.cx, size.cy), 0, 0, w, h, Gdiplus::UnitPixel);
+    }
+    status = scaled.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
+  }
+  if (status != Gdiplus::Ok || bitmap == nullptr) {
+    throw Error(FillMessage("Cannot read picture %s", name));
+  }
+  return bitmap;
 }
 
 }  // namespace corvella

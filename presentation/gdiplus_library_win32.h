@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace corvella {
 
 class GdiplusLibrary {
@@ -21,5 +23,12 @@ class GdiplusLibrary {
   HMODULE module_ = nullptr;
   ULONG_PTR token_ = 0;
 };
+
+// Decodes a picture held in memory (PNG), with colour management, into a premultiplied 32-bit
+// bitmap on a fully transparent ground, drawn smoothly at numerator/denominator of its size
+// when that differs; `size` is the result's. Needs a live GdiplusLibrary. Throws Error
+// "Cannot read picture <name>".
+HBITMAP DecodePicture(const void* bytes, DWORD byteCount, const std::string& name, int numerator, int denominator,
+                      SIZE& size);
 
 }  // namespace corvella

@@ -7,6 +7,7 @@
 
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "common/system_function_win32.h"
 #include "presentation/tray_texts.h"
 
 namespace corvella {
@@ -16,6 +17,10 @@ constexpr wchar_t kWindowClass[] = L"CorvellaTrayWindow";
 constexpr UINT kIconId = 1;
 constexpr UINT kBaseFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 constexpr UINT_PTR kRetryTimerId = 1;
+// A single click acts once the time of a double click has passed without a second one.
+constexpr UINT_PTR kClickTimerId = 2;
+// Windows sends NIN_KEYSELECT twice for one Enter; a second one this soon is the same key.
+constexpr DWORD kKeySelectRepeatMs = 300;
 
 // `text` is already cut to what the field holds.
 template <std::size_t N>
@@ -89,7 +94,9 @@ bool TrayIcon::Add() {
   KillTimer(window_.get(), kRetryTimerId);
   // A separate call: a version given with the add does not stick.
   NOTIFYICONDATAW version = BaseRecord(0);
-  version.uVersion = 0;
+  // Version 3 keeps the mouse messages as version 0 sends them, and adds the keyboard's:
+  // Enter or Space on the focused icon (NIN_KEYSELECT) and its menu key (WM_CONTEXTMENU).
+  version.uVersion = NOTIFYICON_VERSION;
   notify_(NIM_SETVERSION, version);
   if (balloonWaiting_) SendBalloon();  // one refused here waits for the next add
   return true;
@@ -168,6 +175,36 @@ void TrayIcon::ShowBalloon(std::string_view title, std::string_view text, Balloo
   if (!shown_ || !SendBalloon()) AddOrRetry();
 }
 
+RECT TrayIcon::IconRect() const {
+  using GetRectFn = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
+  static const auto getRect = SystemFunction<GetRectFn>(GetModuleHandleW(L"shell32.dll"), "Shell_NotifyIconGetRect");
+  NOTIFYICONIDENTIFIER id{};
+  id.cbSize = sizeof id;
+  id.hWnd = window_.get();
+  id.uID = kIconId;
+  RECT rect{};
+  if (getRect != nullptr && SUCCEEDED(getRect(&id, &rect)) && rect.right > rect.left) return rect;
+  // Without it (Wine has none): where the pointer is, which a click has just left on the icon;
+  // after a key, the taskbar's notification area, or the taskbar.
+  if (fromKeyboard_) {
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    HWND area = taskbar != nullptr ? FindWindowExW(taskbar, nullptr, L"TrayNotifyWnd", nullptr) : nullptr;
+    if (area != nullptr && GetWindowRect(area, &rect)) return rect;
+    if (taskbar != nullptr && GetWindowRect(taskbar, &rect)) {
+      // The notification area is the taskbar's far end.
+      if (rect.right - rect.left >= rect.bottom - rect.top) {
+        rect.left = rect.right - (rect.bottom - rect.top);
+      } else {
+        rect.top = rect.bottom - (rect.right - rect.left);
+      }
+      return rect;
+    }
+  }
+  POINT at{};
+  GetCursorPos(&at);
+  return RECT{at.x, at.y, at.x + 1, at.y + 1};
+}
+
 void TrayIcon::HideAppButton(HWND applicationWindow) {
   if (applicationWindow != nullptr && IsWindowVisible(applicationWindow))
     ShowWindow(applicationWindow, SW_HIDE);
@@ -177,17 +214,46 @@ LRESULT CALLBACK TrayIcon::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
   auto* self = reinterpret_cast<TrayIcon*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self != nullptr) {
     if (msg == kCallbackMessage) {
-      // Version 0: the mouse message is the whole second parameter. Only two of them act.
-      switch (static_cast<UINT>(lp)) {
+      // Version 3: the mouse or keyboard message is the whole second parameter.
+      const UINT event = static_cast<UINT>(lp);
+      if (event != WM_MOUSEMOVE) self->fromKeyboard_ = event == NIN_KEYSELECT || event == WM_CONTEXTMENU;
+      switch (event) {
         case WM_RBUTTONDOWN:
+          self->rightPressed_ = true;
           if (self->onRightButtonDown) self->onRightButtonDown();
           return 0;
+        case WM_CONTEXTMENU:
+          // After a right press the menu has been shown already; from the keyboard it has not.
+          if (!self->rightPressed_ && self->onRightButtonDown) self->onRightButtonDown();
+          self->rightPressed_ = false;
+          return 0;
+        case WM_LBUTTONUP:
+          if (self->secondUp_) {
+            self->secondUp_ = false;
+          } else if (SetTimer(hwnd, kClickTimerId, GetDoubleClickTime(), nullptr) == 0 && self->onLeftClick) {
+            self->onLeftClick();
+          }
+          return 0;
         case WM_LBUTTONDBLCLK:
+          KillTimer(hwnd, kClickTimerId);
+          self->secondUp_ = true;
           if (self->onLeftDoubleClick) self->onLeftDoubleClick();
           return 0;
+        case NIN_KEYSELECT: {
+          const DWORD now = GetTickCount();
+          const bool repeat = now - self->lastKeySelect_ < kKeySelectRepeatMs;
+          self->lastKeySelect_ = now;
+          if (!repeat && self->onLeftClick) self->onLeftClick();
+          return 0;
+        }
         default:
           return 0;
       }
+    }
+    if (msg == WM_TIMER && wp == kClickTimerId) {
+      KillTimer(hwnd, kClickTimerId);
+      if (self->onLeftClick) self->onLeftClick();
+      return 0;
     }
     if (msg == WM_TIMER && wp == kRetryTimerId) {
       self->RetryTimer();

@@ -55,7 +55,12 @@ class TrayIcon {
   // Hides the window that carries the program's taskbar button, if it is visible.
   static void HideAppButton(HWND applicationWindow);
 
+  // The icon's rectangle on the screen, for a window that opens beside it.
+  RECT IconRect() const;
+
   std::function<void()> onRightButtonDown;
+  // A single left click (one that no second click followed), or Enter or Space on the icon.
+  std::function<void()> onLeftClick;
   std::function<void()> onLeftDoubleClick;
   // The shell was restarted (or the taskbar rebuilt) and the icon was added again; also a
   // hint that the taskbar's scale may have changed.
@@ -88,6 +93,10 @@ class TrayIcon {
   BalloonKind balloonKind_ = BalloonKind::None;
   int balloonSeconds_ = 0;
   UINT taskbarCreated_ = 0;
+  bool rightPressed_ = false;
+  bool fromKeyboard_ = false;  // the shell's last word was a key's
+  bool secondUp_ = false;
+  DWORD lastKeySelect_ = 0;
 };
 
 }  // namespace corvella

@@ -15,6 +15,7 @@ using std::min;
 #include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/error.h"
+#include "common/monitor_dpi_win32.h"
 #include "common/system_function_win32.h"
 #include "presentation/gdiplus_library_win32.h"
 #include "presentation/glyph_outline.h"
@@ -47,59 +48,10 @@ BackgroundResource FindBackground(HMODULE module, WidgetBackground index, int ar
   return {FromWide(name), bytes, SizeofResource(module, found)};
 }
 
-struct StreamRelease {
-  void operator()(IStream* stream) const { stream->Release(); }
-};
-using UniqueStream = std::unique_ptr<IStream, StreamRelease>;
-
-// A stream over a copy of the picture's bytes, for GDI+ to decode from memory: no file is
-// written, so none can be left behind.
-UniqueStream MemoryStream(const BackgroundResource& picture) {
-  IStream* raw = nullptr;
-  const HRESULT created = com::CreateStreamOnHGlobal(nullptr, TRUE, &raw);
-  if (FAILED(created) || raw == nullptr) {
-    throw ErrorWithCode(FillMessage("Cannot read picture %s", picture.name), created);
-  }
-  UniqueStream stream(raw);
-  ULONG written = 0;
-  const HRESULT wrote = stream->Write(picture.bytes, picture.size, &written);
-  if (FAILED(wrote) || written != picture.size) {
-    throw ErrorWithCode(FillMessage("Cannot read picture %s", picture.name), wrote);
-  }
-  stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-  return stream;
-}
-
 // Decodes the background, with colour management, into a premultiplied 32-bit bitmap on a fully
-// transparent ground, `width` x `height` (drawn smoothly to that size when the rendering differs).
+// transparent ground, scaled from its rendering's DPI to `dpi`.
 HBITMAP DecodeBackground(const BackgroundResource& picture, int dpi, int artDpi, SIZE& size) {
-  // The stream outlives the picture decoded from it, as GDI+ asks.
-  const UniqueStream stream = MemoryStream(picture);
-  Gdiplus::Bitmap decoded(stream.get(), TRUE);
-  if (decoded.GetLastStatus() != Gdiplus::Ok) {
-    throw Error(FillMessage("Cannot read picture %s", picture.name));
-  }
-  const auto w = static_cast<int>(decoded.GetWidth());
-  const auto h = static_cast<int>(decoded.GetHeight());
-  size = {MulDiv(w, dpi, artDpi), MulDiv(h, dpi, artDpi)};
-  HBITMAP bitmap = nullptr;
-  Gdiplus::Status status = Gdiplus::GenericError;
-  if (size.cx == w && size.cy == h) {
-    status = decoded.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
-  } else {
-    Gdiplus::Bitmap scaled(size.cx, size.cy, PixelFormat32bppPARGB);
-    {
-      Gdiplus::Graphics g(&scaled);
-      g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-      g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
-      g.DrawImage(&decoded, Gdiplus::Rect(0, 0, size.cx, size.cy), 0, 0, w, h, Gdiplus::UnitPixel);
-    }
-    status = scaled.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
-  }
-  if (status != Gdiplus::Ok || bitmap == nullptr) {
-    throw Error(FillMessage("Cannot read picture %s", picture.name));
-  }
-  return bitmap;
+  return DecodePicture(picture.bytes, picture.size, picture.name, dpi, artDpi, size);
 }
 
 // The temperature's outline in bold "Tahoma", laid out as one line from its origin at the
@@ -191,6 +143,7 @@ ComposedPicture::~ComposedPicture() {
 WidgetWindow::WidgetWindow(HINSTANCE instance, WidgetPlace* place, HMODULE resources, const Clock& clock)
     : resources_(resources != nullptr ? resources : GetModuleHandleW(nullptr)), place_(place), clock_(clock) {
   WNDCLASSW wc{};
+  wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = &WidgetWindow::WindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
@@ -402,17 +355,7 @@ void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
   rescaling_ = false;
 }
 
-int WidgetWindow::Dpi() const {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow =
-      SystemFunction<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-  if (getDpiForWindow != nullptr) {
-    const UINT dpi = getDpiForWindow(window_);
-    if (dpi != 0) return static_cast<int>(dpi);
-  }
-  ScreenDc screen;
-  return GetDeviceCaps(screen.dc, LOGPIXELSX);
-}
+int WidgetWindow::Dpi() const { return DpiOfWindow(window_); }
 
 void WidgetWindow::Report(const std::string& message) {
   if (showError) showError(message);
@@ -430,6 +373,9 @@ LRESULT WidgetWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_LBUTTONUP:
       ReleaseCapture();
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      if (onDoubleClick) onDoubleClick();
       return 0;
     case WM_MOUSEMOVE:
       FormMouseMove(wp);

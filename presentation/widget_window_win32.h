@@ -82,6 +82,8 @@ class WidgetWindow : public WidgetControl {
 
   // The right button's menu over the widget (the tray icon's menu).
   std::function<void()> onContextMenu;
+  // A double click with the left button (a drag never makes one).
+  std::function<void()> onDoubleClick;
   // Hides the application's own taskbar button.
   std::function<void()> hideAppButton;
   // Shows a failure that cannot leave a window message (the layered style, a DPI change).

@@ -5,6 +5,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "retrieval/forecast_blocks.h"
 
 #include "common/date_time.h"
 
@@ -28,6 +31,15 @@ struct ForecastSnapshot {
   // The clock the last forecast was read by: the place's own when the document states its
   // offset from UTC, else the computer's. Its hour picked the hour block, its date the days.
   CivilTime placeNow;
+
+  // For the forecast window, all of one place: its region and name, the time of the pass that
+  // brought the forecast ("14:05"), the hours from the current one and the days from today.
+  std::string feedId, region, place;
+  std::string updatedAt;
+  std::vector<HourBlock> hours;
+  std::vector<DayBlock> days;
+  // The currency lines as the hint shows them (label and value).
+  std::vector<std::string> rateLines;
 };
 
 }  // namespace corvella

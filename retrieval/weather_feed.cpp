@@ -12,13 +12,7 @@ namespace {
 constexpr std::string_view kFeedQuery = "?api_lang=ru&localidad=";
 constexpr std::string_view kFeedTail = "&v=2&h=1";
 
-constexpr std::string_view kHourEnd = "</hour>";
-constexpr std::string_view kTemperatureMarker = "<temp value=\"";
-constexpr std::string_view kDescriptionMarker = "desc=\"";
-constexpr std::string_view kDayEnd = "</day>";
-constexpr std::string_view kMinimumMarker = "<tempmin value=\"";
-constexpr std::string_view kMaximumMarker = "<tempmax value=\"";
-constexpr std::string_view kQuote = "\"";
+using namespace feed_markers;
 constexpr std::string_view kPlaceOpening = "<location";
 constexpr std::string_view kUtcOffsetMarker = " utc_offset=\"";
 constexpr int kLargestUtcOffset = 18 * 3600;
@@ -94,13 +88,16 @@ CurrentReading ExtractCurrent(std::string_view text, std::string_view hour) {
   std::string temperature = ValueAfter(block, kTemperatureMarker);
   if (!temperature.empty()) reading.temperatureText = temperature + std::string(kDegree);
 
-  std::string description = ValueAfter(block, kDescriptionMarker);
+  reading.skyCondition = SkyOf(ValueAfter(block, kDescriptionMarker));
+  return reading;
+}
+
+std::string SkyOf(std::string_view description) {
   std::string_view condition = kClearSky;
   for (const SkyRule& rule : kSkyRules) {
     if (Contains(description, rule.found)) condition = rule.condition;
   }
-  reading.skyCondition = std::string(condition);
-  return reading;
+  return std::string(condition);
 }
 
 DayRange ExtractDayRange(std::string_view text, std::string_view day) {

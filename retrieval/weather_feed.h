@@ -11,6 +11,17 @@ namespace corvella {
 
 class HttpClient;
 
+// The markers every value is found by, quote characters included.
+namespace feed_markers {
+inline constexpr std::string_view kHourEnd = "</hour>";
+inline constexpr std::string_view kTemperatureMarker = "<temp value=\"";
+inline constexpr std::string_view kDescriptionMarker = "desc=\"";
+inline constexpr std::string_view kDayEnd = "</day>";
+inline constexpr std::string_view kMinimumMarker = "<tempmin value=\"";
+inline constexpr std::string_view kMaximumMarker = "<tempmax value=\"";
+inline constexpr std::string_view kQuote = "\"";
+}  // namespace feed_markers
+
 // The program's affiliate identifier, sent with every forecast request.
 inline constexpr std::string_view kFeedAffiliateId = "qk3d8w2mzx7e";
 
@@ -34,6 +45,9 @@ struct CurrentReading {
 };
 // The reading of the hour block for `hour` ("00".."23").
 CurrentReading ExtractCurrent(std::string_view text, std::string_view hour);
+
+// The sky word a description leads to: "Ясно" unless one of the five others matches.
+std::string SkyOf(std::string_view description);
 
 struct DayRange {
   std::string min, max;  // raw text, no degree sign

@@ -121,6 +121,7 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
 }
 
 MainForm::~MainForm() {
+  forecast_.reset();
   tray_.reset();
   widgetSwitches_.reset();
   widget_.reset();
@@ -132,6 +133,7 @@ void MainForm::FormCreate() {
   tray_ = std::make_unique<TrayIcon>(instance_);
   tray_->onRightButtonDown = [this] { ShowPopupMenu(); };
   tray_->onLeftDoubleClick = [this] { Guarded(window_, [this] { OnLeftDoubleClick(); }); };
+  tray_->onLeftClick = [this] { Guarded(window_, [this] { ToggleForecast(tray_->IconRect()); }); };
   tray_->onTaskbarCreated = [this] { FitTrayArt(); };
   menu_ = std::make_unique<PopupMenu>(kTrayMenu);
 
@@ -236,6 +238,14 @@ void MainForm::OnLeftDoubleClick() {
   if (command != 0) OnCommand(command);
 }
 
+void MainForm::ToggleForecast(const RECT& anchor) {
+  if (!forecast_) forecast_ = std::make_unique<ForecastWindow>(instance_);
+  const AppSettings& s = settings_;
+  const bool ratesWanted = s.rateUsd || s.rateEur || s.rateChf || s.rateGbp || s.rateTry || s.rateUah ||
+                           s.rateDkk || s.rateCny || s.rateKzt || s.rateJpy;
+  forecast_->Toggle(anchor, FlyoutContentOf(pass_ ? pass_->Snapshot() : ForecastSnapshot{}, ratesWanted));
+}
+
 void MainForm::OnCommand(UINT id) {
   switch (id) {
     case kCommandProperties:
@@ -281,6 +291,11 @@ void MainForm::CreateWidget() {
   if (store_) widgetPlace_ = std::make_unique<StoredWidgetPlace>(*store_);
   widget_ = std::make_unique<WidgetWindow>(instance_, widgetPlace_.get());
   widget_->onContextMenu = [this] { ShowPopupMenu(); };
+  widget_->onDoubleClick = [this] {
+    RECT anchor{};
+    GetWindowRect(widget_->window(), &anchor);
+    Guarded(window_, [this, anchor] { ToggleForecast(anchor); });
+  };
   widget_->hideAppButton = [this] { HideAppButton(); };
   widget_->showError = [this](const std::string& message) { ShowApplicationError(window_, message); };
   if (store_) widgetSwitches_ = std::make_unique<WidgetSwitches>(settings_, *store_, *widget_);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/handles_win32.h"
+#include "presentation/forecast_window_win32.h"
 #include "presentation/popup_menu_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
@@ -111,6 +112,8 @@ class MainForm : public RefreshHost {
   void OnCommand(UINT id);
   void OnTimer(UINT_PTR id);
   void OnLeftDoubleClick();
+  // Opens the forecast window beside `anchor` (screen coordinates), or closes it.
+  void ToggleForecast(const RECT& anchor);
   void OnPowerBroadcast(WPARAM event);
   // Draws the image list again when the notification area's icon size has changed.
   void FitTrayArt();
@@ -162,6 +165,8 @@ class MainForm : public RefreshHost {
 
   std::unique_ptr<StoredWidgetPlace> widgetPlace_;
   std::unique_ptr<WidgetWindow> widget_;
+  // Made on its first opening.
+  std::unique_ptr<ForecastWindow> forecast_;
   std::unique_ptr<WidgetSwitches> widgetSwitches_;
 };
 

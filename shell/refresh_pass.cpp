@@ -114,14 +114,27 @@ void RefreshPass::RunOnce() {
   timer1_.SetEnabled(false);
 
   ApplyProxy();
-  const std::string feedId = catalogue_.FeedIdAt(settings_.locationIndex);
+  // The place is taken once: the dialog may choose another while the pass waits.
+  const int locationIndex = settings_.locationIndex;
+  const std::string feedId = catalogue_.FeedIdAt(locationIndex);
 
   const std::string forecast = FetchWithRetries([&] {
     const std::string url = BuildFeedUrl(feedId);
     ApplyFeedRequestSettings(http_);
     return DecodeFeedBody(http_.Get(url));
   });
-  if (!forecast.empty()) ForecastSteps(forecast);
+  if (!forecast.empty()) {
+    ForecastSteps(forecast);
+    KeepPlace(locationIndex, feedId);
+  } else if (feedId != snapshot_.feedId) {
+    // Another place and nothing of it yet: the window must not show the old place's rows.
+    snapshot_.hours.clear();
+    snapshot_.days.clear();
+    snapshot_.region.clear();
+    snapshot_.place.clear();
+    snapshot_.updatedAt.clear();
+    snapshot_.feedId.clear();
+  }
 
   bool ratesReceived = false;
   const CurrencyFlags flags = CurrencyFlagsOf(settings_);
@@ -132,10 +145,11 @@ void RefreshPass::RunOnce() {
     if (ratesReceived) {
       // Replace the previous pass's currency lines rather than adding to them.
       snapshot_.hintText = forecastPart_;
+      snapshot_.rateLines.clear();
       for (const RateLine& line : rates.rateLines) {
+        snapshot_.rateLines.push_back(line.label + line.value);
         snapshot_.hintText += kCr;
-        snapshot_.hintText += line.label;
-        snapshot_.hintText += line.value;
+        snapshot_.hintText += snapshot_.rateLines.back();
       }
     }
   }
@@ -196,13 +210,14 @@ void RefreshPass::ForecastSteps(const std::string& forecast) {
   host_.SetHint(std::string(kProductName));
 
   // The document's hours and days are the place's own; when it says how far the place is from
-  // UTC they are read by the place's clock, else (an older server) by the computer's.
+  // UTC they are read by the place's clock, else (an older server) by the computer's. This one
+  // reading serves everything cut from this document.
   s.placeUtcOffset = ExtractUtcOffset(forecast);
   s.placeNow = s.placeUtcOffset ? WallClockAt(clock_, *s.placeUtcOffset) : clock_.LocalNow();
-
+  const CivilTime now = s.placeNow;
   std::string nowText;
   if (settings_.showCurrentTemperature) {
-    const CurrentReading reading = ExtractCurrent(forecast, TwoDigits(s.placeNow.hour));
+    const CurrentReading reading = ExtractCurrent(forecast, TwoDigits(now.hour));
     s.temperatureText = reading.temperatureText;
     s.signedText.clear();
     s.skyCondition = reading.skyCondition;
@@ -230,17 +245,32 @@ void RefreshPass::ForecastSteps(const std::string& forecast) {
   s.tomorrowMax.clear();
   s.dayAfterMin.clear();
   s.dayAfterMax.clear();
-  if (settings_.forecastTomorrow) AppendDayLine(forecast, 1, kTomorrowPrefix, s.tomorrowMin, s.tomorrowMax);
-  if (settings_.forecastDayAfter) AppendDayLine(forecast, 2, kDayAfterPrefix, s.dayAfterMin, s.dayAfterMax);
+  if (settings_.forecastTomorrow)
+    AppendDayLine(forecast, AddDays(now.date, 1), kTomorrowPrefix, s.tomorrowMin, s.tomorrowMax);
+  if (settings_.forecastDayAfter)
+    AppendDayLine(forecast, AddDays(now.date, 2), kDayAfterPrefix, s.dayAfterMin, s.dayAfterMax);
   forecastPart_ = s.hintText;
+
+  s.hours = ExtractHours(forecast, TwoDigits(now.hour));
+  s.days = ExtractDays(forecast, FormatYmd(now.date));
+  // When the user last had news is told by the user's own clock, wherever the place is.
+  const CivilTime refreshed = clock_.LocalNow();
+  s.updatedAt = TwoDigits(refreshed.hour) + ":" + TwoDigits(refreshed.minute);
 
   host_.RefreshFace(s);
   if (store_.ReadBool(kSettingsSection, kValueWidgetShown, true)) host_.ShowWidget();
 }
 
-void RefreshPass::AppendDayLine(const std::string& forecast, int daysAhead, std::string_view prefix,
+void RefreshPass::KeepPlace(int locationIndex, const std::string& feedId) {
+  const LocationEntry entry = catalogue_[static_cast<std::size_t>(locationIndex)];
+  snapshot_.feedId = feedId;
+  snapshot_.region = entry.region;
+  snapshot_.place = entry.place;
+}
+
+void RefreshPass::AppendDayLine(const std::string& forecast, const CivilDate& day, std::string_view prefix,
                                 std::string& minText, std::string& maxText) {
-  const DayRange range = ExtractDayRange(forecast, FormatYmd(AddDays(snapshot_.placeNow.date, daysAhead)));
+  const DayRange range = ExtractDayRange(forecast, FormatYmd(day));
   minText = range.min;
   maxText = range.max;
   // Half a range would read as a broken line; the day is left out instead.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The widget's committed backgrounds: every rendering exists at its size, is 8-bit RGBA,
 # is nowhere more opaque than 230 of 255, fades out to nothing at its border, and has a
-# body that is nearly as opaque as allowed (a picture, not a ghost of one).
+# body that is nearly as opaque as allowed (a picture, not a ghost of one). The forecast
+# window's sky pictures too.
 # Usage: widget_art.sh SOURCE_DIR
 set -uo pipefail
 DIR="$1/data/widget"
@@ -37,5 +38,18 @@ for dpi in 96 120 144 192; do
   check "png2$suffix.png" "$wide" "$square"
   check "png3$suffix.png" "$wide" "$square"
 done
-[ "$status" -eq 0 ] && echo "PASS: 16 widget pictures"
+# The forecast window's sky strips: six square RGBA pictures side by side, each with something
+# opaque in it (a sky drawn, not an empty cell) and a clear corner.
+for size in 16 20 24 30 32 36 48 60 72 96; do
+  f="$1/data/flyout/sky-$size.png"
+  [ -f "$f" ] || { echo "FAIL: sky-$size.png is missing"; status=1; continue; }
+  [ "$(identify -format '%w %h %[channels]' "$f" | cut -d' ' -f1-2)" == "$((6 * size)) $size" ] ||
+    { echo "FAIL: sky-$size.png is not six pictures of $size"; status=1; }
+  for k in 0 1 2 3 4 5; do
+    cell=$(convert "$f" -crop "${size}x${size}+$((k * size))+0" +repage -alpha extract \
+           -format '%[fx:int(maxima*255+0.5)] %[fx:int(p{0,0}*255+0.5)]' info:)
+    [ "${cell% *}" -ge 250 ] && [ "${cell#* }" -eq 0 ] || { echo "FAIL: sky-$size.png picture $k ($cell)"; status=1; }
+  done
+done
+[ "$status" -eq 0 ] && echo "PASS: 16 widget pictures, 10 strips of sky pictures"
 exit "$status"

@@ -31,6 +31,9 @@
 //   corvella-probe taskbar-created              announce a new taskbar to every window
 //   corvella-probe power EVENT                  send WM_POWERBROADCAST with EVENT to the main window
 //   corvella-probe visible CLASS SECONDS        exit 0 once a visible window of CLASS exists
+//   corvella-probe key-select                   what the shell sends on Enter or Space on the icon
+//   corvella-probe shown-rect SECONDS           once the forecast window is shown, print its rectangle
+//                                               and its monitor's work area, then its name (UTF-8)
 //   corvella-probe dpi                          print the taskbar's dpi and small-icon size as a
 //                                               per-monitor aware program sees them
 //   corvella-probe draw-entries EXE SIZE TEXT OUT.bmp [light|dark [COLOUR]]
@@ -43,6 +46,9 @@
 //   corvella-probe record FILE ARG...           append ARG... as one line to FILE (a stand-in browser)
 //   corvella-probe foreign-window TITLE SECONDS show an unowned window of Explorer's folder class
 //                                               titled TITLE for SECONDS
+//   corvella-probe open-latency ROUNDS          open the tray menu and the forecast window in turns;
+//                                               print the medians from the shell's message to each
+//                                               shown and painted, the window's first opening apart
 //   corvella-probe menu-when-due SECONDS        make the wake pass fall due with a right press on the
 //                                               icon waiting in the queue; print the milliseconds
 //                                               from the press to the open menu
@@ -643,6 +649,64 @@ int OpenDialog(double seconds) {
   return 0;
 }
 
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// Opens the tray menu (a right press) and the forecast window (Enter on the icon) in turns,
+// each from the shell's message to its window shown and painted (the program has answered
+// the next message), and closes each with Escape.
+// WaitFor looks every 100 ms: too coarse to time an opening.
+template <class Check>
+bool WaitClosely(Check check) {
+  LARGE_INTEGER start;
+  QueryPerformanceCounter(&start);
+  while (!check()) {
+    if (MillisecondsSince(start) > 10000) return false;
+    Sleep(1);
+  }
+  return true;
+}
+
+int OpenLatency(int rounds) {
+  HWND tray = TrayWindow(10);
+  if (tray == nullptr) return 1;
+  std::vector<double> menus, windows;
+  double first = 0;
+  DWORD_PTR answer = 0;
+  for (int round = 0; round < rounds; ++round) {
+    LARGE_INTEGER before;
+    QueryPerformanceCounter(&before);
+    PostMessageW(tray, kTrayCallback, 1, WM_RBUTTONDOWN);
+    HWND menu = nullptr;
+    if (!WaitClosely([&] { return (menu = VisibleMenu()) != nullptr; })) return 1;
+    SendMessageTimeoutW(menu, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+    menus.push_back(MillisecondsSince(before));
+    Key(menu, VK_ESCAPE);
+    if (!WaitClosely([] { return VisibleMenu() == nullptr; })) return 1;
+    Sleep(400);
+
+    QueryPerformanceCounter(&before);
+    PostMessageW(tray, kTrayCallback, 1, NIN_KEYSELECT);
+    HWND flyout = nullptr;
+    if (!WaitClosely([&] {
+          flyout = FindWindowW(L"CorvellaForecast", nullptr);
+          return flyout != nullptr && IsWindowVisible(flyout);
+        }))
+      return 1;
+    SendMessageTimeoutW(flyout, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+    (round == 0 ? first : windows.emplace_back()) = MillisecondsSince(before);
+    PostMessageW(flyout, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (!WaitClosely([&] { return !IsWindowVisible(flyout); })) return 1;
+    Sleep(400);
+  }
+  const double menu = Median(menus), window = Median(windows);
+  std::printf("menu_ms %.1f forecast_first_ms %.1f forecast_ms %.1f forecast/menu %.2f\n", menu, first, window,
+              menu > 0 ? window / menu : 0.0);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -685,6 +749,39 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(form, WM_POWERBROADCAST, static_cast<WPARAM>(std::wcstol(argv[2], nullptr, 0)), 0);
     return 0;
   }
+  if (argc >= 2 && std::wcscmp(argv[1], L"key-select") == 0) {
+    HWND tray = TrayWindow(10);
+    if (tray == nullptr) return 1;
+    PostMessageW(tray, kTrayCallback, 1, NIN_KEYSELECT);
+    return 0;
+  }
+  if (argc >= 3 && std::wcscmp(argv[1], L"shown-rect") == 0) {
+    // The forecast window once shown, and the work area of its monitor, as the program sees
+    // them (per-monitor aware): "left top right bottom work-left work-top work-right work-bottom".
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    if (auto set = reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext"))))
+      set(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    HWND w = nullptr;
+    if (!WaitFor(std::wcstod(argv[2], nullptr), [&] {
+          w = FindWindowW(L"CorvellaForecast", nullptr);
+          return w != nullptr && IsWindowVisible(w);
+        }))
+      return 1;
+    RECT r{};
+    GetWindowRect(w, &r);
+    MONITORINFO m{};
+    m.cbSize = sizeof m;
+    GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &m);
+    std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, m.rcWork.left, m.rcWork.top,
+                m.rcWork.right, m.rcWork.bottom);
+    wchar_t title[512] = {};
+    GetWindowTextW(w, title, 512);
+    char utf8[2048] = {};
+    WideCharToMultiByte(CP_UTF8, 0, title, -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::printf("%s\n", utf8);
+    return 0;
+  }
   if (argc >= 4 && std::wcscmp(argv[1], L"visible") == 0) {
     const std::wstring className = argv[2];
     return WaitFor(std::wcstod(argv[3], nullptr),
@@ -713,6 +810,9 @@ int wmain(int argc, wchar_t** argv) {
                 GetSystemMetrics(SM_CXSMICON),
                 metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
     return 0;
+  }
+  if (argc >= 3 && std::wcscmp(argv[1], L"open-latency") == 0) {
+    return OpenLatency(std::max(2, static_cast<int>(std::wcstol(argv[2], nullptr, 10))));
   }
   if (argc >= 3 && std::wcscmp(argv[1], L"menu-when-due") == 0) {
     return MenuWhenDue(std::wcstod(argv[2], nullptr));

@@ -4,8 +4,10 @@
 # display in menu order, do what they say; a pass falling due as the menu opens waits until
 # it has closed; the icon comes back after a new taskbar announces itself; a wake from sleep
 # brings exactly one pass a few seconds later; with no colour stored the digits follow the
-# taskbar's theme (black on light, near-white on dark) as soon as it switches; at 144 dpi the icon is still drawn sharp for
-# the taskbar's own size, and the entries are drawn at every scale's size.
+# taskbar's theme (black on light, near-white on dark) as soon as it switches; at 144 dpi the
+# icon is still drawn sharp for the taskbar's own size, and the entries are drawn at every
+# scale's size; a single click (or Enter on the icon) opens the forecast window beside it,
+# Escape or another click closes it, and a double click opens only the settings.
 # Usage: tray.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it: skipped)
 # Screenshots: BUILD_DIR/artifacts/tray/*.png; the README's pictures: artifacts/tray/docs-*.png
 set -uo pipefail
@@ -158,6 +160,62 @@ docs_pictures() {
   convert "$ART/tray-tooltip.png" -crop 330x190+470+410 +repage "$ART/docs-tray-tooltip.png"
 }
 
+forecast_closed() { ! probe visible CorvellaForecast 0 >/dev/null 2>&1; }
+# The temperature of this hour in the document feedsim serves the program, as the widget
+# writes it: the fraction cut off, the sign written out.
+feed_now() {
+  local url hour temp
+  url=$(grep -m 1 "^GET http://meteo" "$LOG" | cut -d' ' -f2)
+  hour=$(date +%H)
+  # The first block of the hour is today's.
+  temp=$(curl -s -x "127.0.0.1:$PORT" "$url" | tr -d '\n' |
+    grep -o "<hour value=\"$hour:00\">[^<]*<symbol[^>]*>[^<]*<temp value=\"[^\"]*\"" | head -n 1 |
+    sed 's/.*<temp value="\([^"]*\)"/\1/')
+  temp=${temp%%.*}
+  temp=${temp#+}
+  case $temp in -*) ;; *) temp="+$temp" ;; esac
+  echo "$temp"
+}
+# Opens the forecast window (by a left click on the icon, or with "key" by Enter on it) and
+# checks that it stands beside the icon inside the work area and names this hour's temperature.
+forecast_opens() {  # WHAT [key]
+  if [ "${2:-}" = key ]; then probe key-select; else xdotool mousemove "$ICON_X" "$ICON_Y" click 1; fi
+  local shown l t r b wl wt wr wb name
+  shown=$(probe shown-rect 10 | tr -d '\r') || fail "$1 did not open the forecast window"
+  read -r l t r b wl wt wr wb <<<"$(head -n 1 <<<"$shown")"
+  name=$(sed -n 2p <<<"$shown")
+  [ "$l" -ge "$wl" ] && [ "$t" -ge "$wt" ] && [ "$r" -le "$wr" ] && [ "$b" -le "$wb" ] ||
+    fail "the forecast window ($l $t $r $b) is not inside the work area ($wl $wt $wr $wb)"
+  [ $(( ICON_X - r )) -le 40 ] && [ $(( ICON_Y - b )) -le 40 ] && [ $(( b - t )) -ge 300 ] ||
+    fail "the forecast window ($l $t $r $b) is not beside the icon ($ICON_X,$ICON_Y)"
+  local now
+  now=$(feed_now)
+  case $name in *", сейчас $now°"*) ;; *) fail "the forecast window says \"$name\", the feed $now°" ;; esac
+  echo "$1 opens the forecast window at ($l $t $r $b): \"$name\""
+}
+forecast_escape() {
+  xdotool mousemove "$1" "$2" && sleep 0.3 && xdotool key Escape
+  wait_for 5 forecast_closed || fail "the forecast window did not take Escape"
+}
+forecast_journey() {  # DPI
+  xdotool mousemove 300 200
+  forecast_opens "a left click on the icon"
+  local l t
+  read -r l t _ <<<"$(probe shown-rect 1 | head -n 1)"
+  sleep 0.5
+  screenshot "$ART/forecast-$1.png"
+  forecast_escape $(( l + 40 )) $(( t + 40 ))
+  echo "Escape closes it"
+  [ "$1" = 96 ] || return 0
+  forecast_opens "Enter on the focused icon" key
+  # Another click on the icon closes it (it loses activation as the icon is pressed) for good.
+  xdotool mousemove "$ICON_X" "$ICON_Y" click 1
+  wait_for 5 forecast_closed || fail "another click on the icon left the forecast window open"
+  sleep 1
+  forecast_closed || fail "another click on the icon opened the forecast window again"
+  echo "another click on the icon closes it"
+}
+
 start_display || fail "no X display"
 rm -f "$URL_FILE"
 launch_feedsim "$ART/feedsim.out" --log "$LOG" || fail "feedsim did not start"
@@ -231,10 +289,14 @@ opened=$(tr -d '\r' <"$URL_FILE")
 [ "$opened" = "http://www.velmar.example/page.asp?page=soft&id=116" ] || fail "opened $opened"
 echo "fifth item: \"Обновить программу\" opens $opened"
 
+forecast_journey 96
+
 probe double-click || fail "no tray window for the double click"
 if [ "$EXPECT_DIALOG" = 1 ]; then
   probe visible CorvellaMainForm 10 || fail "a double click did not open the settings"
-  echo "a double click opens the settings"
+  sleep 1
+  forecast_closed || fail "a double click opened the forecast window too"
+  echo "a double click opens the settings, and not the forecast window"
 else
   echo "not checked: what the double click shows"
 fi
@@ -284,6 +346,7 @@ start_session 144
 xdotool mousemove 300 200
 shot_until "$ART/tray-144.png" || fail "at 144 dpi the icon does not show the weather picture"
 echo "at 144 dpi: $(probe dpi | tr -d '\r')"
+forecast_journey 144
 probe menu-keys . 10 || fail "no menu at 144 dpi"
 sleep 0.5
 screenshot "$ART/tray-menu-144.png"

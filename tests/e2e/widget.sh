@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The desktop widget under Wine, as a user meets it: the first forecast shows it at the top of
-# the screen 192 pixels from its right edge with the day or night picture; the mouse drags it;
+# the screen 192 pixels from its right edge with the day or night picture; the mouse drags it,
+# and a double click opens the forecast window;
 # "Индикатор погоды" hides it, storing its place, and shows it there again; "Поверх всех окон"
 # twice ends where it began; after a restart a rainy forecast shows the wider rain picture at
 # the stored place. Screenshots over a light and a dark desktop.
@@ -210,6 +211,17 @@ sleep 0.5
 read -r x3 y3 _ <<<"$(widget shown)"
 [ "$x3 $y3" == "$x2 $y2" ] || fail "the right button moved the widget to ($x3, $y3)"
 echo "dragged with the left button to ($x2, $y2); the right button does not move it"
+
+# A double click on the picture opens the forecast window beside it, and does not move it.
+xdotool mousemove $((x2 + 70)) $((y2 + 70)) click --repeat 2 --delay 80 1 >/dev/null
+"$WINE" "$MAIN_PROBE" shown-rect 10 >"$ART/widget-probe.out" 2>&1 || fail "a double click did not open the forecast window"
+read -r fl ft fr fb _ <<<"$(head -n 1 "$ART/widget-probe.out" | tr -d '\r')"
+xdotool mousemove $((fl + 40)) $((ft + 40)) >/dev/null && sleep 0.3 && xdotool key Escape >/dev/null
+sleep 1
+"$WINE" "$MAIN_PROBE" visible CorvellaForecast 0 >/dev/null 2>&1 && fail "the forecast window did not take Escape"
+read -r x5 y5 _ <<<"$(widget shown)"
+[ "$x5 $y5" == "$x2 $y2" ] || fail "the double click moved the widget to ($x5, $y5)"
+echo "a double click on the widget opens the forecast window at ($fl $ft $fr $fb); Escape closes it"
 
 # "Индикатор погоды" from the widget's own menu hides it and stores its place.
 widget_menu $((x2 + 70)) $((y2 + 70)) $WIDGET_KEYS return

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text_literal.h"
+#include "retrieval/forecast_blocks.h"
 #include "retrieval/servers.h"
 #include "retrieval/weather_feed.h"
 
@@ -173,6 +174,51 @@ TEST(UtcOffset, OnlyAPlainOffsetOnThePlacesOwnElementCounts) {
       {"utc_offset=\"3600\"<location>", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(ExtractUtcOffset(Doc(c.doc)), c.offset) << c.doc;
+}
+
+}  // namespace
+}  // namespace corvella
+
+namespace corvella {
+namespace {
+
+// The gateway's shape: days first with their symbol after the range, then the hours alone.
+TEST(ForecastBlocks, GatewayShapeOddBlocksAndEndlessDocuments) {
+  std::string doc = "<day value=\"20261207\"><tempmin value=\"-4\"/><tempmax value=\"1\"/>"
+                    "<symbol value=\"71\" desc=\"небольшой снег\"/></day>\n"
+                    "<day value=\"20261208\"><tempmin value=\"-6\"/><tempmax value=\"-2\"/></day>\n"
+                    "<day value=\"20261209\"><tempmax value=\"3\"/></day>\n";
+  doc += Hour("23", "-1.5", "Пасмурно") + Hour("00", "-2", "ясно") + Hour("01", "", "дождь") +
+         "<hour value=\"02:00\"><temp value=\"-3\"/>";  // cut: no end
+  const std::string text = Doc(doc);
+
+  const auto days = ExtractDays(text, "20261207");
+  ASSERT_EQ(days.size(), 3u);
+  EXPECT_EQ(days[0].min + "/" + days[0].max + "/" + days[0].sky, "-4/1/" + std::string("Снег"_cp));
+  EXPECT_EQ(days[1].sky, "");  // no symbol: no picture
+  // A missing marker gives nothing, never the neighbouring text.
+  EXPECT_EQ(days[2].min, "");
+  EXPECT_EQ(days[2].max, "3");
+  EXPECT_EQ(ExtractDays(text, "20261208").size(), 2u);
+  EXPECT_TRUE(ExtractDays(text, "20261206").empty());
+
+  const auto hours = ExtractHours(text, "23");
+  ASSERT_EQ(hours.size(), 3u);  // the block without its end is left out
+  EXPECT_EQ(hours[0].temperature, "-1.5");
+  EXPECT_EQ(hours[0].sky, std::string("Пасмурно"_cp));
+  EXPECT_EQ(hours[1].hour, "00");
+  EXPECT_EQ(hours[2].temperature, "");
+  EXPECT_EQ(hours[2].sky, std::string("Дождь"_cp));
+  EXPECT_TRUE(ExtractHours(text, "05").empty());
+  EXPECT_TRUE(ExtractHours(text, "2\">").empty());
+
+  // A document that never stops repeating itself gives a day and a week.
+  std::string endless;
+  for (int k = 0; k < 500; ++k) {
+    endless += Hour("07", "1", "") + "<day value=\"20261207\"><tempmin value=\"1\"/><tempmax value=\"2\"/></day>";
+  }
+  EXPECT_EQ(ExtractHours(Doc(endless), "07").size(), kMaxHourBlocks);
+  EXPECT_EQ(ExtractDays(Doc(endless), "20261207").size(), kMaxDayBlocks);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "common/cp1251.h"
 #include "common/date_time.h"
 #include "retrieval/currency_rates.h"
+#include "retrieval/forecast_blocks.h"
 #include "retrieval/http_client.h"
 #include "retrieval/servers.h"
 #include "retrieval/socket.h"
@@ -66,6 +67,24 @@ class FeedsimFetch : public ::testing::Test {
       DayRange range = ExtractDayRange(text, FormatYmd(AddDays(today_, d)));
       EXPECT_EQ(range.min, served.days[static_cast<std::size_t>(d)].min) << d;
       EXPECT_EQ(range.max, served.days[static_cast<std::size_t>(d)].max) << d;
+    }
+    // The window's hours run from 17:00 across midnight; its days from today, with their skies.
+    const std::vector<HourBlock> hours = ExtractHours(text, "17");
+    ASSERT_EQ(hours.size(), kMaxHourBlocks);
+    for (std::size_t k = 0; k < hours.size(); ++k) {
+      const feedsim::SimHour& hour = served.days[(17 + k) / 24].hours[(17 + k) % 24];
+      EXPECT_EQ(std::stoi(hours[k].hour), hour.hour) << k;
+      EXPECT_EQ(hours[k].temperature, hour.temperature) << k;
+      EXPECT_EQ(Utf8(hours[k].description), hour.description) << k;
+    }
+    const std::vector<DayBlock> days = ExtractDays(text, FormatYmd(today_));
+    ASSERT_EQ(days.size(), served.days.size());
+    for (std::size_t d = 0; d < days.size(); ++d) {
+      EXPECT_EQ(days[d].date, FormatYmd(served.days[d].date));
+      EXPECT_EQ(days[d].min, served.days[d].min);
+      EXPECT_EQ(days[d].max, served.days[d].max);
+      EXPECT_EQ(Utf8(days[d].description), served.days[d].description) << d;
+      EXPECT_EQ(days[d].sky, SkyOf(days[d].description));
     }
   }
 

@@ -516,6 +516,24 @@ TEST_F(RefreshPassTest, EmptyOrUndecodableForecastCountsAsNotReceived) {
   EXPECT_EQ(host.hints.back(), "Corvella");
 }
 
+TEST_F(RefreshPassTest, TheForecastWindowsRowsBelongToThePlaceOfTheLastForecast) {
+  pass.GetW();
+  const ForecastSnapshot& s = pass.Snapshot();
+  EXPECT_EQ(s.place + "|" + s.region + "|" + s.updatedAt, Cp("Братск|Иркутская область|09:40"));
+  ASSERT_EQ(s.hours.size(), 1u);  // from 09:00, the last block of the document
+  EXPECT_EQ(s.hours[0].temperature, "12");
+  EXPECT_EQ(s.days.size(), 3u);
+  EXPECT_EQ(s.rateLines, (std::vector<std::string>{Cp("Доллар 91,2345"), Cp("Евро 99,1234")}));
+
+  // The same place out of reach keeps its rows; another place out of reach has none yet.
+  site.Answer(TestSite::kFeed, {Ok("")});
+  pass.GetW();
+  EXPECT_EQ(s.hours.size(), 1u);
+  settings.locationIndex = 0;
+  pass.GetW();
+  EXPECT_TRUE(s.hours.empty() && s.days.empty() && s.place.empty() && s.updatedAt.empty());
+}
+
 TEST_F(RefreshPassTest, RatesWithoutForecastReplaceTheCurrencyLinesOnly) {
   pass.GetW();
   site.Answer(TestSite::kFeed, {ResetConnection()});

@@ -156,9 +156,11 @@ SimForecast MakeForecast(std::string_view locationId, const CivilDate& today, bo
             SimHour{h, TemperatureText(tenths, random.Range(0, 3) == 0), std::string(desc.text), desc.sky});
       }
       day.description = day.hours[12].description;
+      day.sky = day.hours[12].sky;
     } else {
-      day.description = std::string(
-          PickDescription(random.Range(0, 3), static_cast<Sky>(random.Range(0, 5)), max < -2).text);
+      const Description& desc = PickDescription(random.Range(0, 3), static_cast<Sky>(random.Range(0, 5)), max < -2);
+      day.description = std::string(desc.text);
+      day.sky = desc.sky;
     }
     forecast.days.push_back(std::move(day));
   }
@@ -179,10 +181,11 @@ std::string RenderForecast(const SimForecast& forecast) {
   for (const SimDay& day : forecast.days) {
     std::string_view weekday = kWeekdays[static_cast<std::size_t>(DayNumber(day.date) % 7)];
     out += "<day value=\"" + Ymd(day.date) + "\" name=\"" + std::string(weekday) + "\">\n";
-    out +=
-        "<symbol value=\"" + std::to_string(random.Range(1, 30)) + "\" desc=\"" + day.description + "\"/>\n";
     out += "<tempmin value=\"" + day.min + "\" unit=\"°C\"/>\n";
     out += "<tempmax value=\"" + day.max + "\" unit=\"°C\"/>\n";
+    // The day's sky, after its range as the gateway writes it; the codes are the hours' codes.
+    out += "<symbol value=\"" + std::to_string(static_cast<int>(day.sky) + 1) + "\" desc=\"" + day.description +
+           "\"/>\n";
     out += "<wind value=\"" + std::to_string(random.Range(2, 25)) + "\" unit=\"км/ч\" dir=\"" +
            std::string(kWindDirections[static_cast<std::size_t>(random.Range(0, 7))]) + "\"/>\n";
     out += "<humidity value=\"" + std::to_string(random.Range(45, 98)) + "\" unit=\"%\"/>\n";

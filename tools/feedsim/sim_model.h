@@ -28,6 +28,7 @@ struct SimDay {
   CivilDate date;
   std::string min, max;        // whole degrees as text
   std::string description;     // the day's overall sky
+  Sky sky = Sky::Clear;        // what that description stands for
   std::vector<SimHour> hours;  // all 24 for today and tomorrow, none later
 };
 
