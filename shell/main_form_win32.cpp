@@ -91,7 +91,7 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
     Guarded(window_, [this] {
       Saves(settings_, *store_, *autostart_, WideToUtf8(OwnExecutablePath()));
       dialog_->Hide();
-      if (pass_) pass_->GetW();
+      if (pass_) pass_->Run();
     });
   };
   // Once the program is closing, the pump throws ProgramClosing, so that a pass in flight gives
@@ -100,7 +100,7 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   // The timers run before FormCreate, so an error box from it does not hold back the first
   // pass (1.5 s after start); the periodic counter ticks every second.
   timers_ = std::make_unique<RefreshTimers>(timer1_, timer3_, settings_, [this] {
-    if (pass_) pass_->GetW();
+    if (pass_) pass_->Run();
   });
   timer1_.SetEnabled(true);
   timer3_.SetEnabled(true);
@@ -146,7 +146,7 @@ void MainForm::FormCreate() {
   pass_ = std::make_unique<RefreshPass>(*this, timer1_, *http_, settings_, *store_, catalogue_, SystemClock(),
                                         *ownFileDate_);
   wake_ = std::make_unique<WakeRefresh>(
-      wakeDelay_, connectionWatch_, [this] { return IsConnected(); }, [this] { pass_->GetW(); });
+      wakeDelay_, connectionWatch_, [this] { return IsConnected(); }, [this] { pass_->Run(); });
   LoadsIntoDialog();
   menu_->SetChecked(kCommandOnTop, settings_.widgetOnTop);
   tray_->SetHint(kProductName);
@@ -252,10 +252,10 @@ void MainForm::OnCommand(UINT id) {
       ShowSettingsDialog();
       break;
     case kCommandOnTop:
-      N8Click();
+      ToggleOnTop();
       break;
     case kCommandWidget:
-      N7Click();
+      ToggleWidget();
       break;
     case kCommandUpdate:
       ProductPageClick();
@@ -278,11 +278,11 @@ void MainForm::OnTimer(UINT_PTR id) {
     if (std::find(heldTimers_.begin(), heldTimers_.end(), id) == heldTimers_.end()) heldTimers_.push_back(id);
     return;
   }
-  if (id == kTimer1Id) timers_->Timer1Timer();
-  if (id == kTimer3Id) timers_->Timer3Timer();
+  if (id == kTimer1Id) timers_->OnRetryTick();
+  if (id == kTimer3Id) timers_->OnPeriodicTick();
   if (id == kWakeDelayId) wake_->DelayTimer();
   if (id == kConnectionWatchId) wake_->WatchTimer();
-  if (id == kTimer4Id) Timer4Timer();
+  if (id == kTimer4Id) ApplyOnTopAtStart();
 }
 
 // The widget comes after the main window: it reads its place through the settings store
@@ -301,22 +301,22 @@ void MainForm::CreateWidget() {
   if (store_) widgetSwitches_ = std::make_unique<WidgetSwitches>(settings_, *store_, *widget_);
 }
 
-void MainForm::Timer4Timer() {
+void MainForm::ApplyOnTopAtStart() {
   timer4_.SetEnabled(false);
   if (!widgetSwitches_) return;
-  widgetSwitches_->Timer4Timer();
+  widgetSwitches_->ApplyOnTopAtStart();
   ShowWidgetChecks();
 }
 
-void MainForm::N8Click() {
+void MainForm::ToggleOnTop() {
   if (!widgetSwitches_) return;
-  widgetSwitches_->N8Click();
+  widgetSwitches_->ToggleOnTop();
   ShowWidgetChecks();
 }
 
-void MainForm::N7Click() {
+void MainForm::ToggleWidget() {
   if (!widgetSwitches_) return;
-  widgetSwitches_->N7Click();
+  widgetSwitches_->ToggleWidget();
   ShowWidgetChecks();
 }
 
@@ -334,7 +334,7 @@ void MainForm::OnPowerBroadcast(WPARAM event) {
 }
 
 void MainForm::RefreshClick() {
-  if (pass_) pass_->GetW();
+  if (pass_) pass_->Run();
 }
 
 void MainForm::ProductPageClick() {

@@ -90,8 +90,8 @@ class MainForm : public RefreshHost {
   // The tray menu, shared with the widget.
   PopupMenu& menu() { return *menu_; }
   // The widget's menu items: "Индикатор погоды" and "Поверх всех окон", and their checks.
-  void N7Click();
-  void N8Click();
+  void ToggleWidget();
+  void ToggleOnTop();
   bool WidgetChecked() const { return widgetSwitches_ && widgetSwitches_->widgetChecked(); }
   bool OnTopChecked() const { return widgetSwitches_ ? widgetSwitches_->onTopChecked() : settings_.widgetOnTop; }
   // "Получить сведения": one refresh pass now.
@@ -123,7 +123,7 @@ class MainForm : public RefreshHost {
   void FitMenuGlyph(int glyphSize, const std::optional<TrayArt>& art);
   bool IsConnected();
   void CreateWidget();
-  void Timer4Timer();
+  void ApplyOnTopAtStart();
   void ShowWidgetChecks();
 
   HINSTANCE instance_;

@@ -73,7 +73,7 @@ RefreshPass::RefreshPass(RefreshHost& host, Timer& timer1, HttpClient& http, con
       clock_(clock),
       ownFileDate_(ownFileDate) {}
 
-void RefreshPass::GetW() {
+void RefreshPass::Run() {
   if (running_) {
     // The client serves one request at a time: never start a pass inside a pass.
     requested_ = true;

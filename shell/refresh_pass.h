@@ -1,4 +1,4 @@
-// One refresh pass (GetW): fetch the forecast and the rates, compose the tray hint and
+// One refresh pass: fetch the forecast and the rates, compose the tray hint and
 // hand everything the user sees to the host window. Portable: the window, its timers and
 // its message pump are behind RefreshHost and Timer, so a whole pass runs in a test.
 #pragma once
@@ -76,7 +76,7 @@ class RefreshPass {
   // came. Proxy-port and location errors leave as corvella::Error after "Получить сведения"
   // is enabled again (a pass noted meanwhile is dropped); network failures never leave.
   // ProgramClosing thrown from a pump ends the pass at once and quietly.
-  void GetW();
+  void Run();
 
   bool Running() const { return running_; }
   // Whether the last pass that ran received the forecast or the rates page.

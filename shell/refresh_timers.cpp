@@ -18,12 +18,12 @@ RefreshTimers::RefreshTimers(Timer& timer1, Timer& timer3, const AppSettings& se
                              std::function<void()> runPass)
     : timer1_(timer1), timer3_(timer3), settings_(settings), runPass_(std::move(runPass)) {}
 
-void RefreshTimers::Timer1Timer() {
+void RefreshTimers::OnRetryTick() {
   ScopeExit off([this] { timer1_.SetEnabled(false); });
   runPass_();
 }
 
-void RefreshTimers::Timer3Timer() {
+void RefreshTimers::OnPeriodicTick() {
   const int threshold = RefreshThresholdTicks(settings_.refreshPeriodIndex);
   if (!settings_.showCurrentTemperature) return;
   if (++ticks_ < threshold) return;

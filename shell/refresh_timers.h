@@ -28,14 +28,14 @@ int RefreshThresholdTicks(int refreshPeriodIndex);
 
 class RefreshTimers {
  public:
-  // `runPass` runs one refresh pass (RefreshPass::GetW); it may throw.
+  // `runPass` runs one refresh pass (RefreshPass::Run); it may throw.
   RefreshTimers(Timer& timer1, Timer& timer3, const AppSettings& settings, std::function<void()> runPass);
 
-  // Timer1: one pass, and the timer is off afterwards whatever the pass did.
-  void Timer1Timer();
-  // Timer3: counts while the current temperature is shown; at the period it runs a pass
+  // The retry timer (Timer1): one pass, and the timer is off afterwards whatever the pass did.
+  void OnRetryTick();
+  // The periodic timer (Timer3): counts while the current temperature is shown; at the period it runs a pass
   // with itself stopped, and is running again afterwards even when the pass failed.
-  void Timer3Timer();
+  void OnPeriodicTick();
 
   int TickCount() const { return ticks_; }
 

@@ -21,12 +21,12 @@ void OrUndo(Step step, Undo undo) {
 
 }  // namespace
 
-void WidgetSwitches::Timer4Timer() {
+void WidgetSwitches::ApplyOnTopAtStart() {
   LoadSetting(settings_, store_, kValueWidgetOnTop);
   widget_.SetWidgetOnTop(settings_.widgetOnTop);
 }
 
-void WidgetSwitches::N8Click() {
+void WidgetSwitches::ToggleOnTop() {
   const bool was = settings_.widgetOnTop;
   settings_.widgetOnTop = !was;
   // Nothing is applied before "topwin" is written.
@@ -38,7 +38,7 @@ void WidgetSwitches::N8Click() {
          });
 }
 
-void WidgetSwitches::N7Click() {
+void WidgetSwitches::ToggleWidget() {
   const bool show = !widgetChecked_;
   const bool wasShown = settings_.widgetShown;
   settings_.widgetShown = show;

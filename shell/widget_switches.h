@@ -17,13 +17,13 @@ class WidgetSwitches {
 
   // Once shortly after start: the check of "Поверх всех окон" := stored "topwin" (default
   // on), applied to the widget.
-  void Timer4Timer();
+  void ApplyOnTopAtStart();
   // "Поверх всех окон": inverts its check, writes "topwin" at once and applies it. When the
   // write or the widget fails, the check, the stored value and the widget stay as they were.
-  void N8Click();
+  void ToggleOnTop();
   // "Индикатор погоды": writes "Индикатор", then hides a shown widget or shows a hidden one.
   // When either fails, the check, the stored value and the widget stay as they were.
-  void N7Click();
+  void ToggleWidget();
   // The refresh pass's show step: shows the widget, then checks "Индикатор погоды".
   void ShowWidget();
 

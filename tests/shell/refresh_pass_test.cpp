@@ -279,7 +279,7 @@ class RefreshPassTest : public ::testing::Test {
 // ---------------------------------------------------------------------------------------
 
 TEST_F(RefreshPassTest, FullPassComposesTheHintAndHandsEverythingToTheWindow) {
-  pass.GetW();
+  pass.Run();
 
   EXPECT_EQ(pass.Snapshot().hintText, FullHint());
   ASSERT_EQ(host.hints.size(), 3u);
@@ -324,13 +324,13 @@ TEST_F(RefreshPassTest, FullPassComposesTheHintAndHandsEverythingToTheWindow) {
 
 TEST_F(RefreshPassTest, DisplayOptionsChooseTheIconAndTheCurrentLine) {
   settings.digitsOnly = true;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(host.iconIndex, 3);
 
   // Temperature not on the icon: nothing drawn, no signed text for the widget, entry 1.
   settings.temperatureOnIcon = false;
   host.painted.clear();
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(host.iconIndex, 1);
   EXPECT_TRUE(host.painted.empty());
   EXPECT_EQ(pass.Snapshot().signedText, "");
@@ -339,13 +339,13 @@ TEST_F(RefreshPassTest, DisplayOptionsChooseTheIconAndTheCurrentLine) {
   // No current temperature: the line is a blank and the last condition word; the widget keeps
   // its signed text of the last pass that made one.
   settings.temperatureOnIcon = true;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(pass.Snapshot().signedText, Cp("+12°"));
   settings.showCurrentTemperature = false;
   FeedValues snowy;
   snowy.description = "небольшой снег";
   site.Answer(TestSite::kFeed, {Ok(FeedDocument(snowy))});
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(host.iconIndex, 1);
   EXPECT_EQ(pass.Snapshot().signedText, Cp("+12°"));
   EXPECT_EQ(pass.Snapshot().hintText.substr(0, 18), Cp("Corvella\r Облачно\r"));
@@ -357,7 +357,7 @@ TEST_F(RefreshPassTest, DisplayOptionsChooseTheIconAndTheCurrentLine) {
   noTemperature.description = "небольшой снег";
   site.Answer(TestSite::kFeed, {Ok(FeedDocument(noTemperature))});
   host.painted.clear();
-  pass.GetW();
+  pass.Run();
   ASSERT_EQ(host.painted.size(), 1u);
   EXPECT_EQ(host.painted[0].temperatureText, "");
   EXPECT_EQ(pass.Snapshot().hintText.substr(0, 15), Cp("Corvella\r Снег\r"));
@@ -370,18 +370,18 @@ TEST_F(RefreshPassTest, DayLinesNeedBothValuesAndFollowTheirOptions) {
   halfDays.dayAfterMax = "";  // only the minimum
   site.Answer(TestSite::kFeed, {Ok(FeedDocument(halfDays))});
   settings.rateUsd = settings.rateEur = false;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(pass.Snapshot().hintText, Cp("Corvella\rСейчас 12° Облачно\r"));
   EXPECT_EQ(pass.Snapshot().tomorrowMax, "14");
   EXPECT_EQ(site.Hits(TestSite::kRates), 0);
 
   site.Answer(TestSite::kFeed, {Ok(FeedDocument())});
   settings.forecastTomorrow = false;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(pass.Snapshot().hintText, Cp("Corvella\rСейчас 12° Облачно\rПослезавтра от 3° до 11°\r"));
   settings.forecastTomorrow = true;
   settings.forecastDayAfter = false;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(pass.Snapshot().hintText, Cp("Corvella\rСейчас 12° Облачно\rЗавтра от 5° до 14°\r"));
 }
 
@@ -389,16 +389,16 @@ TEST_F(RefreshPassTest, AnySingleCurrencyRunsTheRatesStep) {
   settings.rateUsd = false;
   settings.rateEur = false;
   settings.rateKzt = true;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(site.Hits(TestSite::kRates), 1);
   settings.rateKzt = false;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(site.Hits(TestSite::kRates), 1);
 }
 
 TEST_F(RefreshPassTest, FailedAttemptsAreRetriedOnAFreshConnectionAndNeverShown) {
   site.Answer(TestSite::kFeed, {Status(500), ResetConnection(), Ok(FeedDocument())});
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(pass.Snapshot().hintText, FullHint());
   EXPECT_EQ(site.Hits(TestSite::kFeed), 3);
   EXPECT_EQ(host.Count("sleep 99"), 2);
@@ -416,10 +416,10 @@ TEST_F(RefreshPassTest, ClosingEndsThePassAtOnceWhateverItsStep) {
   site.Answer(TestSite::kFeed, {Status(500), Ok(FeedDocument())});
   int pumps = 0;
   host.onPump = [&] {
-    if (++pumps == 1) pass.GetW();
+    if (++pumps == 1) pass.Run();
     if (pumps == 2) throw ProgramClosing();
   };
-  EXPECT_NO_THROW(pass.GetW());
+  EXPECT_NO_THROW(pass.Run());
   EXPECT_EQ(site.Hits(TestSite::kFeed), 1);
   EXPECT_EQ(site.Hits(TestSite::kRates), 0);
   EXPECT_EQ(host.Count("online?"), 1);
@@ -449,7 +449,7 @@ TEST_F(RefreshPassTest, ClosingEndsThePassAtOnceWhateverItsStep) {
       };
     }
     host.journal.clear();
-    EXPECT_NO_THROW(pass.GetW());
+    EXPECT_NO_THROW(pass.Run());
     EXPECT_EQ(host.Count("sleep 99"), 0) << i;
     EXPECT_EQ(host.Count("item on"), 0) << i;
     EXPECT_EQ(host.journal.back(), "timer1 off") << i;  // nothing after the loading state
@@ -476,7 +476,7 @@ TEST_F(RefreshPassTest, ClientStatusEventsAndWaitsRunTheHostsPump) {
 TEST_F(RefreshPassTest, NothingReceivedArmsTheRetryAndLeavesTheMenuItemOff) {
   site.Answer(TestSite::kFeed, {Status(503)});
   site.Answer(TestSite::kRates, {ResetConnection()});
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(site.Hits(TestSite::kFeed), 3);
   EXPECT_EQ(site.Hits(TestSite::kRates), 3);
   EXPECT_EQ(host.Count("sleep 99"), 6);
@@ -491,11 +491,11 @@ TEST_F(RefreshPassTest, NothingReceivedArmsTheRetryAndLeavesTheMenuItemOff) {
   // A later pass that fails keeps showing the last hint that was composed.
   site.Answer(TestSite::kFeed, {Ok(FeedDocument())});
   site.Answer(TestSite::kRates, {Ok(RatesDocument())});
-  pass.GetW();
+  pass.Run();
   EXPECT_TRUE(host.itemEnabled);
   site.Answer(TestSite::kFeed, {ResetConnection()});
   site.Answer(TestSite::kRates, {ResetConnection()});
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(host.hints.back(), FullHint());
   EXPECT_TRUE(host.timer1Enabled);
 }
@@ -503,13 +503,13 @@ TEST_F(RefreshPassTest, NothingReceivedArmsTheRetryAndLeavesTheMenuItemOff) {
 TEST_F(RefreshPassTest, EmptyOrUndecodableForecastCountsAsNotReceived) {
   settings.rateUsd = settings.rateEur = false;
   site.Answer(TestSite::kFeed, {Ok("")});
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(site.Hits(TestSite::kFeed), 1);  // a success, not retried
   EXPECT_FALSE(pass.LastPassReceived());
   EXPECT_TRUE(host.timer1Enabled);
 
   site.Answer(TestSite::kFeed, {Ok(FeedDocument() + "\xD0")});  // cut inside a sequence
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(site.Hits(TestSite::kFeed), 2);
   EXPECT_FALSE(pass.LastPassReceived());
   EXPECT_EQ(host.Count("paint"), 0);
@@ -517,7 +517,7 @@ TEST_F(RefreshPassTest, EmptyOrUndecodableForecastCountsAsNotReceived) {
 }
 
 TEST_F(RefreshPassTest, TheForecastWindowsRowsBelongToThePlaceOfTheLastForecast) {
-  pass.GetW();
+  pass.Run();
   const ForecastSnapshot& s = pass.Snapshot();
   EXPECT_EQ(s.place + "|" + s.region + "|" + s.updatedAt, Cp("Братск|Иркутская область|09:40"));
   ASSERT_EQ(s.hours.size(), 1u);  // from 09:00, the last block of the document
@@ -527,21 +527,21 @@ TEST_F(RefreshPassTest, TheForecastWindowsRowsBelongToThePlaceOfTheLastForecast)
 
   // The same place out of reach keeps its rows; another place out of reach has none yet.
   site.Answer(TestSite::kFeed, {Ok("")});
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(s.hours.size(), 1u);
   settings.locationIndex = 0;
-  pass.GetW();
+  pass.Run();
   EXPECT_TRUE(s.hours.empty() && s.days.empty() && s.place.empty() && s.updatedAt.empty());
 }
 
 TEST_F(RefreshPassTest, RatesWithoutForecastReplaceTheCurrencyLinesOnly) {
-  pass.GetW();
+  pass.Run();
   site.Answer(TestSite::kFeed, {ResetConnection()});
   site.Answer(TestSite::kRates, {Ok(RatesDocument("92,0000", "100,5000"))});
-  pass.GetW();
+  pass.Run();
   EXPECT_TRUE(pass.LastPassReceived());
   EXPECT_EQ(pass.Snapshot().hintText, FullHint("92,0000", "100,5000"));
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(pass.Snapshot().hintText, FullHint("92,0000", "100,5000"));
   EXPECT_EQ(host.hints.back(), FullHint("92,0000", "100,5000"));
   EXPECT_FALSE(host.timer1Enabled);
@@ -549,7 +549,7 @@ TEST_F(RefreshPassTest, RatesWithoutForecastReplaceTheCurrencyLinesOnly) {
 
 TEST_F(RefreshPassTest, FirstPassWithRatesOnlyShowsThemWholeInTheSummary) {
   site.Answer(TestSite::kFeed, {ResetConnection()});
-  pass.GetW();
+  pass.Run();
   const std::string rates = Cp("\rДоллар 91,2345\rЕвро 99,1234");
   EXPECT_EQ(pass.Snapshot().hintText, rates);
   EXPECT_EQ(host.iconIndex, 2);
@@ -562,28 +562,28 @@ TEST_F(RefreshPassTest, FirstPassWithRatesOnlyShowsThemWholeInTheSummary) {
 
 TEST_F(RefreshPassTest, WidgetIsShownOnlyWhileItsStoredSettingIsOn) {
   store.WriteBool(kSettingsSection, kValueWidgetShown, false);
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(host.Count("face"), 1);
   EXPECT_EQ(host.Count("widget"), 0);
   store.WriteBool(kSettingsSection, kValueWidgetShown, true);
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(host.Count("widget"), 1);
 }
 
 TEST_F(RefreshPassTest, SummaryOnceThenTheVersionCheckUntilItCompletes) {
   site.Answer(TestSite::kUpdate, {Status(404), Published("Tue, 12 Mar 2024 00:00:00 GMT")});
-  pass.GetW();  // summary
+  pass.Run();  // summary
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 0);
-  pass.GetW();  // check fails: swallowed, tried again later
+  pass.Run();  // check fails: swallowed, tried again later
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 1);
   EXPECT_FALSE(pass.VersionChecked());
   EXPECT_EQ(host.notices.size(), 1u);
-  pass.GetW();  // published 10.5 days after our file: the news
+  pass.Run();  // published 10.5 days after our file: the news
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 2);
   EXPECT_TRUE(pass.VersionChecked());
   ASSERT_EQ(host.notices.size(), 2u);
   EXPECT_EQ(host.notices[1].text, UpdateNoticeText());
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 2);
   EXPECT_EQ(host.notices.size(), 2u);
   EXPECT_EQ(host.Count("item on"), 4);
@@ -591,15 +591,15 @@ TEST_F(RefreshPassTest, SummaryOnceThenTheVersionCheckUntilItCompletes) {
   // An unreadable own date is a failed check as well.
   RefreshPass other{host, host, http, settings, store, catalogue, clock, ownDate};
   ownDate.unreadable = true;
-  other.GetW();
-  other.GetW();
+  other.Run();
+  other.Run();
   EXPECT_FALSE(other.VersionChecked());
 }
 
 TEST_F(RefreshPassTest, VersionCheckNeedsItsOptionAndAnEarlierPassWithData) {
   settings.checkForUpdates = false;
-  pass.GetW();
-  pass.GetW();
+  pass.Run();
+  pass.Run();
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 0);
 
   // With the summary off (its default) the check still comes, on a later pass than the first
@@ -612,7 +612,7 @@ TEST_F(RefreshPassTest, VersionCheckNeedsItsOptionAndAnEarlierPassWithData) {
   site.Answer(TestSite::kUpdate, {Status(404), Published("Tue, 12 Mar 2024 00:00:00 GMT")});
   const std::vector<int> headsAfterEachPass = {0, 0, 1, 2, 2};  // nothing, rates, 404, news, done
   for (std::size_t i = 0; i < headsAfterEachPass.size(); ++i) {
-    quiet.GetW();
+    quiet.Run();
     EXPECT_EQ(quiet.LastPassReceived(), i > 0) << i;
     EXPECT_EQ(site.Hits(TestSite::kUpdate), headsAfterEachPass[i]) << i;
   }
@@ -624,18 +624,18 @@ TEST_F(RefreshPassTest, VersionCheckNeedsItsOptionAndAnEarlierPassWithData) {
   // The summary turned on later comes alone in its pass; the check waits for the next one.
   RefreshPass late{host, host, http, settings, store, catalogue, clock, ownDate};
   site.Answer(TestSite::kRates, {Ok(RatesDocument())});
-  late.GetW();
+  late.Run();
   settings.notifyOnConnect = true;
-  late.GetW();
+  late.Run();
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 2);
   EXPECT_TRUE(late.NoticeShown());
-  late.GetW();
+  late.Run();
   EXPECT_EQ(site.Hits(TestSite::kUpdate), 3);
 }
 
 TEST_F(RefreshPassTest, OfflineDoesNothingAtAll) {
   host.online = false;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(host.journal, std::vector<std::string>{"online?"});
   EXPECT_TRUE(host.timer1Enabled);
   EXPECT_EQ(site.Connections(), 0);
@@ -659,7 +659,7 @@ TEST_F(RefreshPassTest, BadProxyPortOrLocationFailsBeforeAnyRequest) {
     settings.locationIndex = c.location;
     host.hints.clear();
     try {
-      pass.GetW();
+      pass.Run();
       ADD_FAILURE() << c.message;
     } catch (const Error& e) {
       EXPECT_EQ(std::string(e.what()), c.message);
@@ -676,7 +676,7 @@ TEST_F(RefreshPassTest, BadProxyPortOrLocationFailsBeforeAnyRequest) {
 
   // And the pass works again once the settings are right.
   settings.locationIndex = 1;
-  pass.GetW();
+  pass.Run();
   EXPECT_NE(Requests().at(0).find("localidad=13527&"), std::string::npos);
 }
 
@@ -706,14 +706,14 @@ TEST_F(RefreshPassTest, ClearedProxySettingsGoDirect) {
   RefreshPass direct{host, host, client, settings, store, catalogue, clock, ownDate};
   settings.proxyUser = "anna";
   settings.proxyPassword = "secret";
-  direct.GetW();
+  direct.Run();
   EXPECT_EQ(site.Hits(TestSite::kFeed), 1);
 
   // Both fields emptied: the next pass asks the servers themselves, in origin form (this second
   // pass checks the version too).
   settings.proxyHost.clear();
   settings.proxyPort.clear();
-  direct.GetW();
+  direct.Run();
   EXPECT_TRUE(direct.LastPassReceived());
   EXPECT_EQ(site.Hits(TestSite::kFeed), 1);
   EXPECT_EQ(origin.RequestLines(),
@@ -731,22 +731,22 @@ TEST_F(RefreshPassTest, PassesAskedForDuringAPassRunOnceAfterIt) {
     bool on = true;
   } timer3;
   settings.refreshPeriodIndex = 0;
-  RefreshTimers timers{host, timer3, settings, [this] { pass.GetW(); }};
-  for (int i = 0; i < 10799; ++i) timers.Timer3Timer();
+  RefreshTimers timers{host, timer3, settings, [this] { pass.Run(); }};
+  for (int i = 0; i < 10799; ++i) timers.OnPeriodicTick();
   int depth = 0, maxDepth = 0, asks = 0;
   host.onPump = [&] {
     if (asks == 3) return;
     ++depth;
     maxDepth = std::max(maxDepth, depth);
     if (asks++ == 0) {
-      timers.Timer3Timer();
+      timers.OnPeriodicTick();
       EXPECT_TRUE(timer3.on);  // its own pass was only noted, so it runs on at once
     } else {
-      pass.GetW();
+      pass.Run();
     }
     --depth;
   };
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(asks, 3);
   EXPECT_EQ(maxDepth, 1);
   EXPECT_EQ(host.Count("online?"), 2);
@@ -762,12 +762,12 @@ TEST_F(RefreshPassTest, PassesAskedForDuringAPassRunOnceAfterIt) {
 TEST_F(RefreshPassTest, PassAskedForDuringAFailingPassIsDropped) {
   // The error goes to the application's handler at once; the noted pass would fail the same way.
   settings.locationIndex = -1;
-  host.onPump = [&] { pass.GetW(); };
-  EXPECT_THROW(pass.GetW(), Error);
+  host.onPump = [&] { pass.Run(); };
+  EXPECT_THROW(pass.Run(), Error);
   EXPECT_EQ(host.Count("online?"), 1);
   host.onPump = nullptr;
   settings.locationIndex = 0;
-  pass.GetW();
+  pass.Run();
   EXPECT_EQ(host.Count("online?"), 2);
   EXPECT_TRUE(pass.LastPassReceived());
 }
@@ -792,9 +792,9 @@ TEST_F(RefreshPassTest, PassAskedForWhileTheClientWaitsIsNotNested) {
   http.timings.idleSliceMs = 20;
   int asked = 0;
   http.pump = [&] {
-    if (asked++ == 0) pass.GetW();
+    if (asked++ == 0) pass.Run();
   };
-  pass.GetW();
+  pass.Run();
   EXPECT_GE(asked, 1);
   EXPECT_EQ(host.Count("online?"), 2);
   ASSERT_EQ(slow.requests().size(), 3u);

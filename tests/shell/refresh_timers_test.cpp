@@ -40,7 +40,7 @@ class RefreshTimersTest : public ::testing::Test {
   // Ticks Timer3 `n` times and returns how many passes ran.
   int Tick(int n) {
     const int before = passes;
-    for (int i = 0; i < n; ++i) timers.Timer3Timer();
+    for (int i = 0; i < n; ++i) timers.OnPeriodicTick();
     return passes - before;
   }
 
@@ -104,7 +104,7 @@ TEST_F(RefreshTimersTest, CountsOnlyWhileCurrentTemperatureIsShown) {
 TEST_F(RefreshTimersTest, FailedPeriodicPassStillRestartsTimer3) {
   failPass = true;
   Tick(10799);
-  EXPECT_THROW(timers.Timer3Timer(), Error);
+  EXPECT_THROW(timers.OnPeriodicTick(), Error);
   EXPECT_EQ(passes, 1);
   EXPECT_TRUE(timer3.enabled_);
   EXPECT_EQ(timers.TickCount(), 0);
@@ -112,11 +112,11 @@ TEST_F(RefreshTimersTest, FailedPeriodicPassStillRestartsTimer3) {
 
 TEST_F(RefreshTimersTest, Timer1RunsOnePassThenStaysOff) {
   Tick(50);
-  timers.Timer1Timer();
+  timers.OnRetryTick();
   EXPECT_EQ(journal.events, (std::vector<std::string>{"pass", "timer1 off"}));
   failPass = true;
   timer1.enabled_ = true;
-  EXPECT_THROW(timers.Timer1Timer(), Error);
+  EXPECT_THROW(timers.OnRetryTick(), Error);
   EXPECT_FALSE(timer1.enabled_);
   EXPECT_EQ(timers.TickCount(), 50);  // other passes leave the periodic count alone
 }

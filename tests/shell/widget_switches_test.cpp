@@ -35,15 +35,15 @@ class WidgetSwitchesTest : public ::testing::Test {
 
 TEST_F(WidgetSwitchesTest, TheDialogSavesTopwinAsTheMenuShowsIt) {
   store.WriteString(kSettingsSection, "topwin", "0");
-  switches.Timer4Timer();
+  switches.ApplyOnTopAtStart();
   EXPECT_FALSE(switches.onTopChecked());
   EXPECT_EQ(widget.onTop, std::vector<bool>{false});
   Saves(settings, store, autostart, "c:\\corv.exe");
   EXPECT_EQ(Stored("topwin"), "0") << "OK in the dialog must not turn a stored 0 into 1";
 
-  switches.N8Click();
+  switches.ToggleOnTop();
   EXPECT_EQ(Stored("topwin"), "1");
-  switches.N8Click();
+  switches.ToggleOnTop();
   EXPECT_EQ(Stored("topwin"), "0") << "toggled twice, it ends where it began";
   EXPECT_EQ(widget.onTop, (std::vector<bool>{false, true, false}));
   Saves(settings, store, autostart, "c:\\corv.exe");
@@ -51,16 +51,16 @@ TEST_F(WidgetSwitchesTest, TheDialogSavesTopwinAsTheMenuShowsIt) {
 }
 
 TEST_F(WidgetSwitchesTest, IndicatorShowsThenHidesAndStoresItsState) {
-  switches.N7Click();
+  switches.ToggleWidget();
   EXPECT_TRUE(switches.widgetChecked());
   EXPECT_EQ(Stored("Индикатор"_cp), "1");
-  switches.N7Click();
+  switches.ToggleWidget();
   EXPECT_FALSE(switches.widgetChecked());
   EXPECT_EQ(Stored("Индикатор"_cp), "0");
   EXPECT_EQ(widget.shown, (std::vector<bool>{true, false}));
   // The pass shows it and sets the check; the next click then hides it.
   switches.ShowWidget();
-  switches.N7Click();
+  switches.ToggleWidget();
   EXPECT_EQ(widget.shown, (std::vector<bool>{true, false, true, false}));
   EXPECT_EQ(Stored("Индикатор"_cp), "0");
 }
@@ -68,15 +68,15 @@ TEST_F(WidgetSwitchesTest, IndicatorShowsThenHidesAndStoresItsState) {
 // A failed registry write or a failed picture leaves the menu check, the stored value and the
 // widget in step: all as before.
 TEST_F(WidgetSwitchesTest, AFailedWriteOrWidgetChangesNothing) {
-  switches.Timer4Timer();
+  switches.ApplyOnTopAtStart();
   store.FailWritesOf("topwin");
-  EXPECT_THROW(switches.N8Click(), Error);
+  EXPECT_THROW(switches.ToggleOnTop(), Error);
   EXPECT_TRUE(switches.onTopChecked());
   EXPECT_EQ(widget.onTop, std::vector<bool>{true}) << "not applied before it is stored";
   EXPECT_EQ(Stored("topwin"), std::nullopt);
 
   store.FailWritesOf("Индикатор"_cp);
-  EXPECT_THROW(switches.N7Click(), Error);
+  EXPECT_THROW(switches.ToggleWidget(), Error);
   EXPECT_FALSE(switches.widgetChecked());
   EXPECT_TRUE(widget.shown.empty()) << "not shown before it is stored";
 
@@ -87,10 +87,10 @@ TEST_F(WidgetSwitchesTest, AFailedWriteOrWidgetChangesNothing) {
   working.WriteString(kSettingsSection, "topwin", "1");
   working.WriteString(kSettingsSection, "Индикатор"_cp, "0");
   LoadSetting(settings, working, kValueWidgetShown);  // as Loads reads it at start
-  EXPECT_THROW(other.N8Click(), Error);
+  EXPECT_THROW(other.ToggleOnTop(), Error);
   EXPECT_TRUE(other.onTopChecked());
   EXPECT_EQ(working.Stored(kSettingsSection, "topwin"), "1");
-  EXPECT_THROW(other.N7Click(), Error);
+  EXPECT_THROW(other.ToggleWidget(), Error);
   EXPECT_FALSE(other.widgetChecked());
   EXPECT_EQ(working.Stored(kSettingsSection, "Индикатор"_cp), "0");
   EXPECT_THROW(other.ShowWidget(), Error);

@@ -191,7 +191,7 @@ int RunPass(Args args) {
   for (int i = 1; i <= passes; ++i) {
     if (passes > 1) std::printf("== pass %d\n", i);
     try {
-      pass.GetW();
+      pass.Run();
     } catch (const Error& e) {
       std::fflush(stdout);
       std::fputs("corvella-cli pass: ", stderr);
