@@ -87,6 +87,32 @@ function(corvella_fuzz name)
   endif()
 endfunction()
 
+# corvella_wine_journey(name SCRIPT script.sh [ARGS ...] [TIMEOUT s] [FIXTURE f] [ENVIRONMENT ...]
+#                       [SKIPPABLE]): a tests/e2e script that drives corvella.exe under Wine with
+# BUILD_DIR as its first argument. Journeys share the settings key, so they run one at a time;
+# SKIPPABLE ones exit 77 when the display cannot give them what they check.
+function(corvella_wine_journey name)
+  cmake_parse_arguments(A "SKIPPABLE" "SCRIPT;TIMEOUT;FIXTURE" "ARGS;ENVIRONMENT" ${ARGN})
+  if(NOT CORVELLA_TESTS)
+    return()
+  endif()
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 240)
+  endif()
+  if(NOT A_FIXTURE)
+    set(A_FIXTURE wine_prefix)
+  endif()
+  add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/${A_SCRIPT} ${CMAKE_BINARY_DIR} ${A_ARGS})
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${A_FIXTURE} TIMEOUT ${A_TIMEOUT} LABELS wine
+                                          RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+  if(A_SKIPPABLE)
+    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
+  if(A_ENVIRONMENT)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${A_ENVIRONMENT}")
+  endif()
+endfunction()
+
 # corvella_benchmark(name SOURCES ... [DEPS ...]): native optimised builds only.
 function(corvella_benchmark name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})

@@ -78,8 +78,6 @@ if(CORVELLA_TESTS)
            COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target installer corvella-probe)
   set_tests_properties(installer_package PROPERTIES FIXTURES_SETUP installer_package TIMEOUT 300
                                                     LABELS wine)
-  add_test(NAME installer_e2e
-           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/installer.sh ${CMAKE_BINARY_DIR} ${CORVELLA_SETUP_FILE})
-  set_tests_properties(installer_e2e PROPERTIES FIXTURES_REQUIRED installer_package TIMEOUT 180
-                                                LABELS wine RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+  corvella_wine_journey(installer_e2e SCRIPT installer.sh ARGS ${CORVELLA_SETUP_FILE} TIMEOUT 180
+                        FIXTURE installer_package)
 endif()

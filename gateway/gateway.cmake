@@ -2,9 +2,7 @@
 # builds only (not the Windows or fuzz builds); a missing library stops the configuration.
 if(WIN32 AND CORVELLA_TESTS AND TARGET corvella-probe)
   # corvella.exe under Wine through the native gateway (skipped when that is not built).
-  add_test(NAME gateway_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/gateway_journey.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(gateway_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 180 LABELS wine
-                                              SKIP_RETURN_CODE 77 RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
+  corvella_wine_journey(gateway_e2e SCRIPT gateway_journey.sh TIMEOUT 180 SKIPPABLE)
 endif()
 if(WIN32)
   return()
@@ -95,5 +93,5 @@ if(CORVELLA_TESTS)
   endif()
 endif()
 
-# Upstream calls over a simulated day (tests/benchmarks/gateway_wrk.sh measures the front).
-corvella_benchmark(gateway_day_bench SOURCES tests/benchmarks/gateway_day_bench.cpp DEPS corvella_gateway_core)
+# Upstream calls over a simulated day (bench/gateway_wrk.sh measures the front).
+corvella_benchmark(gateway_day_bench SOURCES bench/gateway_day_bench.cpp DEPS corvella_gateway_core)

@@ -53,5 +53,5 @@ corvella_fuzz(rates_extract SOURCE tests/fuzz/rates_extract_fuzz.cpp DEPS corvel
 
 # Our decoders side by side with iconv, on documents as feedsim serves them.
 corvella_benchmark(decode_bench
-  SOURCES tests/benchmarks/decode_bench.cpp
+  SOURCES bench/decode_bench.cpp
   DEPS corvella_feed corvella_feedsim_model)

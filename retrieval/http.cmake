@@ -42,7 +42,7 @@ endforeach()
 if(CORVELLA_BENCHMARKS)
   find_package(CURL QUIET)
   if(CURL_FOUND)
-    corvella_benchmark(http_bench SOURCES tests/benchmarks/http_bench.cpp
+    corvella_benchmark(http_bench SOURCES bench/http_bench.cpp
       DEPS corvella_http scripted_server CURL::libcurl)
   endif()
 endif()

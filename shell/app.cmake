@@ -71,33 +71,18 @@ target_link_libraries(corvella-probe PRIVATE corvella_presentation_win32 corvell
 target_link_options(corvella-probe PRIVATE -municode)
 corvella_warnings(corvella-probe)
 
-# The floor of the memory and start-up benchmark (tests/benchmarks/memory_startup.sh): a
+# The floor of the memory and start-up benchmark (bench/memory_startup.sh): a
 # program that only adds a tray icon. Built only when the benchmark asks for it.
-add_executable(minimal-tray WIN32 EXCLUDE_FROM_ALL tests/benchmarks/minimal_tray_win32.cpp)
+add_executable(minimal-tray WIN32 EXCLUDE_FROM_ALL bench/minimal_tray_win32.cpp)
 target_link_libraries(minimal-tray PRIVATE user32 shell32)
 target_link_options(minimal-tray PRIVATE -municode)
 corvella_warnings(minimal-tray)
 
-if(CORVELLA_TESTS)
-  add_test(NAME smoke_e2e
-           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/smoke.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(smoke_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 300 LABELS wine
-                                            RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
-endif()
-
-if(CORVELLA_TESTS)
-  # The short form of the long run (1,000 passes: tests/e2e/long_run.sh BUILD_DIR).
-  add_test(NAME long_run_e2e
-           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/long_run.sh ${CMAKE_BINARY_DIR} 600 100)
-  set_tests_properties(long_run_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 180 LABELS wine
-                                               RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
-  add_test(NAME busy_pass_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/busy_pass.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(busy_pass_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 120 LABELS wine
-                                                RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
-  add_test(NAME tray_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/tray.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(tray_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
-                                           RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar SKIP_RETURN_CODE 77)
-endif()
+corvella_wine_journey(smoke_e2e SCRIPT smoke.sh TIMEOUT 300)
+# The short form of the long run (1,000 passes: tests/e2e/long_run.sh BUILD_DIR).
+corvella_wine_journey(long_run_e2e SCRIPT long_run.sh ARGS 600 100 TIMEOUT 180)
+corvella_wine_journey(busy_pass_e2e SCRIPT busy_pass.sh TIMEOUT 120)
+corvella_wine_journey(tray_e2e SCRIPT tray.sh SKIPPABLE)
 
 if(CORVELLA_TESTS)
   add_test(NAME corvella_system_imports
@@ -105,16 +90,9 @@ if(CORVELLA_TESTS)
   set_tests_properties(corvella_system_imports PROPERTIES LABELS wine)
 endif()
 
-if(CORVELLA_TESTS)
-  add_test(NAME dialog_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/dialog.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(dialog_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
-                                             RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar)
-  # The same journey with every position, size and font at 144 DPI.
-  add_test(NAME dialog_e2e_144dpi COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/dialog.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(dialog_e2e_144dpi PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
-                                                    RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar
-                                                    ENVIRONMENT "DIALOG_DPI=144;DIALOG_DESKTOP=1000x740")
-endif()
+corvella_wine_journey(dialog_e2e SCRIPT dialog.sh)
+# The same journey with every position, size and font at 144 DPI.
+corvella_wine_journey(dialog_e2e_144dpi SCRIPT dialog.sh ENVIRONMENT "DIALOG_DPI=144;DIALOG_DESKTOP=1000x740")
 
 # The desktop widget as a user meets it: first forecast, dragging, its menu items, rain.
 add_executable(widget-probe tests/e2e/widget_probe_win32.cpp)
@@ -122,11 +100,7 @@ target_link_libraries(widget-probe PRIVATE user32)
 target_include_directories(widget-probe PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_options(widget-probe PRIVATE -municode)
 corvella_warnings(widget-probe)
-if(CORVELLA_TESTS)
-  add_test(NAME widget_e2e COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/widget.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(widget_e2e PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 240 LABELS wine
-                                             RUN_SERIAL TRUE RESOURCE_LOCK hkcu_velmar SKIP_RETURN_CODE 77)
-endif()
+corvella_wine_journey(widget_e2e SCRIPT widget.sh SKIPPABLE)
 
 # The widget's composition with the pictures linked into corvella.exe.
 corvella_test(widget_win32_tests WINDOWS_ONLY

@@ -47,7 +47,7 @@ corvella_test(catalogue_data_tests NATIVE_ONLY
   DEPS corvella_place_order)
 
 corvella_benchmark(catalogue_bench
-  SOURCES tests/benchmarks/catalogue_bench.cpp
+  SOURCES bench/catalogue_bench.cpp
   DEPS corvella_catalogue)
 
 corvella_fuzz(catalogue_rows SOURCE tests/fuzz/catalogue_rows_fuzz.cpp DEPS corvella_catalogue)

@@ -12,7 +12,7 @@ set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
 OTHER=${2:-}
 LIMIT=${3:-90}
-. "$(dirname "$0")/../e2e/session.sh"
+. "$(dirname "$0")/../tests/e2e/session.sh"
 trap finish EXIT
 
 measure() {  # EXE LABEL

@@ -12,7 +12,7 @@ BUILD_DIR=$(cd "$1" && pwd)
 OTHER=${2:-}
 COUNT=${3:-300}
 INTERVAL=${4:-10}
-. "$(dirname "$0")/../e2e/session.sh"
+. "$(dirname "$0")/../tests/e2e/session.sh"
 trap finish EXIT
 
 # One run: the round trips of `exe` while its first pass waits on the silent proxy.

@@ -11,7 +11,7 @@ set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
 OTHER=${2:-}
 RUNS=${3:-3}
-. "$(dirname "$0")/../e2e/session.sh"
+. "$(dirname "$0")/../tests/e2e/session.sh"
 trap finish EXIT
 
 # One run: "working-set-KiB private-KiB" of `exe` 15 s after its first pass.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmark (not a test): what Corvella costs while it waits in the notification area, against
-# a program that only adds a tray icon (tests/benchmarks/minimal_tray_win32.cpp), both stripped
+# a program that only adds a tray icon (bench/minimal_tray_win32.cpp), both stripped
 # and started the same way in one Wine session in Xvfb, Corvella with feedsim as its proxy.
 # Each run measures: start-up (from the process start until its main window answers, that is
 # until what it shows at start is there), the working set 15 s after the first refresh pass (the
@@ -15,7 +15,7 @@ BUILD_DIR=$(cd "$1" && pwd)
 OTHER=${2:-}
 RUNS=${3:-5}
 SETTLE=15
-. "$(dirname "$0")/../e2e/session.sh"
+. "$(dirname "$0")/../tests/e2e/session.sh"
 trap finish EXIT
 
 cmake --build "$BUILD_DIR" --target corvella corvella-probe minimal-tray >/dev/null || fail "build failed"

@@ -23,7 +23,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 1 -su
 openssl req -newkey rsa:2048 -nodes -keyout up.key -out up.csr -subj "/CN=127.0.0.1" 2>/dev/null
 echo "subjectAltName=IP:127.0.0.1" >ext.cnf
 openssl x509 -req -in up.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out up.pem -days 1 -extfile ext.cnf 2>/dev/null
-python3 "$HERE/../gateway/standin_upstreams.py" up.pem up.key "$HERE/../gateway/fixtures/bank_daily.xml" up.port &
+python3 "$HERE/../tests/gateway/standin_upstreams.py" up.pem up.key "$HERE/../tests/gateway/fixtures/bank_daily.xml" up.port &
 PIDS+=($!)
 for _ in $(seq 50); do [ -f up.port ] && break; sleep 0.1; done
 UP="https://127.0.0.1:$(cat up.port)"

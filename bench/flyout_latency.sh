@@ -9,7 +9,7 @@
 set -uo pipefail
 BUILD_DIR=$(cd "$1" && pwd)
 ROUNDS=${2:-15}
-. "$(dirname "$0")/../e2e/session.sh"
+. "$(dirname "$0")/../tests/e2e/session.sh"
 trap finish EXIT
 
 new_session || exit 1
