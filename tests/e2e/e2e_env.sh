@@ -1,6 +1,8 @@
 # Sourced by the Wine end-to-end scripts once BUILD_DIR is set (and E2E_ART_DIR, when a
 # script keeps its screenshots and logs elsewhere): the Wine environment and display helpers,
-# the program, the probe, the folder for screenshots and logs, and the settings key.
+# the program, the probe, the folder for screenshots and logs, the settings key, and the
+# journey's common steps: feedsim, waiting, the stored values, fail and finish. A script
+# defines journey_cleanup (undone at the end) and journey_failed (kept on failure) as needed.
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$E2E_DIR/../../tools/wine/wine-env.sh"
 . "$E2E_DIR/../../tools/wine/display.sh"
@@ -41,4 +43,42 @@ expect_clean_exit() {  # SECONDS WHAT
   local rc=$?
   PROGRAM=""
   [ "$rc" -eq 0 ] || fail "the program ended with exit code $rc"
+}
+
+# Waits up to SECONDS for COMMAND to succeed.
+wait_for() {  # SECONDS COMMAND...
+  local limit=$(($1 * 10))
+  shift
+  for _ in $(seq 1 "$limit"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+# The settings key as stored, one line a value (reg export keeps Cyrillic names intact).
+stored_key() {
+  rm -f "$ART/settings.reg"
+  "$WINE" reg export "$KEY" "$(winepath -w "$ART/settings.reg" 2>/dev/null)" /y >/dev/null 2>&1
+  iconv -f UTF-16 -t UTF-8 "$ART/settings.reg" 2>/dev/null | tr -d '\r' | grep -v '^$'
+}
+# The text of the stored value NAME (its quotes removed), or nothing when it is not stored.
+stored() {
+  stored_key | sed -n "s/^\"$1\"=//p" | sed 's/^"\(.*\)"$/\1/'
+}
+
+# Ends what the journey started: the program (PROGRAM) and feedsim, then whatever the script's
+# own journey_cleanup undoes (when it defines one), then the display. Safe to call twice.
+finish() {
+  [ -n "${PROGRAM:-}" ] && kill "$PROGRAM" 2>/dev/null
+  PROGRAM=""
+  [ -n "${FEEDSIM_PID:-}" ] && kill "$FEEDSIM_PID" 2>/dev/null
+  FEEDSIM_PID=""
+  if declare -F journey_cleanup >/dev/null; then journey_cleanup; fi
+  stop_display
+}
+# Reports the failure, keeps what the script's journey_failed keeps (a screenshot, say),
+# and ends the journey.
+fail() {
+  echo "FAIL: $*"
+  if declare -F journey_failed >/dev/null; then journey_failed; fi
+  finish
+  exit 1
 }

@@ -14,15 +14,8 @@ GATEWAY=${GATEWAY:-$BUILD_DIR/../native/corvella-gateway}
 PORT_FILE="$ART/gateway.port"
 SERVER="" PROGRAM=""
 
-finish() {
-  [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
+journey_cleanup() {
   [ -n "$SERVER" ] && kill "$SERVER" 2>/dev/null && wait "$SERVER" 2>/dev/null
-  stop_display
-}
-fail() {
-  echo "FAIL: $*"
-  finish
-  exit 1
 }
 
 rm -f "$PORT_FILE"

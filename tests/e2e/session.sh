@@ -43,14 +43,3 @@ wait_for_request() {
   for _ in $(seq 1 300); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
   return 1
 }
-
-finish() {
-  stop_program
-  stop_feedsim
-  stop_display
-}
-fail() {
-  echo "FAIL: $*"
-  finish
-  exit 1
-}

@@ -13,13 +13,7 @@ BUILD_DIR=$(cd "$1" && pwd)
 FEEDSIM=${FEEDSIM:-}
 FEEDSIM_PID=""
 
-fail() {
-  echo "FAIL: $*"
-  kill "${FIRST:-0}" "${FOLDER:-0}" 2>/dev/null
-  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
-  stop_display
-  exit 1
-}
+journey_failed() { kill "${FIRST:-0}" "${FOLDER:-0}" 2>/dev/null; }
 
 start_display || fail "no X display"
 # A session of its own (the test runs alone): Wine's desktop of an earlier test's session

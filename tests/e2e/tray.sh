@@ -30,28 +30,14 @@ if [ -z "$FEEDSIM" ] || [ ! -x "$FEEDSIM" ]; then
   exit 77
 fi
 
-finish() {
-  [ -n "$PROGRAM" ] && kill "$PROGRAM" 2>/dev/null
-  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
+journey_cleanup() {
   # The prefix is shared: leave it at 96 dpi.
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   "$WINE" reg delete "$BROWSERS_KEY" /v Browsers /f >/dev/null 2>&1
   "$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
-  stop_display
-}
-fail() {
-  echo "FAIL: $*"
-  finish
-  exit 1
 }
 probe() { "$WINE" "$PROBE" "$@"; }
 forecasts() { grep -c "^GET http://meteo" "$LOG" 2>/dev/null; }
-# A value of the settings key as stored (reg export keeps Cyrillic names intact).
-stored() {
-  rm -f "$ART/settings.reg"
-  "$WINE" reg export "$KEY" "$(winepath -w "$ART/settings.reg" 2>/dev/null)" /y >/dev/null 2>&1
-  iconv -f UTF-16 -t UTF-8 "$ART/settings.reg" 2>/dev/null | tr -d '\r' | sed -n "s/^\"$1\"=\"\(.*\)\"$/\1/p"
-}
 # Whether the weather picture's yellow sun is in the notification area of a screenshot.
 sun_in_tray() {
   [ "$(convert "$1" -crop 40x24+760+576 -format %c histogram:info:- | grep -ci "#FFC828")" -ge 1 ]
@@ -65,11 +51,6 @@ shot_until() {  # FILE [gone]
     if [ "${2:-}" = gone ]; then sun_in_tray "$1" || return 0; else sun_in_tray "$1" && return 0; fi
     sleep 0.5
   done
-  return 1
-}
-wait_for() {  # SECONDS COMMAND...: until the command succeeds
-  local limit=$(( $1 * 10 )); shift
-  for _ in $(seq 1 "$limit"); do "$@" && return 0; sleep 0.1; done
   return 1
 }
 more_forecasts_than() { [ "$(forecasts)" -gt "$1" ]; }

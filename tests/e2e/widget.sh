@@ -32,18 +32,13 @@ grep -rqs "kMenuProperties" --include='*.cpp' "$SRC/shell" "$SRC/presentation" &
 ONTOP_KEYS=$(printf 'down %.0s' $(seq 1 "$FIRST"))
 WIDGET_KEYS="$ONTOP_KEYS down"
 
-fail() {
-  echo "FAIL: $*"
+journey_failed() {
   screenshot "$ART/widget-fail.png"
-  stored . >/dev/null
-  iconv -f utf-16 -t utf-8 "$ART/widget-reg.txt" 2>/dev/null
+  stored_key
   [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
-  finish
-  exit 1
 }
 
-finish() {
+journey_cleanup() {
   [ -n "${DPI_CHANGED:-}" ] && set_dpi 96
   [ -n "$WALL_PID" ] && kill "$WALL_PID" 2>/dev/null
   [ -n "$COMP_PID" ] && kill "$COMP_PID" 2>/dev/null
@@ -51,21 +46,12 @@ finish() {
   COMP_PID=""
   # Later tests of the prefix run in the virtual desktop again.
   use_virtual_desktop "${CORVELLA_DESKTOP_SIZE:-800x600}"
-  stop_display
 }
 
 if [ ! -x "$FEEDSIM" ]; then
   echo "SKIP: no feedsim at $FEEDSIM"
   exit 77
 fi
-
-# A stored value's text, by its name in UTF-8 (Cyrillic names too, whatever the locale).
-stored() {
-  rm -f "$ART/widget-reg.txt"
-  "$WINE" reg export "$KEY" 'Z:'"$ART/widget-reg.txt" /y >/dev/null 2>&1
-  iconv -f utf-16 -t utf-8 "$ART/widget-reg.txt" 2>/dev/null | tr -d '\r' |
-    awk -v n="\"$1\"" -F= '$1 == n { gsub(/"/, "", $2); print $2 }'
-}
 
 # Waits a little for a value the program writes as it acts.
 stored_is() {  # name value
