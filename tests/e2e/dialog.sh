@@ -34,21 +34,16 @@ if [ -z "$FEEDSIM" ] || [ ! -x "$FEEDSIM" ]; then
   exit 0
 fi
 
-cleanup() {
+journey_cleanup() {
   [ -n "$APP" ] && kill "$APP" 2>/dev/null
-  [ -n "$FEEDSIM_PID" ] && kill "$FEEDSIM_PID" 2>/dev/null
   # Later tests of the prefix run at the usual scale.
   [ "$DPI" != 96 ] && "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
-  stop_display
 }
-fail() {
-  echo "FAIL: $*"
+journey_failed() {
   screenshot "$ART/dialog-failure.png" && echo "screenshot: $ART/dialog-failure.png"
-  cleanup
-  exit 1
 }
 probe() { "$WINE" "$PROBE" "$@" 2>/dev/null | tr -d '\r'; }
-# "x y visible enabled checked text" of a dialog control.
+# "x y visible enabled checked text" of a dialog control, by its name in the probe (e.g. port).
 control() { probe control "$1"; }
 text() { control "$1" | cut -d' ' -f6-; }
 visible() { control "$1" | cut -d' ' -f3; }
@@ -58,10 +53,6 @@ click() {
   at=$(control "$1") || fail "no control $1"
   xdotool mousemove ${at%% *} $(echo "$at" | cut -d' ' -f2) click 1
   sleep 0.4
-}
-stored() {
-  "$WINE" reg export "$KEY" "$ART/dialog-stored.reg" /y >/dev/null 2>&1
-  iconv -f UTF-16 -t UTF-8 "$ART/dialog-stored.reg" | tr -d '\r' | grep -v '^$'
 }
 open_dialog() {
   # The icon sits at the right end of the taskbar; a user whose double click was not taken
@@ -166,50 +157,50 @@ grep -q "#000000" <<<"$colours" || fail "closing the error box took the temperat
 open_dialog
 probe modules | grep -qx comctl32.dll || fail "the shown dialog runs without comctl32"
 probe modules | grep -qx comdlg32.dll && fail "comdlg32 is loaded before the colour sample was used"
-[ "$(text 1008)" == "Москва, Москва" ] || fail "the location list shows '$(text 1008)'"
-case "$(text 1003)" in "версия 5.9.335 от "[0-3][0-9].[01][0-9].20[0-9][0-9]" г.") ;;
-  *) fail "version line '$(text 1003)'" ;; esac
+[ "$(text location)" == "Москва, Москва" ] || fail "the location list shows '$(text location)'"
+case "$(text version)" in "версия 5.9.335 от "[0-3][0-9].[01][0-9].20[0-9][0-9]" г.") ;;
+  *) fail "version line '$(text version)'" ;; esac
 probe layout || fail "controls outside their place or cut at $DPI DPI"
 names weather
 shot weather
 # Tab from the last check box reaches the colour sample (after its label, which Tab passes over).
-click 1013           # "Прогноз на послезавтра", twice: as it was
-click 1013
+click day-after-tomorrow  # "Прогноз на послезавтра", twice: as it was
+click day-after-tomorrow
 xdotool key Tab
 sleep 0.3
 chooser_opens_with space
 chooser_opens_with Return
 probe modules | grep -qx comdlg32.dll || fail "the colour chooser ran without comdlg32"
-click 1008           # the location list opens
+click location  # the location list opens
 xdotool key End Return
 sleep 0.4
-[ "$(text 1008)" == "Ярославская область, Ярославль" ] || fail "location not chosen: '$(text 1008)'"
+[ "$(text location)" == "Ярославская область, Ярославль" ] || fail "location not chosen: '$(text location)'"
 xdotool key ctrl+Tab
 sleep 0.4
-[ "$(visible 1017)" == "1" ] || fail "Ctrl+Tab did not show the currencies"
+[ "$(visible dollar)" == "1" ] || fail "Ctrl+Tab did not show the currencies"
 probe layout || fail "currency page cut at $DPI DPI"
 names rates
 shot rates
-click 1019           # "Швейцарский франк"
-[ "$(checked 1019)" == "1" ] || fail "the franc did not check"
+click franc  # "Швейцарский франк"
+[ "$(checked franc)" == "1" ] || fail "the franc did not check"
 xdotool key ctrl+Tab
 sleep 0.4
 probe layout || fail "system page cut at $DPI DPI"
 names system
 shot system
-click 1035           # the port field
+click port  # the port field
 xdotool key End $(for _ in $(seq 1 10); do printf 'BackSpace '; done)
 xdotool type --delay 60 "$(echo "$PORT" | sed 's/./&x/g')"   # a letter after every digit
 sleep 0.3
-[ "$(text 1035)" == "$PORT" ] || fail "port field holds '$(text 1035)' after typing letters among $PORT"
-click 1041           # the period list opens
+[ "$(text port)" == "$PORT" ] || fail "port field holds '$(text port)' after typing letters among $PORT"
+click period  # the period list opens
 xdotool key Down Return
 sleep 0.4
-[ "$(text 1041)" == "через пять часов" ] || fail "period not chosen: '$(text 1041)'"
+[ "$(text period)" == "через пять часов" ] || fail "period not chosen: '$(text period)'"
 before=$(requests)
 xdotool key Return   # the default button
 probe dialog-shown 10 0 || fail "Enter did not close the dialog"
-reg=$(stored)
+reg=$(stored_key)
 for want in '"geo"="25310"' '"гривен"="1"' "\"portPrx\"=\"$PORT\"" '"Speed"="2"' '"доллар"="1"' '"Prx"="127.0.0.1"'; do
   grep -qxF "$want" <<<"$reg" || fail "after OK the registry lacks $want"
 done
@@ -221,19 +212,19 @@ grep -q "localidad=255625" "$LOG" || fail "no pass for the new location after OK
 echo "OK stored location, currency, port and period (and no colour), and a pass ran for the new location"
 
 # 3. Shown as stored; Esc stores nothing and the next opening shows the stored settings.
-saved=$(stored)
+saved=$(stored_key)
 open_dialog
-[ "$(text 1041)" == "через пять часов" ] || fail "reopened dialog shows period '$(text 1041)'"
-click 1037           # "При подключении выводить информацию", on the last chosen page
-[ "$(checked 1037)" == "1" ] || fail "the notice box did not check"
-click 1033           # the proxy host field
+[ "$(text period)" == "через пять часов" ] || fail "reopened dialog shows period '$(text period)'"
+click notice-on-connect  # "При подключении выводить информацию", on the last chosen page
+[ "$(checked notice-on-connect)" == "1" ] || fail "the notice box did not check"
+click host  # the proxy host field
 xdotool key End BackSpace BackSpace
 xdotool key Escape
 probe dialog-shown 10 0 || fail "Esc did not close the dialog"
-[ "$(stored)" == "$saved" ] || fail "Esc changed the registry"
+[ "$(stored_key)" == "$saved" ] || fail "Esc changed the registry"
 open_dialog
-[ "$(checked 1037)" == "0" ] || fail "the cancelled check shows again"
-[ "$(text 1033)" == "127.0.0.1" ] || fail "the cancelled host edit shows again: '$(text 1033)'"
+[ "$(checked notice-on-connect)" == "0" ] || fail "the cancelled check shows again"
+[ "$(text host)" == "127.0.0.1" ] || fail "the cancelled host edit shows again: '$(text host)'"
 xdotool key Escape
 probe dialog-shown 10 0 || fail "Esc did not close the dialog"
 echo "Esc stored nothing; the next opening showed the stored settings"
@@ -242,5 +233,5 @@ echo "Esc stored nothing; the next opening showed the stored settings"
 for _ in $(seq 1 100); do kill -0 "$APP" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$APP" 2>/dev/null && fail "\"Закрыть\" did not end the program"
 APP=""
-cleanup
+finish
 echo "PASS"

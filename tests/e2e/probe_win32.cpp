@@ -4,8 +4,9 @@
 //   corvella-probe menu-last SECONDS            open the tray menu and choose its last item
 //   corvella-probe close-window [CLASS]         close the main window (or CLASS's) directly
 //   corvella-probe dialog-shown SECONDS [0]      exit 0 once the settings dialog is shown (hidden)
-//   corvella-probe control ID                   print a dialog control's screen centre, whether it
+//   corvella-probe control NAME                 print a dialog control's screen centre, whether it
 //                                               is visible and enabled, its check state and text
+//                                               (NAME: one of kNamedControls, e.g. port)
 //   corvella-probe error-box [dismiss]          exit 0 when the program's error box is open
 //                                               (and close it with its OK button)
 //   corvella-probe layout                       check that every visible control of the dialog
@@ -86,6 +87,7 @@
 #include "presentation/tray_digits_win32.h"
 #include "shell/live_counts_win32.h"
 #include "shell/main_form_win32.h"
+#include "shell/settings_dialog_layout.h"
 #include "tests/e2e/wait_for_win32.h"
 
 namespace {
@@ -285,12 +287,35 @@ HWND DialogControl(HWND form, int id) {
   return found.window;
 }
 
-// Prints "x y visible enabled checked text" (text as UTF-8).
-int ShowControl(int id) {
+// The dialog's controls that journeys drive, by the names the journeys give them.
+struct NamedControl {
+  std::wstring_view name;
+  int id;
+};
+constexpr NamedControl kNamedControls[] = {
+    {L"version", corvella::kIdVersionLine},
+    {L"location", corvella::kIdComboBox1},
+    {L"day-after-tomorrow", corvella::kIdCheckBox14},
+    {L"dollar", corvella::kIdCheckBox3},
+    {L"franc", corvella::kIdCheckBox5},
+    {L"host", corvella::kIdEdit3},
+    {L"port", corvella::kIdEdit4},
+    {L"notice-on-connect", corvella::kIdCheckBox1},
+    {L"period", corvella::kIdComboBox2},
+};
+
+// Prints "x y visible enabled checked text" (text as UTF-8) of the control called `name`.
+int ShowControl(std::wstring_view name) {
+  const auto named = std::find_if(std::begin(kNamedControls), std::end(kNamedControls),
+                                  [&](const NamedControl& c) { return c.name == name; });
+  if (named == std::end(kNamedControls)) {
+    std::fprintf(stderr, "no control is called %ls\n", std::wstring(name).c_str());
+    return 1;
+  }
   HWND form = FindTopLevel(L"CorvellaMainForm");
-  HWND control = form ? DialogControl(form, id) : nullptr;
+  HWND control = form ? DialogControl(form, named->id) : nullptr;
   if (control == nullptr) {
-    std::fprintf(stderr, "no control %d\n", id);
+    std::fprintf(stderr, "no control %d\n", named->id);
     return 1;
   }
   RECT r;
@@ -362,7 +387,7 @@ int CheckLayout() {
           ++*count;
         }
         // The logo may reach above the client area, as it always has.
-        if (id != 1001 && (own.left < area.left || own.top < area.top || own.right > area.right ||
+        if (id != corvella::kIdLogo && (own.left < area.left || own.top < area.top || own.right > area.right ||
                            own.bottom > area.bottom)) {
           std::printf("control %d outside its parent\n", id);
           ++*count;
@@ -376,8 +401,8 @@ int CheckLayout() {
           // Fonts belong to their process: make the dialog's own again at this DPI.
           HDC dc = GetDC(w);
           const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-          const bool header = id >= 1002 && id <= 1004;
-          const int pixels = id == 1002 ? 19 : id == 1003 ? 12 : 11;
+          const bool header = id >= corvella::kIdTitle && id <= corvella::kIdSubtitle;
+          const int pixels = id == corvella::kIdTitle ? 19 : id == corvella::kIdVersionLine ? 12 : 11;
           HFONT font = CreateFontW(-(pixels * dpi / 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                                    header ? L"Tahoma" : L"MS Shell Dlg 2");
@@ -707,209 +732,258 @@ int OpenLatency(int rounds) {
   return 0;
 }
 
+// The probe's commands: a name, how many words the command line needs at least (the probe's own
+// name and the command's included), and what it does with them.
+struct Command {
+  std::wstring_view name;
+  int minArgc;
+  int (*run)(int argc, wchar_t** argv);
+};
+
+const Command kCommands[] = {
+    {L"wait-title", 4,
+     [](int, wchar_t** argv) -> int {
+       std::wstring title = argv[2];
+       return WaitFor(std::wcstod(argv[3], nullptr), [&] { return TopLevelWithTitle(title); }) ? 0 : 1;
+     }},
+    {L"menu-last", 3, [](int, wchar_t** argv) -> int { return MenuLast(std::wcstod(argv[2], nullptr)); }},
+    {L"menu-keys", 4,
+     [](int, wchar_t** argv) -> int {
+       return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), true);
+     }},
+    {L"keys", 4,
+     [](int, wchar_t** argv) -> int { return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), false); }},
+    {L"menu-rect", 3, [](int, wchar_t** argv) -> int { return MenuRect(std::wcstod(argv[2], nullptr)); }},
+    {L"double-click", 2,
+     [](int, wchar_t**) -> int {
+       HWND tray = TrayWindow(10);
+       if (tray == nullptr) return 1;
+       PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONDOWN);
+       PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONUP);
+       PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONDBLCLK);
+       PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONUP);
+       return 0;
+     }},
+    {L"drop-icon", 2,
+     [](int, wchar_t**) -> int {
+       HWND tray = TrayWindow(10);
+       if (tray == nullptr) return 1;
+       NOTIFYICONDATAW data{};
+       data.cbSize = sizeof data;
+       data.hWnd = tray;
+       data.uID = 1;
+       return Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
+     }},
+    {L"taskbar-created", 2,
+     [](int, wchar_t**) -> int {
+       const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+       return PostMessageW(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
+     }},
+    {L"power", 3,
+     [](int, wchar_t** argv) -> int {
+       HWND form = FindTopLevel(L"CorvellaMainForm");
+       if (form == nullptr) return 1;
+       PostMessageW(form, WM_POWERBROADCAST, static_cast<WPARAM>(std::wcstol(argv[2], nullptr, 0)), 0);
+       return 0;
+     }},
+    {L"key-select", 2,
+     [](int, wchar_t**) -> int {
+       HWND tray = TrayWindow(10);
+       if (tray == nullptr) return 1;
+       PostMessageW(tray, kTrayCallback, 1, NIN_KEYSELECT);
+       return 0;
+     }},
+    {L"shown-rect", 3,
+     [](int, wchar_t** argv) -> int {
+       // The forecast window once shown, and the work area of its monitor, as the program sees
+       // them (per-monitor aware): "left top right bottom work-left work-top work-right work-bottom".
+       using SetContextFn = BOOL(WINAPI*)(HANDLE);
+       if (auto set = reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
+               GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext"))))
+         set(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+       HWND w = nullptr;
+       if (!WaitFor(std::wcstod(argv[2], nullptr), [&] {
+             w = FindWindowW(L"CorvellaForecast", nullptr);
+             return w != nullptr && IsWindowVisible(w);
+           }))
+         return 1;
+       RECT r{};
+       GetWindowRect(w, &r);
+       MONITORINFO m{};
+       m.cbSize = sizeof m;
+       GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &m);
+       std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, m.rcWork.left,
+                   m.rcWork.top, m.rcWork.right, m.rcWork.bottom);
+       wchar_t title[512] = {};
+       GetWindowTextW(w, title, 512);
+       char utf8[2048] = {};
+       WideCharToMultiByte(CP_UTF8, 0, title, -1, utf8, sizeof utf8, nullptr, nullptr);
+       std::printf("%s\n", utf8);
+       return 0;
+     }},
+    {L"visible", 4,
+     [](int, wchar_t** argv) -> int {
+       const std::wstring className = argv[2];
+       return WaitFor(std::wcstod(argv[3], nullptr),
+                      [&] {
+                        HWND w = FindTopLevel(className.c_str());
+                        return w != nullptr && IsWindowVisible(w);
+                      })
+                  ? 0
+                  : 1;
+     }},
+    {L"dpi", 2,
+     [](int, wchar_t**) -> int {
+       using SetContextFn = BOOL(WINAPI*)(HANDLE);
+       using DpiForWindowFn = UINT(WINAPI*)(HWND);
+       using MetricsForDpiFn = int(WINAPI*)(int, UINT);
+       HMODULE user = GetModuleHandleW(L"user32.dll");
+       auto setContext = reinterpret_cast<SetContextFn>(
+           reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDpiAwarenessContext")));
+       auto dpiForWindow =
+           reinterpret_cast<DpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+       auto metricsForDpi = reinterpret_cast<MetricsForDpiFn>(
+           reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+       if (setContext != nullptr) setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4)));
+       HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+       const UINT dpi = dpiForWindow != nullptr && taskbar != nullptr ? dpiForWindow(taskbar) : 0;
+       std::printf("taskbar %p dpi %u smicon %d smicon-at-dpi %d\n", static_cast<void*>(taskbar), dpi,
+                   GetSystemMetrics(SM_CXSMICON),
+                   metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
+       return 0;
+     }},
+    {L"open-latency", 3,
+     [](int, wchar_t** argv) -> int {
+       return OpenLatency(std::max(2, static_cast<int>(std::wcstol(argv[2], nullptr, 10))));
+     }},
+    {L"menu-when-due", 3,
+     [](int, wchar_t** argv) -> int {
+       return MenuWhenDue(std::wcstod(argv[2], nullptr));
+     }},
+    {L"draw-entries", 6,
+     [](int argc, wchar_t** argv) -> int {
+       corvella::TaskbarLook look;
+       look.light = argc < 7 || std::wcscmp(argv[6], L"dark") != 0;
+       std::optional<std::uint32_t> stored;
+       if (argc >= 8) stored = static_cast<std::uint32_t>(std::wcstoul(argv[7], nullptr, 0));
+       return DrawEntries(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4], argv[5],
+                          look, stored);
+     }},
+    {L"setting-change", 2,
+     [](int, wchar_t**) -> int {
+       HWND form = FindTopLevel(L"CorvellaMainForm");
+       DWORD_PTR result = 0;
+       return form != nullptr && SendMessageTimeoutW(form, WM_SETTINGCHANGE, 0,
+                                                     reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
+                                                     SMTO_ABORTIFHUNG, 5000, &result) != 0
+                  ? 0
+                  : 1;
+     }},
+    {L"foreign-window", 4,
+     [](int, wchar_t** argv) -> int {
+       WNDCLASSW wc{};
+       wc.lpfnWndProc = DefWindowProcW;
+       wc.hInstance = GetModuleHandleW(nullptr);
+       wc.lpszClassName = L"CabinetWClass";
+       RegisterClassW(&wc);
+       HWND folder = CreateWindowExW(0, wc.lpszClassName, argv[2], WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                                     300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+       if (folder == nullptr) return 1;
+       const DWORD end = GetTickCount() + static_cast<DWORD>(std::wcstod(argv[3], nullptr) * 1000);
+       for (MSG msg; static_cast<LONG>(end - GetTickCount()) > 0;) {
+         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+       }
+       return 0;
+     }},
+    {L"record", 4,
+     [](int argc, wchar_t** argv) -> int {
+       FILE* out = _wfopen(argv[2], L"a");
+       if (out == nullptr) return 1;
+       for (int i = 3; i < argc; ++i) std::fwprintf(out, i + 1 < argc ? L"%ls " : L"%ls\n", argv[i]);
+       std::fclose(out);
+       return 0;
+     }},
+    {L"close-window", 2,
+     [](int argc, wchar_t** argv) -> int {
+       HWND form = FindTopLevel(argc >= 3 ? argv[2] : L"CorvellaMainForm");
+       if (form == nullptr) {
+         std::fprintf(stderr, "no main window\n");
+         return 1;
+       }
+       PostMessageW(form, WM_CLOSE, 0, 0);
+       return 0;
+     }},
+    {L"dialog-shown", 3,
+     [](int argc, wchar_t** argv) -> int {
+       const bool wanted = argc < 4 || std::wcscmp(argv[3], L"0") != 0;
+       return WaitFor(std::wcstod(argv[2], nullptr),
+                      [&] {
+                        HWND form = FindTopLevel(L"CorvellaMainForm");
+                        return form != nullptr && (IsWindowVisible(form) != FALSE) == wanted;
+                      })
+                  ? 0
+                  : 1;
+     }},
+    {L"control", 3,
+     [](int, wchar_t** argv) -> int {
+       return ShowControl(argv[2]);
+     }},
+    {L"layout", 2, [](int, wchar_t**) -> int { return CheckLayout(); }},
+    {L"names", 2, [](int, wchar_t**) -> int { return Names(); }},
+    {L"error-box", 2,
+     [](int argc, wchar_t** argv) -> int {
+       HWND box = FindWindowW(L"#32770", L"Corvella");
+       if (box == nullptr || !IsWindowVisible(box)) return 1;
+       if (argc >= 3 && std::wcscmp(argv[2], L"dismiss") == 0) PostMessageW(box, WM_COMMAND, IDOK, 0);
+       return 0;
+     }},
+    {L"counts", 2,
+     [](int, wchar_t**) -> int {
+       HWND form = WaitForForm(10);
+       Counts counts{};
+       if (form == nullptr || !ReadCounts(form, counts)) return 1;
+       PrintCounts("now", counts);
+       return 0;
+     }},
+    {L"refresh", 3,
+     [](int, wchar_t** argv) -> int {
+       HWND form = WaitForForm(10);
+       DWORD_PTR answer = 0;
+       const UINT limitMs = static_cast<UINT>(std::wcstod(argv[2], nullptr) * 1000);
+       if (form == nullptr || !SendMessageTimeoutW(form, WM_COMMAND, corvella::kCommandRefresh, 0,
+                                                   SMTO_NORMAL, limitMs, &answer)) {
+         std::fprintf(stderr, "the menu command was not handled in time\n");
+         return 1;
+       }
+       return 0;
+     }},
+    {L"long-run", 4,
+     [](int, wchar_t** argv) -> int {
+       return LongRun(std::max(1, _wtoi(argv[2])), std::max(1, _wtoi(argv[3])));
+     }},
+    {L"launch", 5,
+     [](int, wchar_t** argv) -> int { return Launch(argv[2], argv[3], std::wcstod(argv[4], nullptr)); }},
+    {L"memory", 3,
+     [](int, wchar_t** argv) -> int {
+       return Memory(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+     }},
+    {L"modules", 2, [](int, wchar_t**) -> int { return Modules(); }},
+    {L"open-dialog", 3, [](int, wchar_t** argv) -> int { return OpenDialog(std::wcstod(argv[2], nullptr)); }},
+    {L"latency", 4,
+     [](int, wchar_t** argv) -> int {
+       return Latency(std::max(1, _wtoi(argv[2])), std::max(0, _wtoi(argv[3])));
+     }},
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc >= 4 && std::wcscmp(argv[1], L"wait-title") == 0) {
-    std::wstring title = argv[2];
-    return WaitFor(std::wcstod(argv[3], nullptr), [&] { return TopLevelWithTitle(title); }) ? 0 : 1;
-  }
-  if (argc >= 3 && std::wcscmp(argv[1], L"menu-last") == 0) return MenuLast(std::wcstod(argv[2], nullptr));
-  if (argc >= 4 && std::wcscmp(argv[1], L"menu-keys") == 0) {
-    return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), true);
-  }
-  if (argc >= 4 && std::wcscmp(argv[1], L"keys") == 0)
-    return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), false);
-  if (argc >= 3 && std::wcscmp(argv[1], L"menu-rect") == 0) return MenuRect(std::wcstod(argv[2], nullptr));
-  if (argc >= 2 && std::wcscmp(argv[1], L"double-click") == 0) {
-    HWND tray = TrayWindow(10);
-    if (tray == nullptr) return 1;
-    PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONDOWN);
-    PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONUP);
-    PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONDBLCLK);
-    PostMessageW(tray, kTrayCallback, 1, WM_LBUTTONUP);
-    return 0;
-  }
-  if (argc >= 2 && std::wcscmp(argv[1], L"drop-icon") == 0) {
-    HWND tray = TrayWindow(10);
-    if (tray == nullptr) return 1;
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
-    data.hWnd = tray;
-    data.uID = 1;
-    return Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
-  }
-  if (argc >= 2 && std::wcscmp(argv[1], L"taskbar-created") == 0) {
-    const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
-    return PostMessageW(HWND_BROADCAST, message, 0, 0) ? 0 : 1;
-  }
-  if (argc >= 3 && std::wcscmp(argv[1], L"power") == 0) {
-    HWND form = FindTopLevel(L"CorvellaMainForm");
-    if (form == nullptr) return 1;
-    PostMessageW(form, WM_POWERBROADCAST, static_cast<WPARAM>(std::wcstol(argv[2], nullptr, 0)), 0);
-    return 0;
-  }
-  if (argc >= 2 && std::wcscmp(argv[1], L"key-select") == 0) {
-    HWND tray = TrayWindow(10);
-    if (tray == nullptr) return 1;
-    PostMessageW(tray, kTrayCallback, 1, NIN_KEYSELECT);
-    return 0;
-  }
-  if (argc >= 3 && std::wcscmp(argv[1], L"shown-rect") == 0) {
-    // The forecast window once shown, and the work area of its monitor, as the program sees
-    // them (per-monitor aware): "left top right bottom work-left work-top work-right work-bottom".
-    using SetContextFn = BOOL(WINAPI*)(HANDLE);
-    if (auto set = reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext"))))
-      set(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
-    HWND w = nullptr;
-    if (!WaitFor(std::wcstod(argv[2], nullptr), [&] {
-          w = FindWindowW(L"CorvellaForecast", nullptr);
-          return w != nullptr && IsWindowVisible(w);
-        }))
-      return 1;
-    RECT r{};
-    GetWindowRect(w, &r);
-    MONITORINFO m{};
-    m.cbSize = sizeof m;
-    GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &m);
-    std::printf("%ld %ld %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, m.rcWork.left, m.rcWork.top,
-                m.rcWork.right, m.rcWork.bottom);
-    wchar_t title[512] = {};
-    GetWindowTextW(w, title, 512);
-    char utf8[2048] = {};
-    WideCharToMultiByte(CP_UTF8, 0, title, -1, utf8, sizeof utf8, nullptr, nullptr);
-    std::printf("%s\n", utf8);
-    return 0;
-  }
-  if (argc >= 4 && std::wcscmp(argv[1], L"visible") == 0) {
-    const std::wstring className = argv[2];
-    return WaitFor(std::wcstod(argv[3], nullptr),
-                   [&] {
-                     HWND w = FindTopLevel(className.c_str());
-                     return w != nullptr && IsWindowVisible(w);
-                   })
-               ? 0
-               : 1;
-  }
-  if (argc >= 2 && std::wcscmp(argv[1], L"dpi") == 0) {
-    using SetContextFn = BOOL(WINAPI*)(HANDLE);
-    using DpiForWindowFn = UINT(WINAPI*)(HWND);
-    using MetricsForDpiFn = int(WINAPI*)(int, UINT);
-    HMODULE user = GetModuleHandleW(L"user32.dll");
-    auto setContext = reinterpret_cast<SetContextFn>(
-        reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDpiAwarenessContext")));
-    auto dpiForWindow =
-        reinterpret_cast<DpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
-    auto metricsForDpi = reinterpret_cast<MetricsForDpiFn>(
-        reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
-    if (setContext != nullptr) setContext(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4)));
-    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    const UINT dpi = dpiForWindow != nullptr && taskbar != nullptr ? dpiForWindow(taskbar) : 0;
-    std::printf("taskbar %p dpi %u smicon %d smicon-at-dpi %d\n", static_cast<void*>(taskbar), dpi,
-                GetSystemMetrics(SM_CXSMICON),
-                metricsForDpi != nullptr && dpi != 0 ? metricsForDpi(SM_CXSMICON, dpi) : 0);
-    return 0;
-  }
-  if (argc >= 3 && std::wcscmp(argv[1], L"open-latency") == 0) {
-    return OpenLatency(std::max(2, static_cast<int>(std::wcstol(argv[2], nullptr, 10))));
-  }
-  if (argc >= 3 && std::wcscmp(argv[1], L"menu-when-due") == 0) {
-    return MenuWhenDue(std::wcstod(argv[2], nullptr));
-  }
-  if (argc >= 6 && std::wcscmp(argv[1], L"draw-entries") == 0) {
-    corvella::TaskbarLook look;
-    look.light = argc < 7 || std::wcscmp(argv[6], L"dark") != 0;
-    std::optional<std::uint32_t> stored;
-    if (argc >= 8) stored = static_cast<std::uint32_t>(std::wcstoul(argv[7], nullptr, 0));
-    return DrawEntries(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), argv[4], argv[5], look,
-                       stored);
-  }
-  if (argc >= 2 && std::wcscmp(argv[1], L"setting-change") == 0) {
-    HWND form = FindTopLevel(L"CorvellaMainForm");
-    DWORD_PTR result = 0;
-    return form != nullptr && SendMessageTimeoutW(form, WM_SETTINGCHANGE, 0,
-                                                  reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
-                                                  SMTO_ABORTIFHUNG, 5000, &result) != 0
-               ? 0
-               : 1;
-  }
-  if (argc >= 4 && std::wcscmp(argv[1], L"foreign-window") == 0) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"CabinetWClass";
-    RegisterClassW(&wc);
-    HWND folder = CreateWindowExW(0, wc.lpszClassName, argv[2], WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300,
-                                  200, nullptr, nullptr, wc.hInstance, nullptr);
-    if (folder == nullptr) return 1;
-    const DWORD end = GetTickCount() + static_cast<DWORD>(std::wcstod(argv[3], nullptr) * 1000);
-    for (MSG msg; static_cast<LONG>(end - GetTickCount()) > 0;) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  if (argc >= 2) {
+    for (const Command& command : kCommands) {
+      if (argv[1] == command.name && argc >= command.minArgc) return command.run(argc, argv);
     }
-    return 0;
   }
-  if (argc >= 4 && std::wcscmp(argv[1], L"record") == 0) {
-    FILE* out = _wfopen(argv[2], L"a");
-    if (out == nullptr) return 1;
-    for (int i = 3; i < argc; ++i) std::fwprintf(out, i + 1 < argc ? L"%ls " : L"%ls\n", argv[i]);
-    std::fclose(out);
-    return 0;
-  }
-  if (argc >= 2 && std::wcscmp(argv[1], L"close-window") == 0) {
-    HWND form = FindTopLevel(argc >= 3 ? argv[2] : L"CorvellaMainForm");
-    if (form == nullptr) {
-      std::fprintf(stderr, "no main window\n");
-      return 1;
-    }
-    PostMessageW(form, WM_CLOSE, 0, 0);
-    return 0;
-  }
-  if (argc >= 3 && std::wcscmp(argv[1], L"dialog-shown") == 0) {
-    const bool wanted = argc < 4 || std::wcscmp(argv[3], L"0") != 0;
-    return WaitFor(std::wcstod(argv[2], nullptr), [&] {
-             HWND form = FindTopLevel(L"CorvellaMainForm");
-             return form != nullptr && (IsWindowVisible(form) != FALSE) == wanted;
-           })
-               ? 0
-               : 1;
-  }
-  if (argc >= 3 && std::wcscmp(argv[1], L"control") == 0) return ShowControl(static_cast<int>(std::wcstol(argv[2], nullptr, 10)));
-  if (argc >= 2 && std::wcscmp(argv[1], L"layout") == 0) return CheckLayout();
-  if (argc >= 2 && std::wcscmp(argv[1], L"names") == 0) return Names();
-  if (argc >= 2 && std::wcscmp(argv[1], L"error-box") == 0) {
-    HWND box = FindWindowW(L"#32770", L"Corvella");
-    if (box == nullptr || !IsWindowVisible(box)) return 1;
-    if (argc >= 3 && std::wcscmp(argv[2], L"dismiss") == 0) PostMessageW(box, WM_COMMAND, IDOK, 0);
-    return 0;
-  }
-  if (argc >= 2 && std::wcscmp(argv[1], L"counts") == 0) {
-    HWND form = WaitForForm(10);
-    Counts counts{};
-    if (form == nullptr || !ReadCounts(form, counts)) return 1;
-    PrintCounts("now", counts);
-    return 0;
-  }
-  if (argc >= 3 && std::wcscmp(argv[1], L"refresh") == 0) {
-    HWND form = WaitForForm(10);
-    DWORD_PTR answer = 0;
-    const UINT limitMs = static_cast<UINT>(std::wcstod(argv[2], nullptr) * 1000);
-    if (form == nullptr ||
-        !SendMessageTimeoutW(form, WM_COMMAND, corvella::kCommandRefresh, 0, SMTO_NORMAL, limitMs, &answer)) {
-      std::fprintf(stderr, "the menu command was not handled in time\n");
-      return 1;
-    }
-    return 0;
-  }
-  if (argc >= 4 && std::wcscmp(argv[1], L"long-run") == 0)
-    return LongRun(std::max(1, _wtoi(argv[2])), std::max(1, _wtoi(argv[3])));
-  if (argc >= 5 && std::wcscmp(argv[1], L"launch") == 0) return Launch(argv[2], argv[3], std::wcstod(argv[4], nullptr));
-  if (argc >= 3 && std::wcscmp(argv[1], L"memory") == 0) return Memory(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
-  if (argc >= 2 && std::wcscmp(argv[1], L"modules") == 0) return Modules();
-  if (argc >= 3 && std::wcscmp(argv[1], L"open-dialog") == 0) return OpenDialog(std::wcstod(argv[2], nullptr));
-  if (argc >= 4 && std::wcscmp(argv[1], L"latency") == 0)
-    return Latency(std::max(1, _wtoi(argv[2])), std::max(0, _wtoi(argv[3])));
   std::fprintf(stderr, "usage: see the head of probe_win32.cpp\n");
   return 2;
 }
