@@ -150,22 +150,18 @@ POINT PlaceBeside(const RECT& anchor, SIZE size) {
 }  // namespace
 
 ForecastWindow::ForecastWindow(HINSTANCE instance) {
-  WNDCLASSW wc{};
-  wc.style = CS_DROPSHADOW;
-  wc.lpfnWndProc = &ForecastWindow::WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  wc.lpszClassName = kWindowClass;
-  RegisterClassW(&wc);
   // A tool window: no taskbar button, no Alt+Tab entry.
-  HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kWindowClass, kTitle, WS_POPUP | WS_BORDER, 0, 0,
-                              1, 1, nullptr, nullptr, instance, this);
-  if (hwnd == nullptr) throw ErrorWithCode("Cannot create the forecast window", GetLastError());
+  if (!window_.Create(this, instance,
+                      {.name = kWindowClass, .style = CS_DROPSHADOW, .cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))},
+                      {.exStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
+                       .title = kTitle,
+                       .style = WS_POPUP | WS_BORDER,
+                       .width = 1,
+                       .height = 1}))
+    throw ErrorWithCode("Cannot create the forecast window", GetLastError());
 }
 
-ForecastWindow::~ForecastWindow() {
-  if (window_) SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
-}
+ForecastWindow::~ForecastWindow() { window_.Destroy(); }
 
 bool ForecastWindow::IsOpen() const { return window_ && IsWindowVisible(window_.get()); }
 
@@ -372,17 +368,6 @@ LRESULT ForecastWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     default:
       return DefWindowProcW(window_.get(), msg, wp, lp);
   }
-}
-
-LRESULT CALLBACK ForecastWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<ForecastWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->window_.reset(hwnd);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<ForecastWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr || self->window_.get() != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
-  return self->Handle(msg, wp, lp);
 }
 
 }  // namespace corvella

@@ -7,11 +7,12 @@
 #include <map>
 
 #include "common/handles_win32.h"
+#include "common/message_window_win32.h"
 #include "presentation/forecast_layout.h"
 
 namespace corvella {
 
-class ForecastWindow {
+class ForecastWindow : private MessageHandler {
  public:
   static constexpr const wchar_t* kWindowClass = L"CorvellaForecast";
 
@@ -29,8 +30,7 @@ class ForecastWindow {
   HWND window() const { return window_.get(); }
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) override;
   void Open(const RECT& anchor);
   // Lays out for `dpi`, or a smaller scale when the window would not fit in `work`.
   void LayOut(int dpi, const RECT& work);
@@ -39,7 +39,7 @@ class ForecastWindow {
   void DrawPictures(HDC dc) const;
   int Dpi() const;
 
-  UniqueWindow window_;
+  MessageWindow window_;
   FlyoutContent content_;
   FlyoutLayout layout_;
   std::map<int, UniqueGdiObject> strips_;  // the six skies side by side, by drawn size

@@ -10,15 +10,9 @@ constexpr wchar_t kOwnerClass[] = L"CorvellaMenuOwner";
 }  // namespace
 
 PopupMenu::PopupMenu(std::span<const MenuItemSpec> items) : menu_(CreatePopupMenu()) {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = &PopupMenu::OwnerProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = kOwnerClass;
-  RegisterClassW(&wc);  // a second menu finds the class registered
-  owner_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                               instance, nullptr));
-  SetWindowLongPtrW(owner_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // Without its owner the menu cannot be tracked; Track then returns 0 (nothing chosen), as
+  // when the user clicks elsewhere.
+  owner_.Create(this, GetModuleHandleW(nullptr), {.name = kOwnerClass}, {.exStyle = WS_EX_TOOLWINDOW});
   // Pictures share the check marks' column, as in the shell's own menus.
   MENUINFO info{};
   info.cbSize = sizeof info;
@@ -49,7 +43,7 @@ void PopupMenu::SetEnabled(UINT command, bool enabled) {
   EnableMenuItem(menu_.get(), command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-PopupMenu::~PopupMenu() { SetWindowLongPtrW(owner_.get(), GWLP_USERDATA, 0); }
+PopupMenu::~PopupMenu() { owner_.Destroy(); }
 
 void PopupMenu::SetGlyph(UINT command, UniqueIcon icon, int size) {
   glyph_ = std::move(icon);
@@ -78,29 +72,28 @@ UINT PopupMenu::Track(POINT at, HWND after) const {
   return static_cast<UINT>(chosen);
 }
 
-LRESULT CALLBACK PopupMenu::OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  const auto* self = reinterpret_cast<const PopupMenu*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self != nullptr && msg == WM_MEASUREITEM) {
+LRESULT PopupMenu::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_MEASUREITEM) {
     auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
-    if (item->CtlType == ODT_MENU && item->itemID == self->glyphCommand_) {
+    if (item->CtlType == ODT_MENU && item->itemID == glyphCommand_) {
       // A little air between the picture and the caption.
-      item->itemWidth = static_cast<UINT>(self->glyphSize_ + self->glyphSize_ / 4);
-      item->itemHeight = static_cast<UINT>(self->glyphSize_);
+      item->itemWidth = static_cast<UINT>(glyphSize_ + glyphSize_ / 4);
+      item->itemHeight = static_cast<UINT>(glyphSize_);
       return TRUE;
     }
   }
-  if (self != nullptr && msg == WM_DRAWITEM) {
+  if (msg == WM_DRAWITEM) {
     const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-    if (item->CtlType == ODT_MENU && item->itemID == self->glyphCommand_ && self->glyph_) {
+    if (item->CtlType == ODT_MENU && item->itemID == glyphCommand_ && glyph_) {
       const RECT& r = item->rcItem;
-      const int x = r.left + (r.right - r.left - self->glyphSize_) / 2;
-      const int y = r.top + (r.bottom - r.top - self->glyphSize_) / 2;
-      DrawIconEx(item->hDC, x, y, self->glyph_.get(), self->glyphSize_, self->glyphSize_, 0, nullptr,
+      const int x = r.left + (r.right - r.left - glyphSize_) / 2;
+      const int y = r.top + (r.bottom - r.top - glyphSize_) / 2;
+      DrawIconEx(item->hDC, x, y, glyph_.get(), glyphSize_, glyphSize_, 0, nullptr,
                  DI_NORMAL);
       return TRUE;
     }
   }
-  return DefWindowProcW(hwnd, msg, wp, lp);
+  return DefWindowProcW(owner_.get(), msg, wp, lp);
 }
 
 UINT PopupMenu::DefaultCommand() const {

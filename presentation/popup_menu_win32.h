@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/handles_win32.h"
+#include "common/message_window_win32.h"
 
 namespace corvella {
 
@@ -19,7 +20,7 @@ struct MenuItemSpec {
   std::string_view caption;  // Windows-1251
 };
 
-class PopupMenu {
+class PopupMenu : private MessageHandler {
  public:
   explicit PopupMenu(std::span<const MenuItemSpec> items);
   ~PopupMenu();
@@ -45,10 +46,10 @@ class PopupMenu {
   UINT DefaultCommand() const;
 
  private:
-  static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) override;
 
   UniqueMenu menu_;
-  UniqueWindow owner_;
+  MessageWindow owner_;
   UniqueIcon glyph_;
   UINT glyphCommand_ = 0;
   int glyphSize_ = 0;

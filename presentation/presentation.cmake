@@ -19,6 +19,7 @@ if(WIN32)
   corvella_library(corvella_presentation_win32
     SOURCES presentation/tray_icon_win32.cpp presentation/tray_art_win32.cpp presentation/tray_digits_win32.cpp
             presentation/popup_menu_win32.cpp presentation/widget_window_win32.cpp
+            presentation/widget_composition_win32.cpp
             presentation/gdiplus_library_win32.cpp presentation/taskbar_look_win32.cpp
             presentation/forecast_window_win32.cpp
     DEPS corvella_presentation shell32 gdi32 user32 advapi32 uuid)

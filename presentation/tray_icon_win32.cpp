@@ -37,16 +37,9 @@ TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)
         return Shell_NotifyIconW(action, &data) != FALSE;
       })),
       retry_(retry) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = &TrayIcon::WindowProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = kWindowClass;
-  RegisterClassW(&wc);  // fails harmlessly when a second icon registers again
-  window_.reset(
-      CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
   // Without its window the icon could neither be added nor hear the mouse.
-  if (!window_) throw ErrorWithCode("Cannot create the notification area's window", GetLastError());
-  SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (!window_.Create(this, instance, {.name = kWindowClass}, {}))
+    throw ErrorWithCode("Cannot create the notification area's window", GetLastError());
   // Explorer restarted: the icon must be added again. Every supported Windows announces it, but
   // not to a program running elevated unless the message is let through from the lower
   // integrity level (Windows 7+; Vista's process-wide filter is not used).
@@ -56,7 +49,7 @@ TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)
 
 TrayIcon::~TrayIcon() {
   Hide();
-  SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+  window_.Destroy();
 }
 
 NOTIFYICONDATAW TrayIcon::BaseRecord(UINT flags) const {
@@ -210,63 +203,61 @@ void TrayIcon::HideAppButton(HWND applicationWindow) {
     ShowWindow(applicationWindow, SW_HIDE);
 }
 
-LRESULT CALLBACK TrayIcon::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = reinterpret_cast<TrayIcon*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self != nullptr) {
-    if (msg == kCallbackMessage) {
-      // Version 3: the mouse or keyboard message is the whole second parameter.
-      const UINT event = static_cast<UINT>(lp);
-      if (event != WM_MOUSEMOVE) self->fromKeyboard_ = event == NIN_KEYSELECT || event == WM_CONTEXTMENU;
-      switch (event) {
-        case WM_RBUTTONDOWN:
-          self->rightPressed_ = true;
-          if (self->onRightButtonDown) self->onRightButtonDown();
-          return 0;
-        case WM_CONTEXTMENU:
-          // After a right press the menu has been shown already; from the keyboard it has not.
-          if (!self->rightPressed_ && self->onRightButtonDown) self->onRightButtonDown();
-          self->rightPressed_ = false;
-          return 0;
-        case WM_LBUTTONUP:
-          if (self->secondUp_) {
-            self->secondUp_ = false;
-          } else if (SetTimer(hwnd, kClickTimerId, GetDoubleClickTime(), nullptr) == 0 && self->onLeftClick) {
-            self->onLeftClick();
-          }
-          return 0;
-        case WM_LBUTTONDBLCLK:
-          KillTimer(hwnd, kClickTimerId);
-          self->secondUp_ = true;
-          if (self->onLeftDoubleClick) self->onLeftDoubleClick();
-          return 0;
-        case NIN_KEYSELECT: {
-          const DWORD now = GetTickCount();
-          const bool repeat = now - self->lastKeySelect_ < kKeySelectRepeatMs;
-          self->lastKeySelect_ = now;
-          if (!repeat && self->onLeftClick) self->onLeftClick();
-          return 0;
+LRESULT TrayIcon::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  const HWND hwnd = window_.get();
+  if (msg == kCallbackMessage) {
+    // Version 3: the mouse or keyboard message is the whole second parameter.
+    const UINT event = static_cast<UINT>(lp);
+    if (event != WM_MOUSEMOVE) fromKeyboard_ = event == NIN_KEYSELECT || event == WM_CONTEXTMENU;
+    switch (event) {
+      case WM_RBUTTONDOWN:
+        rightPressed_ = true;
+        if (onRightButtonDown) onRightButtonDown();
+        return 0;
+      case WM_CONTEXTMENU:
+        // After a right press the menu has been shown already; from the keyboard it has not.
+        if (!rightPressed_ && onRightButtonDown) onRightButtonDown();
+        rightPressed_ = false;
+        return 0;
+      case WM_LBUTTONUP:
+        if (secondUp_) {
+          secondUp_ = false;
+        } else if (SetTimer(hwnd, kClickTimerId, GetDoubleClickTime(), nullptr) == 0 && onLeftClick) {
+          onLeftClick();
         }
-        default:
-          return 0;
+        return 0;
+      case WM_LBUTTONDBLCLK:
+        KillTimer(hwnd, kClickTimerId);
+        secondUp_ = true;
+        if (onLeftDoubleClick) onLeftDoubleClick();
+        return 0;
+      case NIN_KEYSELECT: {
+        const DWORD now = GetTickCount();
+        const bool repeat = now - lastKeySelect_ < kKeySelectRepeatMs;
+        lastKeySelect_ = now;
+        if (!repeat && onLeftClick) onLeftClick();
+        return 0;
       }
+      default:
+        return 0;
     }
-    if (msg == WM_TIMER && wp == kClickTimerId) {
-      KillTimer(hwnd, kClickTimerId);
-      if (self->onLeftClick) self->onLeftClick();
-      return 0;
+  }
+  if (msg == WM_TIMER && wp == kClickTimerId) {
+    KillTimer(hwnd, kClickTimerId);
+    if (onLeftClick) onLeftClick();
+    return 0;
+  }
+  if (msg == WM_TIMER && wp == kRetryTimerId) {
+    RetryTimer();
+    return 0;
+  }
+  if (taskbarCreated_ != 0 && msg == taskbarCreated_) {
+    if (wanted_) {
+      attemptsLeft_ = 0;  // a fresh minute for the new taskbar
+      AddOrRetry();
     }
-    if (msg == WM_TIMER && wp == kRetryTimerId) {
-      self->RetryTimer();
-      return 0;
-    }
-    if (self->taskbarCreated_ != 0 && msg == self->taskbarCreated_) {
-      if (self->wanted_) {
-        self->attemptsLeft_ = 0;  // a fresh minute for the new taskbar
-        self->AddOrRetry();
-      }
-      if (self->onTaskbarCreated) self->onTaskbarCreated();
-      return 0;
-    }
+    if (onTaskbarCreated) onTaskbarCreated();
+    return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/handles_win32.h"
+#include "common/message_window_win32.h"
 #include "common/notice_kind.h"
 
 namespace corvella {
@@ -27,7 +28,7 @@ struct TrayAddRetry {
   int attempts = 30;
 };
 
-class TrayIcon {
+class TrayIcon : private MessageHandler {
  public:
   // The shell's messages for the icon come to this message number (0x800).
   static constexpr UINT kCallbackMessage = WM_USER + 0x400;
@@ -67,7 +68,7 @@ class TrayIcon {
   std::function<void()> onTaskbarCreated;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) override;
   NOTIFYICONDATAW BaseRecord(UINT flags) const;
   NOTIFYICONDATAW BalloonRecord() const;
   // A change of picture or hint; a refused change adds the icon again.
@@ -81,7 +82,7 @@ class TrayIcon {
 
   ShellNotify notify_;
   TrayAddRetry retry_;
-  UniqueWindow window_;
+  MessageWindow window_;
   UniqueIcon picture_;
   std::string hint_;
   bool wanted_ = false;  // between Show and Hide

@@ -1,24 +1,14 @@
 #include "presentation/widget_window_win32.h"
 
-// GDI+'s headers use min and max unqualified.
-#include <algorithm>
-namespace Gdiplus {
-using std::max;
-using std::min;
-}  // namespace Gdiplus
-#include <gdiplus.h>
 #include <windowsx.h>
 
 #include <memory>
 #include <vector>
 
-#include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/monitor_dpi_win32.h"
 #include "common/system_function_win32.h"
-#include "presentation/gdiplus_library_win32.h"
-#include "presentation/glyph_outline.h"
 
 namespace corvella {
 namespace {
@@ -31,124 +21,10 @@ struct ScreenDc {
   HDC dc;
 };
 
-// The picture's bytes as the module carries them: "PNG<n>", or "PNG<n>_<dpi>" for larger DPIs.
-struct BackgroundResource {
-  std::string name;
-  const void* bytes = nullptr;
-  DWORD size = 0;
-};
-
-BackgroundResource FindBackground(HMODULE module, WidgetBackground index, int artDpi) {
-  std::wstring name = L"PNG" + std::to_wstring(static_cast<int>(index));
-  if (artDpi != kWidgetArtDpis[0]) name += L"_" + std::to_wstring(artDpi);
-  HRSRC found = FindResourceW(module, name.c_str(), L"PNG");
-  HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
-  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
-  if (bytes == nullptr) throw Error(FillMessage("Resource %s not found", FromWide(name)));
-  return {FromWide(name), bytes, SizeofResource(module, found)};
-}
-
-// Decodes the background, with colour management, into a premultiplied 32-bit bitmap on a fully
-// transparent ground, scaled from its rendering's DPI to `dpi`.
-HBITMAP DecodeBackground(const BackgroundResource& picture, int dpi, int artDpi, SIZE& size) {
-  return DecodePicture(picture.bytes, picture.size, picture.name, dpi, artDpi, size);
-}
-
-// The temperature's outline in bold "Tahoma", laid out as one line from its origin at the
-// top left, the way GDI+ lays out a path's text: the baseline one ascent below the origin, each
-// letter one advance after the one before. The letters come from GDI at 2048 pixels to the em,
-// where no hinting moves them, and are scaled down to the em size. (GDI+'s own text would do the
-// same, but its first font family enumerates every installed font, and under Wine that leaves
-// each font file mapped.) Empty when no outline font can be had.
-std::vector<PathPoint> TemperatureOutline(const std::wstring& text, int dpi) {
-  constexpr int kOutlineEm = 2048;
-  const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-  if (!dc) return {};
-  LOGFONTW logFont{};
-  logFont.lfHeight = -kOutlineEm;
-  logFont.lfWeight = FW_BOLD;
-  logFont.lfCharSet = DEFAULT_CHARSET;
-  // Where no Tahoma is installed the font mapper gives another outline face.
-  logFont.lfOutPrecision = OUT_TT_ONLY_PRECIS;
-  kWidgetFontFamily.copy(logFont.lfFaceName, LF_FACESIZE - 1);
-  const UniqueGdiObject font(CreateFontIndirectW(&logFont));
-  if (!font) return {};
-  const SelectGuard selected(dc.get(), font.get());
-  TEXTMETRICW metrics{};
-  if (!GetTextMetricsW(dc.get(), &metrics)) return {};
-  const float scale = static_cast<float>(ScaleForDpi(kWidgetTextEm, dpi)) / kOutlineEm;
-  float x = static_cast<float>(ScaleForDpi(kWidgetTextX, dpi));
-  const float baseline =
-      static_cast<float>(ScaleForDpi(kWidgetTextY, dpi)) + static_cast<float>(metrics.tmAscent) * scale;
-  const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
-  std::vector<PathPoint> path;
-  std::vector<std::uint8_t> outline;
-  for (const wchar_t letter : text) {
-    GLYPHMETRICS glyph{};
-    const DWORD size = GetGlyphOutlineW(dc.get(), letter, GGO_BEZIER, &glyph, 0, nullptr, &identity);
-    if (size == GDI_ERROR) return {};
-    outline.resize(size);
-    if (size != 0 && (GetGlyphOutlineW(dc.get(), letter, GGO_BEZIER, &glyph, size, outline.data(),
-                                       &identity) == GDI_ERROR ||
-                      !AppendGlyphOutline(outline, x, baseline, scale, path)))
-      return {};
-    x += static_cast<float>(glyph.gmCellIncX) * scale;
-  }
-  return path;
-}
-
-// The temperature as one path: white fill, then a black outline over it, no smoothing.
-void DrawTemperature(HBITMAP bitmap, std::string_view text, int dpi) {
-  DIBSECTION dib{};
-  if (text.empty() || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBits == nullptr)
-    return;
-  const std::vector<PathPoint> outline = TemperatureOutline(ToWide(text), dpi);
-  if (outline.empty()) return;
-  std::vector<Gdiplus::PointF> points;
-  std::vector<BYTE> types;
-  for (const PathPoint& point : outline) {
-    points.emplace_back(point.x, point.y);
-    types.push_back(point.type);
-  }
-  GdiFlush();
-  const int width = dib.dsBm.bmWidth, height = dib.dsBm.bmHeight, stride = dib.dsBm.bmWidthBytes;
-  auto* bits = static_cast<BYTE*>(dib.dsBm.bmBits);
-  // A bottom-up bitmap is read from its last row with a negative stride.
-  const bool bottomUp = dib.dsBmih.biHeight > 0;
-  Gdiplus::Bitmap canvas(width, height, bottomUp ? -stride : stride, PixelFormat32bppPARGB,
-                         bottomUp ? bits + static_cast<std::ptrdiff_t>(height - 1) * stride : bits);
-  Gdiplus::Graphics g(&canvas);
-  g.SetSmoothingMode(Gdiplus::SmoothingModeNone);
-  Gdiplus::GraphicsPath path(points.data(), types.data(), static_cast<INT>(points.size()),
-                             Gdiplus::FillModeAlternate);
-  Gdiplus::SolidBrush white(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFF));
-  g.FillPath(&white, &path);
-  Gdiplus::Pen black(Gdiplus::Color(0xFF, 0, 0, 0), static_cast<Gdiplus::REAL>(dpi) / 96.0f);
-  g.DrawPath(&black, &path);
-}
-
 }  // namespace
-
-ComposedPicture::ComposedPicture(HDC screen, HBITMAP bitmap)
-    : bitmap_(bitmap), dc_(CreateCompatibleDC(screen)) {
-  if (!dc_) throw Error("Cannot create a drawing context");
-  previous_ = SelectObject(dc_.get(), bitmap);
-}
-
-ComposedPicture::~ComposedPicture() {
-  // The bitmap leaves the DC before either is deleted.
-  if (dc_ && previous_ != nullptr) SelectObject(dc_.get(), previous_);
-}
 
 WidgetWindow::WidgetWindow(HINSTANCE instance, WidgetPlace* place, HMODULE resources, const Clock& clock)
     : resources_(resources != nullptr ? resources : GetModuleHandleW(nullptr)), place_(place), clock_(clock) {
-  WNDCLASSW wc{};
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = &WidgetWindow::WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  wc.lpszClassName = kWindowClass;
-  RegisterClassW(&wc);
   // FormCreate: the stored place, or the top of the screen 192 pixels (at 96 DPI) from its
   // right edge; without a window yet, the scale is the primary screen's.
   const WidgetPoint fallback = DefaultWidgetPosition(GetSystemMetrics(SM_CXSCREEN), Dpi());
@@ -164,20 +40,23 @@ WidgetWindow::WidgetWindow(HINSTANCE instance, WidgetPlace* place, HMODULE resou
   }
   // Layered from the start, so that nothing shows before the first picture. Unowned, and a
   // tool window, so that it never has a taskbar button or an Alt+Tab entry of its own.
-  window_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, at.x, at.y,
-                            kWidgetInitialWidth, kWidgetInitialHeight, nullptr, nullptr, instance, this);
-  if (window_ == nullptr && createError_.empty()) {
+  const bool created = window_.Create(this, instance,
+                                     {.name = kWindowClass,
+                                      .style = CS_DBLCLKS,
+                                      .cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))},
+                                     {.exStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW,
+                                      .x = at.x,
+                                      .y = at.y,
+                                      .width = kWidgetInitialWidth,
+                                      .height = kWidgetInitialHeight});
+  if (!created && createError_.empty()) {
     createError_ = ErrorWithCode("Cannot create the widget window", GetLastError()).what();
   }
   grabDpi_ = Dpi();
 }
 
 WidgetWindow::~WidgetWindow() {
-  if (window_ != nullptr) {
-    // No message reaches a half-destroyed object.
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
+  window_.Destroy();
   picture_.reset();  // FormDestroy: the last composition goes
 }
 
@@ -191,9 +70,9 @@ void WidgetWindow::RefreshFace(std::string_view signedText, std::string_view sky
 }
 
 void WidgetWindow::EnsureLayered() {
-  const LONG style = GetWindowLongW(window_, GWL_EXSTYLE);
+  const LONG style = GetWindowLongW(window_.get(), GWL_EXSTYLE);
   SetLastError(0);
-  if (SetWindowLongW(window_, GWL_EXSTYLE, style | WS_EX_LAYERED) == 0 && GetLastError() != 0) {
+  if (SetWindowLongW(window_.get(), GWL_EXSTYLE, style | WS_EX_LAYERED) == 0 && GetLastError() != 0) {
     // Shown, and the composition goes on.
     wchar_t* text = nullptr;
     FormatMessageW(
@@ -215,16 +94,8 @@ void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int dpi = Dpi();
     const int artDpi = WidgetArtDpi(dpi);
-    const BackgroundResource background = FindBackground(resources_, index, artDpi);
-    {
-      // GDI+ only while composing: between compositions, hours apart, it holds nothing. Some
-      // (Wine's) decode through the system's imaging component, which needs COM.
-      com::Start();
-      const GdiplusLibrary gdiplus;
-      bitmap.reset(DecodeBackground(background, dpi, artDpi, size));
-      DrawTemperature(static_cast<HBITMAP>(bitmap.get()), text, dpi);
-    }
-    SetWindowPos(window_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    bitmap.reset(ComposeWidgetPicture(resources_, index, text, dpi, artDpi, size));
+    SetWindowPos(window_.get(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (Dpi() == dpi) break;
   }
 
@@ -235,29 +106,29 @@ void WidgetWindow::Fons(WidgetBackground index, std::string_view text) {
   composed_ = true;
 
   RECT place{};
-  GetWindowRect(window_, &place);
+  GetWindowRect(window_.get(), &place);
   POINT destination{place.left, place.top};
   POINT source{0, 0};
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  if (!UpdateLayeredWindow(window_, screen.dc, &destination, &size, picture_->dc(), &source, 0, &blend,
+  if (!UpdateLayeredWindow(window_.get(), screen.dc, &destination, &size, picture_->dc(), &source, 0, &blend,
                            ULW_ALPHA)) {
     // A window that lost its layered state takes it anew.
-    const LONG style = GetWindowLongW(window_, GWL_EXSTYLE);
-    SetWindowLongW(window_, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
-    SetWindowLongW(window_, GWL_EXSTYLE, style | WS_EX_LAYERED);
-    UpdateLayeredWindow(window_, screen.dc, &destination, &size, picture_->dc(), &source, 0, &blend,
+    const LONG style = GetWindowLongW(window_.get(), GWL_EXSTYLE);
+    SetWindowLongW(window_.get(), GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+    SetWindowLongW(window_.get(), GWL_EXSTYLE, style | WS_EX_LAYERED);
+    UpdateLayeredWindow(window_.get(), screen.dc, &destination, &size, picture_->dc(), &source, 0, &blend,
                         ULW_ALPHA);
   }
 }
 
 void WidgetWindow::Show() {
   if (Visible()) return;
-  ShowWindow(window_, SW_SHOWNOACTIVATE);
+  ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
   try {
     FormShow();
   } catch (...) {
     // A widget whose picture failed stays hidden, as its menu check says.
-    ShowWindow(window_, SW_HIDE);
+    ShowWindow(window_.get(), SW_HIDE);
     throw;
   }
 }
@@ -266,7 +137,7 @@ void WidgetWindow::FormShow() {
   if (hideAppButton) hideAppButton();
   // A place the screens no longer show comes back onto the nearest one.
   RECT place{};
-  GetWindowRect(window_, &place);
+  GetWindowRect(window_.get(), &place);
   std::vector<WidgetMonitor> monitors;
   EnumDisplayMonitors(
       nullptr, nullptr,
@@ -285,17 +156,17 @@ void WidgetWindow::FormShow() {
   const WidgetPoint at =
       KeepOnScreen({place.left, place.top}, place.right - place.left, place.bottom - place.top, monitors);
   if (at.x != place.left || at.y != place.top) {
-    SetWindowPos(window_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_.get(), nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   RefreshFace(signedText_, skyCondition_, placeUtcOffset_);
 }
 
 void WidgetWindow::Close() {
   RECT place{};
-  GetWindowRect(window_, &place);
+  GetWindowRect(window_.get(), &place);
   // Hidden only once its place is stored: a failed write leaves it shown, as its check says.
   if (place_ != nullptr) place_->Write({place.left, place.top});
-  ShowWindow(window_, SW_HIDE);
+  ShowWindow(window_.get(), SW_HIDE);
 }
 
 void WidgetWindow::SetWidgetVisible(bool visible) {
@@ -308,7 +179,7 @@ void WidgetWindow::SetWidgetVisible(bool visible) {
 
 // The owner stays as created (none): an owner cannot be given after creation.
 void WidgetWindow::SetWidgetOnTop(bool on) {
-  if (!SetWindowPos(window_, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+  if (!SetWindowPos(window_.get(), on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)) {
     throw ErrorWithCode("Cannot change the widget's band", GetLastError());
   }
@@ -324,7 +195,7 @@ void WidgetWindow::FormMouseMove(WPARAM wp) {
   if ((wp & MK_LBUTTON) == 0) return;
   POINT cursor{};
   GetCursorPos(&cursor);
-  SetWindowPos(window_, nullptr, cursor.x - grab_.x, cursor.y - grab_.y, 0, 0,
+  SetWindowPos(window_.get(), nullptr, cursor.x - grab_.x, cursor.y - grab_.y, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -341,7 +212,7 @@ void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
   if (rescaling_) return;
   rescaling_ = true;
   try {
-    if (!SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0,
+    if (!SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top, 0, 0,
                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {
       throw ErrorWithCode("Cannot move the widget", GetLastError());
     }
@@ -355,7 +226,7 @@ void WidgetWindow::DpiChanged(int dpi, const RECT& suggested) {
   rescaling_ = false;
 }
 
-int WidgetWindow::Dpi() const { return DpiOfWindow(window_); }
+int WidgetWindow::Dpi() const { return DpiOfWindow(window_.get()); }
 
 void WidgetWindow::Report(const std::string& message) {
   if (showError) showError(message);
@@ -365,7 +236,7 @@ LRESULT WidgetWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_LBUTTONDOWN:
       FormMouseDown(lp);
-      SetCapture(window_);  // the drag goes on when the mouse outruns the window
+      SetCapture(window_.get());  // the drag goes on when the mouse outruns the window
       return 0;
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -390,19 +261,8 @@ LRESULT WidgetWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       // Only the menu hides the widget, so that its check always tells the truth.
       return 0;
     default:
-      return DefWindowProcW(window_, msg, wp, lp);
+      return DefWindowProcW(window_.get(), msg, wp, lp);
   }
-}
-
-LRESULT CALLBACK WidgetWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<WidgetWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->window_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<WidgetWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr || self->window_ != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
-  return self->Handle(msg, wp, lp);
 }
 
 }  // namespace corvella

@@ -13,30 +13,15 @@
 
 #include "common/clock.h"
 #include "common/handles_win32.h"
+#include "common/message_window_win32.h"
+#include "presentation/widget_composition_win32.h"
 #include "presentation/widget_control.h"
 #include "presentation/widget_face.h"
 #include "presentation/widget_place.h"
 
 namespace corvella {
 
-// The composed picture: one premultiplied 32-bit bitmap selected into one memory DC. Only
-// one is alive at a time; replacing it releases the previous pair.
-class ComposedPicture {
- public:
-  ComposedPicture(HDC screen, HBITMAP bitmap);
-  ~ComposedPicture();
-  ComposedPicture(const ComposedPicture&) = delete;
-  ComposedPicture& operator=(const ComposedPicture&) = delete;
-  HDC dc() const { return dc_.get(); }
-  HBITMAP bitmap() const { return static_cast<HBITMAP>(bitmap_.get()); }
-
- private:
-  UniqueGdiObject bitmap_;
-  UniqueMemoryDc dc_;
-  HGDIOBJ previous_ = nullptr;
-};
-
-class WidgetWindow : public WidgetControl {
+class WidgetWindow : public WidgetControl, private MessageHandler {
  public:
   static constexpr wchar_t kWindowClass[] = L"CorvellaWidget";
 
@@ -66,7 +51,7 @@ class WidgetWindow : public WidgetControl {
   void Show();
   // FormClose: stores "top", then "left", and hides the widget. A failed write leaves it shown.
   void Close();
-  bool Visible() const { return IsWindowVisible(window_) != FALSE; }
+  bool Visible() const { return IsWindowVisible(window_.get()) != FALSE; }
 
   // WidgetControl
   void SetWidgetVisible(bool visible) override;
@@ -76,7 +61,7 @@ class WidgetWindow : public WidgetControl {
   // What went wrong at creation; empty when nothing did.
   const std::string& createError() const { return createError_; }
 
-  HWND window() const { return window_; }
+  HWND window() const { return window_.get(); }
   // The composition alive now, for checks of what is drawn; null before the first.
   const ComposedPicture* picture() const { return picture_.get(); }
 
@@ -90,8 +75,7 @@ class WidgetWindow : public WidgetControl {
   std::function<void(const std::string&)> showError;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) override;
   void FormShow();
   void FormMouseDown(LPARAM lp);
   void FormMouseMove(WPARAM wp);
@@ -103,7 +87,7 @@ class WidgetWindow : public WidgetControl {
   HMODULE resources_;
   WidgetPlace* place_;
   const Clock& clock_;
-  HWND window_ = nullptr;
+  MessageWindow window_;
   std::string createError_;
   POINT grab_{};
   // The DPI the grab point was taken at, and whether a DPI change is being handled.

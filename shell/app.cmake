@@ -5,7 +5,8 @@ endif()
 
 corvella_library(corvella_app_win32
   SOURCES shell/main_form_win32.cpp shell/single_instance_win32.cpp shell/error_box_win32.cpp
-          shell/file_version_win32.cpp shell/settings_dialog_win32.cpp shell/live_counts_win32.cpp
+          shell/file_version_win32.cpp shell/settings_dialog_win32.cpp shell/settings_dialog_paint_win32.cpp
+          shell/live_counts_win32.cpp
           shell/power_notify_win32.cpp shell/online_check_win32.cpp
   DEPS corvella_dialog_layout corvella_presentation_win32 corvella_refresh corvella_settings corvella_catalogue corvella_feed
        corvella_http corvella_common shell32 user32 psapi uuid)

@@ -67,28 +67,33 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
       sockets_(MakeSystemSocketLayer()),
       http_(std::make_unique<HttpClient>(*sockets_)),
       ownFileDate_(MakeOwnFileDate()),
-      timer1_(window_, kTimer1Id, kRetryTimerIntervalMs),
-      timer3_(window_, kTimer3Id, kPeriodicTimerIntervalMs),
-      wakeDelay_(window_, kWakeDelayId, kWakeRefreshDelayMs),
-      connectionWatch_(window_, kConnectionWatchId, kConnectionWatchIntervalMs),
-      timer4_(window_, kTimer4Id, kTimer4IntervalMs) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = &MainForm::WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kWindowClass;
-  RegisterClassW(&wc);
+      timer1_(window_.get(), kTimer1Id, kRetryTimerIntervalMs),
+      timer3_(window_.get(), kTimer3Id, kPeriodicTimerIntervalMs),
+      wakeDelay_(window_.get(), kWakeDelayId, kWakeRefreshDelayMs),
+      connectionWatch_(window_.get(), kConnectionWatchId, kConnectionWatchIntervalMs),
+      timer4_(window_.get(), kTimer4Id, kTimer4IntervalMs) {
   // Owned by the application window, so a running instance's dialog never counts
   // as the instance itself. The window is the settings dialog: a dialog frame without
   // system menu or close box.
-  window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kWindowClass, ToWide(kDialogCaption).c_str(),
-                            WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 480, 360,
-                            applicationWindow, nullptr, instance, this);
-  if (window_ != nullptr) suspendResume_ = std::make_unique<SuspendResumeNotification>(window_);
-  dialog_ = std::make_unique<SettingsDialog>(instance, window_, applicationWindow, settings_);
+  // Without it (GetLastError tells why) the program still runs its passes; the icon is the
+  // part that would say so.
+  const std::wstring caption = ToWide(kDialogCaption);
+  window_.Create(this, instance,
+                 {.name = kWindowClass,
+                  .cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)),
+                  .background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)},
+                 {.exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
+                  .title = caption.c_str(),
+                  .style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN,
+                  .x = CW_USEDEFAULT,
+                  .y = CW_USEDEFAULT,
+                  .width = 480,
+                  .height = 360,
+                  .parent = applicationWindow});
+  if (window_.get() != nullptr) suspendResume_ = std::make_unique<SuspendResumeNotification>(window_.get());
+  dialog_ = std::make_unique<SettingsDialog>(instance, window_.get(), applicationWindow, settings_);
   dialog_->onOk = [this] {
-    Guarded(window_, [this] {
+    Guarded(window_.get(), [this] {
       Saves(settings_, *store_, *autostart_, WideToUtf8(OwnExecutablePath()));
       dialog_->Hide();
       if (pass_) pass_->Run();
@@ -116,8 +121,8 @@ MainForm::MainForm(HINSTANCE instance, HWND applicationWindow)
   FormShow();
   CreateWidget();
   timer4_.SetEnabled(true);
-  if (!startError.empty()) ShowApplicationError(window_, startError);
-  if (!widget_->createError().empty()) ShowApplicationError(window_, widget_->createError());
+  if (!startError.empty()) ShowApplicationError(window_.get(), startError);
+  if (!widget_->createError().empty()) ShowApplicationError(window_.get(), widget_->createError());
 }
 
 MainForm::~MainForm() {
@@ -125,15 +130,16 @@ MainForm::~MainForm() {
   tray_.reset();
   widgetSwitches_.reset();
   widget_.reset();
-  if (window_ != nullptr) DestroyWindow(window_);
+  // Still whole here: its WM_DESTROY closes the program's side as when the user closes it.
+  if (window_.get()) DestroyWindow(window_.get());
 }
 
 void MainForm::FormCreate() {
   if (AnotherInstanceRunning(applicationWindow_)) ExitProcess(0);
   tray_ = std::make_unique<TrayIcon>(instance_);
   tray_->onRightButtonDown = [this] { ShowPopupMenu(); };
-  tray_->onLeftDoubleClick = [this] { Guarded(window_, [this] { OnLeftDoubleClick(); }); };
-  tray_->onLeftClick = [this] { Guarded(window_, [this] { ToggleForecast(tray_->IconRect()); }); };
+  tray_->onLeftDoubleClick = [this] { Guarded(window_.get(), [this] { OnLeftDoubleClick(); }); };
+  tray_->onLeftClick = [this] { Guarded(window_.get(), [this] { ToggleForecast(tray_->IconRect()); }); };
   tray_->onTaskbarCreated = [this] { FitTrayArt(); };
   menu_ = std::make_unique<PopupMenu>(kTrayMenu);
 
@@ -203,8 +209,8 @@ void MainForm::FitMenuGlyph(int glyphSize, const std::optional<TrayArt>& art) {
 void MainForm::FormClose() {
   closing_ = true;
   // The first-run marker is written only on this way out.
-  if (store_) Guarded(window_, [this] { MarkFirstRunOver(*store_); });
-  DestroyWindow(window_);
+  if (store_) Guarded(window_.get(), [this] { MarkFirstRunOver(*store_); });
+  DestroyWindow(window_.get());
 }
 
 void MainForm::ShowPopupMenu() {
@@ -218,16 +224,16 @@ void MainForm::ShowPopupMenu() {
     POINT at{};
     GetCursorPos(&at);
     FitMenuGlyph(SmallIconSizeAt(at), std::nullopt);
-    command = menu_->Track(at, window_);
+    command = menu_->Track(at, window_.get());
   } catch (const ProgramClosing&) {
     // an error box on the way out: no menu for a program that is closing
   }
   --menuDepth_;
-  if (window_ == nullptr) return;
-  if (command != 0) PostMessageW(window_, WM_COMMAND, command, 0);
+  if (window_.get() == nullptr) return;
+  if (command != 0) PostMessageW(window_.get(), WM_COMMAND, command, 0);
   if (menuDepth_ > 0) return;
   // Each held timer once more, now that the menu is closed (the held Timer3 ticks count as one).
-  for (UINT_PTR id : heldTimers_) PostMessageW(window_, WM_TIMER, id, 0);
+  for (UINT_PTR id : heldTimers_) PostMessageW(window_.get(), WM_TIMER, id, 0);
   heldTimers_.clear();
 }
 
@@ -294,10 +300,10 @@ void MainForm::CreateWidget() {
   widget_->onDoubleClick = [this] {
     RECT anchor{};
     GetWindowRect(widget_->window(), &anchor);
-    Guarded(window_, [this, anchor] { ToggleForecast(anchor); });
+    Guarded(window_.get(), [this, anchor] { ToggleForecast(anchor); });
   };
   widget_->hideAppButton = [this] { HideAppButton(); };
-  widget_->showError = [this](const std::string& message) { ShowApplicationError(window_, message); };
+  widget_->showError = [this](const std::string& message) { ShowApplicationError(window_.get(), message); };
   if (store_) widgetSwitches_ = std::make_unique<WidgetSwitches>(settings_, *store_, *widget_);
 }
 
@@ -432,10 +438,10 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   if (LRESULT result = 0; dialog_ && dialog_->Handle(msg, wp, lp, result)) return result;
   switch (msg) {
     case WM_COMMAND:
-      Guarded(window_, [&] { OnCommand(LOWORD(wp)); });
+      Guarded(window_.get(), [&] { OnCommand(LOWORD(wp)); });
       return 0;
     case WM_TIMER:
-      Guarded(window_, [&] { OnTimer(wp); });
+      Guarded(window_.get(), [&] { OnTimer(wp); });
       return 0;
     case WM_POWERBROADCAST:
       OnPowerBroadcast(wp);
@@ -446,42 +452,30 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETTINGCHANGE:
       FollowTaskbarLook();
       FitTrayArt();
-      return DefWindowProcW(window_, msg, wp, lp);
+      return DefWindowProcW(window_.get(), msg, wp, lp);
     case WM_DPICHANGED:
     case WM_DISPLAYCHANGE:
       FitTrayArt();
-      return DefWindowProcW(window_, msg, wp, lp);
+      return DefWindowProcW(window_.get(), msg, wp, lp);
     case WM_CLOSE:
       FormClose();
       return 0;
     case WM_DESTROY:
       closing_ = true;
-      KillTimer(window_, kTimer1Id);
-      KillTimer(window_, kTimer3Id);
-      KillTimer(window_, kWakeDelayId);
-      KillTimer(window_, kConnectionWatchId);
-      KillTimer(window_, kTimer4Id);
+      KillTimer(window_.get(), kTimer1Id);
+      KillTimer(window_.get(), kTimer3Id);
+      KillTimer(window_.get(), kWakeDelayId);
+      KillTimer(window_.get(), kConnectionWatchId);
+      KillTimer(window_.get(), kTimer4Id);
       tray_.reset();  // the icon leaves the notification area with the window
       suspendResume_.reset();
-      window_ = nullptr;
+      window_.Release();
       PostQuitMessage(0);
       return 0;
     default:
       if (msg == LiveCountMessage()) return AnswerLiveCount(wp);
-      return DefWindowProcW(window_, msg, wp, lp);
+      return DefWindowProcW(window_.get(), msg, wp, lp);
   }
-}
-
-LRESULT CALLBACK MainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lp);
-    auto* self = static_cast<MainForm*>(create->lpCreateParams);
-    self->window_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<MainForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr || self->window_ != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
-  return self->Handle(msg, wp, lp);
 }
 
 }  // namespace corvella

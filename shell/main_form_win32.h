@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/handles_win32.h"
+#include "common/message_window_win32.h"
 #include "presentation/forecast_window_win32.h"
 #include "presentation/popup_menu_win32.h"
 #include "presentation/tray_art_win32.h"
@@ -56,7 +57,7 @@ class WindowTimer : public Timer {
   UINT interval_;
 };
 
-class MainForm : public RefreshHost {
+class MainForm : public RefreshHost, private MessageHandler {
  public:
   static constexpr wchar_t kWindowClass[] = L"CorvellaMainForm";
 
@@ -67,7 +68,7 @@ class MainForm : public RefreshHost {
   MainForm(const MainForm&) = delete;
   MainForm& operator=(const MainForm&) = delete;
 
-  HWND window() const { return window_; }
+  HWND window() const { return window_.get(); }
 
   // "Свойства...": the settings are loaded afresh, then the dialog is shown. A failing load
   // is raised, and the dialog stays hidden.
@@ -102,8 +103,7 @@ class MainForm : public RefreshHost {
   void HideAppButton();
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) override;
   void FormCreate();
   void LoadsIntoDialog();
   void FormShow();
@@ -128,7 +128,7 @@ class MainForm : public RefreshHost {
 
   HINSTANCE instance_;
   HWND applicationWindow_;
-  HWND window_ = nullptr;
+  MessageWindow window_;
   bool closing_ = false;
 
   std::unique_ptr<SettingsStore> store_;

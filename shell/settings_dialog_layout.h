@@ -110,6 +110,8 @@ inline constexpr int kDialogClientHeight = 376;
 inline constexpr Rect96 kHeaderBand = {0, 0, 446, 83};  // white, with a line under it at 83
 inline constexpr int kDropListHeight = 300;             // of the open list, at 96 DPI
 inline constexpr int kPortMaxLength = 8;
+// Room right of a right-aligned header text for its last glyph's overhang.
+inline constexpr int kOverhang = 6;
 
 inline constexpr std::string_view kTabCaptions[kPageCount] = {"Погода"_cp, "Курс валют"_cp, "Системные"_cp};
 inline constexpr std::string_view kPeriodEntries[] = {"через три часа"_cp, "через четыре часа"_cp,

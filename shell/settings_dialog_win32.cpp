@@ -28,8 +28,6 @@ constexpr UINT_PTR kPortFieldSubclass = 1;
 // others take their caption, or the label just before them).
 constexpr std::string_view kColourSampleName = "Цвет цифр температуры"_cp;
 constexpr std::string_view kTabsName = "Разделы настроек"_cp;
-// Room right of a right-aligned header text for its last glyph's overhang.
-constexpr int kOverhang = 6;
 
 // The logo drawn for 96, 144 and 192 DPI; other scales take the next larger one.
 struct LogoResource {
@@ -115,23 +113,14 @@ void KeepDpiChangeOurs(HWND window, bool dialogClass) {
   if (forControl != nullptr) forControl(window, kDisableFontAndRelayout, kDisableFontAndRelayout);
 }
 
-void RegisterClasses(HINSTANCE instance, WNDPROC pageProc, WNDPROC sampleProc) {
-  WNDCLASSW wc{};
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpfnWndProc = pageProc;
-  wc.lpszClassName = kPageClass;
-  // A page is a dialog to the window system (its default handling is the dialog's), so that
-  // the visual style paints its background and answers its labels' and check boxes' colours.
-  wc.cbWndExtra = DLGWINDOWEXTRA;
-  RegisterClassW(&wc);
-  wc.cbWndExtra = 0;
-  wc.hbrBackground = nullptr;
-  wc.lpfnWndProc = sampleProc;
-  wc.lpszClassName = kSampleClass;
-  RegisterClassW(&wc);
-}
+// A page is a dialog to the window system (its default handling is the dialog's), so that the
+// visual style paints its background and answers its labels' and check boxes' colours.
+const WindowClassSpec kPageWindowClass{.name = kPageClass,
+                                       .cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)),
+                                       .background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                                       .extraBytes = DLGWINDOWEXTRA};
+const WindowClassSpec kSampleWindowClass{.name = kSampleClass,
+                                         .cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))};
 
 struct WindowKind {
   const wchar_t* className;
@@ -236,7 +225,8 @@ SettingsDialog::~SettingsDialog() { DestroyControls(); }
 // selection does. A window that can't be made undoes the rest, so that the next try starts clean.
 void SettingsDialog::Build() {
   LoadCommonControls();
-  RegisterClasses(instance_, &SettingsDialog::PageProc, &SettingsDialog::SampleProc);
+  // A class that cannot be registered shows as the first page that cannot be created.
+  RegisterWindowClass(instance_, kPageWindowClass, &SettingsDialog::PageProc);
   try {
     CreateControls();
     FillLocationList();
@@ -246,7 +236,8 @@ void SettingsDialog::Build() {
   }
   built_ = true;
   filling_ = true;
-  values_.CopyTo(*this);
+  values_.CopyTo(windows_);
+  bound_ = &windows_;
   filling_ = false;
   values_ = ControlValues{};
   SelectPage(0);
@@ -255,14 +246,13 @@ void SettingsDialog::Build() {
 void SettingsDialog::DestroyControls() {
   if (HWND port = Control(kIdEdit4); port != nullptr && g_common.removeSubclass != nullptr)
     g_common.removeSubclass(port, &SettingsDialog::PortFieldProc, kPortFieldSubclass);
+  sample_.Destroy();
   for (HWND& page : pages_) {
     if (page == nullptr) continue;
-    SetWindowLongPtrW(page, GWLP_USERDATA, 0);
     DestroyWindow(page);  // and the controls on it
     page = nullptr;
   }
   for (const auto& [id, control] : controls_) {
-    if (id == kIdColourSample) SetWindowLongPtrW(control, GWLP_USERDATA, 0);
     if (IsWindow(control)) DestroyWindow(control);
   }
   controls_.clear();
@@ -281,23 +271,30 @@ void SettingsDialog::CreateControls() {
     pages_[static_cast<std::size_t>(i)] = Made(CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD,
                                                                0, 0, 0, 0, host_, nullptr, instance_, this),
                                                0);
-    SetWindowLongPtrW(pages_[static_cast<std::size_t>(i)], GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     KeepDpiChangeOurs(pages_[static_cast<std::size_t>(i)], true);
   }
   for (const ControlSpec& row : DialogControlTable()) {
     const WindowKind kind = KindOf(row.kind);
     HWND parent = row.page == Page::kDialog ? host_ : pages_[static_cast<std::size_t>(row.page)];
+    const std::wstring caption = ToWide(row.caption);
+    const auto menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id));
+    // The colour sample is ours: its messages come to this object.
     HWND control =
-        Made(CreateWindowExW(0, kind.className, ToWide(row.caption).c_str(), kind.style, 0, 0, 0, 0, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), instance_, nullptr),
-             row.id);
+        row.kind == ControlKind::kColourSample
+            ? Made(sample_.Create(this, instance_, kSampleWindowClass,
+                                  {.title = caption.c_str(), .style = kind.style, .parent = parent, .menu = menu})
+                       ? sample_.get()
+                       : nullptr,
+                   row.id)
+            : Made(CreateWindowExW(0, kind.className, caption.c_str(), kind.style, 0, 0, 0, 0, parent, menu,
+                                   instance_, nullptr),
+                   row.id);
     controls_[row.id] = control;
     KeepDpiChangeOurs(control, false);
     if (!row.hint.empty()) AddHint(control, row.hint);
     // The themed edit control hides a password behind dots, the classic one behind "*".
     if (row.kind == ControlKind::kPassword) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
   }
-  SetWindowLongPtrW(Control(kIdColourSample), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowTextW(Control(kIdColourSample), ToWide(kColourSampleName).c_str());
   SetWindowTextW(Control(kIdTabs), ToWide(kTabsName).c_str());
   AddHint(Control(kIdLogo), MakerSiteAddress());
@@ -640,139 +637,61 @@ void SettingsDialog::ChooseColour() {
   chooser.Flags = CC_RGBINIT | CC_ANYCOLOR;
   std::optional<std::uint32_t> chosen;
   if (ColourChooser()(&chooser)) chosen = chooser.rgbResult;
-  SetColour(kIdColourSample, ColourAfterChoice(colour_, chosen));
+  SetColour(kIdColourSample, ColourAfterChoice(Colour(kIdColourSample), chosen));
   Changed();
+}
+
+std::uint32_t SettingsDialog::ColourInForce() const {
+  return ChooseDigitInk(ChosenColour(Colour(kIdColourSample)), ReadTaskbarLook()).colour;
 }
 
 void SettingsDialog::Changed() {
   if (!filling_) ReadControls(*this, live_);
 }
 
-// The header band is the window colour, its text the window text's colour: a pair that reads in
-// every colour scheme, the high-contrast ones included.
-void SettingsDialog::PaintHeader(HDC dc) const {
-  RECT band{Scale(kHeaderBand.x), Scale(kHeaderBand.y), Scale(kHeaderBand.w), Scale(kHeaderBand.h)};
-  FillRect(dc, &band, GetSysColorBrush(COLOR_WINDOW));
-  RECT shadow{0, band.bottom, band.right, band.bottom + 1};
-  FillRect(dc, &shadow, GetSysColorBrush(COLOR_BTNSHADOW));
-  RECT light{0, band.bottom + 1, band.right, band.bottom + 2};
-  FillRect(dc, &light, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
+HWND WindowControls::Control(int id) const {
+  auto it = windows_.find(id);
+  return it == windows_.end() ? nullptr : it->second;
 }
 
-void SettingsDialog::DrawHeaderText(const DRAWITEMSTRUCT& item) const {
-  RECT r = item.rcItem;
-  FillRect(item.hDC, &r, GetSysColorBrush(COLOR_WINDOW));
-  const ControlSpec* row = FindControl(static_cast<int>(item.CtlID));
-  SelectGuard font(item.hDC, fonts_[static_cast<std::size_t>(row->font)].get());
-  SetBkMode(item.hDC, TRANSPARENT);
-  SetTextColor(item.hDC, GetSysColor(COLOR_WINDOWTEXT));
-  const std::wstring text = ToWide(Text(row->id));
-  SIZE size{};
-  GetTextExtentPoint32W(item.hDC, text.c_str(), static_cast<int>(text.size()), &size);
-  // The text ends at the aligned edge; the control reaches a little further for the last
-  // glyph's overhang, which the advance widths leave out.
-  ExtTextOutW(item.hDC, r.right - Scale(kOverhang) - size.cx, r.top, 0, nullptr, text.c_str(),
-              static_cast<UINT>(text.size()), nullptr);
-}
-
-void SettingsDialog::DrawLogo(const DRAWITEMSTRUCT& item) const {
-  const RECT& r = item.rcItem;
-  FillRect(item.hDC, &r, GetSysColorBrush(COLOR_WINDOW));
-  if (!logo_) return;
-  BITMAP bm{};
-  GetObjectW(logo_.get(), sizeof bm, &bm);
-  UniqueMemoryDc source(CreateCompatibleDC(item.hDC));
-  SelectGuard select(source.get(), logo_.get());
-  SetStretchBltMode(item.hDC, HALFTONE);
-  SetBrushOrgEx(item.hDC, 0, 0, nullptr);
-  StretchBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, source.get(), 0, 0, bm.bmWidth,
-             bm.bmHeight, SRCCOPY);
-}
-
-void SettingsDialog::PaintSample(HWND sample, HDC dc) const {
-  RECT r;
-  GetClientRect(sample, &r);
-  FillRect(dc, &r, GetSysColorBrush(COLOR_ACTIVECAPTION));
-  const int icon = Scale(kTrayIconSize);
-  RECT picture{Scale(4), (r.bottom - icon) / 2, Scale(4) + icon, (r.bottom - icon) / 2 + icon};
-  DrawIconEx(dc, picture.left, picture.top, samplePicture_.get(), icon, icon, 0, nullptr, DI_NORMAL);
-  SetBkMode(dc, TRANSPARENT);
-  {
-    SelectGuard font(dc, sampleFont_.get());
-    SetTextColor(dc, static_cast<COLORREF>(ColourInForce()));
-    RECT digits = picture;
-    InflateRect(&digits, Scale(2), 0);
-    DrawTextW(dc, ToWide(kSampleTemperature).c_str(), -1, &digits, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  }
-  SelectGuard font(dc, fonts_[static_cast<std::size_t>(FontRole::kDialog)].get());
-  SetTextColor(dc, GetSysColor(COLOR_CAPTIONTEXT));
-  RECT clock{picture.right + Scale(2), 0, r.right, r.bottom};
-  DrawTextW(dc, clock_.c_str(), -1, &clock, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  // Focused, it shows so as a button does.
-  if (GetFocus() == sample) {
-    RECT focus = r;
-    InflateRect(&focus, -Scale(2), -Scale(2));
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkColor(dc, RGB(255, 255, 255));
-    DrawFocusRect(dc, &focus);
-  }
-}
-
-HWND SettingsDialog::Control(int id) const {
-  auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
-}
-
-bool SettingsDialog::Checked(int id) const {
-  if (!built_) return values_.Checked(id);
+bool WindowControls::Checked(int id) const {
   return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void SettingsDialog::SetChecked(int id, bool checked) {
-  if (!built_) return values_.SetChecked(id, checked);
+void WindowControls::SetChecked(int id, bool checked) {
   SendMessageW(Control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-int SettingsDialog::Selected(int id) const {
-  if (!built_) return values_.Selected(id);
+int WindowControls::Selected(int id) const {
   return static_cast<int>(SendMessageW(Control(id), CB_GETCURSEL, 0, 0));  // CB_ERR is -1
 }
 
-void SettingsDialog::SetSelected(int id, int index) {
-  if (!built_) return values_.SetSelected(id, index);
+void WindowControls::SetSelected(int id, int index) {
   // An index beyond the list selects nothing.
   const auto count = static_cast<int>(SendMessageW(Control(id), CB_GETCOUNT, 0, 0));
   SendMessageW(Control(id), CB_SETCURSEL, static_cast<WPARAM>(index >= 0 && index < count ? index : -1), 0);
 }
 
-std::string SettingsDialog::Text(int id) const {
-  if (!built_) return values_.Text(id);
+std::string WindowControls::Text(int id) const {
   HWND control = Control(id);
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   return FromWide(text);
 }
 
-void SettingsDialog::SetText(int id, std::string_view text) {
-  if (!built_) return values_.SetText(id, text);
+void WindowControls::SetText(int id, std::string_view text) {
   SetWindowTextW(Control(id), ToWide(text).c_str());
   if (IsHeaderText(id)) InvalidateRect(Control(id), nullptr, FALSE);
 }
 
-std::uint32_t SettingsDialog::Colour(int) const { return colour_; }
+std::uint32_t WindowControls::Colour(int) const { return colour_; }
 
-std::uint32_t SettingsDialog::ColourInForce() const {
-  return ChooseDigitInk(ChosenColour(colour_), ReadTaskbarLook()).colour;
-}
-
-void SettingsDialog::SetColour(int id, std::uint32_t colour) {
-  colour_ = colour;  // the sample's colour, built or not
-  if (!built_) return;
+void WindowControls::SetColour(int id, std::uint32_t colour) {
+  colour_ = colour;
   InvalidateRect(Control(id), nullptr, FALSE);
 }
 
-void SettingsDialog::SetEnabled(int id, bool enabled) {
-  if (!built_) return values_.SetEnabled(id, enabled);
+void WindowControls::SetEnabled(int id, bool enabled) {
   EnableWindow(Control(id), enabled ? TRUE : FALSE);
 }
 
@@ -790,40 +709,6 @@ LRESULT CALLBACK SettingsDialog::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     default:
       return DefDlgProcW(hwnd, msg, wp, lp);
   }
-}
-
-LRESULT CALLBACK SettingsDialog::SampleProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = reinterpret_cast<SettingsDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      if (self != nullptr) self->PaintSample(hwnd, dc);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_GETDLGCODE: {
-      // Space and Enter are the sample's own, not the dialog's default button's.
-      const auto* key = reinterpret_cast<const MSG*>(lp);
-      const bool own = key != nullptr && key->message == WM_KEYDOWN &&
-                       (key->wParam == VK_SPACE || key->wParam == VK_RETURN);
-      return own ? DLGC_WANTMESSAGE : 0;
-    }
-    case WM_KEYDOWN:
-      if (wp != VK_SPACE && wp != VK_RETURN) break;
-      [[fallthrough]];
-    case WM_LBUTTONUP:
-      SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), STN_CLICKED),
-                   reinterpret_cast<LPARAM>(hwnd));
-      return 0;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return 0;
-    default:
-      break;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK SettingsDialog::PortFieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,

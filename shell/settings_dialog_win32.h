@@ -14,6 +14,7 @@
 #include <string>
 
 #include "common/handles_win32.h"
+#include "common/message_window_win32.h"
 #include "shell/app_settings.h"
 #include "shell/settings_dialog_layout.h"
 
@@ -21,7 +22,29 @@ namespace corvella {
 
 class LocationCatalogue;
 
-class SettingsDialog : public DialogControls {
+// The dialog's controls as its windows: what the settings are bound to once it is built.
+class WindowControls final : public DialogControls {
+ public:
+  explicit WindowControls(const std::map<int, HWND>& windows) : windows_(windows) {}
+  // The control's window (nullptr for an id the dialog has no window for).
+  HWND Control(int id) const;
+
+  bool Checked(int id) const override;
+  void SetChecked(int id, bool checked) override;
+  int Selected(int id) const override;
+  void SetSelected(int id, int index) override;
+  std::string Text(int id) const override;
+  void SetText(int id, std::string_view text) override;
+  std::uint32_t Colour(int id) const override;
+  void SetColour(int id, std::uint32_t colour) override;
+  void SetEnabled(int id, bool enabled) override;
+
+ private:
+  const std::map<int, HWND>& windows_;
+  std::uint32_t colour_ = 0;  // the colour sample's: painted, not held by a control
+};
+
+class SettingsDialog : public DialogControls, private MessageHandler {
  public:
   // Reads the controls' first state into `live`; no window is made yet.
   SettingsDialog(HINSTANCE instance, HWND host, HWND applicationWindow, AppSettings& live);
@@ -54,26 +77,27 @@ class SettingsDialog : public DialogControls {
   // OK was pressed (button or Enter).
   std::function<void()> onOk;
 
-  // DialogControls
-  bool Checked(int id) const override;
-  void SetChecked(int id, bool checked) override;
-  int Selected(int id) const override;
-  void SetSelected(int id, int index) override;
-  std::string Text(int id) const override;
-  void SetText(int id, std::string_view text) override;
-  std::uint32_t Colour(int id) const override;
-  void SetColour(int id, std::uint32_t colour) override;
-  void SetEnabled(int id, bool enabled) override;
+  // DialogControls: the values until the dialog is first built, its windows after.
+  bool Checked(int id) const override { return bound_->Checked(id); }
+  void SetChecked(int id, bool checked) override { bound_->SetChecked(id, checked); }
+  int Selected(int id) const override { return bound_->Selected(id); }
+  void SetSelected(int id, int index) override { bound_->SetSelected(id, index); }
+  std::string Text(int id) const override { return bound_->Text(id); }
+  void SetText(int id, std::string_view text) override { bound_->SetText(id, text); }
+  std::uint32_t Colour(int id) const override { return bound_->Colour(id); }
+  void SetColour(int id, std::uint32_t colour) override { bound_->SetColour(id, colour); }
+  void SetEnabled(int id, bool enabled) override { bound_->SetEnabled(id, enabled); }
 
   // The control's window, once built (nullptr before).
-  HWND Control(int id) const;
+  HWND Control(int id) const { return windows_.Control(id); }
   bool Built() const { return built_; }
   int ActivePage() const { return page_; }
   UINT dpi() const { return dpi_; }
 
  private:
   static LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  static LRESULT CALLBACK SampleProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  // The colour sample's messages.
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) override;
   static LRESULT CALLBACK PortFieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR);
 
   void Build();
@@ -106,12 +130,12 @@ class SettingsDialog : public DialogControls {
   UINT dpi_ = 96;
   std::map<int, HWND> controls_;
   std::array<HWND, kPageCount> pages_{};
+  MessageWindow sample_;
   UniqueWindow tooltip_;
   std::array<UniqueGdiObject, 4> fonts_;  // by FontRole
   UniqueGdiObject sampleFont_;
   UniqueIcon samplePicture_;
   UniqueGdiObject logo_;
-  std::uint32_t colour_ = 0;
   std::wstring clock_;
   HWND lastFocus_ = nullptr;  // the control that had the keyboard when the dialog was deactivated
   int page_ = 0;
@@ -120,6 +144,8 @@ class SettingsDialog : public DialogControls {
   const LocationCatalogue* catalogue_ = nullptr;
   bool built_ = false;
   ControlValues values_;  // the controls' values until they are built
+  WindowControls windows_{controls_};
+  DialogControls* bound_ = &values_;
 };
 
 }  // namespace corvella

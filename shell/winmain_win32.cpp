@@ -4,26 +4,11 @@
 #include <windows.h>
 
 #include "common/cp1251.h"
+#include "common/message_window_win32.h"
 #include "common/system_function_win32.h"
 #include "shell/app_names.h"
 #include "shell/main_form_win32.h"
 #include "shell/single_instance_win32.h"
-
-namespace {
-
-HWND CreateApplicationWindow(HINSTANCE instance) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = instance;
-  wc.lpszClassName = corvella::kApplicationWindowClass;
-  RegisterClassW(&wc);
-  // Never shown; unowned and top-level, titled with the application title.
-  return CreateWindowExW(WS_EX_TOOLWINDOW, corvella::kApplicationWindowClass,
-                         corvella::ToWide(corvella::kProductName).c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
-                         nullptr, instance, nullptr);
-}
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Before anything loads a DLL: none comes from the program's folder (a Downloads folder).
@@ -33,9 +18,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const corvella::InstanceMutex instanceName;
   if (instanceName.TakenByAnother()) return 0;
   // COM starts with the first refresh pass (com::Start), not here.
-  HWND applicationWindow = CreateApplicationWindow(instance);
+  // The application window: never shown; unowned and top-level, titled with the application
+  // title. It answers nothing of its own. Without it a second start would not find this one.
+  corvella::MessageWindow applicationWindow;
+  const std::wstring title = corvella::ToWide(corvella::kProductName);
+  applicationWindow.Create(nullptr, instance, {.name = corvella::kApplicationWindowClass},
+                           {.exStyle = WS_EX_TOOLWINDOW, .title = title.c_str()});
   {
-    corvella::MainForm form(instance, applicationWindow);
+    corvella::MainForm form(instance, applicationWindow.get());
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
       if (form.PreTranslate(msg)) continue;
@@ -43,6 +33,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       DispatchMessageW(&msg);
     }
   }
-  DestroyWindow(applicationWindow);
   return 0;
 }
