@@ -149,15 +149,17 @@ POINT PlaceBeside(const RECT& anchor, SIZE size) {
 
 }  // namespace
 
-ForecastWindow::ForecastWindow(HINSTANCE instance) {
-  // A tool window: no taskbar button, no Alt+Tab entry.
+ForecastWindow::ForecastWindow(HINSTANCE instance, HWND owner) {
+  // A tool window owned by the hidden main window: no taskbar button, no Alt+Tab entry. The
+  // tool style alone is enough on Windows; Wine's taskbar also shows an unowned tool window.
   if (!window_.Create(this, instance,
                       {.name = kWindowClass, .style = CS_DROPSHADOW, .cursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))},
                       {.exStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
                        .title = kTitle,
                        .style = WS_POPUP | WS_BORDER,
                        .width = 1,
-                       .height = 1}))
+                       .height = 1,
+                       .parent = owner}))
     throw ErrorWithCode("Cannot create the forecast window", GetLastError());
 }
 

@@ -16,7 +16,8 @@ class ForecastWindow : private MessageHandler {
  public:
   static constexpr const wchar_t* kWindowClass = L"CorvellaForecast";
 
-  explicit ForecastWindow(HINSTANCE instance);
+  // `owner` is the program's hidden main window: an owned window never gets a taskbar button.
+  ForecastWindow(HINSTANCE instance, HWND owner);
   ~ForecastWindow();
   ForecastWindow(const ForecastWindow&) = delete;
   ForecastWindow& operator=(const ForecastWindow&) = delete;

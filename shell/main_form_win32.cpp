@@ -245,7 +245,7 @@ void MainForm::OnLeftDoubleClick() {
 }
 
 void MainForm::ToggleForecast(const RECT& anchor) {
-  if (!forecast_) forecast_ = std::make_unique<ForecastWindow>(instance_);
+  if (!forecast_) forecast_ = std::make_unique<ForecastWindow>(instance_, window_.get());
   const AppSettings& s = settings_;
   const bool ratesWanted = s.rateUsd || s.rateEur || s.rateChf || s.rateGbp || s.rateTry || s.rateUah ||
                            s.rateDkk || s.rateCny || s.rateKzt || s.rateJpy;
