@@ -25,6 +25,7 @@
 //                                               D down, U up, E enter, X escape, . nothing
 //   corvella-probe keys KEYS SECONDS            the same in a menu that is open already
 //   corvella-probe menu-rect SECONDS            print the open menu's rectangle: left top right bottom
+//   corvella-probe taskbar-rect                 print the taskbar's rectangle: left top right bottom
 //   corvella-probe double-click                 what the shell sends on a double click on the icon
 //   corvella-probe drop-icon                    take the icon out of the notification area, as a
 //                                               crashed Explorer loses it
@@ -721,6 +722,16 @@ int wmain(int argc, wchar_t** argv) {
   if (argc >= 4 && std::wcscmp(argv[1], L"keys") == 0)
     return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), false);
   if (argc >= 3 && std::wcscmp(argv[1], L"menu-rect") == 0) return MenuRect(std::wcstod(argv[2], nullptr));
+  if (argc >= 2 && std::wcscmp(argv[1], L"taskbar-rect") == 0) {
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT r{};
+    if (taskbar == nullptr || !GetWindowRect(taskbar, &r)) {
+      std::fprintf(stderr, "no taskbar\n");
+      return 1;
+    }
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
   if (argc >= 2 && std::wcscmp(argv[1], L"double-click") == 0) {
     HWND tray = TrayWindow(10);
     if (tray == nullptr) return 1;
