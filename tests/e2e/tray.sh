@@ -139,7 +139,7 @@ docs_pictures() {
   local light='#F3F3F3' dark='#202020'
   convert "$ART/tray-96.png" -crop 100x28+700+572 +repage \
     \( "$ART/tray-96.png" -crop 16x16+781+581 +repage -filter point -resize 800% \) \
-    \( "$ART/tray-menu-96.png" -crop 170x130+632+470 +repage \) \
+    \( "$ART/tray-menu-96.png" -crop "170x130+$left+$(( bottom - 130 ))" +repage \) \
     -bordercolor white -border 10 -background white -gravity center +append "$ART/docs-tray-96.png"
   convert "$ART/tray-144.png" -crop 16x16+781+581 +repage -filter point -resize 800% "$ART/icon-144.png"
   # Each taskbar with the digits it gets while no colour is chosen.
