@@ -26,6 +26,7 @@
 //                                               D down, U up, E enter, X escape, . nothing
 //   corvella-probe keys KEYS SECONDS            the same in a menu that is open already
 //   corvella-probe menu-rect SECONDS            print the open menu's rectangle: left top right bottom
+//   corvella-probe taskbar-rect                 print the taskbar's rectangle: left top right bottom
 //   corvella-probe double-click                 what the shell sends on a double click on the icon
 //   corvella-probe drop-icon                    take the icon out of the notification area, as a
 //                                               crashed Explorer loses it
@@ -754,6 +755,17 @@ const Command kCommands[] = {
     {L"keys", 4,
      [](int, wchar_t** argv) -> int { return MenuKeys(argv[2], std::wcstod(argv[3], nullptr), false); }},
     {L"menu-rect", 3, [](int, wchar_t** argv) -> int { return MenuRect(std::wcstod(argv[2], nullptr)); }},
+    {L"taskbar-rect", 2,
+     [](int, wchar_t**) -> int {
+       HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+       RECT r{};
+       if (taskbar == nullptr || !GetWindowRect(taskbar, &r)) {
+         std::fprintf(stderr, "no taskbar\n");
+         return 1;
+       }
+       std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+       return 0;
+     }},
     {L"double-click", 2,
      [](int, wchar_t**) -> int {
        HWND tray = TrayWindow(10);
