@@ -2,7 +2,7 @@
 
 #include "retrieval/servers.h"
 #include "common/utf8_cp1251.h"
-#include "retrieval/weather_feed.h"
+#include "common/text_search.h"
 
 namespace corvella {
 

@@ -32,14 +32,7 @@ constexpr std::array<SkyRule, 5> kSkyRules = {{
     {"гроз"_cp, "Гроза"_cp},
 }};
 
-// 1-based position of the first `marker` in `s`, 0 when absent. An empty marker is never found.
-std::size_t Pos(std::string_view s, std::string_view marker) {
-  if (marker.empty()) return 0;
-  std::size_t at = s.find(marker);
-  return at == std::string_view::npos ? 0 : at + 1;
-}
-
-bool Contains(std::string_view s, std::string_view part) { return Pos(s, part) != 0; }
+bool Contains(std::string_view s, std::string_view part) { return TextPos(s, part) != 0; }
 
 // The text of a value: what follows `marker` in `block` up to the next double quote.
 std::string ValueAfter(std::string_view block, std::string_view marker) {
@@ -62,20 +55,6 @@ std::string BuildFeedUrl(std::string_view feedId) {
 
 std::string DecodeFeedBody(std::string_view body) {
   return utf8_cp1251::Decode<utf8_cp1251::BadInput::RejectsAll>(body);
-}
-
-std::string TextAfter(std::string_view s, std::string_view marker) {
-  // Signed arithmetic: the count may well be negative.
-  long long count = static_cast<long long>(s.size()) - static_cast<long long>(Pos(s, marker)) -
-                    static_cast<long long>(marker.size()) + 1;
-  if (count <= 0) return {};
-  if (count >= static_cast<long long>(s.size())) return std::string(s);
-  return std::string(s.substr(s.size() - static_cast<std::size_t>(count)));
-}
-
-std::string TextBefore(std::string_view s, std::string_view marker) {
-  std::size_t p = Pos(s, marker);
-  return p <= 1 ? std::string() : std::string(s.substr(0, p - 1));
 }
 
 CurrentReading ExtractCurrent(std::string_view text, std::string_view hour) {

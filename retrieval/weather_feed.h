@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/text_search.h"
+
 namespace corvella {
 
 class HttpClient;
@@ -32,12 +34,6 @@ std::string BuildFeedUrl(std::string_view feedId);
 // Strict UTF-8 to Windows-1251: the whole result is empty when the body is not valid
 // UTF-8 (a cut or malformed sequence anywhere); characters the code page lacks become "?".
 std::string DecodeFeedBody(std::string_view body);
-
-// The text after the first `marker` in `s`. When the marker is absent the result is `s`
-// without its first (length of marker - 1) characters.
-std::string TextAfter(std::string_view s, std::string_view marker);
-// The text before the first `marker` in `s`; empty when it is absent or at the very start.
-std::string TextBefore(std::string_view s, std::string_view marker);
 
 struct CurrentReading {
   std::string temperatureText;  // the feed's value and "°", or empty
