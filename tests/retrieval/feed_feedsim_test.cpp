@@ -16,6 +16,7 @@
 #include "retrieval/socket.h"
 #include "retrieval/weather_feed.h"
 #include "tests/retrieval/feed_feedsim_process.h"
+#include "tests/support/temp_path.h"
 #include "tools/feedsim/sim_model.h"
 
 namespace corvella {
@@ -163,8 +164,8 @@ TEST_F(FeedsimFetch, RatesPageYieldsTheServedRates) {
 }
 
 TEST_F(FeedsimFetch, LogHoldsTheRawRequestHeadsAsSent) {
-  std::string log = ::testing::TempDir() + "feedsim_heads.log";
-  std::remove(log.c_str());
+  testing_support::TempPath logFile("feedsim_heads");
+  const std::string& log = logFile;
   Start({"--log", log});
   UseProxy();
   client_->Get(RatesPageUrl());
@@ -179,7 +180,6 @@ TEST_F(FeedsimFetch, LogHoldsTheRawRequestHeadsAsSent) {
                          "HEAD http://" +
                          std::string(kSiteHost) + ":80/soft/corv.exe HTTP/1.1\r\n";
   EXPECT_EQ(heads.substr(0, expected.size()), expected);
-  std::remove(log.c_str());
 }
 
 TEST_F(FeedsimFetch, WrongQueryAndUnknownHostAreRefused) {

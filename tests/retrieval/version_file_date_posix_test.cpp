@@ -9,6 +9,7 @@
 
 #include "common/error.h"
 #include "retrieval/version_check.h"
+#include "tests/support/temp_path.h"
 
 namespace corvella {
 namespace {
@@ -44,7 +45,7 @@ class FileDatePosix : public ::testing::Test {
     ASSERT_EQ(utimes(path_.c_str(), times), 0);
   }
 
-  std::string path_ = ::testing::TempDir() + "corvella_file_date.bin";
+  std::string path_ = testing_support::UniqueTempName("corvella_file_date") + ".bin";
   std::string savedTz_;
   bool hadTz_ = false;
 };

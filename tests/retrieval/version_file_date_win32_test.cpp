@@ -9,6 +9,7 @@
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "retrieval/version_check.h"
+#include "tests/support/temp_path.h"
 
 namespace corvella {
 namespace {
@@ -37,7 +38,7 @@ class FileDateWin32 : public ::testing::Test {
     CloseHandle(file);
   }
 
-  std::string path_ = ::testing::TempDir() + "corvella_file_date.bin";
+  std::string path_ = testing_support::UniqueTempName("corvella_file_date") + ".bin";
 };
 
 TEST_F(FileDateWin32, LocalTimeInTwoSecondSteps) {

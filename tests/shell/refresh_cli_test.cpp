@@ -10,6 +10,7 @@
 #include "common/date_time.h"
 #include "retrieval/servers.h"
 #include "tests/retrieval/feed_feedsim_process.h"
+#include "tests/support/temp_path.h"
 #include "tools/feedsim/sim_model.h"
 
 namespace corvella {
@@ -26,7 +27,8 @@ struct Outcome {
 
 // Runs the tool with `arguments` (already quoted for the shell).
 Outcome RunCli(const std::string& arguments) {
-  const std::string errPath = ::testing::TempDir() + "corvella-cli-stderr.txt";
+  const testing_support::TempPath errFile("corvella-cli-stderr");
+  const std::string& errPath = errFile;
   const std::string command = std::string(CORVELLA_CLI_PATH) + " pass " + arguments + " 2>" + errPath;
   Outcome outcome;
   std::FILE* pipe = popen(command.c_str(), "r");

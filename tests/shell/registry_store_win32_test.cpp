@@ -51,15 +51,18 @@ int RunCommand(const std::wstring& command) {
   return _wsystem(command.c_str());
 }
 
-std::wstring TempFile(const wchar_t* name) {
+// A name of this process's own, so that another run's export never lands in this one's file.
+std::wstring TempFile(const wchar_t* stem, const wchar_t* extension) {
   wchar_t dir[MAX_PATH];
   GetTempPathW(MAX_PATH, dir);
-  return std::wstring(dir) + name;
+  static unsigned count = 0;
+  return std::wstring(dir) + stem + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(count++) + extension;
 }
 
 // A .reg export is UTF-16 whatever the console's code page, so names compare exactly.
 std::wstring ExportSection() {
-  std::wstring file = TempFile(L"corvella_settings_export.reg");
+  std::wstring file = TempFile(L"corvella_settings_export", L".reg");
   DeleteFileW(file.c_str());
   EXPECT_EQ(RunCommand(L"reg export \"HKCU\\Software\\Velmar\\corv\" \"" + file + L"\" /y >NUL 2>&1"), 0);
   std::string bytes;

@@ -61,9 +61,12 @@ fi
 if build windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"; then
   # The end-to-end test points the program at the native feedsim.
   export FEEDSIM="$B/native/feedsim"
-  # Wine programs that create windows need an X display: one Xvfb for the whole run.
-  (cd "$B/windows" && xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
-      ctest -j "$JOBS" --output-on-failure) >"$B/windows.test.log" 2>&1
+  # Wine programs that create windows need an X display: one Xvfb for the whole run, on a
+  # display number Xvfb chose itself, so that another run on this machine never shares it.
+  (. tools/wine/display.sh
+   CORVELLA_SCREEN_SIZE=1024x768 CORVELLA_FORCE_XVFB=1 start_display || { echo "no X display"; exit 1; }
+   trap 'kill "$XVFB_PID" 2>/dev/null' EXIT
+   cd "$B/windows" && ctest -j "$JOBS" --output-on-failure) >"$B/windows.test.log" 2>&1
   grep -E "\*\*\*(Failed|Timeout|Exception)|Not Run|tests passed" "$B/windows.test.log" | tail -n 30
   show_failures "$B/windows.test.log"
   count_ctest "$B/windows.test.log"

@@ -5,18 +5,26 @@ XVFB_PID=""
 CORVELLA_SCREEN_SIZE="${CORVELLA_SCREEN_SIZE:-1024x768}"
 start_display() {
   if [ -n "${DISPLAY:-}" ] && [ -z "${CORVELLA_FORCE_XVFB:-}" ]; then return 0; fi
-  local n
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      # A session of its own: Ctrl+C in the caller's terminal must not end the display
-      # under a program that is still closing.
-      setsid Xvfb ":$n" -screen 0 "${CORVELLA_SCREEN_SIZE}x24" -nolisten tcp >/dev/null 2>&1 &
-      XVFB_PID=$!
+  # Xvfb picks a free display itself and writes its number once it listens, so two runs
+  # started at the same moment never share a screen (looking for a free lock file first
+  # would let both take the same one).
+  local number_file n
+  number_file=$(mktemp)
+  # A session of its own: Ctrl+C in the caller's terminal must not end the display
+  # under a program that is still closing.
+  setsid Xvfb -displayfd 3 -screen 0 "${CORVELLA_SCREEN_SIZE}x24" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 1 100); do
+    n=$(tr -dc '0-9' <"$number_file")
+    if [ -n "$n" ]; then
+      rm -f "$number_file"
       export DISPLAY=":$n"
-      for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
-      return 1
+      return 0
     fi
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$number_file"
   return 1
 }
 stop_display() {
