@@ -8,11 +8,14 @@ using std::min;
 }  // namespace Gdiplus
 #include <gdiplus.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/com_win32.h"
 #include "common/error.h"
+#include "common/handles_win32.h"
 #include "common/system_function_win32.h"
 
 // The flat functions that GDI+'s C++ classes call, as the program uses them. Instead of an
@@ -135,30 +138,83 @@ UniqueStream MemoryStream(const void* bytes, DWORD byteCount, const std::string&
   return stream;
 }
 
+// A PNG's pixels as the window manager decodes them: since Windows Vista an icon image may be
+// a whole PNG file, which CreateIconFromResourceEx reads at its own size. Straight-alpha BGRA,
+// top row first; empty when the system would not read it. This reads the picture without
+// GDI+'s decoders, which go through the imaging component and COM: Wine keeps that component
+// (1.3 MiB) loaded for good once COM has loaded it, where user32 reads PNG by itself.
+std::vector<std::uint32_t> PixelsThroughIcon(const void* bytes, DWORD byteCount, int& width, int& height) {
+  std::vector<std::uint32_t> pixels;
+  const UniqueIcon icon(CreateIconFromResourceEx(static_cast<PBYTE>(const_cast<void*>(bytes)), byteCount, TRUE,
+                                                 0x00030000, 0, 0, LR_DEFAULTCOLOR));
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon.get(), &info)) return pixels;
+  const UniqueGdiObject colour(info.hbmColor);
+  const UniqueGdiObject mask(info.hbmMask);
+  BITMAP shape{};
+  if (!colour || GetObjectW(colour.get(), sizeof shape, &shape) != sizeof shape || shape.bmBitsPixel != 32 ||
+      shape.bmWidth <= 0 || shape.bmHeight <= 0 || shape.bmWidth > 4096 || shape.bmHeight > 4096) {
+    return pixels;
+  }
+  BITMAPINFO layout{};
+  layout.bmiHeader.biSize = sizeof layout.bmiHeader;
+  layout.bmiHeader.biWidth = shape.bmWidth;
+  layout.bmiHeader.biHeight = -shape.bmHeight;  // top row first
+  layout.bmiHeader.biPlanes = 1;
+  layout.bmiHeader.biBitCount = 32;
+  layout.bmiHeader.biCompression = BI_RGB;
+  pixels.resize(static_cast<std::size_t>(shape.bmWidth) * static_cast<std::size_t>(shape.bmHeight));
+  HDC screen = GetDC(nullptr);
+  const int rows = screen ? GetDIBits(screen, static_cast<HBITMAP>(colour.get()), 0,
+                                      static_cast<UINT>(shape.bmHeight), pixels.data(), &layout, DIB_RGB_COLORS)
+                          : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  if (rows != shape.bmHeight) {
+    pixels.clear();
+    return pixels;
+  }
+  width = shape.bmWidth;
+  height = shape.bmHeight;
+  return pixels;
+}
+
 }  // namespace
 
 HBITMAP DecodePicture(const void* bytes, DWORD byteCount, const std::string& name, int numerator, int denominator,
                       SIZE& size) {
-  // The stream outlives the picture decoded from it, as GDI+ asks.
-  const UniqueStream stream = MemoryStream(bytes, byteCount, name);
-  Gdiplus::Bitmap decoded(stream.get(), TRUE);
-  if (decoded.GetLastStatus() != Gdiplus::Ok) {
+  int w = 0;
+  int h = 0;
+  // Each outlives the picture made from it, as GDI+ asks.
+  const std::vector<std::uint32_t> pixels = PixelsThroughIcon(bytes, byteCount, w, h);
+  UniqueStream stream;
+  std::unique_ptr<Gdiplus::Bitmap> decoded;
+  if (!pixels.empty()) {
+    decoded = std::make_unique<Gdiplus::Bitmap>(w, h, w * 4, PixelFormat32bppARGB,
+                                                reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(pixels.data())));
+  } else {
+    // GDI+'s own decoding, for a system whose window manager did not read the picture. It
+    // goes through the system's imaging component, which needs COM.
+    com::Start();
+    stream = MemoryStream(bytes, byteCount, name);
+    decoded = std::make_unique<Gdiplus::Bitmap>(stream.get(), TRUE);
+    w = static_cast<int>(decoded->GetWidth());
+    h = static_cast<int>(decoded->GetHeight());
+  }
+  if (decoded->GetLastStatus() != Gdiplus::Ok) {
     throw Error(FillMessage("Cannot read picture %s", name));
   }
-  const auto w = static_cast<int>(decoded.GetWidth());
-  const auto h = static_cast<int>(decoded.GetHeight());
   size = {MulDiv(w, numerator, denominator), MulDiv(h, numerator, denominator)};
   HBITMAP bitmap = nullptr;
   Gdiplus::Status status = Gdiplus::GenericError;
   if (size.cx == w && size.cy == h) {
-    status = decoded.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
+    status = decoded->GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
   } else {
     Gdiplus::Bitmap scaled(size.cx, size.cy, PixelFormat32bppPARGB);
     {
       Gdiplus::Graphics g(&scaled);
       g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
       g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
-      g.DrawImage(&decoded, Gdiplus::Rect(0, 0, size.cx, size.cy), 0, 0, w, h, Gdiplus::UnitPixel);
+      g.DrawImage(decoded.get(), Gdiplus::Rect(0, 0, size.cx, size.cy), 0, 0, w, h, Gdiplus::UnitPixel);
     }
     status = scaled.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
   }

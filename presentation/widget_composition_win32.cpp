@@ -11,7 +11,6 @@ using std::min;
 #include <string>
 #include <vector>
 
-#include "common/com_win32.h"
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "presentation/gdiplus_library_win32.h"
@@ -132,9 +131,7 @@ ComposedPicture::~ComposedPicture() {
 HBITMAP ComposeWidgetPicture(HMODULE resources, WidgetBackground index, std::string_view text, int dpi, int artDpi,
                              SIZE& size) {
   const BackgroundResource background = FindBackground(resources, index, artDpi);
-  // GDI+ only while composing: between compositions, hours apart, it holds nothing. Some
-  // (Wine's) decode through the system's imaging component, which needs COM.
-  com::Start();
+  // GDI+ only while composing: between compositions, hours apart, it holds nothing.
   const GdiplusLibrary gdiplus;
   UniqueGdiObject bitmap(DecodeBackground(background, dpi, artDpi, size));
   DrawTemperature(static_cast<HBITMAP>(bitmap.get()), text, dpi);
