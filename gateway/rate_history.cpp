@@ -97,11 +97,6 @@ std::vector<RowDetails> DetailsOf(const HeldLists& lists,
     for (const BankRecord& r : found->second) {
       if (r.day < lists.today->effectiveDay) before.push_back(r);
     }
-    std::sort(before.begin(), before.end(),
-              [](const BankRecord& a, const BankRecord& b) { return a.day < b.day; });
-    before.erase(std::unique(before.begin(), before.end(),
-                             [](const BankRecord& a, const BankRecord& b) { return a.day == b.day; }),
-                 before.end());
     if (before.empty()) continue;
     const std::size_t first = before.size() > kHistoryLength - 1 ? before.size() - (kHistoryLength - 1) : 0;
     for (std::size_t k = first; k < before.size(); ++k) {
@@ -111,6 +106,17 @@ std::vector<RowDetails> DetailsOf(const HeldLists& lists,
     d.history.push_back(rate);
   }
   return details;
+}
+
+std::vector<BankRecord> SeriesWithin(std::vector<BankRecord> records, std::int64_t fromDay,
+                                     std::int64_t toDay) {
+  std::erase_if(records, [&](const BankRecord& r) { return r.day < fromDay || r.day > toDay; });
+  std::stable_sort(records.begin(), records.end(),
+                   [](const BankRecord& a, const BankRecord& b) { return a.day < b.day; });
+  records.erase(std::unique(records.begin(), records.end(),
+                            [](const BankRecord& a, const BankRecord& b) { return a.day == b.day; }),
+                records.end());
+  return records;
 }
 
 std::string DatedListUrl(const std::string& dailyUrl, std::int64_t day) {

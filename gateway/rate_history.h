@@ -38,12 +38,17 @@ struct HeldLists {
   const RatesSet* Shown() const;
 };
 
+// A series as kept: one record a day, in order, only the days from `fromDay` to `toDay` (so
+// never more than the range's days, whatever the bank sent).
+std::vector<BankRecord> SeriesWithin(std::vector<BankRecord> records, std::int64_t fromDay,
+                                     std::int64_t toDay);
+
 // The bank's ID of each client currency in today's list that has one (kCurrencies' order).
 std::vector<std::string> SeriesIds(const HeldLists& lists);
 
 // The extra cells of each client currency (kCurrencies' order), from the lists and the series
-// held by the bank's ID. Without a series, a row has no change and no history; without
-// today's list, no row has any extra cell.
+// held by the bank's ID (each as SeriesWithin leaves it). Without a series, a row has no change and no
+// history; without today's list, no row has any extra cell.
 std::vector<RowDetails> DetailsOf(const HeldLists& lists,
                                   const std::map<std::string, std::vector<BankRecord>>& series);
 

@@ -128,13 +128,10 @@ void RatesService::Run() {
           state.attempts.Failed(now);
           break;
         }
-        // Only the range asked for: a longer answer is not kept.
-        std::erase_if(*records, [&](const BankRecord& r) { return r.day < from || r.day > today; });
-        if (records->size() > static_cast<std::size_t>(kSeriesDays) + 1) records->resize(0);
         state.attempts.Succeeded();
         state.fetchedDay = today;
-        store->Save(id, {today, *records});
-        series[id] = std::move(*records);
+        series[id] = SeriesWithin(std::move(*records), from, today);
+        store->Save(id, {today, series[id]});
         changed = true;
         break;  // one bank call a round
       }

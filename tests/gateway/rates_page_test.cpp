@@ -214,6 +214,12 @@ TEST(RateHistory, SeriesAreReadOrRejectedWhole) {
   const std::string good = SeriesXml("R01235", kTuesday, 830'000, 1, 0, published);
   std::string error;
   EXPECT_EQ(ReadBankSeries(good, error)->size(), published.size());
+  // A bank answering more than asked: the range's days once each, in order.
+  const std::vector<BankRecord> kept =
+      SeriesWithin({{9, 1, 3}, {5, 1, 1}, {7, 1, 2}, {5, 1, 9}, {4, 1, 0}}, 5, 8);
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept[0].day * 10 + kept[0].value, 51);
+  EXPECT_EQ(kept[1].day * 10 + kept[1].value, 72);
   EXPECT_TRUE(
       ReadBankSeries("<ValCurs ID=\"R01235\" name=\"Foreign Currency Market Dynamic\"></ValCurs>", error)
           ->empty());
