@@ -102,7 +102,10 @@ void RatesService::Run() {
         if (!set) LogLine("rates: today's list: " + error);
       }
       if (set) changed |= lists.Take(std::move(*set), today);
-      if (lists.LacksToday()) dated.Failed(now);
+      if (lists.LacksToday())
+        dated.Failed(now);
+      else
+        dated.Succeeded();
     } else {
       // Each shown currency's series, from the store or, once a day, from the bank.
       for (const std::string& id : SeriesIds(lists)) {
