@@ -167,7 +167,9 @@ int LayOutRateRows(const std::vector<RateRow>& rows, int left, int right, int to
   int tomorrowLeft = changeLeft + (changeWidth > 0 ? changeWidth + S(kGap) : 0);
   int sparkLeft = tomorrowLeft + (tomorrowWidth > 0 ? tomorrowWidth + S(kGap) : 0);
   // Where the line would be too short (large fonts), tomorrow and the line take a row of their own.
-  const bool ownRow = right - sparkLeft < S(kShortestSparkline);
+  const bool anyMonth =
+      std::any_of(rows.begin(), rows.end(), [](const RateRow& r) { return !r.history.empty(); });
+  const bool ownRow = right - sparkLeft < (anyMonth ? S(kShortestSparkline) : -S(kGap));
   if (ownRow) {
     tomorrowLeft = rateLeft;
     sparkLeft = tomorrowLeft + (tomorrowWidth > 0 ? tomorrowWidth + S(kGap) : 0);
@@ -210,7 +212,7 @@ int LayOutRateRows(const std::vector<RateRow>& rows, int left, int right, int to
                            FlyoutInk::Faint});
       if (r.tomorrowMove != RateMove::None) ArrowAt(tomorrowLeft + w + S(kArrowGap), rest, r.tomorrowMove);
     }
-    if (!r.history.empty()) {
+    if (!r.history.empty() && right - sparkLeft >= S(kShortestSparkline)) {
       const FlyoutBox box{sparkLeft + S(kSparklineInset), rest.top + S(kSparklineInset),
                           right - S(kSparklineInset), rest.bottom - S(kSparklineInset)};
       const double lo = r.history[r.lowest], hi = r.history[r.highest];

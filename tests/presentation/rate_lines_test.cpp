@@ -74,6 +74,11 @@ TEST(RateLines, TheWindowsArrowsAndTheMonthsLineWithItsLowestAndHighest) {
                          [&](const FlyoutText& t) { return t.text == text; });
     };
     EXPECT_TRUE(has("0,35") && has("завтра 92,10"_cp) && has("57,64") && has("100 Иен"_cp));
+    // An older server's rates alone: a row each, and nothing drawn beside them.
+    FlyoutLayout plain;
+    EXPECT_EQ(LayOutRateRows(RateRowsOf({Detail("Евро "_cp, "99,7130")}), 0, right, 0, dpi, measure, plain),
+              ScaleForDpi(18, dpi));
+    EXPECT_TRUE(plain.arrows.empty() && plain.sparklines.empty());
   }
 }
 
