@@ -30,8 +30,9 @@ struct RateRow {
 
 std::vector<RateRow> RateRowsOf(const std::vector<RateDetail>& details);
 
-// The lines corvella-cli prints, UTF-8, one per currency:
-// "Доллар 92,51 ▲ 0,35 · завтра 92,80 ▲ · ▁▂▃▅▇█ от 91,20 до 92,80".
+// The lines corvella-cli prints, UTF-8, one per currency, in the window's words:
+// "Доллар 92,51 ▲ 0,35 · завтра 92,80 ▲ · ▁▂▃▅▇█ от 91,20 до 92,80" (from a pass's snapshot:
+// RateLinesUtf8(RateRowsOf(snapshot.rateDetails))).
 std::vector<std::string> RateLinesUtf8(const std::vector<RateRow>& rows);
 
 struct FlyoutLayout;
