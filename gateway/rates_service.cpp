@@ -12,6 +12,7 @@ namespace corvella::gateway {
 namespace {
 constexpr std::int64_t kPageMaxAge = 300;
 constexpr std::int64_t kRetryWithoutPage = 30;
+constexpr std::int64_t kFirstRetry = 600;
 constexpr std::int64_t kFirstRetryWithout = 60;  // no list held yet: the first retries come sooner
 constexpr auto kCheckEvery = std::chrono::seconds(5);
 constexpr auto kBetweenCalls = std::chrono::milliseconds(500);
@@ -21,7 +22,7 @@ struct Attempts {
   int failures = 0;
   std::int64_t retryAt = 0;
   bool Due(std::int64_t now) const { return now >= retryAt; }
-  void Failed(std::int64_t now, std::int64_t first = 600) { retryAt = now + RetryDelay(++failures, first); }
+  void Failed(std::int64_t now, std::int64_t first = kFirstRetry) { retryAt = now + RetryDelay(++failures, first); }
   void Succeeded() { failures = 0, retryAt = 0; }
 };
 
@@ -91,7 +92,7 @@ void RatesService::Run() {
         latest.Succeeded();
         changed |= lists.Take(std::move(*set), today);
       } else {
-        latest.Failed(now, lists.Shown() ? 600 : kFirstRetryWithout);
+        latest.Failed(now, lists.Shown() ? kFirstRetry : kFirstRetryWithout);
       }
     } else if (lists.LacksToday() && dated.Due(now)) {
       // Started after publication: today's list by its date (placed by the Date it carries).
