@@ -20,7 +20,8 @@ constexpr std::size_t kLongestCell = 512;  // thirty rates and their blanks fit 
 std::string Cell(std::string_view row, std::string_view marker, std::string_view end = kCellEnd) {
   if (row.find(marker) == std::string_view::npos) return {};
   std::string cell = TextBefore(marker.empty() ? std::string(row) : TextAfter(row, marker), end);
-  return cell.size() <= kLongestCell ? cell : std::string();
+  // A cell runs into no tag (a date attribute cut where the page breaks off might).
+  return cell.size() <= kLongestCell && cell.find('<') == std::string::npos ? cell : std::string();
 }
 
 }  // namespace

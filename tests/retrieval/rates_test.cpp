@@ -125,8 +125,9 @@ TEST(RateDetails, CellsAfterTheRateOrNothingWhenThePageHasNone) {
        "<td class=\"history\">91,2000 92,5058</td>",
        "+0,3511", "92,8000", "09.12.2026", "91,2000 92,5058"},
       {"<td class=\"change\">0,0000</td><td class=\"history\">92,5058</td>", "0,0000", "", "", "92,5058"},
-      {"", "", "", "", ""},                                                          // an older server
-      {"<td class=\"tomorrow\" data-date=\"09.12.2026", "", "", "", ""},             // cut short
+      {"", "", "", "", ""},                                               // an older server
+      {"<td class=\"tomorrow\" data-date=\"09.12.2026", "", "", "", ""},  // cut short
+      {"<td class=\"tomorrow\" data-date=\"<td class=\"change\">+1,0000</td>", "+1,0000", "", "", ""},
       {"<td class=\"history\">" + std::string(600, '1') + "</td>", "", "", "", ""},  // past any real cell
   };
   for (const Case& c : cases) {
