@@ -33,7 +33,7 @@ set(CORVELLA_GATEWAY_CATALOGUE "${PROJECT_SOURCE_DIR}/data/locations.txt"
 # What decides, with no network: documents, matching, scheduling.
 corvella_library(corvella_gateway_core
   SOURCES gateway/weather_words.cpp gateway/place_forecast.cpp gateway/feed_document.cpp gateway/call_budget.cpp
-          gateway/bank_rates.cpp gateway/place_catalogue.cpp gateway/place_matching.cpp
+          gateway/bank_rates.cpp gateway/rate_history.cpp gateway/place_catalogue.cpp gateway/place_matching.cpp
           gateway/forecast_scheduler.cpp
   DEPS corvella_common nlohmann_json::nlohmann_json LibXml2::LibXml2)
 
@@ -51,7 +51,7 @@ corvella_test(gateway_core_tests
 
 # The adapters: upstream clients, the geocode store, the services and the HTTP front.
 corvella_library(corvella_gateway_service
-  SOURCES gateway/upstream_curl.cpp gateway/geocode_store.cpp
+  SOURCES gateway/upstream_curl.cpp gateway/geocode_store.cpp gateway/rate_series_store.cpp
           gateway/geocoder.cpp gateway/metrics.cpp gateway/forecast_service.cpp
           gateway/rates_service.cpp gateway/routing.cpp gateway/admission.cpp gateway/http_front.cpp
   DEPS corvella_gateway_core corvella_servers CURL::libcurl SQLite::SQLite3 Boost::boost Threads::Threads)

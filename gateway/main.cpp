@@ -255,7 +255,7 @@ int Main(int argc, char** argv) {
 
   ForecastService forecasts({c.forecastUrl, c.apiKey, c.policy, c.gatherMilliseconds}, *upstream, geocoder,
                             gate, metrics, Now);
-  RatesService rates(c.ratesUrl, *upstream, metrics, Now);
+  RatesService rates(c.ratesUrl, c.db, *upstream, metrics, Now);
   try {
     RunFront(c.front, {*catalogue, forecasts, rates, metrics, *upstream});
   } catch (const std::runtime_error& e) {

@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -88,16 +90,18 @@ class ForecastService {
   std::unordered_map<std::string, bool> geocoded_;   // ... and found (true) or not, in time
 };
 
+// The bank's lists and each shown currency's series (kept in the SQLite file at `storePath`).
 class RatesService {
  public:
-  RatesService(std::string url, Upstream& upstream, Metrics& metrics, UnixClock clock);
+  RatesService(std::string url, std::string storePath, Upstream& upstream, Metrics& metrics, UnixClock clock);
   ~RatesService();
   void Stop();
   Answer Get();
 
  private:
   void Run();
-  std::string url_;
+  std::optional<std::string> Ask(const std::string& url, std::string_view what);  // the body, or nothing
+  std::string url_, storePath_;
   Upstream& upstream_;
   Metrics& metrics_;
   UnixClock clock_;

@@ -234,6 +234,10 @@ class Builder {
   }
 
   void Rates() {
+    if (!c_.rateRows.empty()) {
+      y_ = LayOutRateRows(c_.rateRows, Left(), Right(), y_, dpi_, measure_, out_);
+      return;
+    }
     if (c_.rates.empty()) {
       NoData({Left(), y_, Right(), y_ + S(kLineRow)}, FlyoutFont::Body);
       y_ += S(kLineRow);
@@ -366,6 +370,7 @@ FlyoutContent FlyoutContentOf(const ForecastSnapshot& s, bool ratesWanted) {
   }
   c.ratesWanted = ratesWanted;
   c.rates = s.rateLines;
+  c.rateRows = RateRowsOf(s.rateDetails);
   return c;
 }
 

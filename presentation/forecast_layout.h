@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "presentation/rate_lines.h"
+
 namespace corvella {
 
 struct ForecastSnapshot;
@@ -39,6 +41,7 @@ struct FlyoutContent {
   std::vector<FlyoutDay> days;    // from today, at most 7
   bool ratesWanted = false;
   std::vector<std::string> rates;
+  std::vector<RateRow> rateRows;  // the same currencies with their change, tomorrow and month
 };
 
 // The content of the snapshot: only what the last forecast of its place brought.
@@ -80,6 +83,19 @@ struct FlyoutPoint {
   int x = 0, y = 0;
 };
 
+// A rate's rise (pointing up) or fall, drawn as a small triangle.
+struct FlyoutArrow {
+  FlyoutBox box;
+  bool up = true;
+  FlyoutInk ink = FlyoutInk::Normal;
+};
+
+// A rate's last days as a thin line, its lowest and highest points marked.
+struct FlyoutSparkline {
+  std::vector<FlyoutPoint> points;
+  std::size_t lowest = 0, highest = 0;
+};
+
 struct FlyoutLayout {
   int width = 0, height = 0;
   std::vector<FlyoutText> texts;
@@ -89,6 +105,8 @@ struct FlyoutLayout {
   std::optional<int> zeroLine;      // the 0° line's y, when the curve crosses it
   std::vector<FlyoutBox> dayColumns;
   std::vector<FlyoutBox> separators;  // thin rules between the parts
+  std::vector<FlyoutArrow> arrows;
+  std::vector<FlyoutSparkline> sparklines;
 };
 
 // The sky pictures come in strips of six (data/flyout/sky-<size>.png), in this order.

@@ -83,6 +83,47 @@ FlyoutMeasure MeasureIn(HDC dc, const Fonts& fonts) {
   };
 }
 
+COLORREF InkColour(const Palette& palette, FlyoutInk ink) {
+  const COLORREF colours[] = {palette.text, palette.faint, palette.warm, palette.cold};
+  return colours[static_cast<int>(ink)];
+}
+
+// A filled dot of radius r in `colour`.
+void Dot(HDC dc, FlyoutPoint at, int r, COLORREF colour) {
+  UniqueGdiObject brush(CreateSolidBrush(colour)), pen(CreatePen(PS_SOLID, 1, colour));
+  if (!brush || !pen) return;
+  SelectGuard selectBrush(dc, brush.get()), selectPen(dc, pen.get());
+  Ellipse(dc, at.x - r, at.y - r, at.x + r + 1, at.y + r + 1);
+}
+
+// The rates' rises and falls as small triangles, and each month as a thin line with its lowest
+// point in the cold ink and its highest in the warm.
+void DrawRateMarks(HDC dc, const FlyoutLayout& layout, const Palette& palette, int thin) {
+  for (const FlyoutArrow& a : layout.arrows) {
+    const COLORREF colour = InkColour(palette, a.ink);
+    UniqueGdiObject brush(CreateSolidBrush(colour)), pen(CreatePen(PS_SOLID, 1, colour));
+    if (!brush || !pen) continue;
+    SelectGuard selectBrush(dc, brush.get()), selectPen(dc, pen.get());
+    const int middle = (a.box.left + a.box.right) / 2, top = a.box.top, bottom = a.box.bottom - 1;
+    const POINT up[] = {{a.box.left, bottom}, {a.box.right - 1, bottom}, {middle, top}};
+    const POINT down[] = {{a.box.left, top}, {a.box.right - 1, top}, {middle, bottom}};
+    Polygon(dc, a.up ? up : down, 3);
+  }
+  for (const FlyoutSparkline& line : layout.sparklines) {
+    if (line.points.size() < 2) continue;
+    std::vector<POINT> points;
+    for (const FlyoutPoint& p : line.points) points.push_back({p.x, p.y});
+    UniqueGdiObject pen(CreatePen(PS_SOLID, thin, palette.faint));
+    if (!pen) continue;
+    {
+      SelectGuard selectPen(dc, pen.get());
+      Polyline(dc, points.data(), static_cast<int>(points.size()));
+    }
+    Dot(dc, line.points[line.lowest], 2 * thin, palette.cold);
+    Dot(dc, line.points[line.highest], 2 * thin, palette.warm);
+  }
+}
+
 // The monitor's DPI for a point, before there is a window on it.
 int DpiAt(POINT point) {
   const UINT dpi = MonitorDpi(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST));
@@ -317,12 +358,12 @@ void ForecastWindow::Paint(HDC target) {
     }
   }
   DrawPictures(dc.get());
+  DrawRateMarks(dc.get(), layout_, palette, thin);
 
   SetBkMode(dc.get(), TRANSPARENT);
   for (const FlyoutText& t : layout_.texts) {
     SelectGuard selectFont(dc.get(), fonts[t.font]);
-    const COLORREF ink[] = {palette.text, palette.faint, palette.warm, palette.cold};
-    SetTextColor(dc.get(), ink[static_cast<int>(t.ink)]);
+    SetTextColor(dc.get(), InkColour(palette, t.ink));
     const std::wstring wide = ToWide(t.text);
     RECT r{t.box.left, t.box.top, t.box.right, t.box.bottom};
     UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;

@@ -9,7 +9,8 @@ target_compile_definitions(corvella_servers INTERFACE
 
 # The pure text work (decoding and extraction) needs no client: the fuzz targets take it alone.
 corvella_library(corvella_feed_text
-  SOURCES retrieval/weather_feed.cpp retrieval/currency_rates.cpp retrieval/forecast_blocks.cpp
+  SOURCES retrieval/weather_feed.cpp retrieval/currency_rates.cpp retrieval/rate_details.cpp
+          retrieval/forecast_blocks.cpp
   DEPS corvella_common corvella_servers)
 
 corvella_library(corvella_feed

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "retrieval/forecast_blocks.h"
+#include "retrieval/rate_details.h"
 
 #include "common/date_time.h"
 
@@ -40,6 +41,8 @@ struct ForecastSnapshot {
   std::vector<DayBlock> days;
   // The currency lines as the hint shows them (label and value).
   std::vector<std::string> rateLines;
+  // The same currencies with what the page says beyond the rate (the forecast window's lines).
+  std::vector<RateDetail> rateDetails;
 };
 
 }  // namespace corvella

@@ -8,6 +8,7 @@
 #include "common/error.h"
 #include "common/text_literal.h"
 #include "retrieval/currency_rates.h"
+#include "retrieval/rate_details.h"
 #include "retrieval/http_client.h"
 #include "retrieval/weather_feed.h"
 #include "shell/app_names.h"
@@ -151,6 +152,7 @@ void RefreshPass::RunOnce() {
         snapshot_.hintText += kCr;
         snapshot_.hintText += snapshot_.rateLines.back();
       }
+      snapshot_.rateDetails = ExtractRateDetails(body, flags);
     }
   }
 

@@ -6,8 +6,9 @@
 # brings exactly one pass a few seconds later; with no colour stored the digits follow the
 # taskbar's theme (black on light, near-white on dark) as soon as it switches; at 144 dpi the
 # icon is still drawn sharp for the taskbar's own size, and the entries are drawn at every
-# scale's size; a single click (or Enter on the icon) opens the forecast window beside it,
-# Escape or another click closes it, and a double click opens only the settings.
+# scale's size; a single click (or Enter on the icon) opens the forecast window beside it, its
+# rates drawn with their changes and months, Escape or another click closes it, and a double
+# click opens only the settings.
 # Usage: tray.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it: skipped)
 # Screenshots: BUILD_DIR/artifacts/tray/*.png; the README's pictures: artifacts/tray/docs-*.png
 set -uo pipefail
@@ -181,10 +182,17 @@ forecast_escape() {
 forecast_journey() {  # DPI
   xdotool mousemove 300 200
   forecast_opens "a left click on the icon"
-  local l t
-  read -r l t _ <<<"$(probe shown-rect 1 | head -n 1)"
+  local l t r b band marks
+  read -r l t r b _ <<<"$(probe shown-rect 1 | head -n 1)"
   sleep 0.5
   screenshot "$ART/forecast-$1.png"
+  # Above the sources, each rate's rise or fall and its month's lowest and highest are drawn in
+  # the warm and cold inks, which nothing else there uses.
+  band=$(( 75 * $1 / 96 ))
+  marks=$(convert "$ART/forecast-$1.png" -crop "$(( r - l ))x$band+$l+$(( b - band ))" +repage \
+    -format %c histogram:info:- | grep -iE "#C05000|#005AB4" | awk '{s += $1} END {print s + 0}')
+  [ "$marks" -ge 60 ] || fail "the forecast window's rates show no rise, fall or month ($marks pixels)"
+  echo "its rates are drawn with their changes and months ($marks marked pixels)"
   forecast_escape $(( l + 40 )) $(( t + 40 ))
   echo "Escape closes it"
   [ "$1" = 96 ] || return 0

@@ -1,4 +1,4 @@
-// The bank's list, any bytes, through the gateway: a page comes out only for a list that was
+// The bank's list (and series), any bytes, through the gateway: a page comes out only for a list that was
 // read, and every rate the client cuts from it is empty or a number with four decimals.
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +22,11 @@ bool IsRate(const std::string& v) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
+  // The same bytes as one currency's series: its records, or an error.
+  if (!corvella::gateway::ReadBankSeries(std::string_view(reinterpret_cast<const char*>(data), size), error) &&
+      error.empty())
+    std::abort();
+  error.clear();
   std::optional<corvella::gateway::RatesSet> set =
       corvella::gateway::ReadBankRates(std::string_view(reinterpret_cast<const char*>(data), size), error);
   if (!set) {

@@ -1,10 +1,13 @@
-// Cutting rates out of any page body; the first byte and a bit of the second choose the currencies.
+// Cutting rates and the cells after them out of any page body; the first byte and a bit of the second choose the currencies.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "retrieval/currency_rates.h"
+#include "retrieval/rate_details.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace corvella;
@@ -22,6 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (s.rateLines.size() != (s.pageReceived ? selected : 0)) std::abort();
   for (const RateLine& line : s.rateLines) {
     if (line.value.find('<') != std::string::npos || line.value.size() > body.size()) std::abort();
+  }
+  // The cells after the rates: one entry a selected currency, each cell short and tag-free.
+  const std::vector<RateDetail> details = ExtractRateDetails(body, flags);
+  if (details.size() != (body.empty() ? 0 : selected)) std::abort();
+  for (const RateDetail& d : details) {
+    for (const std::string* cell : {&d.change, &d.tomorrow, &d.tomorrowDate, &d.history}) {
+      if (cell->size() > 512 || cell->find('<') != std::string::npos) std::abort();
+    }
   }
   return 0;
 }

@@ -3,7 +3,7 @@
 
 usage: gateway_test.py GROUP GATEWAY [CLI | PORT_FILE]
   faults  routes, limits, coalescing, and every upstream fault ending in a stale document or a
-          clear status; bad configuration; SIGTERM
+          clear status; the rates' change, tomorrow and history; bad configuration; SIGTERM
   e2e     corvella-cli pass through the gateway as its proxy shows the stand-in's weather and
           all ten rates in the client's units
   serve   only runs the stand-ins and a gateway (for the Wine journey), until SIGTERM
@@ -12,6 +12,7 @@ import datetime
 import http.client
 import json
 import os
+import re
 import signal
 import socket
 import ssl
@@ -105,6 +106,55 @@ def get(port, target, method="GET", headers=None):
     return r.status, body, r
 
 
+def rate_cells(page, name):
+    """The extra cells of a currency's row on the rates page: change, tomorrow (with date), history."""
+    row = page.decode().split(name + "</td>", 1)[-1].split("</tr>", 1)[0]
+    cells = dict(re.findall(r'<td class="(\w+)"(?: data-date="[^"]*")?>([^<]*)</td>', row))
+    date = re.search(r'data-date="([^"]*)"', row)
+    if date:
+        cells["date"] = date.group(1)
+    return cells
+
+
+def wait_for_history(port, name):
+    for _ in range(60):
+        cells = rate_cells(get(port, "/currency_base/daily/")[1], name)
+        if "history" in cells:
+            return cells
+        time.sleep(0.5)
+    return cells
+
+
+def bank_published(up):
+    """A gateway started after the bank published tomorrow's list: today's in the rate cell,
+    tomorrow's beside it; the series asked once a day, so a restart asks none again."""
+    upstream(up, "/control?published=1", "POST")
+    before = upstream(up, "/stats")
+    port, gw = start_gateway(up, "bank")
+    wait_for_history(port, "Японских иен")
+    usd = rate_cells(get(port, "/currency_base/daily/")[1], "Доллар США")
+    tomorrow = (datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(hours=27)).strftime("%d.%m.%Y")
+    body = get(port, "/currency_base/daily/")[1]
+    check("published: today's rate in the rate cell, tomorrow's in its own",
+          "Доллар США</td><td>84,1200</td>".encode() in body and usd.get("tomorrow") == "84,5000" and
+          usd.get("date") == tomorrow, usd)
+    after = upstream(up, "/stats")
+    check("... from the latest list, today's by date and ten series",
+          (after["rates_calls"] - before["rates_calls"], after["series_calls"] - before["series_calls"]) == (2, 10),
+          (before, after))
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=10)
+    port, gw = start_gateway(up, "bank")
+    again = wait_for_history(port, "Японских иен")
+    again = rate_cells(get(port, "/currency_base/daily/")[1], "Доллар США")
+    check("restarted: the stored series, none asked again",
+          again.get("history") == usd["history"] and upstream(up, "/stats")["series_calls"] == after["series_calls"],
+          again)
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=10)
+    upstream(up, "/control?published=0", "POST")
+
+
 def feed(port, place):
     return get(port, FEED_QUERY.format(place))
 
@@ -147,6 +197,15 @@ def faults():
     check("GET update file", get(port, "http://www.velmar.example/soft/corv.exe")[1].startswith(b"MZ"))
     status, body, _ = get(port, "/currency_base/daily/")
     check("rates page", status == 200 and "Доллар США</td><td>84,1200".encode() in body)
+    wait_for_history(port, "Японских иен")  # the last series asked
+    usd = rate_cells(get(port, "/currency_base/daily/")[1], "Доллар США")
+    history = usd.get("history", "").split()
+    check("the dollar's history: 30 rates ending with today's, its change signed",
+          len(history) == 30 and history[-1] == "84,1200" and usd.get("change", "").startswith("+"), usd)
+    cny = rate_cells(get(port, "/currency_base/daily/")[1], "Китайских юаней")
+    check("the yuan's history per ten across its change of nominal",
+          "history" in cny and all(100 < float(v.replace(",", ".")) < 120 for v in cny["history"].split()), cny)
+    check("no tomorrow before the bank publishes it", "tomorrow" not in usd, usd)
 
     # One client holds at most 20 connections: the 21st is closed unanswered, and a freed one counts
     # again. The client is 127.0.0.2, so that no earlier connection of this test counts.
@@ -222,6 +281,7 @@ def faults():
         check("metrics: " + name, name in metrics)
     gw.send_signal(signal.SIGTERM)
     check("SIGTERM: clean exit", gw.wait(timeout=10) == 0)
+    bank_published(up)
 
     log = open(os.path.join(work, "faults.log")).read()
     check("a source's error reason stays on its log line", "\nforecast: injected" not in log and

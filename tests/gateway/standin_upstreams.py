@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Stand-ins for the gateway's public sources on one HTTPS port: the forecast API
-(/v1/forecast), the geocoder (/v1/search) and the bank's daily list (/scripts/XML_daily.asp),
-with fault modes switched at run time (POST /control?forecast=MODE&rates=MODE&geocode=MODE) and call
-counts at GET /stats.
+(/v1/forecast), the geocoder (/v1/search), the bank's daily list (/scripts/XML_daily.asp, by
+Moscow's date; with published=1 the next day's is out) and its series (/scripts/XML_dynamic.asp),
+with fault modes switched at run time (POST /control?forecast=MODE&rates=MODE&geocode=MODE&published=0|1)
+and call counts at GET /stats.
 
 usage: standin_upstreams.py CERT KEY BANK_XML PORT_FILE
 """
+import datetime
 import json
 import math
 import ssl
@@ -20,7 +22,8 @@ OFFSET = 3 * 3600
 CURRENT_TEMPERATURE = -3.4
 CURRENT_CODE = 61  # rain
 state = {"forecast": "ok", "rates": "ok", "geocode": "ok", "forecast_calls": 0, "forecast_places": 0,
-         "geocode_calls": 0, "rates_calls": 0, "caught": 0, "apikeys": []}
+         "geocode_calls": 0, "rates_calls": 0, "series_calls": 0, "published": "0", "caught": 0,
+         "apikeys": []}
 lock = threading.Lock()
 
 
@@ -40,6 +43,50 @@ def place_reply(lat, lon, now):
                   "temperature_2m_min": [-13.4 + d for d in range(7)] + [None],
                   "temperature_2m_max": [-4.6 + d for d in range(7)] + [None]},
     }
+
+
+def moscow_today():
+    return datetime.date(1970, 1, 1) + datetime.timedelta(days=(int(time.time()) + OFFSET) // 86400)
+
+
+def bank_list(query, published):
+    """The daily list in force on Moscow's date, or from the afternoon on (published) the next
+    day's with the dollar at 84,5000. A date asked for that has no list yet gets the last one,
+    under its own Date, as the bank does."""
+    today = moscow_today()
+    last = today + datetime.timedelta(days=1) if published else today
+    day = last
+    if "date_req" in query:
+        day = min(datetime.datetime.strptime(query["date_req"][0], "%d/%m/%Y").date(), last)
+    with open(BANK_XML, "rb") as f:
+        body = f.read().replace(b"05.04.2025", day.strftime("%d.%m.%Y").encode())
+    return body.replace(b"84,1200", b"84,5000") if day > today else body
+
+
+def bank_series(query):
+    """A currency's published rates over the range asked: none on Sundays, Mondays and one
+    holiday; the yuan quoted per one unit until two weeks ago, per ten since."""
+    first, last = (datetime.datetime.strptime(query[k][0], "%d/%m/%Y").date() for k in ("date_req1", "date_req2"))
+    vid = query["VAL_NM_RQ"][0]
+    with open(BANK_XML, "rb") as f:
+        listed = f.read()
+    at = listed.find(('ID="%s"' % vid).encode())
+    nominal = int(listed[listed.find(b"<Nominal>", at) + 9:listed.find(b"</Nominal>", at)])
+    value = float(listed[listed.find(b"<Value>", at) + 7:listed.find(b"</Value>", at)].replace(b",", b"."))
+    today = moscow_today()
+    out = ['<?xml version="1.0" encoding="windows-1251"?>',
+           '<ValCurs ID="%s" DateRange1="%s" DateRange2="%s" name="Foreign Currency Market Dynamic">'
+           % (vid, first.strftime("%d.%m.%Y"), last.strftime("%d.%m.%Y"))]
+    day = first
+    while day <= last:
+        ago = (today - day).days
+        if day.isoweekday() not in (7, 1) and ago != 10:
+            quoted = 1 if vid == "R01375" and ago > 14 else nominal
+            rate = value * (1 - ago / 1000) * quoted / nominal
+            out.append('<Record Date="%s" Id="%s"><Nominal>%d</Nominal><Value>%s</Value></Record>'
+                       % (day.strftime("%d.%m.%Y"), vid, quoted, ("%.4f" % rate).replace(".", ",")))
+        day += datetime.timedelta(days=1)
+    return ("\n".join(out) + "\n</ValCurs>\n").encode("cp1251")
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -102,12 +149,16 @@ class Handler(BaseHTTPRequestHandler):
             with lock:
                 state["rates_calls"] += 1
                 mode = state["rates"]
+                published = state["published"] == "1"
             if mode == "down":
                 return self.reply(500, "down", "text/plain")
-            with open(BANK_XML, "rb") as f:
-                body = f.read()
+            body = bank_list(query, published)
             return self.reply(200, body if mode == "ok" else body[: len(body) // 2],
                               "application/xml; charset=windows-1251")
+        if url.path == "/scripts/XML_dynamic.asp":
+            with lock:
+                state["series_calls"] += 1
+            return self.reply(200, bank_series(query), "application/xml; charset=windows-1251")
         self.reply(404, "{}")
 
     def forecast(self, query):

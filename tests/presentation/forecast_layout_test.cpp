@@ -35,6 +35,11 @@ ForecastSnapshot Full(double (*temperature)(int)) {
     s.days.push_back({"2026120" + std::to_string(d + 1), "-50", "+45.4", Str("Снег"_cp), Str("снег"_cp)});
   for (std::string_view rate : {"Доллар США: 92,5130"_cp, "Евро: 99,1200"_cp, "Юань: 12,7000"_cp, "Тенге (100): 18,1000"_cp})
     s.rateLines.push_back(Str(rate));
+  // All ten currencies with every part of their lines.
+  std::string history;
+  for (int k = 0; k < 30; ++k) history += std::to_string(100 + k % 7) + (k < 29 ? ",1234 " : ",1234");
+  for (const CurrencyRow& c : kCurrencies)
+    s.rateDetails.push_back({Str(c.label), "115,6333", "-10,3511", "115,8000", "09.12.2026", history});
   return s;
 }
 
@@ -80,6 +85,15 @@ TEST(ForecastLayout, NothingOverlapsOrLeavesItsPlaceAtEveryDpi) {
         inks.push_back(ink);
       }
       for (const FlyoutPicture& p : layout.pictures) inks.push_back(p.box);
+      for (const FlyoutArrow& a : layout.arrows) inks.push_back(a.box);
+      ASSERT_EQ(layout.sparklines.size(), kCurrencyCount);
+      for (const FlyoutSparkline& line : layout.sparklines) {
+        FlyoutBox around{line.points.front().x, line.points.front().y, line.points.front().x + 1, line.points.front().y + 1};
+        for (const FlyoutPoint& p : line.points)
+          around = {std::min(around.left, p.x), std::min(around.top, p.y), std::max(around.right, p.x + 1), std::max(around.bottom, p.y + 1)};
+        EXPECT_LT(around.right, layout.width) << dpi;
+        inks.push_back(around);
+      }
       for (std::size_t a = 0; a < inks.size(); ++a)
         for (std::size_t b = a + 1; b < inks.size(); ++b)
           EXPECT_FALSE(Overlap(inks[a], inks[b])) << a << " and " << b << " at " << dpi;

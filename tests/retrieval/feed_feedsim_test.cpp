@@ -12,6 +12,7 @@
 #include "retrieval/currency_rates.h"
 #include "retrieval/forecast_blocks.h"
 #include "retrieval/http_client.h"
+#include "retrieval/rate_details.h"
 #include "retrieval/servers.h"
 #include "retrieval/socket.h"
 #include "retrieval/weather_feed.h"
@@ -138,7 +139,8 @@ TEST_F(FeedsimFetch, VaryingForecastIsAnotherEveryTimeAndStillAgrees) {
   std::set<std::string> texts;
   for (int n = 0; n < 4; ++n) {
     const std::string text = FetchForecast(BuildFeedUrl(kLocation));
-    ExpectForecastOf(text, feedsim::MakeForecast(std::string(kLocation) + "#" + std::to_string(n), kWinter, false));
+    ExpectForecastOf(text,
+                     feedsim::MakeForecast(std::string(kLocation) + "#" + std::to_string(n), kWinter, false));
     texts.insert(text);
   }
   EXPECT_EQ(texts.size(), 4u);
@@ -161,6 +163,15 @@ TEST_F(FeedsimFetch, RatesPageYieldsTheServedRates) {
     EXPECT_EQ(s.rateLines[i].value, it->rate) << name;
     EXPECT_EQ(s.rateLines[i].label, kCurrencies[i].label);
   }
+  // The cells after the rate, from the same page.
+  const std::vector<RateDetail> details = ExtractRateDetails(client_->Get(RatesPageUrl()), all);
+  ASSERT_EQ(details.size(), kCurrencyCount);
+  const auto usd = std::find_if(served.begin(), served.end(),
+                                [](const feedsim::SimRate& r) { return r.letterCode == "USD"; });
+  EXPECT_EQ(details[kUsd].rate + details[kUsd].change + details[kUsd].tomorrow + details[kUsd].tomorrowDate,
+            usd->rate + usd->change + usd->tomorrow + "08.12.2026");
+  EXPECT_EQ(details[kUsd].history.substr(details[kUsd].history.size() - usd->rate.size()), usd->rate);
+  EXPECT_EQ(std::count(details[kUsd].history.begin(), details[kUsd].history.end(), ' '), 29);
 }
 
 TEST_F(FeedsimFetch, LogHoldsTheRawRequestHeadsAsSent) {

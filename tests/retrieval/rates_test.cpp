@@ -6,6 +6,7 @@
 #include "common/cp1251.h"
 #include "common/text_literal.h"
 #include "retrieval/currency_rates.h"
+#include "retrieval/rate_details.h"
 #include "retrieval/servers.h"
 #include "retrieval/weather_feed.h"
 
@@ -34,11 +35,14 @@ CurrencyFlags Only(std::initializer_list<std::size_t> rows) {
   return flags;
 }
 
+// The cells a newer server writes after each rate (empty for the bank's own page).
+std::string g_extraCells;
+
 std::string Row(std::string_view num, std::string_view code, std::string_view units, std::string_view name,
                 std::string_view rate) {
   return "<tr>\n<td>" + std::string(num) + "</td>\n<td>" + std::string(code) + "</td>\n<td>" +
          std::string(units) + "</td>\n<td>" + std::string(name) + "</td>\n<td>" + std::string(rate) +
-         "</td>\n</tr>\n";
+         "</td>\n" + g_extraCells + "</tr>\n";
 }
 
 // The bank's table with all ten currencies among others, in UTF-8.
@@ -58,7 +62,19 @@ std::string BankPage() {
          Row("344", "HKD", "10", "Гонконгских долларов", "118,4102") + "</tbody></table></body></html>\n";
 }
 
-TEST(RatesPage, AllTenCurrenciesInTableOrderWithTheirLabels) {
+// The tests of the page's rates run over the bank's page and over a page with the extra cells.
+class RatesPageCells : public testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override { g_extraCells = GetParam(); }
+  void TearDown() override { g_extraCells.clear(); }
+};
+INSTANTIATE_TEST_SUITE_P(BankAndExtended, RatesPageCells,
+                         testing::Values("",
+                                         "<td class=\"change\">-0,0100</td>\n<td class=\"tomorrow\" "
+                                         "data-date=\"09.12.2026\">1,0000</td>\n<td class=\"history\">1,0000 "
+                                         "2,0000</td>\n"));
+
+TEST_P(RatesPageCells, AllTenCurrenciesInTableOrderWithTheirLabels) {
   CurrencyFlags all;
   all.fill(true);
   RatesSnapshot s = ExtractRates(BankPage(), all);
@@ -71,7 +87,7 @@ TEST(RatesPage, AllTenCurrenciesInTableOrderWithTheirLabels) {
   EXPECT_EQ(RatesPageUrl(), "http://" + std::string(kRatesHost) + "/currency_base/daily/");
 }
 
-TEST(RatesPage, SelectionKeepsTableOrder) {
+TEST_P(RatesPageCells, SelectionKeepsTableOrder) {
   RatesSnapshot s = ExtractRates(BankPage(), Only({9, 1}));
   EXPECT_EQ(LinesOf(s), (Lines{{"Евро "_cp, "99,7130"}, {"100 Иен "_cp, "61,7802"}}));
   RatesSnapshot none = ExtractRates(BankPage(), CurrencyFlags{});
@@ -79,7 +95,7 @@ TEST(RatesPage, SelectionKeepsTableOrder) {
   EXPECT_TRUE(none.rateLines.empty());
 }
 
-TEST(RatesPage, ValueIsTheFirstCellAfterTheFirstMentionOfTheName) {
+TEST_P(RatesPageCells, ValueIsTheFirstCellAfterTheFirstMentionOfTheName) {
   std::string text = DecodeRatesPage("<td>Доллар США</td><td>92,5058</td>");
   EXPECT_EQ(ExtractRate(text, "Доллар США"_cp), "92,5058");
   // A menu entry before the table wins over the table's row.
@@ -95,6 +111,42 @@ TEST(RatesPage, ValueIsTheFirstCellAfterTheFirstMentionOfTheName) {
   EXPECT_EQ(ExtractRate(DecodeRatesPage("Евро 12,5<br>"), "Евро"_cp), " 12,5");
   // Used as found: blanks and the comma stay.
   EXPECT_EQ(ExtractRate(DecodeRatesPage("Евро</td><td> 1 234,50 </td>"), "Евро"_cp), " 1 234,50 ");
+}
+
+TEST(RateDetails, CellsAfterTheRateOrNothingWhenThePageHasNone) {
+  CurrencyFlags usd{};
+  usd[kUsd] = true;
+  struct Case {
+    std::string cells;  // after the dollar's rate cell
+    std::string change, tomorrow, date, history;
+  };
+  const Case cases[] = {
+      {"<td class=\"change\">+0,3511</td><td class=\"tomorrow\" data-date=\"09.12.2026\">92,8000</td>"
+       "<td class=\"history\">91,2000 92,5058</td>",
+       "+0,3511", "92,8000", "09.12.2026", "91,2000 92,5058"},
+      {"<td class=\"change\">0,0000</td><td class=\"history\">92,5058</td>", "0,0000", "", "", "92,5058"},
+      {"", "", "", "", ""},                                               // an older server
+      {"<td class=\"tomorrow\" data-date=\"09.12.2026", "", "", "", ""},  // cut short
+      {"<td class=\"tomorrow\" data-date=\"<td class=\"change\">+1,0000</td>", "+1,0000", "", "", ""},
+      {"<td class=\"history\">" + std::string(600, '1') + "</td>", "", "", "", ""},  // past any real cell
+  };
+  for (const Case& c : cases) {
+    const std::string page = "<td>Доллар США</td><td>92,5058</td>" + c.cells +
+                             "</tr><tr><td>Евро</td><td>99,7130</td>"
+                             "<td class=\"change\">-0,1200</td></tr>";
+    const std::vector<RateDetail> d = ExtractRateDetails(page, usd);
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].label + d[0].rate, "Доллар 92,5058"_cp);
+    EXPECT_EQ(std::vector<std::string>({d[0].change, d[0].tomorrow, d[0].tomorrowDate, d[0].history}),
+              std::vector<std::string>({c.change, c.tomorrow, c.date, c.history}))
+        << c.cells;
+  }
+  // A currency not on the page has no cells, even where another row has them.
+  CurrencyFlags yen{};
+  yen[kJpy] = true;
+  EXPECT_EQ(
+      ExtractRateDetails("<td>Евро</td><td>9</td><td class=\"change\">+1,0000</td></tr>", yen)[0].change, "");
+  EXPECT_TRUE(ExtractRateDetails("", usd).empty());
 }
 
 TEST(RatesPage, NothingReceivedGivesNoLines) {
@@ -119,7 +171,7 @@ TEST(RatesDecoding, LenientByteWiseReading) {
                             "abcdefg"),
             "fg");                                                           // swallows five ASCII bytes
   EXPECT_EQ(DecodeRatesPage("\xC0\xBC|\xE0\x80\xBC|\xED\xA0\x80|"), "|||");  // overlong, surrogate
-  EXPECT_EQ(DecodeRatesPage("\xD0\x90\xC1\xBC\xD0\x91\xC0\x80"), "АБ"_cp);         // overlong among letters
+  EXPECT_EQ(DecodeRatesPage("\xD0\x90\xC1\xBC\xD0\x91\xC0\x80"), "АБ"_cp);   // overlong among letters
   EXPECT_EQ(DecodeRatesPage("\xF0\x9F\x98\x80!"), "?!");                     // valid, not in the code page
   EXPECT_EQ(DecodeRatesPage("\xE2\x82\xAC \xE2\x84\x96"), "€ №"_cp);
   EXPECT_EQ(DecodeRatesPage("ab\xD0"), "ab");  // cut at the end: dropped

@@ -150,7 +150,7 @@ std::string RatesDocument(std::string_view usd = "91,2345", std::string_view eur
   return "<html><body><table class=\"data\"><tr><th>Цифр. код</th><th>Валюта</th><th>Курс</th></tr>"
          "<tr><td>840</td><td>USD</td><td>1</td><td>Доллар США</td><td>" +
          std::string(usd) +
-         "</td></tr>"
+         "</td><td class=\"change\">+0,3511</td></tr>"
          "<tr><td>978</td><td>EUR</td><td>1</td><td>Евро</td><td>" +
          std::string(eur) +
          "</td></tr>"
@@ -524,6 +524,8 @@ TEST_F(RefreshPassTest, TheForecastWindowsRowsBelongToThePlaceOfTheLastForecast)
   EXPECT_EQ(s.hours[0].temperature, "12");
   EXPECT_EQ(s.days.size(), 3u);
   EXPECT_EQ(s.rateLines, (std::vector<std::string>{Cp("Доллар 91,2345"), Cp("Евро 99,1234")}));
+  ASSERT_EQ(s.rateDetails.size(), 2u);
+  EXPECT_EQ(s.rateDetails[0].change + "|" + s.rateDetails[1].rate + s.rateDetails[1].change, "+0,3511|99,1234");
 
   // The same place out of reach keeps its rows; another place out of reach has none yet.
   site.Answer(TestSite::kFeed, {Ok("")});

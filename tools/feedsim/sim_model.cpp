@@ -158,7 +158,8 @@ SimForecast MakeForecast(std::string_view locationId, const CivilDate& today, bo
       day.description = day.hours[12].description;
       day.sky = day.hours[12].sky;
     } else {
-      const Description& desc = PickDescription(random.Range(0, 3), static_cast<Sky>(random.Range(0, 5)), max < -2);
+      const Description& desc =
+          PickDescription(random.Range(0, 3), static_cast<Sky>(random.Range(0, 5)), max < -2);
       day.description = std::string(desc.text);
       day.sky = desc.sky;
     }
@@ -184,8 +185,8 @@ std::string RenderForecast(const SimForecast& forecast) {
     out += "<tempmin value=\"" + day.min + "\" unit=\"°C\"/>\n";
     out += "<tempmax value=\"" + day.max + "\" unit=\"°C\"/>\n";
     // The day's sky, after its range as the gateway writes it; the codes are the hours' codes.
-    out += "<symbol value=\"" + std::to_string(static_cast<int>(day.sky) + 1) + "\" desc=\"" + day.description +
-           "\"/>\n";
+    out += "<symbol value=\"" + std::to_string(static_cast<int>(day.sky) + 1) + "\" desc=\"" +
+           day.description + "\"/>\n";
     out += "<wind value=\"" + std::to_string(random.Range(2, 25)) + "\" unit=\"км/ч\" dir=\"" +
            std::string(kWindDirections[static_cast<std::size_t>(random.Range(0, 7))]) + "\"/>\n";
     out += "<humidity value=\"" + std::to_string(random.Range(45, 98)) + "\" unit=\"%\"/>\n";
@@ -273,17 +274,44 @@ std::string DottedDate(const CivilDate& d) {
   return buf;
 }
 
+// Each currency's rate on a day, in ten-thousandths of a rouble per its units: within two per
+// cent of the usual rate.
+std::vector<long long> DayValues(const CivilDate& day) {
+  SimRandom random(SimSeed("rates", day));
+  std::vector<long long> values;
+  for (const CurrencyInfo& c : kCurrencyInfo) {
+    double factor = 1.0 + random.Range(-2000, 2000) / 100000.0;
+    values.push_back(static_cast<long long>(std::llround(c.rate * factor * 10000.0)));
+  }
+  return values;
+}
+
 }  // namespace
 
 std::vector<SimRate> MakeRates(const CivilDate& today) {
-  SimRandom random(SimSeed("rates", today));
+  // Today's and the 29 published before it (none dated Sunday or Monday), oldest first.
+  std::vector<std::vector<long long>> days{DayValues(today)};
+  for (int back = 1; days.size() < 30; ++back) {
+    const CivilDate day = AddDays(today, -back);
+    const long long n = DaysFromCivil(day.year, day.month, day.day);
+    const long long weekday = ((n + 4) % 7 + 7) % 7;  // 0 is Sunday
+    if (weekday > 1) days.insert(days.begin(), DayValues(day));
+  }
+  const std::vector<long long> tomorrow = DayValues(AddDays(today, 1));
   std::vector<SimRate> rates;
-  for (const CurrencyInfo& c : kCurrencyInfo) {
-    // Within two per cent of the usual rate, four decimal places.
-    double factor = 1.0 + random.Range(-2000, 2000) / 100000.0;
-    auto value = static_cast<long long>(std::llround(c.rate * factor * 10000.0));
-    rates.push_back(SimRate{std::string(c.digital), std::string(c.letter), c.units, std::string(c.name),
-                            RubleText(value)});
+  for (std::size_t i = 0; i < kCurrencyInfo.size(); ++i) {
+    const CurrencyInfo& c = kCurrencyInfo[i];
+    SimRate r{std::string(c.digital), std::string(c.letter),         c.units,
+              std::string(c.name),    RubleText(days.back()[i]),     {},
+              RubleText(tomorrow[i]), DottedDate(AddDays(today, 1)), {}};
+    const long long change = days.back()[i] - days[days.size() - 2][i];
+    if (change != 0) r.change.push_back(change > 0 ? '+' : '-');
+    r.change += RubleText(change < 0 ? -change : change);
+    for (const std::vector<long long>& day : days) {
+      if (!r.history.empty()) r.history += ' ';
+      r.history += RubleText(day[i]);
+    }
+    rates.push_back(std::move(r));
   }
   return rates;
 }
@@ -306,7 +334,10 @@ std::string RenderRatesPage(const std::vector<SimRate>& rates, const CivilDate& 
       "код</th>\n<th>Единиц</th>\n<th>Валюта</th>\n<th>Курс</th>\n</tr>\n";
   for (const SimRate& r : rates) {
     out += "<tr>\n<td>" + r.digitalCode + "</td>\n<td>" + r.letterCode + "</td>\n<td>" +
-           std::to_string(r.units) + "</td>\n<td>" + r.name + "</td>\n<td>" + r.rate + "</td>\n</tr>\n";
+           std::to_string(r.units) + "</td>\n<td>" + r.name + "</td>\n<td>" + r.rate +
+           "</td>\n<td class=\"change\">" + r.change + "</td>\n<td class=\"tomorrow\" data-date=\"" +
+           r.tomorrowDate + "\">" + r.tomorrow + "</td>\n<td class=\"history\">" + r.history +
+           "</td>\n</tr>\n";
   }
   out +=
       "</tbody>\n</table>\n</div>\n</div>\n"

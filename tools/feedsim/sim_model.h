@@ -48,9 +48,13 @@ struct SimRate {
   int units = 1;
   std::string name;  // as the bank's table writes it
   std::string rate;  // decimal comma, four places
+  // The cells after the rate, as the gateway writes them: the change since the previous
+  // published rate ("+0,3511"), tomorrow's rate and its date, the last 30 rates oldest first.
+  std::string change, tomorrow, tomorrowDate, history;
 };
 
-// The day's table: the program's ten currencies among the others.
+// The day's table: the program's ten currencies among the others. Lists are published for
+// Tuesday to Saturday; tomorrow's is always out.
 std::vector<SimRate> MakeRates(const CivilDate& today);
 std::string RenderRatesPage(const std::vector<SimRate>& rates, const CivilDate& today);
 
