@@ -61,8 +61,10 @@ CurrentReading ExtractCurrent(std::string_view text, std::string_view hour) {
   std::string marker = "<hour value=\"";
   marker += hour;
   marker += ":00\">";
-  std::string block = TextBefore(TextAfter(text, marker), kHourEnd);
+  return CurrentInBlock(TextBefore(TextAfter(text, marker), kHourEnd));
+}
 
+CurrentReading CurrentInBlock(std::string_view block) {
   CurrentReading reading;
   std::string temperature = ValueAfter(block, kTemperatureMarker);
   if (!temperature.empty()) reading.temperatureText = temperature + std::string(kDegree);
@@ -83,7 +85,10 @@ DayRange ExtractDayRange(std::string_view text, std::string_view day) {
   std::string marker = "<day value=\"";
   marker += day;
   marker += "\"";
-  std::string block = TextBefore(TextAfter(text, marker), kDayEnd);
+  return DayRangeInBlock(TextBefore(TextAfter(text, marker), kDayEnd));
+}
+
+DayRange DayRangeInBlock(std::string_view block) {
   return DayRange{ValueAfter(block, kMinimumMarker), ValueAfter(block, kMaximumMarker)};
 }
 
