@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "presentation/forecast_details.h"
+
 namespace corvella {
 
 struct ForecastSnapshot;
@@ -39,6 +41,7 @@ struct FlyoutContent {
   std::vector<FlyoutDay> days;    // from today, at most 7
   bool ratesWanted = false;
   std::vector<std::string> rates;
+  FlyoutDetails details;  // feels-like, wind, pressure, humidity, precipitation
 };
 
 // The content of the snapshot: only what the last forecast of its place brought.
@@ -80,6 +83,18 @@ struct FlyoutPoint {
   int x = 0, y = 0;
 };
 
+// An hour's precipitation under the curve: solid when likely, hatched when merely possible.
+struct FlyoutBar {
+  FlyoutBox box;
+  bool likely = false;
+};
+
+// The pressure's trend, drawn as a small triangle pointing down (falling) or up.
+struct FlyoutArrow {
+  FlyoutBox box;
+  bool down = false;
+};
+
 struct FlyoutLayout {
   int width = 0, height = 0;
   std::vector<FlyoutText> texts;
@@ -89,6 +104,8 @@ struct FlyoutLayout {
   std::optional<int> zeroLine;      // the 0° line's y, when the curve crosses it
   std::vector<FlyoutBox> dayColumns;
   std::vector<FlyoutBox> separators;  // thin rules between the parts
+  std::vector<FlyoutBar> bars;
+  std::vector<FlyoutArrow> arrows;
 };
 
 // The sky pictures come in strips of six (data/flyout/sky-<size>.png), in this order.

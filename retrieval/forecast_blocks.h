@@ -43,7 +43,7 @@ struct HourBlock {
   std::string temperature;  // the feed's text, no degree sign; may be empty
   std::string sky;          // one of the six sky words, from the description
   std::string description;  // the feed's words
-  HourDetails details;
+  HourDetails details = {};
 };
 
 struct DayBlock {
@@ -51,8 +51,8 @@ struct DayBlock {
   std::string min, max;   // the feed's text; either may be empty
   std::string sky;        // from the day's own <symbol>; empty when the day has none
   std::string description;
-  std::optional<FeedPrecip> precip;  // the day's sum and highest chance
-  std::optional<FeedWind> wind;      // the day's strongest wind
+  std::optional<FeedPrecip> precip = {};  // the day's sum and highest chance
+  std::optional<FeedWind> wind = {};      // the day's strongest wind
 };
 
 // One reading of a document for the hour `hour` ("HH") of the day `today`.

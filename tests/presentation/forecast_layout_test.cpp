@@ -30,9 +30,14 @@ ForecastSnapshot Full(double (*temperature)(int)) {
   for (int k = 0; k < 24; ++k) {
     const std::string hour = std::to_string(100 + (14 + k) % 24).substr(1);
     s.hours.push_back({hour, std::to_string(temperature(k)), Str("Облачно"_cp), Str("Облачно, небольшой дождь"_cp)});
+    // Feels-like, wind, a pressure falling 12 mm in 12 hours, humidity, rain from 19:00 to 22:00.
+    s.hours.back().details = {-14.2, FeedWind{14, 29, 225}, 760 - k, 100, FeedPrecip{k >= 5 && k < 9 ? 12.6 : 0.0, 100}};
   }
-  for (int d = 0; d < 7; ++d)
+  for (int d = 0; d < 7; ++d) {
     s.days.push_back({"2026120" + std::to_string(d + 1), "-50", "+45.4", Str("Снег"_cp), Str("снег"_cp)});
+    s.days.back().precip = FeedPrecip{23.2, 100};
+    s.days.back().wind = FeedWind{17, 35, 315};
+  }
   for (std::string_view rate : {"Доллар США: 92,5130"_cp, "Евро: 99,1200"_cp, "Юань: 12,7000"_cp, "Тенге (100): 18,1000"_cp})
     s.rateLines.push_back(Str(rate));
   return s;
@@ -80,6 +85,12 @@ TEST(ForecastLayout, NothingOverlapsOrLeavesItsPlaceAtEveryDpi) {
         inks.push_back(ink);
       }
       for (const FlyoutPicture& p : layout.pictures) inks.push_back(p.box);
+      for (const FlyoutArrow& a : layout.arrows) inks.push_back(a.box);
+      EXPECT_EQ(layout.arrows.size(), 1u);
+      EXPECT_EQ(layout.bars.size(), 4u);
+      for (const FlyoutBar& b : layout.bars) {
+        EXPECT_TRUE(Inside({b.box.left, b.box.top}, layout.chart) && Inside({b.box.right, b.box.bottom}, layout.chart));
+      }
       for (std::size_t a = 0; a < inks.size(); ++a)
         for (std::size_t b = a + 1; b < inks.size(); ++b)
           EXPECT_FALSE(Overlap(inks[a], inks[b])) << a << " and " << b << " at " << dpi;

@@ -217,7 +217,7 @@ SimForecast MakeForecast(std::string_view locationId, const CivilDate& today, bo
         const Description& desc =
             PickDescription(turn++, spells[static_cast<std::size_t>((d * 24 + h) / 8)], tenths < -20);
         day.hours.push_back(
-            SimHour{h, TemperatureText(tenths, random.Range(0, 3) == 0), std::string(desc.text), desc.sky, {}, {}, 0, 0, {}});
+            SimHour{h, TemperatureText(tenths, random.Range(0, 3) == 0), std::string(desc.text), desc.sky});
       }
       day.description = day.hours[12].description;
       day.sky = day.hours[12].sky;

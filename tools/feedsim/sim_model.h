@@ -31,11 +31,11 @@ struct SimHour {
   std::string temperature;  // as in the document: "12", "-3", "-2.8"
   std::string description;  // Russian sky description
   Sky sky = Sky::Clear;     // what the description stands for
-  std::string feels;        // apparent temperature, one decimal
-  SimWind wind;
+  std::string feels = {};  // apparent temperature, one decimal
+  SimWind wind = {};
   int pressure = 0;  // mm Hg
   int humidity = 0;  // %
-  SimPrecip precip;
+  SimPrecip precip = {};
 };
 
 struct SimDay {
