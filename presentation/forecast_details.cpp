@@ -143,11 +143,9 @@ FlyoutDetails FlyoutDetailsOf(const std::vector<HourBlock>& hours, const std::ve
     }
     if (day.wind) {
       extra.windWords = WindText(*day.wind);
-      extra.windSpeed =
+      // Only the speed: in a narrow column a lone "З" reads as a three.
+      extra.wind =
           day.wind->speed < 1 ? std::string(kCalm) : std::to_string(day.wind->speed) + std::string(kMetresPerSecond);
-      extra.wind = day.wind->from && day.wind->speed >= 1
-                       ? std::string(CompassPoint(*day.wind->from)) + " " + extra.windSpeed
-                       : extra.windSpeed;
     }
     d.days.push_back(std::move(extra));
   }

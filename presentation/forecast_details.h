@@ -45,8 +45,7 @@ std::string PrecipLine(const std::vector<HourBlock>& hours);
 
 struct FlyoutDayDetails {
   std::string amount, chance;  // "3 мм", "80 %"; either may be empty
-  std::string wind;            // the day's strongest wind, "З 7 м/с"; may be empty
-  std::string windSpeed;       // the same without its direction, "7 м/с", for a narrow column
+  std::string wind;            // the day's strongest mean wind, "7 м/с"; may be empty
   std::string windWords;       // "ветер З, 7 м/с, порывы 15"
 };
 

@@ -218,10 +218,13 @@ class Builder {
       const int column = pairs ? static_cast<int>(k % 2) : 0;
       if (k > 0 && column == 0) y_ += S(kLineRow);
       int x = Left() + column * half;
-      const int w = std::min(Width(d.now[k], FlyoutFont::Body), Right() - x);
-      Text({x, y_, x + w, y_ + S(kLineRow)}, d.now[k], FlyoutFont::Body, FlyoutAlign::Left);
+      // A little more room than measured: a font's last letter may reach past its advance.
+      const int end = pairs && column == 0 ? x + half - S(kGap) : Right();
+      const int w = std::min(Width(d.now[k], FlyoutFont::Body) + S(kGap) / 2, end - x);
+      Text({x, y_, d.trend && d.pressureAt == k ? x + w : end, y_ + S(kLineRow)}, d.now[k], FlyoutFont::Body,
+           FlyoutAlign::Left);
       if (d.trend && d.pressureAt == k) {
-        x += w + S(kGap);
+        x += w + S(kGap) / 2;
         const int top = y_ + (S(kLineRow) - arrow) / 2;
         out_.arrows.push_back({{x, top, x + arrow, top + arrow}, d.trend->falling});
         x += arrow + S(3);
@@ -273,8 +276,7 @@ class Builder {
       ColumnText(column, y, day.min ? DegreesText(*day.min) : std::string(kDash), FlyoutFont::Small, FlyoutInk::Faint);
       if (static_cast<std::size_t>(d) < c_.details.days.size()) {
         const FlyoutDayDetails& extra = c_.details.days[static_cast<std::size_t>(d)];
-        const bool windFits = Width(extra.wind, FlyoutFont::Small) <= column.width();
-        const std::string* rows[] = {&extra.amount, &extra.chance, windFits ? &extra.wind : &extra.windSpeed};
+        const std::string* rows[] = {&extra.amount, &extra.chance, &extra.wind};
         for (std::size_t r = 0; r < std::size(rows); ++r) {
           if (DetailRowUsed(r)) ColumnText(column, y, *rows[r], FlyoutFont::Small, FlyoutInk::Faint);
         }

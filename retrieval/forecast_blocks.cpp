@@ -42,15 +42,15 @@ Openings FindOpenings(std::string_view text) {
 }
 
 // Just after the first whole marker `open` `value` `close`, which is where it first occurs in
-// the text: every occurrence of its opening is among `opens`.
-std::optional<std::size_t> FirstMarker(std::string_view text, const std::vector<std::size_t>& opens,
+// the text: every occurrence of its opening is among `opens`. npos when it does not occur.
+std::size_t FirstMarker(std::string_view text, const std::vector<std::size_t>& opens,
                                        std::string_view open, std::string_view value, std::string_view close) {
   for (std::size_t at : opens) {
     const std::string_view rest = text.substr(at + open.size());
     if (rest.starts_with(value) && rest.substr(value.size()).starts_with(close))
       return at + open.size() + value.size() + close.size();
   }
-  return std::nullopt;
+  return std::string_view::npos;
 }
 
 // The text of attribute `name` on the first `element` ("<wind") of a block.
@@ -129,18 +129,18 @@ std::vector<Block> BlocksFrom(std::string_view text, const std::vector<std::size
                               std::size_t digits, std::size_t most, Read read) {
   std::vector<Block> blocks;
   if (!AllDigits(first, digits)) return blocks;
-  std::optional<std::size_t> at = FirstMarker(text, opens, open, first, close);
+  std::size_t at = FirstMarker(text, opens, open, first, close);
   std::string value(first);
   auto next = opens.begin();
-  while (at && blocks.size() < most) {
-    const std::size_t stop = text.find(end, *at);
+  while (at != std::string_view::npos && blocks.size() < most) {
+    const std::size_t stop = text.find(end, at);
     if (stop == std::string_view::npos) break;
-    blocks.push_back(read(value, text.substr(*at, stop - *at)));
+    blocks.push_back(read(value, text.substr(at, stop - at)));
     next = std::lower_bound(next, opens.end(), stop + end.size());
     if (next == opens.end()) break;
     const std::string_view rest = text.substr(*next + open.size());
     value = std::string(rest.substr(0, digits));
-    at.reset();
+    at = std::string_view::npos;
     if (AllDigits(value, digits) && rest.substr(digits).starts_with(close)) at = *next + open.size() + digits + close.size();
   }
   return blocks;
@@ -156,8 +156,9 @@ std::vector<DayBlock> DaysFrom(std::string_view text, const Openings& opens, std
 
 // The tray's range of a day: the block the whole marker opens, or the absent marker's rule.
 DayRange RangeOf(std::string_view text, const Openings& opens, std::string_view day) {
-  const std::optional<std::size_t> at = FirstMarker(text, opens.days, kDayOpen, day, kQuote);
-  return at ? DayRangeInBlock(TextBefore(text.substr(*at), kDayEnd)) : ExtractDayRange(text, day);
+  const std::size_t at = FirstMarker(text, opens.days, kDayOpen, day, kQuote);
+  return at != std::string_view::npos ? DayRangeInBlock(TextBefore(text.substr(at), kDayEnd))
+                                      : ExtractDayRange(text, day);
 }
 
 }  // namespace
@@ -165,8 +166,9 @@ DayRange RangeOf(std::string_view text, const Openings& opens, std::string_view 
 ForecastReading ReadForecast(std::string_view text, std::string_view hour, const CivilDate& today) {
   const Openings opens = FindOpenings(text);
   ForecastReading reading;
-  const std::optional<std::size_t> now = FirstMarker(text, opens.hours, kHourOpen, hour, kHourClose);
-  reading.current = now ? CurrentInBlock(TextBefore(text.substr(*now), kHourEnd)) : ExtractCurrent(text, hour);
+  const std::size_t now = FirstMarker(text, opens.hours, kHourOpen, hour, kHourClose);
+  reading.current = now != std::string_view::npos ? CurrentInBlock(TextBefore(text.substr(now), kHourEnd))
+                                                  : ExtractCurrent(text, hour);
   reading.tomorrow = RangeOf(text, opens, FormatYmd(AddDays(today, 1)));
   reading.dayAfter = RangeOf(text, opens, FormatYmd(AddDays(today, 2)));
   reading.hours = HoursFrom(text, opens, hour);
