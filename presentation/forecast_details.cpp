@@ -1,7 +1,6 @@
 #include "presentation/forecast_details.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "common/text_literal.h"
 #include "presentation/forecast_layout.h"
@@ -77,11 +76,10 @@ std::string HumidityText(int percent) { return std::string(kHumidity) + PercentT
 
 std::string PercentText(int percent) { return std::to_string(percent) + " %"; }
 
-std::string PrecipAmountText(double mm) {
-  if (mm >= 0.95 || mm < kWet) return std::to_string(std::lround(mm)) + std::string(kMm);
-  char text[16];
-  std::snprintf(text, sizeof text, "0,%d", static_cast<int>(std::lround(mm * 10)));
-  return text + std::string(kMm);
+std::string PrecipAmountText(double mm, bool tenths) {
+  if (!tenths && (mm >= 0.95 || mm < kWet)) return std::to_string(std::lround(mm)) + std::string(kMm);
+  const long value = std::lround(mm * 10);
+  return std::to_string(value / 10) + "," + std::to_string(value % 10) + std::string(kMm);
 }
 
 std::optional<PressureTrend> PressureTrendOf(const std::vector<HourBlock>& hours) {
@@ -106,10 +104,13 @@ std::string PrecipLine(const std::vector<HourBlock>& hours) {
     }
     return std::string(kDry);
   }
+  // The spell: the wet hours from the first on, while the same kind falls.
+  const std::string_view kind = FallingKind(hours[first]);
   std::size_t end = first;
   double total = 0;
-  for (; end < count && Wet(hours[end]); ++end) total += hours[end].details.precip->amount;
-  std::string line(FallingKind(hours[first]));
+  for (; end < count && Wet(hours[end]) && FallingKind(hours[end]) == kind; ++end)
+    total += hours[end].details.precip->amount;
+  std::string line(kind);
   line += end - first >= kLongSpell ? kFrom : kAround;
   line += hours[first].hour + ":00";
   if (total >= 0.95) {

@@ -23,8 +23,8 @@ std::string WindText(const FeedWind& wind);
 std::string PressureText(int mmHg);
 // "влажность 81 %"
 std::string HumidityText(int percent);
-// "3 мм", "0,4 мм"
-std::string PrecipAmountText(double mm);
+// "3 мм", "0,4 мм": whole millimetres from one on; with `tenths`, "1,4 мм" too.
+std::string PrecipAmountText(double mm, bool tenths = false);
 // "80 %"
 std::string PercentText(int percent);
 

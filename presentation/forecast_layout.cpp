@@ -40,7 +40,7 @@ constexpr int kDays = 7;
 constexpr int kHourLabelEvery = 3;
 constexpr double kFlatSpan = 4.0;  // degrees: a flatter day is drawn as a line in the middle
 constexpr double kColdest = -90.0, kWarmest = 60.0;
-constexpr double kFullBarMm = 4.0;  // an hour's precipitation that fills half the curve's height
+constexpr double kFullBarMm = 4.0;  // an hour's precipitation that fills a third of the curve's height
 
 class Builder {
  public:
@@ -208,7 +208,7 @@ class Builder {
     std::vector<int> widths;
     for (std::size_t k = 0; k < d.now.size(); ++k) {
       int w = Width(d.now[k], FlyoutFont::Body);
-      if (d.trend && d.pressureAt == k) w += S(kGap) + arrow + S(3) + Width(d.trend->text, FlyoutFont::Body);
+      if (d.trend && d.pressureAt == k) w += S(kGap) + arrow + S(4) + Width(d.trend->text, FlyoutFont::Body);
       widths.push_back(w);
     }
     const int half = (Right() - Left()) / 2;
@@ -227,7 +227,7 @@ class Builder {
         x += w + S(kGap) / 2;
         const int top = y_ + (S(kLineRow) - arrow) / 2;
         out_.arrows.push_back({{x, top, x + arrow, top + arrow}, d.trend->falling});
-        x += arrow + S(3);
+        x += arrow + S(4);
         Text({x, y_, std::min(Right(), x + Width(d.trend->text, FlyoutFont::Body)), y_ + S(kLineRow)}, d.trend->text,
              FlyoutFont::Body, FlyoutAlign::Left);
       }
@@ -243,7 +243,7 @@ class Builder {
       const std::optional<FeedPrecip>& p = c_.details.hourPrecip[k];
       if (!p || p->amount < 0.05) continue;
       const double share = std::min(p->amount / kFullBarMm, 1.0);
-      const int height = std::max(S(2), static_cast<int>(std::lround(share * curve.height() / 2)));
+      const int height = std::max(S(2), static_cast<int>(std::lround(share * curve.height() / 3)));
       out_.bars.push_back({{xAt(k) - half, curve.bottom - height, xAt(k) + half, curve.bottom}, PrecipLikely(*p)});
     }
   }

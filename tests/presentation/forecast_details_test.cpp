@@ -23,7 +23,9 @@ TEST(ForecastDetails, WindFeelsPressureAndHumidityInTheirWords) {
   EXPECT_EQ(FeelsText(0.4), "ощущается как 0°"_cp);
   EXPECT_EQ(PressureText(745), "745 мм рт. ст."_cp);
   EXPECT_EQ(HumidityText(81), "влажность 81 %"_cp);
-  EXPECT_EQ(PrecipAmountText(3.2) + " " + PrecipAmountText(0.4) + " " + PrecipAmountText(0.0), "3 мм 0,4 мм 0 мм"_cp);
+  EXPECT_EQ(PrecipAmountText(3.2) + " " + PrecipAmountText(0.4) + " " + PrecipAmountText(0.0) + " " +
+                PrecipAmountText(1.4, true),
+            "3 мм 0,4 мм 0 мм 1,4 мм"_cp);
 }
 
 // Hours from 14:00 with a precipitation of `mm[k]` (absent where negative) and a sky.
@@ -48,6 +50,12 @@ TEST(ForecastDetails, ThePrecipitationLineAndThePressuresTrend) {
       {Hours({0, 0.1, 0.2, 0.3, 0.1}, "Снег"_cp), "Снег с 15:00"_cp},
       {Hours({0, 0, 0, 0, 1.2, 0.6}, "Дождь"_cp), "Дождь около 18:00, до 2 мм"_cp},
       {Hours({0, 0, 0.3}), "Снег около 16:00"_cp},  // an overcast sky at -3°: snow
+      {[] {  // rain for two hours, then snow: the rain's spell alone
+         std::vector<HourBlock> h = Hours({0, 0.6, 0.6, 0.6, 0.6, 0.6}, "Дождь"_cp);
+         for (std::size_t k = 3; k < 6; ++k) h[k].sky = "Снег"_cp;
+         return h;
+       }(),
+       "Дождь около 15:00, до 2 мм"_cp},
       {Hours({0.5, 0.5}), ""},                       // it falls now: the sky says so
       {Hours({0, -1}), ""},                          // an hour unknown: never "dry"
       {{}, ""},

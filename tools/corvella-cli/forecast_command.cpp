@@ -51,7 +51,7 @@ void HourLines(const FlyoutContent& c) {
     if (!h.sky.empty()) line += " " + h.sky;
     if (k < c.details.hourPrecip.size() && c.details.hourPrecip[k] && c.details.hourPrecip[k]->amount >= 0.05) {
       const FeedPrecip& p = *c.details.hourPrecip[k];
-      line += kPartGap + PrecipAmountText(p.amount);
+      line += kPartGap + PrecipAmountText(p.amount, true);
       if (p.chance) line += kPartGap + PercentText(*p.chance);
     }
     Line(line);
