@@ -59,14 +59,7 @@ std::optional<std::string_view> Attribute(std::string_view block, std::string_vi
   while (at != std::string_view::npos && !block.substr(at + element.size()).starts_with(' '))
     at = block.find(element, at + 1);
   if (at == std::string_view::npos) return std::nullopt;
-  std::string_view tag = block.substr(at);
-  tag = tag.substr(0, tag.find('>'));
-  const std::size_t attribute = tag.find(name);
-  if (attribute == std::string_view::npos) return std::nullopt;
-  std::string_view value = tag.substr(attribute + name.size());
-  const std::size_t quote = value.find('"');
-  if (quote == std::string_view::npos) return std::nullopt;
-  return value.substr(0, quote);
+  return AttributeInTag(block.substr(at), name);
 }
 
 // A number within lowest..highest, or nothing.
