@@ -167,3 +167,24 @@ TEST(ForecastLayout, TemperaturesAsTheFeedWritesThem) {
 
 }  // namespace
 }  // namespace corvella
+
+namespace corvella {
+namespace {
+
+// An older server's document has none of the newer values: the window is as it was, with no
+// empty lines, bars, arrows or "нет данных" for them.
+TEST(ForecastLayout, WithoutTheNewerValuesNothingOfThemIsShown) {
+  const FlyoutMeasure measure = MeasureAt(96);
+  ForecastSnapshot older = Full([](int k) { return 1.0 * k; });
+  for (HourBlock& h : older.hours) h.details = {};
+  for (DayBlock& d : older.days) d.precip = d.wind = std::nullopt;
+  const FlyoutLayout was = LayOutFlyout(FlyoutContentOf(older, true), 96, measure);
+  const FlyoutLayout now = LayOutFlyout(FlyoutContentOf(Full([](int k) { return 1.0 * k; }), true), 96, measure);
+  EXPECT_TRUE(was.bars.empty() && was.arrows.empty());
+  EXPECT_EQ(CountNoData(was), 0u);
+  EXPECT_EQ(now.texts.size() - was.texts.size(), 4u + 1 + 1 + 7 * 3);  // now, trend, line, days
+  EXPECT_LT(was.height, now.height);
+}
+
+}  // namespace
+}  // namespace corvella
