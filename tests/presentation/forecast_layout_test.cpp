@@ -177,7 +177,10 @@ TEST(ForecastLayout, WithoutTheNewerValuesNothingOfThemIsShown) {
   const FlyoutMeasure measure = MeasureAt(96);
   ForecastSnapshot older = Full([](int k) { return 1.0 * k; });
   for (HourBlock& h : older.hours) h.details = {};
-  for (DayBlock& d : older.days) d.precip = d.wind = std::nullopt;
+  for (DayBlock& d : older.days) {
+    d.precip.reset();
+    d.wind.reset();
+  }
   const FlyoutLayout was = LayOutFlyout(FlyoutContentOf(older, true), 96, measure);
   const FlyoutLayout now = LayOutFlyout(FlyoutContentOf(Full([](int k) { return 1.0 * k; }), true), 96, measure);
   EXPECT_TRUE(was.bars.empty() && was.arrows.empty());
