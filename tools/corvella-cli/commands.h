@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+namespace corvella {
+class RefreshPass;
+}
+
 namespace corvella::cli {
 
 using Args = std::span<const std::string_view>;
@@ -22,14 +26,6 @@ int RunGet(Args args);
 int RunHead(Args args);
 int RunPass(Args args);      // pass_command.cpp
 int RunForecast(Args args);  // forecast_command.cpp
-
-}  // namespace corvella::cli
-
-namespace corvella {
-class RefreshPass;
-}
-
-namespace corvella::cli {
 
 // Runs the passes "pass" runs, with its options, and hands each one's outcome and tray hint to
 // `show`; the exit code is the one "pass" gives. `command` names the sub-command in messages.

@@ -119,8 +119,6 @@ bool IsSettable(std::string_view name) {
   return false;
 }
 
-}  // namespace
-
 void PrintHint(std::string_view hint) {
   for (;;) {
     const std::size_t cr = hint.find('\r');
@@ -132,12 +130,14 @@ void PrintHint(std::string_view hint) {
   std::fflush(stdout);
 }
 
-int RunPasses(Args args, std::string_view command, const std::function<void(const RefreshPass&, const std::string&)>& show) {
+}  // namespace
+
+int RunPasses(Args args, std::string_view command,
+              const std::function<void(const RefreshPass&, const std::string&)>& show) {
   const std::string commandName(command);
   auto Usage = [&commandName](const char* problem) {
     std::fprintf(stderr, "corvella-cli %s: %s\nusage: corvella-cli %s %.*s\n", commandName.c_str(), problem,
-                 commandName.c_str(),
-                 static_cast<int>(kPassUsage.size()), kPassUsage.data());
+                 commandName.c_str(), static_cast<int>(kPassUsage.size()), kPassUsage.data());
     return 2;
   };
   MemorySettingsStore store;
