@@ -31,11 +31,11 @@ function(corvella_library name)
   corvella_warnings(${name})
 endfunction()
 
-# corvella_test(name SOURCES ... [DEPS ...] [WINDOWS_ONLY] [NATIVE_ONLY] [TIMEOUT s])
+# corvella_test(name SOURCES ... [DEPS ...] [WINDOWS_ONLY] [NATIVE_ONLY] [TIMEOUT s] [PREFIX p])
 # Natively every GoogleTest case is its own ctest entry; under Wine one entry per
 # executable, since each Wine process start costs a second.
 function(corvella_test name)
-  cmake_parse_arguments(A "WINDOWS_ONLY;NATIVE_ONLY" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "WINDOWS_ONLY;NATIVE_ONLY" "TIMEOUT;PREFIX" "SOURCES;DEPS" ${ARGN})
   if(CORVELLA_FUZZ OR NOT CORVELLA_TESTS)
     return()
   endif()
@@ -56,7 +56,8 @@ function(corvella_test name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT ${A_TIMEOUT}
                                             LABELS wine)
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS native)
+    gtest_discover_tests(${name} TEST_PREFIX "${A_PREFIX}" DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS native)
   endif()
 endfunction()
 

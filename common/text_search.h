@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,18 @@ inline std::string TextAfter(std::string_view s, std::string_view marker) {
 inline std::string TextBefore(std::string_view s, std::string_view marker) {
   std::size_t p = TextPos(s, marker);
   return p <= 1 ? std::string() : std::string(s.substr(0, p - 1));
+}
+
+// The value of an attribute in the tag that `tag` starts with: what follows `marker`
+// (` name="`) up to the next quote, never past the tag's end. None when either is missing.
+inline std::optional<std::string_view> AttributeInTag(std::string_view tag, std::string_view marker) {
+  tag = tag.substr(0, tag.find('>'));
+  const std::size_t at = tag.find(marker);
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::string_view value = tag.substr(at + marker.size());
+  const std::size_t quote = value.find('"');
+  if (quote == std::string_view::npos) return std::nullopt;
+  return value.substr(0, quote);
 }
 
 }  // namespace corvella

@@ -16,7 +16,9 @@ inline constexpr int kFeedDays = 7;      // today and the six days after it
 inline constexpr int kFeedDaysRead = 3;  // today, tomorrow and the day after: what the client reads
 
 // The document at `nowUtc`, UTF-8: the place's UTC offset on its location element, the days with
-// their sky (where the source gave a known code), then the hours. Where the forecast runs out
+// their sky (where the source gave a known code), their precipitation and wind, then the hours
+// with their feels-like, wind, pressure (mm Hg), humidity and precipitation after the sky. A value
+// the source left out is left out of the document, alone. Where the forecast runs out
 // (a model's range ends) the document has fewer hours or days; it is empty when the current hour
 // or one of the first three days is missing, or an hour holds a weather code without words: a
 // document with a gap would have the client read another block's values.

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 
 #include "gateway/feed_document.h"
 #include "gateway/services.h"
@@ -13,8 +14,24 @@ constexpr int kForecastDays = 8;           // seven local days from today even w
 constexpr std::size_t kMaxGetPlaces = 50;  // longer lists go as a POST form
 // How long a batch waits for its new places' coordinates before going without them.
 constexpr std::chrono::seconds kGeocodeWait{2};
-// A place's eight days come to some 6 KB of JSON: room for several times that, no more.
+// A place's eight days come to some 16 KB of JSON: room for twice that, no more.
 constexpr std::size_t kReplyBytesPerPlace = 32u << 10;
+
+// What a place is asked for. The source weighs a place asked for more than ten variables as
+// variables / 10 calls; the days' precipitation and wind are summed up from the hours.
+constexpr std::string_view kCurrentVariables = "temperature_2m,weather_code";
+constexpr std::string_view kHourlyVariables =
+    "temperature_2m,weather_code,apparent_temperature,wind_speed_10m,wind_gusts_10m,wind_direction_10m,"
+    "surface_pressure,relative_humidity_2m,precipitation,precipitation_probability";
+constexpr std::string_view kDailyVariables = "weather_code,temperature_2m_max,temperature_2m_min";
+constexpr std::int64_t VariablesIn(std::string_view list) {
+  return 1 + static_cast<std::int64_t>(std::count(list.begin(), list.end(), ','));
+}
+// What one place weighs in the call budget, in tenths of a call: 15 variables, 1.5 calls.
+constexpr std::int64_t kPlaceWeightTenths = std::max<std::int64_t>(
+    10, VariablesIn(kCurrentVariables) + VariablesIn(kHourlyVariables) + VariablesIn(kDailyVariables));
+// The calls `places` places cost, rounded up.
+std::int64_t PlaceCalls(std::int64_t places) { return (places * kPlaceWeightTenths + 9) / 10; }
 
 // The key goes with every call: redirects are never followed.
 CallLimits ForecastLimits(std::size_t places) { return {(places + 2) * kReplyBytesPerPlace, false}; }
@@ -29,8 +46,8 @@ ForecastService::ForecastService(Options options, Upstream& upstream, Geocoder& 
       metrics_(metrics),
       clock_(std::move(clock)),
       scheduler_(options_.policy) {
-  options_.policy.maxBatch =
-      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(gate_.Largest()));
+  options_.policy.maxBatch = std::min<std::size_t>(options_.policy.maxBatch,
+                                                   static_cast<std::size_t>(gate_.Largest() * 10 / kPlaceWeightTenths));
   scheduler_ = ForecastScheduler(options_.policy);
   worker_.thread = std::thread([this] { Run(); });
 }
@@ -231,10 +248,9 @@ std::string ForecastService::QueryFor(const std::vector<Coordinates>& at) const 
     std::snprintf(buf, sizeof buf, "%s%.4f", lon.empty() ? "" : ",", c.longitude);
     lon += buf;
   }
-  std::string q = "latitude=" + lat + "&longitude=" + lon +
-                  "&current=temperature_2m,weather_code&hourly=temperature_2m,weather_code"
-                  "&daily=weather_code,temperature_2m_max,temperature_2m_min&timezone=auto&timeformat=unixtime"
-                  "&forecast_days=" +
+  std::string q = "latitude=" + lat + "&longitude=" + lon + "&current=" + std::string(kCurrentVariables) +
+                  "&hourly=" + std::string(kHourlyVariables) + "&daily=" + std::string(kDailyVariables) +
+                  "&wind_speed_unit=ms&timezone=auto&timeformat=unixtime&forecast_days=" +
                   std::to_string(kForecastDays);
   if (!options_.apiKey.empty()) q += "&apikey=" + EscapeQueryValue(options_.apiKey);
   return q;
@@ -255,8 +271,8 @@ void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vect
   }
   const std::int64_t newCount = static_cast<std::int64_t>(ids.size()) - servedCount;
   std::int64_t openAt = 0, newOpenAt = 0;
-  const bool refresh = servedCount == 0 || gate_.Take(servedCount, now, openAt, CallBudget::Use::Refresh);
-  const bool fresh = newCount == 0 || gate_.Take(newCount, now, newOpenAt, CallBudget::Use::New);
+  const bool refresh = servedCount == 0 || gate_.Take(PlaceCalls(servedCount), now, openAt, CallBudget::Use::Refresh);
+  const bool fresh = newCount == 0 || gate_.Take(PlaceCalls(newCount), now, newOpenAt, CallBudget::Use::New);
   if (!fresh) metrics_.Refusal("budget_new_places");
   std::vector<std::size_t> go;  // indexes into ids
   std::vector<Coordinates> goAt;

@@ -20,6 +20,37 @@ const json* Member(const json& object, const char* key) {
   return it == object.end() ? nullptr : &*it;
 }
 
+// The hourly variables a place can do without, with the values no weather has: such a value, a
+// null, or an array that is missing or of another length leaves the value out, never the place.
+struct DetailSeries {
+  const char* name;
+  double lowest, highest;
+  std::optional<double> HourDetails::*field;
+};
+constexpr DetailSeries kDetailSeries[] = {
+    {"apparent_temperature", -100, 70, &HourDetails::feels},
+    {"wind_speed_10m", 0, 150, &HourDetails::windSpeed},
+    {"wind_gusts_10m", 0, 200, &HourDetails::windGust},
+    {"wind_direction_10m", 0, 360, &HourDetails::windFrom},
+    {"surface_pressure", 300, 1100, &HourDetails::pressure},
+    {"relative_humidity_2m", 0, 100, &HourDetails::humidity},
+    {"precipitation", 0, 500, &HourDetails::precip},
+    {"precipitation_probability", 0, 100, &HourDetails::precipChance},
+};
+
+void ReadDetails(const json& hourly, std::size_t length, std::vector<HourForecast>& out) {
+  for (const DetailSeries& series : kDetailSeries) {
+    const json* values = Member(hourly, series.name);
+    if (!values || !values->is_array() || values->size() != length) continue;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const json& v = (*values)[i];
+      if (!v.is_number()) continue;
+      const double value = v.get<double>();
+      if (value >= series.lowest && value <= series.highest) out[i].details.*series.field = value;
+    }
+  }
+}
+
 // Whether every value of `a` from `i` on is null.
 bool NullsToEnd(const json& a, std::size_t i) {
   for (; i < a.size(); ++i) {
@@ -47,10 +78,11 @@ bool ReadHours(const json& hourly, std::vector<HourForecast>& out) {
       return false;
     }
     if (!v.is_number() || !IsInt(c)) return false;
-    HourForecast h{t.get<std::int64_t>(), v.get<double>(), c.get<int>()};
+    HourForecast h{t.get<std::int64_t>(), v.get<double>(), c.get<int>(), {}};
     if (!out.empty() && h.utc != out.back().utc + 3600) return false;
     out.push_back(h);
   }
+  ReadDetails(hourly, time->size(), out);
   return true;
 }
 

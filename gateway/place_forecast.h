@@ -15,10 +15,24 @@ struct Coordinates {
   double longitude = 0;
 };
 
+// What the source may leave out for an hour (a null, or a variable it did not send): each
+// value on its own, in the units asked for.
+struct HourDetails {
+  std::optional<double> feels;         // apparent temperature, °C
+  std::optional<double> windSpeed;     // mean wind at 10 m, m/s
+  std::optional<double> windGust;      // m/s
+  std::optional<double> windFrom;      // degrees, where the wind blows from
+  std::optional<double> pressure;      // at the surface, hPa
+  std::optional<double> humidity;      // relative, at 2 m, %
+  std::optional<double> precip;        // mm in the hour before `utc`
+  std::optional<double> precipChance;  // %, of the hour before `utc`
+};
+
 struct HourForecast {
   std::int64_t utc = 0;  // start of the hour
   double temperature = 0;
   int code = 0;  // WMO weather code
+  HourDetails details;
 };
 
 struct DayForecast {

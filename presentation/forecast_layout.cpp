@@ -40,6 +40,7 @@ constexpr int kDays = 7;
 constexpr int kHourLabelEvery = 3;
 constexpr double kFlatSpan = 4.0;  // degrees: a flatter day is drawn as a line in the middle
 constexpr double kColdest = -90.0, kWarmest = 60.0;
+constexpr double kFullBarMm = 4.0;  // an hour's precipitation that fills a third of the curve's height
 
 class Builder {
  public:
@@ -52,6 +53,7 @@ class Builder {
     Header();
     Rule();
     Now();
+    NowDetails();
     Rule();
     Chart();
     Rule();
@@ -134,6 +136,10 @@ class Builder {
   }
 
   void Chart() {
+    if (!c_.details.precipLine.empty()) {
+      Text({Left(), y_, Right(), y_ + S(kLineRow)}, c_.details.precipLine, FlyoutFont::Body, FlyoutAlign::Left);
+      y_ += S(kLineRow) + S(2);
+    }
     const FlyoutBox pictures{Left(), y_, Right(), y_ + S(kHourPicture)};
     const FlyoutBox warmRow{Left(), pictures.bottom + S(2), Right(), pictures.bottom + S(2) + S(kLineRow)};
     const FlyoutBox curve{Left() + S(kCurveInset), warmRow.bottom, Right() - S(kCurveInset),
@@ -168,6 +174,7 @@ class Builder {
       return std::clamp(y, curve.top, curve.bottom);
     };
     for (std::size_t k : known) out_.curve.push_back({xAt(k), yAt(*c_.hours[k].temperature)});
+    Bars(curve, step, xAt);
     if (lo < 0 && hi > 0) out_.zeroLine = yAt(0.0);
 
     // The warmest hour above the curve, the coldest below it; a flat day says it once.
@@ -192,6 +199,55 @@ class Builder {
     }
   }
 
+  // Feels-like, wind, pressure and humidity under the temperature now: two to a line when
+  // every one fits half the width, else one a line. The pressure's trend follows its arrow.
+  void NowDetails() {
+    const FlyoutDetails& d = c_.details;
+    if (d.now.empty()) return;
+    const int arrow = S(8);
+    std::vector<int> widths;
+    for (std::size_t k = 0; k < d.now.size(); ++k) {
+      int w = Width(d.now[k], FlyoutFont::Body);
+      if (d.trend && d.pressureAt == k) w += S(kGap) + arrow + S(4) + Width(d.trend->text, FlyoutFont::Body);
+      widths.push_back(w);
+    }
+    const int half = (Right() - Left()) / 2;
+    const bool pairs = std::all_of(widths.begin(), widths.end(), [&](int w) { return w <= half - S(kGap); });
+    y_ += S(kGap) / 2;
+    for (std::size_t k = 0; k < d.now.size(); ++k) {
+      const int column = pairs ? static_cast<int>(k % 2) : 0;
+      if (k > 0 && column == 0) y_ += S(kLineRow);
+      int x = Left() + column * half;
+      // A little more room than measured: a font's last letter may reach past its advance.
+      const int end = pairs && column == 0 ? x + half - S(kGap) : Right();
+      const int w = std::min(Width(d.now[k], FlyoutFont::Body) + S(kGap) / 2, end - x);
+      Text({x, y_, d.trend && d.pressureAt == k ? x + w : end, y_ + S(kLineRow)}, d.now[k], FlyoutFont::Body,
+           FlyoutAlign::Left);
+      if (d.trend && d.pressureAt == k) {
+        x += w + S(kGap) / 2;
+        const int top = y_ + (S(kLineRow) - arrow) / 2;
+        out_.arrows.push_back({{x, top, x + arrow, top + arrow}, !d.trend->falling, FlyoutInk::Normal});
+        x += arrow + S(4);
+        Text({x, y_, std::min(Right(), x + Width(d.trend->text, FlyoutFont::Body)), y_ + S(kLineRow)}, d.trend->text,
+             FlyoutFont::Body, FlyoutAlign::Left);
+      }
+    }
+    y_ += S(kLineRow);
+  }
+
+  // Each hour's precipitation as a bar rising from the curve's floor.
+  template <typename XAt>
+  void Bars(const FlyoutBox& curve, double step, const XAt& xAt) {
+    const int half = std::max(1, static_cast<int>(step * 0.3));
+    for (std::size_t k = 0; k < c_.details.hourPrecip.size() && k < c_.hours.size(); ++k) {
+      const std::optional<FeedPrecip>& p = c_.details.hourPrecip[k];
+      if (!p || p->amount < 0.05) continue;
+      const double share = std::min(p->amount / kFullBarMm, 1.0);
+      const int height = std::max(S(2), static_cast<int>(std::lround(share * curve.height() / 3)));
+      out_.bars.push_back({{xAt(k) - half, curve.bottom - height, xAt(k) + half, curve.bottom}, PrecipLikely(*p)});
+    }
+  }
+
   // A small text centred on x, kept inside the window's margins.
   void Label(const FlyoutBox& row, int x, std::string text, FlyoutInk ink) {
     const int w = Width(text, FlyoutFont::Small);
@@ -202,7 +258,7 @@ class Builder {
   void Days() {
     const int columnWidth = (Right() - Left()) / kDays;
     const int top = y_;
-    const int height = S(kLineRow) * 4 + S(kDayPicture) + S(4);
+    const int height = S(kLineRow) * (4 + DetailRows()) + S(kDayPicture) + S(4);
     for (int d = 0; d < kDays; ++d) {
       const FlyoutBox column{Left() + d * columnWidth, top, Left() + (d + 1) * columnWidth, top + height};
       out_.dayColumns.push_back(column);
@@ -218,6 +274,13 @@ class Builder {
       y += S(kDayPicture) + S(4);
       ColumnText(column, y, day.max ? DegreesText(*day.max) : std::string(kDash), FlyoutFont::Body, FlyoutInk::Normal);
       ColumnText(column, y, day.min ? DegreesText(*day.min) : std::string(kDash), FlyoutFont::Small, FlyoutInk::Faint);
+      if (static_cast<std::size_t>(d) < c_.details.days.size()) {
+        const FlyoutDayDetails& extra = c_.details.days[static_cast<std::size_t>(d)];
+        const std::string* rows[] = {&extra.amount, &extra.chance, &extra.wind};
+        for (std::size_t r = 0; r < std::size(rows); ++r) {
+          if (DetailRowUsed(r)) ColumnText(column, y, *rows[r], FlyoutFont::Small, FlyoutInk::Faint);
+        }
+      }
     }
     if (c_.days.size() < kDays) {
       const int first = static_cast<int>(c_.days.size());
@@ -225,6 +288,14 @@ class Builder {
     }
     y_ = top + height;
   }
+
+  // Whether any day has its precipitation (row 0), its chance (1) or its wind (2).
+  bool DetailRowUsed(std::size_t row) const {
+    return std::any_of(c_.details.days.begin(), c_.details.days.end(), [row](const FlyoutDayDetails& d) {
+      return !(row == 0 ? d.amount : row == 1 ? d.chance : d.wind).empty();
+    });
+  }
+  int DetailRows() const { return DetailRowUsed(0) + DetailRowUsed(1) + DetailRowUsed(2); }
 
   // One line of a day's column; a text wider than the column takes the smaller font.
   void ColumnText(const FlyoutBox& column, int& y, const std::string& text, FlyoutFont font, FlyoutInk ink) {
@@ -371,6 +442,7 @@ FlyoutContent FlyoutContentOf(const ForecastSnapshot& s, bool ratesWanted) {
   c.ratesWanted = ratesWanted;
   c.rates = s.rateLines;
   c.rateRows = RateRowsOf(s.rateDetails);
+  c.details = FlyoutDetailsOf(s.hours, s.days);
   return c;
 }
 

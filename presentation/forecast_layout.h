@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "presentation/rate_lines.h"
+#include "presentation/forecast_details.h"
 
 namespace corvella {
 
@@ -42,6 +43,7 @@ struct FlyoutContent {
   bool ratesWanted = false;
   std::vector<std::string> rates;
   std::vector<RateRow> rateRows;  // the same currencies with their change, tomorrow and month
+  FlyoutDetails details;  // feels-like, wind, pressure, humidity, precipitation
 };
 
 // The content of the snapshot: only what the last forecast of its place brought.
@@ -83,7 +85,13 @@ struct FlyoutPoint {
   int x = 0, y = 0;
 };
 
-// A rate's rise (pointing up) or fall, drawn as a small triangle.
+// An hour's precipitation under the curve: solid when likely, hatched when merely possible.
+struct FlyoutBar {
+  FlyoutBox box;
+  bool likely = false;
+};
+
+// A rate's rise or fall, or the pressure's trend: a small triangle pointing up or down.
 struct FlyoutArrow {
   FlyoutBox box;
   bool up = true;
@@ -105,8 +113,9 @@ struct FlyoutLayout {
   std::optional<int> zeroLine;      // the 0° line's y, when the curve crosses it
   std::vector<FlyoutBox> dayColumns;
   std::vector<FlyoutBox> separators;  // thin rules between the parts
-  std::vector<FlyoutArrow> arrows;
+  std::vector<FlyoutArrow> arrows;  // the rates' rises and falls, the pressure's trend
   std::vector<FlyoutSparkline> sparklines;
+  std::vector<FlyoutBar> bars;
 };
 
 // The sky pictures come in strips of six (data/flyout/sky-<size>.png), in this order.

@@ -18,7 +18,7 @@ constexpr const wchar_t* kTitle = L"Прогноз погоды";
 constexpr int kSmallestDpi = 72;
 
 struct Palette {
-  COLORREF background, text, faint, warm, cold, rule, curve, zero;
+  COLORREF background, text, faint, warm, cold, rule, curve, zero, precip;
 };
 
 // Whether Windows is in its dark app mode (Settings > Personalisation > Colours).
@@ -38,14 +38,16 @@ Palette CurrentPalette() {
     // The user's own colours and nothing else.
     const COLORREF text = GetSysColor(COLOR_WINDOWTEXT), grey = GetSysColor(COLOR_GRAYTEXT);
     const COLORREF hot = GetSysColor(COLOR_HIGHLIGHT);
-    return {GetSysColor(COLOR_WINDOW), text, grey, text, text, text, hot, grey};
+    return {GetSysColor(COLOR_WINDOW), text, grey, text, text, text, hot, grey, hot};
   }
   if (DarkAppMode()) {
     return {RGB(0x2B, 0x2B, 0x2B), RGB(0xF2, 0xF2, 0xF2), RGB(0xA8, 0xA8, 0xA8), RGB(0xFF, 0xB0, 0x4C),
-            RGB(0x7C, 0xC4, 0xFF), RGB(0x45, 0x45, 0x45), RGB(0xFF, 0xB0, 0x4C), RGB(0x6A, 0x6A, 0x6A)};
+            RGB(0x7C, 0xC4, 0xFF), RGB(0x45, 0x45, 0x45), RGB(0xFF, 0xB0, 0x4C), RGB(0x6A, 0x6A, 0x6A),
+            RGB(0x4C, 0x9A, 0xE8)};
   }
   return {RGB(0xF9, 0xF9, 0xF9), RGB(0x1A, 0x1A, 0x1A), RGB(0x60, 0x60, 0x60), RGB(0xC0, 0x50, 0x00),
-          RGB(0x00, 0x5A, 0xB4), RGB(0xE0, 0xE0, 0xE0), RGB(0xE0, 0x78, 0x00), RGB(0xA0, 0xA0, 0xA0)};
+          RGB(0x00, 0x5A, 0xB4), RGB(0xE0, 0xE0, 0xE0), RGB(0xE0, 0x78, 0x00), RGB(0xA0, 0xA0, 0xA0),
+          RGB(0x46, 0x8C, 0xD2)};
 }
 
 // The system's message font face (Segoe UI on Windows, Tahoma under Wine) at our sizes.
@@ -96,8 +98,8 @@ void Dot(HDC dc, FlyoutPoint at, int r, COLORREF colour) {
   Ellipse(dc, at.x - r, at.y - r, at.x + r + 1, at.y + r + 1);
 }
 
-// The rates' rises and falls as small triangles, and each month as a thin line with its lowest
-// point in the cold ink and its highest in the warm.
+// The rates' rises and falls and the pressure's trend as small triangles in their inks, and each
+// rate's month as a thin line with its lowest point in the cold ink and its highest in the warm.
 void DrawRateMarks(HDC dc, const FlyoutLayout& layout, const Palette& palette, int thin) {
   for (const FlyoutArrow& a : layout.arrows) {
     const COLORREF colour = InkColour(palette, a.ink);
@@ -186,6 +188,22 @@ POINT PlaceBeside(const RECT& anchor, SIZE size) {
   topLeft.x = std::clamp(topLeft.x, work.left, std::max(work.left, work.right - size.cx));
   topLeft.y = std::clamp(topLeft.y, work.top, std::max(work.top, work.bottom - size.cy));
   return topLeft;
+}
+
+// The hours' precipitation: solid where it is likely, hatched and outlined where it is only
+// possible; a brush the system would not give leaves the bars out.
+void DrawBars(HDC dc, const std::vector<FlyoutBar>& bars, const Palette& palette) {
+  if (bars.empty()) return;
+  UniqueGdiObject solid(CreateSolidBrush(palette.precip));
+  UniqueGdiObject hatched(CreateHatchBrush(HS_BDIAGONAL, palette.precip));
+  if (!solid || !hatched) return;
+  SetBkMode(dc, OPAQUE);
+  SetBkColor(dc, palette.background);
+  for (const FlyoutBar& b : bars) {
+    const RECT r{b.box.left, b.box.top, b.box.right, b.box.bottom};
+    FillRect(dc, &r, static_cast<HBRUSH>(b.likely ? solid.get() : hatched.get()));
+    if (!b.likely) FrameRect(dc, &r, static_cast<HBRUSH>(solid.get()));
+  }
 }
 
 }  // namespace
@@ -335,6 +353,7 @@ void ForecastWindow::Paint(HDC target) {
     FillRect(dc.get(), &r, static_cast<HBRUSH>(rule.get()));
   }
 
+  DrawBars(dc.get(), layout_.bars, palette);
   const int thin = std::max(1, layout_.width / 360);
   if (layout_.zeroLine) {
     UniqueGdiObject pen(CreatePen(PS_DOT, 1, palette.zero));

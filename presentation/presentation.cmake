@@ -2,14 +2,14 @@ corvella_library(corvella_presentation
   SOURCES presentation/tray_digits.cpp presentation/tray_image_list.cpp presentation/icon_file.cpp
           presentation/digit_colour.cpp
           presentation/widget_face.cpp presentation/glyph_outline.cpp
-          presentation/forecast_layout.cpp presentation/rate_lines.cpp
+          presentation/forecast_layout.cpp presentation/rate_lines.cpp presentation/forecast_details.cpp
   DEPS corvella_common corvella_feed_text)
 
 corvella_runtime_path(data_dir "${PROJECT_SOURCE_DIR}/data")
 corvella_test(presentation_tests
   SOURCES tests/presentation/tray_test.cpp tests/presentation/tray_art_test.cpp
           tests/presentation/widget_face_test.cpp tests/presentation/glyph_outline_test.cpp
-          tests/presentation/forecast_layout_test.cpp tests/presentation/rate_lines_test.cpp
+          tests/presentation/forecast_layout_test.cpp tests/presentation/rate_lines_test.cpp tests/presentation/forecast_details_test.cpp
   DEPS corvella_presentation)
 if(TARGET presentation_tests)
   target_compile_definitions(presentation_tests PRIVATE CORVELLA_DATA_DIR="${data_dir}")

@@ -21,8 +21,18 @@ corvella_library(corvella_feed
 
 corvella_test(feed_tests
   SOURCES tests/retrieval/feed_extraction_test.cpp tests/retrieval/feed_decoding_test.cpp
+          tests/retrieval/forecast_reading_test.cpp
           tests/retrieval/rates_test.cpp
   DEPS corvella_feed_text)
+
+# The same extraction tests over documents whose hours and days also carry feels-like, wind,
+# pressure, humidity and precipitation: the program reads from them what it read before.
+corvella_test(feed_extended_tests PREFIX "extended."
+  SOURCES tests/retrieval/feed_extraction_test.cpp
+  DEPS corvella_feed_text)
+if(TARGET feed_extended_tests)
+  target_compile_definitions(feed_extended_tests PRIVATE CORVELLA_FEED_EXTENDED)
+endif()
 
 # The client against feedsim, a native tool: what the extraction yields is what it served.
 corvella_test(feed_feedsim_tests NATIVE_ONLY

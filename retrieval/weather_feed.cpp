@@ -61,8 +61,10 @@ CurrentReading ExtractCurrent(std::string_view text, std::string_view hour) {
   std::string marker = "<hour value=\"";
   marker += hour;
   marker += ":00\">";
-  std::string block = TextBefore(TextAfter(text, marker), kHourEnd);
+  return CurrentInBlock(TextBefore(TextAfter(text, marker), kHourEnd));
+}
 
+CurrentReading CurrentInBlock(std::string_view block) {
   CurrentReading reading;
   std::string temperature = ValueAfter(block, kTemperatureMarker);
   if (!temperature.empty()) reading.temperatureText = temperature + std::string(kDegree);
@@ -83,7 +85,10 @@ DayRange ExtractDayRange(std::string_view text, std::string_view day) {
   std::string marker = "<day value=\"";
   marker += day;
   marker += "\"";
-  std::string block = TextBefore(TextAfter(text, marker), kDayEnd);
+  return DayRangeInBlock(TextBefore(TextAfter(text, marker), kDayEnd));
+}
+
+DayRange DayRangeInBlock(std::string_view block) {
   return DayRange{ValueAfter(block, kMinimumMarker), ValueAfter(block, kMaximumMarker)};
 }
 
@@ -91,14 +96,9 @@ std::optional<int> ExtractUtcOffset(std::string_view text) {
   // Only the opening tag of the place counts, never an attribute further down.
   const std::size_t open = text.find(kPlaceOpening);
   if (open == std::string_view::npos) return std::nullopt;
-  std::string_view tag = text.substr(open);
-  tag = tag.substr(0, tag.find('>'));
-  const std::size_t at = tag.find(kUtcOffsetMarker);
-  if (at == std::string_view::npos) return std::nullopt;
-  std::string_view value = tag.substr(at + kUtcOffsetMarker.size());
-  const std::size_t quote = value.find('"');
-  if (quote == std::string_view::npos) return std::nullopt;
-  value = value.substr(0, quote);
+  const std::optional<std::string_view> attribute = AttributeInTag(text.substr(open), kUtcOffsetMarker);
+  if (!attribute) return std::nullopt;
+  std::string_view value = *attribute;
   const bool negative = value.starts_with('-');
   if (negative || value.starts_with('+')) value.remove_prefix(1);
   if (value.empty() || value.size() > 6) return std::nullopt;

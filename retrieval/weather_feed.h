@@ -41,6 +41,8 @@ struct CurrentReading {
 };
 // The reading of the hour block for `hour` ("00".."23").
 CurrentReading ExtractCurrent(std::string_view text, std::string_view hour);
+// The same reading of an hour block already cut out.
+CurrentReading CurrentInBlock(std::string_view block);
 
 // The sky word a description leads to: "Ясно" unless one of the five others matches.
 std::string SkyOf(std::string_view description);
@@ -50,6 +52,8 @@ struct DayRange {
 };
 // The minimum and maximum of the day block for `day` ("yyyymmdd").
 DayRange ExtractDayRange(std::string_view text, std::string_view day);
+// The same of a day block already cut out.
+DayRange DayRangeInBlock(std::string_view block);
 
 // The place's offset from UTC in seconds, from the utc_offset attribute of the element that
 // opens the place (<location ... utc_offset="36000">). None when the document states none or

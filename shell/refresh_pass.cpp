@@ -217,12 +217,13 @@ void RefreshPass::ForecastSteps(const std::string& forecast) {
   s.placeUtcOffset = ExtractUtcOffset(forecast);
   s.placeNow = s.placeUtcOffset ? WallClockAt(clock_, *s.placeUtcOffset) : clock_.LocalNow();
   const CivilTime now = s.placeNow;
+  ForecastReading reading = ReadForecast(forecast, TwoDigits(now.hour), now.date);
   std::string nowText;
   if (settings_.showCurrentTemperature) {
-    const CurrentReading reading = ExtractCurrent(forecast, TwoDigits(now.hour));
-    s.temperatureText = reading.temperatureText;
+    const CurrentReading& current = reading.current;
+    s.temperatureText = current.temperatureText;
     s.signedText.clear();
-    s.skyCondition = reading.skyCondition;
+    s.skyCondition = current.skyCondition;
     if (TemperatureOnIconEffective(settings_)) {
       if (HasDegree(s.temperatureText)) {
         s.iconText = DeriveIconText(s.temperatureText);
@@ -247,14 +248,12 @@ void RefreshPass::ForecastSteps(const std::string& forecast) {
   s.tomorrowMax.clear();
   s.dayAfterMin.clear();
   s.dayAfterMax.clear();
-  if (settings_.forecastTomorrow)
-    AppendDayLine(forecast, AddDays(now.date, 1), kTomorrowPrefix, s.tomorrowMin, s.tomorrowMax);
-  if (settings_.forecastDayAfter)
-    AppendDayLine(forecast, AddDays(now.date, 2), kDayAfterPrefix, s.dayAfterMin, s.dayAfterMax);
+  if (settings_.forecastTomorrow) AppendDayLine(reading.tomorrow, kTomorrowPrefix, s.tomorrowMin, s.tomorrowMax);
+  if (settings_.forecastDayAfter) AppendDayLine(reading.dayAfter, kDayAfterPrefix, s.dayAfterMin, s.dayAfterMax);
   forecastPart_ = s.hintText;
 
-  s.hours = ExtractHours(forecast, TwoDigits(now.hour));
-  s.days = ExtractDays(forecast, FormatYmd(now.date));
+  s.hours = std::move(reading.hours);
+  s.days = std::move(reading.days);
   // When the user last had news is told by the user's own clock, wherever the place is.
   const CivilTime refreshed = clock_.LocalNow();
   s.updatedAt = TwoDigits(refreshed.hour) + ":" + TwoDigits(refreshed.minute);
@@ -270,9 +269,8 @@ void RefreshPass::KeepPlace(int locationIndex, const std::string& feedId) {
   snapshot_.place = entry.place;
 }
 
-void RefreshPass::AppendDayLine(const std::string& forecast, const CivilDate& day, std::string_view prefix,
-                                std::string& minText, std::string& maxText) {
-  const DayRange range = ExtractDayRange(forecast, FormatYmd(day));
+void RefreshPass::AppendDayLine(const DayRange& range, std::string_view prefix, std::string& minText,
+                                std::string& maxText) {
   minText = range.min;
   maxText = range.max;
   // Half a range would read as a broken line; the day is left out instead.

@@ -90,8 +90,7 @@ class RefreshPass {
   void ApplyProxy();
   std::string FetchWithRetries(const std::function<std::string()>& attempt);
   void ForecastSteps(const std::string& forecast);
-  void AppendDayLine(const std::string& forecast, const CivilDate& day, std::string_view prefix,
-                     std::string& minText, std::string& maxText);
+  void AppendDayLine(const DayRange& range, std::string_view prefix, std::string& minText, std::string& maxText);
   void KeepPlace(int locationIndex, const std::string& feedId);
   void Outcome();
 

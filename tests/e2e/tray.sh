@@ -36,6 +36,7 @@ journey_cleanup() {
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   "$WINE" reg delete "$BROWSERS_KEY" /v Browsers /f >/dev/null 2>&1
   "$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
+  "$WINE" reg delete "$THEME_KEY" /v AppsUseLightTheme /f >/dev/null 2>&1
 }
 probe() { "$WINE" "$PROBE" "$@"; }
 forecasts() { grep -c "^GET http://meteo" "$LOG" 2>/dev/null; }
@@ -175,6 +176,30 @@ forecast_opens() {  # WHAT [key]
   case $name in *", сейчас $now°"*) ;; *) fail "the forecast window says \"$name\", the feed $now°" ;; esac
   echo "$1 opens the forecast window at ($l $t $r $b): \"$name\""
 }
+# Whether the document brings precipitation in the 24 hour blocks from this hour's first one.
+feed_wet() {
+  local url
+  url=$(grep -m 1 "^GET http://meteo" "$LOG" | cut -d' ' -f2)
+  curl -s -x "127.0.0.1:$PORT" "$url" | python3 -c '
+import re, sys
+doc, hour = sys.stdin.read(), sys.argv[1]
+blocks = doc[doc.find("<hour value=\"%s:00\">" % hour):].split("</hour>")[:24]
+sys.exit(0 if any(re.search(r"<precip value=\"(?!0\.0\")", b) for b in blocks) else 1)' "$(date +%H)"
+}
+# The hours' precipitation bars (light mode's #468CD2) in the window's part of screenshot $1:
+# there exactly when the feed brings precipitation.
+forecast_bars() {  # FILE L T R B
+  local bars
+  bars=$(convert "$1" -crop "$(( $4 - $2 ))x$(( $5 - $3 ))+$2+$3" +repage -format %c histogram:info:- |
+    sed -n 's/^ *\([0-9]*\):.* #468CD2 .*/\1/Ip' | head -n 1)
+  bars=${bars:-0}
+  if feed_wet; then
+    [ "$bars" -ge 20 ] || fail "the feed brings precipitation, the forecast window draws $bars pixels of bars"
+  else
+    [ "$bars" -eq 0 ] || fail "a dry feed, and the forecast window draws $bars pixels of bars"
+  fi
+  echo "the forecast window's precipitation bars follow the feed ($bars pixels)"
+}
 forecast_escape() {
   xdotool mousemove "$1" "$2" && sleep 0.3 && xdotool key Escape
   wait_for 5 forecast_closed || fail "the forecast window did not take Escape"
@@ -183,9 +208,10 @@ forecast_journey() {  # DPI
   xdotool mousemove 300 200
   forecast_opens "a left click on the icon"
   local l t r b band marks
-  read -r l t r b _ <<<"$(probe shown-rect 1 | head -n 1)"
+  read -r l t r b _ <<<"$(probe shown-rect 1 | head -n 1 | tr -d '\r')"
   sleep 0.5
   screenshot "$ART/forecast-$1.png"
+  forecast_bars "$ART/forecast-$1.png" "$l" "$t" "$r" "$b"
   # Above the sources, each rate's rise or fall and its month's lowest and highest are drawn in
   # the warm and cold inks, which nothing else there uses.
   band=$(( 75 * $1 / 96 ))
@@ -195,6 +221,14 @@ forecast_journey() {  # DPI
   echo "its rates are drawn with their changes and months ($marks marked pixels)"
   forecast_escape $(( l + 40 )) $(( t + 40 ))
   echo "Escape closes it"
+  # The same in the dark app mode, for the README.
+  "$WINE" reg add "$THEME_KEY" /v AppsUseLightTheme /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  xdotool mousemove "$ICON_X" "$ICON_Y" click 1
+  probe shown-rect 10 >/dev/null || fail "the forecast window did not open in the dark mode"
+  sleep 0.5
+  screenshot "$ART/forecast-$1-dark.png"
+  forecast_escape $(( l + 40 )) $(( t + 40 ))
+  "$WINE" reg delete "$THEME_KEY" /v AppsUseLightTheme /f >/dev/null 2>&1
   [ "$1" = 96 ] || return 0
   forecast_opens "Enter on the focused icon" key
   # Another click on the icon closes it (it loses activation as the icon is pressed) for good.

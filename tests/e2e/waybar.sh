@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The README's Waybar module: against feedsim it prints one JSON object with the temperature
-# and sky on the bar and the whole hint as the tooltip; with no server, the "no data" object.
+# and sky on the bar and the forecast window's text as the tooltip; with no server, the "no data" object.
 # Usage: waybar.sh CORVELLA_CLI FEEDSIM
 set -uo pipefail
 CLI=$1
@@ -16,7 +16,7 @@ PORT=$(grep -oE "127\.0\.0\.1:[0-9]+" "$OUT/feedsim.out" | head -n 1 | cut -d: -
 
 json=$(CORVELLA_CLI="$CLI" "$MODULE" --proxy "127.0.0.1:$PORT" --now "2026-03-10 12:00")
 echo "$json"
-echo "$json" | jq -e '(.text | test("^[-+]?[0-9]+([.,][0-9]+)?° \\S+")) and (.tooltip | startswith("Corvella\nСейчас "))
+echo "$json" | jq -e '(.text | test("^[-+]?[0-9]+([.,][0-9]+)?° \\S+")) and (.tooltip | test("^[^\n]+\nСейчас [^\n]+, ощущается как [^\n]+, ветер [^\n]+ мм рт\\. ст\\."))
                      and (.tooltip | test("\nДоллар [0-9]+,[0-9]+")) and .class == "ok"' >/dev/null ||
   { echo "FAIL: not the module's JSON with data"; exit 1; }
 [ "$(echo "$json" | wc -l)" -eq 1 ] || { echo "FAIL: Waybar reads one line per update"; exit 1; }

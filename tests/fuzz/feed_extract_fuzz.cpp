@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "retrieval/forecast_blocks.h"
 #include "retrieval/weather_feed.h"
 
 namespace {
@@ -48,5 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (sign.size() > icon.size() + 1) std::abort();
   DayRange range = ExtractDayRange(text, day);
   if (range.min.find('"') != std::string::npos || range.max.find('"') != std::string::npos) std::abort();
+
+  // The one reading gives the tray exactly what the separate cuts give, and bounded lists.
+  const CivilDate date{2026, data[1] % 12 + 1, data[1] % 28 + 1};
+  const ForecastReading once = ReadForecast(text, hour, AddDays(date, -1));
+  if (once.current.temperatureText != reading.temperatureText || once.current.skyCondition != reading.skyCondition ||
+      once.tomorrow.min != range.min || once.tomorrow.max != range.max) {
+    std::abort();
+  }
+  if (once.hours.size() > kMaxHourBlocks || once.days.size() > kMaxDayBlocks) std::abort();
   return 0;
 }

@@ -163,6 +163,73 @@ TEST(FeedDocument, TrailingNullsAreLeftOutAndDaysCarryTheirSky) {
   EXPECT_FALSE(ReadForecastReply(reply.dump(), {{55.75, 37.62}}).places[0]);
 }
 
+// The values beyond the temperature and sky, converted and rounded as a Russian forecast gives
+// them, each left out alone where the source has none; the client's own reading is unchanged.
+TEST(FeedDocument, HoursAndDaysCarryFeelsWindPressureHumidityAndPrecipitation) {
+  const std::int64_t now = kDay0 + 11 * 3600;  // 14:00 at UTC+3
+  const json plain = Reply(10800, now, -3.4, 71);
+  json reply = plain;
+  const struct {
+    const char* name;
+    double value;
+  } series[] = {{"apparent_temperature", -14.24}, {"wind_speed_10m", 4.4},     {"wind_gusts_10m", 9.2},
+                {"wind_direction_10m", 225},      {"surface_pressure", 993.2}, {"relative_humidity_2m", 81},
+                {"precipitation", 0.4},           {"precipitation_probability", 60}};
+  for (const auto& s : series) reply["hourly"][s.name] = json::array();
+  for (int h = 0; h < 8 * 24; ++h) {
+    for (const auto& s : series) reply["hourly"][s.name].push_back(s.value);
+  }
+  reply["hourly"]["relative_humidity_2m"][14] = nullptr;  // 14:00 local: no humidity, all else there
+  reply["hourly"]["wind_direction_10m"][15] = 359.6;       // rounds to 0, never 360
+  reply["hourly"]["precipitation"][16] = 2.0;               // the 15:00 block's hour
+  reply["hourly"]["precipitation_probability"][16] = -5;    // nonsense: left out
+  reply["hourly"]["wind_gusts_10m"].erase(3);               // of another length: no gusts at all
+  for (int h = 162; h < 8 * 24; ++h) reply["hourly"]["precipitation"][h] = nullptr;
+  const std::string doc = *RenderFeedDocument(One(reply), "1", now);
+
+  const struct {
+    std::string_view hour, expected;
+  } hours[] = {
+      {"14", "<feels value=\"-14.2\"/><wind speed=\"4\" dir=\"225\"/><pressure value=\"745\"/>"
+             "<precip value=\"0.4\" prob=\"60\"/></hour>"},
+      {"15", "<feels value=\"-14.2\"/><wind speed=\"4\" dir=\"0\"/><pressure value=\"745\"/>"
+             "<humidity value=\"81\"/><precip value=\"2.0\"/></hour>"},
+  };
+  for (const auto& h : hours) {
+    const std::string open = "<hour value=\"" + std::string(h.hour) + ":00\">";
+    const std::string block = doc.substr(doc.find(open), doc.find("</hour>", doc.find(open)) + 7 - doc.find(open));
+    EXPECT_NE(block.find(std::string(h.expected)), std::string::npos) << block;
+  }
+  // Today: 24 blocks of 0.4 mm but one of 2.0, the chance missing for one hour; the wind's
+  // direction is the mean of 23 hours from 225 and one from the north (227).
+  EXPECT_NE(doc.find("<tempmax value=\"7\"/><precip value=\"11.2\"/>"
+                     "<wind speed=\"4\" dir=\"227\"/></day>"),
+            std::string::npos);
+  EXPECT_NE(doc.find("<day value=\"20250406\"><tempmin value=\"2\"/><tempmax value=\"9\"/>"
+                     "<precip value=\"9.6\" prob=\"60\"/>"
+                     "<wind speed=\"4\" dir=\"225\"/></day>"),
+            std::string::npos);
+  // The last day's precipitation runs out in its evening: left out, its wind is not.
+  EXPECT_NE(doc.find("<day value=\"20250411\"><tempmin value=\"3\"/><tempmax value=\"11\"/>"
+                     "<wind speed=\"4\" dir=\"225\"/></day>"),
+            std::string::npos);
+
+  // What the tray, the widget and the hint read is what they read without these elements.
+  const std::string text = DecodeFeedBody(doc);
+  const std::string plainText = DecodeFeedBody(*RenderFeedDocument(One(plain), "1", now));
+  ASSERT_NE(text, plainText);
+  for (int h = 0; h < 24; ++h) {
+    char hh[4];
+    std::snprintf(hh, sizeof hh, "%02d", h);
+    EXPECT_EQ(ExtractCurrent(text, hh).temperatureText, ExtractCurrent(plainText, hh).temperatureText);
+    EXPECT_EQ(ExtractCurrent(text, hh).skyCondition, ExtractCurrent(plainText, hh).skyCondition);
+  }
+  for (const char* day : {"20250405", "20250406", "20250407"}) {
+    EXPECT_EQ(ExtractDayRange(text, day).min, ExtractDayRange(plainText, day).min);
+    EXPECT_EQ(ExtractDayRange(text, day).max, ExtractDayRange(plainText, day).max);
+  }
+}
+
 TEST(ForecastReply, BatchesAreTakenInOrderAndRejectedWhole) {
   std::vector<Coordinates> two = {{55.75, 37.62}, {59.94, 30.31}};
   json a = Reply(10800, kDay0, 1, 0), b = Reply(10800, kDay0, 2, 0, 59.94, 30.31);

@@ -294,7 +294,7 @@ def faults():
         f.write(key + "\n")
     port, gw = start_gateway(up, "nobank", "--catalogue", os.path.join(HERE, "fixtures", "places.txt"),
                              "--api-key-file", os.path.join(work, "api-key"), "--fresh-seconds", "2",
-                             "--timeout", "2", "--gather-ms", "100", "--daily-calls", "28",
+                             "--timeout", "2", "--gather-ms", "100", "--daily-calls", "36",
                              rates_url="https://127.0.0.1:%d/nothing" % up)
     check("no rates yet: 503", get(port, "/currency_base/daily/")[0] == 503)
     check("the key from its file goes to the source", feed(port, 1001)[0] == 200 and
@@ -320,8 +320,9 @@ def faults():
     upstream(up, "/control?geocode=huge", "POST")
     check("a geocoder reply past its cap: 503", feed(port, 1011)[0] == 503)
     upstream(up, "/control?geocode=ok", "POST")
-    # A day of 28 calls keeps 7 for refreshes: one client walking through new places spends the
-    # rest (a geocoder call and a forecast call each), and the served place is still refreshed.
+    # A day of 36 calls keeps 9 for refreshes: one client walking through new places spends the
+    # rest (a geocoder call and a forecast call each, a place's 15 variables weighing 1.5 calls,
+    # which a call for one place rounds up to 2), and the served place is still refreshed.
     walked = [feed(port, p)[0] for p in (1012, 1013, 1014, 1015, 1016, 1017, 1018, 1004)]
     calls = upstream(up, "/stats")["forecast_calls"]
     time.sleep(3.5)
@@ -383,6 +384,18 @@ def e2e():
                  "10 Гривен 20,3300", "10 Крон 124,1000", "10 Юаней 115,6333", "100 Тенге 16,7300",
                  "100 Иен 57,6400"):
         check("rate " + line, line in out)
+    # The same pass as the forecast window shows it: the source's m/s, hPa at the surface and
+    # feels-like, converted and rounded; its null chances of precipitation left out.
+    r = subprocess.run([CLI, "forecast", "--proxy", "127.0.0.1:%d" % port, "--location", "0",
+                        "--now", now.strftime("%Y-%m-%d %H:%M+03:00")], capture_output=True, text=True, timeout=60)
+    out = r.stdout
+    print(out)
+    check("forecast exit 0", r.returncode == 0, r.stderr)
+    check("now line", ", ощущается как -14°, ветер ЮЗ, 4 м/с, порывы 9, 745 мм рт. ст., влажность 81 %" in out, out)
+    hours = [line for line in out.splitlines() if re.match(r"\d\d:00 ", line)]
+    check("24 hours with their precipitation and no chance",
+          len(hours) == 24 and all(line.endswith(", 0,4 мм") for line in hours), out)
+    check("days with their sums and wind", ", 10 мм, ветер ЮЗ, 4 м/с, порывы 9" in out, out)
     gw.send_signal(signal.SIGTERM)
     gw.wait(timeout=10)
 

@@ -25,6 +25,11 @@ state = {"forecast": "ok", "rates": "ok", "geocode": "ok", "forecast_calls": 0, 
          "geocode_calls": 0, "rates_calls": 0, "series_calls": 0, "published": "0", "caught": 0,
          "apikeys": []}
 lock = threading.Lock()
+KNOWN_VARIABLES = {"temperature_2m", "weather_code", "apparent_temperature", "wind_speed_10m", "wind_gusts_10m",
+                   "wind_direction_10m", "surface_pressure", "relative_humidity_2m", "precipitation",
+                   "precipitation_probability", "temperature_2m_max", "temperature_2m_min", "precipitation_sum",
+                   "precipitation_probability_max", "wind_speed_10m_max", "wind_gusts_10m_max",
+                   "wind_direction_10m_dominant", "pressure_msl", "is_day"}
 
 
 def place_reply(lat, lon, now):
@@ -37,7 +42,12 @@ def place_reply(lat, lon, now):
         # Where the model's range ends: the last six hours and the last day are null.
         "hourly": {"time": hours,
                    "temperature_2m": [round(-8 + 3 * math.sin(h / 4), 1) for h in range(len(hours) - 6)] + [None] * 6,
-                   "weather_code": [71] * (len(hours) - 6) + [None] * 6},
+                   "weather_code": [71] * (len(hours) - 6) + [None] * 6,
+                   "apparent_temperature": [-14.2] * len(hours), "wind_speed_10m": [4.4] * len(hours),
+                   "wind_gusts_10m": [9.2] * len(hours), "wind_direction_10m": [225] * len(hours),
+                   "surface_pressure": [993.2] * len(hours), "relative_humidity_2m": [81] * len(hours),
+                   "precipitation": [0.4] * len(hours),
+                   "precipitation_probability": [None] * len(hours)},  # the source had none
         "daily": {"time": [day0 + d * 86400 for d in range(8)],
                   "weather_code": [73] * 7 + [None],
                   "temperature_2m_min": [-13.4 + d for d in range(7)] + [None],
@@ -162,6 +172,12 @@ class Handler(BaseHTTPRequestHandler):
         self.reply(404, "{}")
 
     def forecast(self, query):
+        # As the source does, an unknown variable fails the whole request.
+        for key in ("current", "hourly", "daily"):
+            unknown = set(query.get(key, [""])[0].split(",")) - KNOWN_VARIABLES
+            if unknown:
+                return self.reply(400, json.dumps({"error": True, "reason": "Cannot initialize WeatherVariable "
+                                                   "from invalid String value " + unknown.pop()}))
         lats = [float(x) for x in query["latitude"][0].split(",")]
         lons = [float(x) for x in query["longitude"][0].split(",")]
         with lock:

@@ -30,9 +30,14 @@ ForecastSnapshot Full(double (*temperature)(int)) {
   for (int k = 0; k < 24; ++k) {
     const std::string hour = std::to_string(100 + (14 + k) % 24).substr(1);
     s.hours.push_back({hour, std::to_string(temperature(k)), Str("Облачно"_cp), Str("Облачно, небольшой дождь"_cp)});
+    // Feels-like, wind, a pressure falling 12 mm in 12 hours, humidity, rain from 19:00 to 22:00.
+    s.hours.back().details = {-14.2, FeedWind{14, 29, 225}, 760 - k, 100, FeedPrecip{k >= 5 && k < 9 ? 12.6 : 0.0, 100}};
   }
-  for (int d = 0; d < 7; ++d)
+  for (int d = 0; d < 7; ++d) {
     s.days.push_back({"2026120" + std::to_string(d + 1), "-50", "+45.4", Str("Снег"_cp), Str("снег"_cp)});
+    s.days.back().precip = FeedPrecip{23.2, 100};
+    s.days.back().wind = FeedWind{17, 35, 315};
+  }
   for (std::string_view rate : {"Доллар США: 92,5130"_cp, "Евро: 99,1200"_cp, "Юань: 12,7000"_cp, "Тенге (100): 18,1000"_cp})
     s.rateLines.push_back(Str(rate));
   // All ten currencies with every part of their lines.
@@ -93,6 +98,12 @@ TEST(ForecastLayout, NothingOverlapsOrLeavesItsPlaceAtEveryDpi) {
           around = {std::min(around.left, p.x), std::min(around.top, p.y), std::max(around.right, p.x + 1), std::max(around.bottom, p.y + 1)};
         EXPECT_LT(around.right, layout.width) << dpi;
         inks.push_back(around);
+      }
+      // The pressure's trend, and each currency's change and tomorrow.
+      EXPECT_EQ(layout.arrows.size(), 1u + 2 * kCurrencyCount);
+      EXPECT_EQ(layout.bars.size(), 4u);
+      for (const FlyoutBar& b : layout.bars) {
+        EXPECT_TRUE(Inside({b.box.left, b.box.top}, layout.chart) && Inside({b.box.right, b.box.bottom}, layout.chart));
       }
       for (std::size_t a = 0; a < inks.size(); ++a)
         for (std::size_t b = a + 1; b < inks.size(); ++b)
@@ -166,6 +177,34 @@ TEST(ForecastLayout, TemperaturesAsTheFeedWritesThem) {
   EXPECT_EQ(DegreesText(-0.4), "0°"_cp);
   EXPECT_EQ(DegreesText(-2.6), "-3°"_cp);
   EXPECT_EQ(DegreesText(12.5), "+13°"_cp);
+}
+
+}  // namespace
+}  // namespace corvella
+
+namespace corvella {
+namespace {
+
+// An older server's document has none of the newer values: the window is as it was, with no
+// empty lines, bars, arrows or "нет данных" for them.
+TEST(ForecastLayout, WithoutTheNewerValuesNothingOfThemIsShown) {
+  const FlyoutMeasure measure = MeasureAt(96);
+  ForecastSnapshot older = Full([](int k) { return 1.0 * k; });
+  for (HourBlock& h : older.hours) h.details = {};
+  for (DayBlock& d : older.days) {
+    d.precip.reset();
+    d.wind.reset();
+  }
+  ForecastSnapshot newer = Full([](int k) { return 1.0 * k; });
+  // The weather alone: the rates' own marks are another matter.
+  older.rateDetails.clear();
+  newer.rateDetails.clear();
+  const FlyoutLayout was = LayOutFlyout(FlyoutContentOf(older, true), 96, measure);
+  const FlyoutLayout now = LayOutFlyout(FlyoutContentOf(newer, true), 96, measure);
+  EXPECT_TRUE(was.bars.empty() && was.arrows.empty());
+  EXPECT_EQ(CountNoData(was), 0u);
+  EXPECT_EQ(now.texts.size() - was.texts.size(), 4u + 1 + 1 + 7 * 3);  // now, trend, line, days
+  EXPECT_LT(was.height, now.height);
 }
 
 }  // namespace

@@ -78,6 +78,12 @@ class FeedsimFetch : public ::testing::Test {
       EXPECT_EQ(std::stoi(hours[k].hour), hour.hour) << k;
       EXPECT_EQ(hours[k].temperature, hour.temperature) << k;
       EXPECT_EQ(Utf8(hours[k].description), hour.description) << k;
+      const HourDetails& d = hours[k].details;
+      ASSERT_TRUE(d.feels && d.wind && d.pressure && d.humidity && d.precip) << k;
+      EXPECT_EQ(std::to_string(*d.wind->gust) + " " + std::to_string(*d.pressure) + " " + std::to_string(*d.humidity),
+                std::to_string(hour.wind.gust) + " " + std::to_string(hour.pressure) + " " +
+                    std::to_string(hour.humidity));
+      EXPECT_EQ(d.precip->chance, hour.precip.chance) << k;
     }
     const std::vector<DayBlock> days = ExtractDays(text, FormatYmd(today_));
     ASSERT_EQ(days.size(), served.days.size());
@@ -87,6 +93,8 @@ class FeedsimFetch : public ::testing::Test {
       EXPECT_EQ(days[d].max, served.days[d].max);
       EXPECT_EQ(Utf8(days[d].description), served.days[d].description) << d;
       EXPECT_EQ(days[d].sky, SkyOf(days[d].description));
+      ASSERT_TRUE(days[d].wind && days[d].precip) << d;
+      EXPECT_EQ(days[d].wind->speed, served.days[d].wind.speed) << d;
     }
   }
 

@@ -25,11 +25,12 @@ struct Outcome {
   std::string out, err;
 };
 
-// Runs the tool with `arguments` (already quoted for the shell).
-Outcome RunCli(const std::string& arguments) {
+// Runs the tool's `sub` command with `arguments` (already quoted for the shell).
+Outcome RunCli(const std::string& arguments, std::string_view sub = "pass") {
   const testing_support::TempPath errFile("corvella-cli-stderr");
   const std::string& errPath = errFile;
-  const std::string command = std::string(CORVELLA_CLI_PATH) + " pass " + arguments + " 2>" + errPath;
+  const std::string command =
+      std::string(CORVELLA_CLI_PATH) + " " + std::string(sub) + " " + arguments + " 2>" + errPath;
   Outcome outcome;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return outcome;
@@ -72,6 +73,53 @@ TEST_F(PassCommand, PrintsTheHintOfWhatWasServed) {
                                "\nФранк " + RateOf(rates, "Швейцарский франк") + "\n";
   EXPECT_EQ(o.out, expected);
   EXPECT_EQ(o.exitCode, 0);
+}
+
+// "forecast" prints the window's lines of what was served: the now line with feels-like, wind,
+// pressure and humidity, each hour from the current one, each day with its precipitation and wind.
+TEST_F(PassCommand, ForecastPrintsTheWindowsLinesOfWhatWasServed) {
+  const Outcome o = RunCli(proxy + " --location 6333 --now '2026-12-07 14:05'", "forecast");
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  const feedsim::SimForecast served = feedsim::MakeForecast("235712", kToday, false);
+  const feedsim::SimHour& now = served.days[0].hours[14];
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; at < o.out.size(); at = end + 1) {
+    end = o.out.find('\n', at);
+    lines.push_back(o.out.substr(at, end - at));
+  }
+  ASSERT_GE(lines.size(), 2u + 1 + 24 + 1 + 5) << o.out;
+  EXPECT_EQ(lines[0].rfind("Братск, ", 0), 0u) << lines[0];
+  const std::string nowLine = lines[1];
+  EXPECT_EQ(nowLine.rfind("Сейчас ", 0), 0u) << nowLine;
+  for (const std::string& part :
+       {" " + now.description + ", ощущается как ", ", " + std::to_string(now.pressure) + " мм рт. ст.",
+        ", влажность " + std::to_string(now.humidity) + " %"}) {
+    EXPECT_NE(nowLine.find(part), std::string::npos) << part << " in " << nowLine;
+  }
+  EXPECT_TRUE(now.wind.speed == 0 ? nowLine.find(", штиль") != std::string::npos
+                                  : nowLine.find(" " + std::to_string(now.wind.speed) + " м/с, порывы " +
+                                                 std::to_string(now.wind.gust)) != std::string::npos)
+      << nowLine;
+  const std::size_t firstHour = std::find(lines.begin(), lines.end(), "") - lines.begin() + 1;
+  for (std::size_t k = 0; k < 24; ++k) {
+    const feedsim::SimHour& h = served.days[(14 + k) / 24].hours[(14 + k) % 24];
+    char hh[8];
+    std::snprintf(hh, sizeof hh, "%02d:00 ", h.hour);
+    EXPECT_EQ(lines[firstHour + k].substr(0, 6), hh);
+    const bool wet = h.precip.amount != "0.0";
+    EXPECT_EQ(lines[firstHour + k].find(" мм, " + std::to_string(h.precip.chance) + " %") != std::string::npos, wet)
+        << lines[firstHour + k];
+  }
+  for (std::size_t d = 0; d < served.days.size(); ++d) {
+    const std::string& line = lines[firstHour + 25 + d];
+    EXPECT_NE(line.find(", " + std::to_string(served.days[d].precip.chance) + " %, ветер "), std::string::npos) << line;
+    EXPECT_NE(line.find(" м/с, порывы " + std::to_string(served.days[d].wind.gust)), std::string::npos) << line;
+  }
+  // The rates close it as the window shows them: the rate, tomorrow's (feedsim has always
+  // published it) and the month's lowest and highest.
+  const auto dollar = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("Доллар ", 0) == 0; });
+  ASSERT_NE(dollar, lines.end()) << o.out;
+  for (const char* part : {" · завтра ", " от ", " до "}) EXPECT_NE(dollar->find(part), std::string::npos) << *dollar;
 }
 
 TEST_F(PassCommand, ExitCodeSaysWhetherAnythingCame) {

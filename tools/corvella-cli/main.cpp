@@ -18,6 +18,9 @@ constexpr SubCommand kCommands[] = {
     {"head", "[--proxy HOST:PORT] [--proxy-user U --proxy-password P] URL", RunHead},
     {"pass", "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM\"] [--passes N] [--set NAME=VALUE]...",
      RunPass},
+    {"forecast",
+     "[--proxy HOST:PORT] [--location N] [--now \"YYYY-MM-DD HH:MM\"] [--passes N] [--set NAME=VALUE]...",
+     RunForecast},
 };
 
 int Usage() {

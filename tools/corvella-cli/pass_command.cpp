@@ -26,6 +26,12 @@
 #include "tools/corvella-cli/commands.h"
 
 namespace corvella::cli {
+
+void PrintUtf8(std::FILE* out, std::string_view cp1251) {
+  const std::string text = Cp1251ToUtf8(cp1251);
+  std::fwrite(text.data(), 1, text.size(), out);
+}
+
 namespace {
 
 constexpr std::string_view kPassUsage =
@@ -41,11 +47,6 @@ constexpr std::string_view kSettableNames[] = {
     kValueForecastDayAfter,  kValueProxyUser,          kValueProxyPassword,
     kValueProxyHost,         kValueProxyPort,          kValueWidgetShown,
 };
-
-void PrintUtf8(std::FILE* out, std::string_view cp1251) {
-  const std::string text = Cp1251ToUtf8(cp1251);
-  std::fwrite(text.data(), 1, text.size(), out);
-}
 
 // The console as the window: the hint is kept for printing, notices go to stderr.
 class ConsoleHost : public RefreshHost, public Timer {
@@ -118,12 +119,6 @@ bool IsSettable(std::string_view name) {
   return false;
 }
 
-int Usage(const char* problem) {
-  std::fprintf(stderr, "corvella-cli pass: %s\nusage: corvella-cli pass %.*s\n", problem,
-               static_cast<int>(kPassUsage.size()), kPassUsage.data());
-  return 2;
-}
-
 void PrintHint(std::string_view hint) {
   for (;;) {
     const std::size_t cr = hint.find('\r');
@@ -137,7 +132,14 @@ void PrintHint(std::string_view hint) {
 
 }  // namespace
 
-int RunPass(Args args) {
+int RunPasses(Args args, std::string_view command,
+              const std::function<void(const RefreshPass&, const std::string&)>& show) {
+  const std::string commandName(command);
+  auto Usage = [&commandName](const char* problem) {
+    std::fprintf(stderr, "corvella-cli %s: %s\nusage: corvella-cli %s %.*s\n", commandName.c_str(), problem,
+                 commandName.c_str(), static_cast<int>(kPassUsage.size()), kPassUsage.data());
+    return 2;
+  };
   MemorySettingsStore store;
   std::optional<PassNow> now;
   int passes = 1;
@@ -194,15 +196,19 @@ int RunPass(Args args) {
       pass.Run();
     } catch (const Error& e) {
       std::fflush(stdout);
-      std::fputs("corvella-cli pass: ", stderr);
+      std::fprintf(stderr, "corvella-cli %s: ", commandName.c_str());
       PrintUtf8(stderr, e.what());
       std::fputc('\n', stderr);
       return 1;
     }
-    PrintHint(host.hint);
+    show(pass, host.hint);
     allReceived = allReceived && pass.LastPassReceived();
   }
   return allReceived ? 0 : 1;
+}
+
+int RunPass(Args args) {
+  return RunPasses(args, "pass", [](const RefreshPass&, const std::string& hint) { PrintHint(hint); });
 }
 
 }  // namespace corvella::cli

@@ -41,9 +41,6 @@ constexpr std::array<Description, 20> kDescriptions = {{
 
 constexpr std::array<std::string_view, 7> kWeekdays = {"Суббота", "Воскресенье", "Понедельник", "Вторник",
                                                        "Среда",   "Четверг",     "Пятница"};
-constexpr std::array<std::string_view, 8> kWindDirections = {
-    "Северный", "Северо-восточный", "Восточный", "Юго-восточный",
-    "Южный",    "Юго-западный",     "Западный",  "Северо-западный"};
 // Mean temperature of each month in central Russia.
 constexpr std::array<int, 12> kMonthMean = {-7, -6, -1, 6, 13, 17, 19, 17, 11, 5, -1, -5};
 
@@ -74,6 +71,73 @@ std::string TemperatureText(int tenths, bool fraction) {
 }
 
 std::string Ymd(const CivilDate& d) { return FormatYmd(d); }
+
+std::string OneDecimal(int tenths) {
+  std::string text = tenths < 0 ? "-" : "";
+  text += std::to_string(std::abs(tenths) / 10);
+  text += '.';
+  text += std::to_string(std::abs(tenths) % 10);
+  return text;
+}
+
+bool Falls(Sky sky) { return sky == Sky::Rain || sky == Sky::Snow || sky == Sky::Thunder; }
+
+// What an hour's sky brings down and how likely, in tenths of a millimetre.
+SimPrecip PrecipOf(Sky sky, SimRandom& random, int& tenths) {
+  tenths = Falls(sky) ? random.Range(1, 30) : 0;
+  const int chance = Falls(sky) ? random.Range(6, 19) * 5 : sky == Sky::Overcast ? random.Range(2, 8) * 5
+                                                                                   : random.Range(0, 3) * 5;
+  return SimPrecip{OneDecimal(tenths), chance};
+}
+
+// Wind, pressure, humidity, feels-like and precipitation of the hours, and the days' sums: from
+// a generator of their own, so the temperatures and skies stay what they were before them.
+void AddDetails(SimForecast& forecast, std::uint64_t seed) {
+  SimRandom random(seed ^ 0xD37A115ull);
+  int pressure = random.Range(7350, 7600);  // tenths of a mm Hg, drifting through the hours
+  const int drift = random.Range(-6, 6);
+  int from = random.Range(0, 35) * 10;
+  for (SimDay& day : forecast.days) {
+    int sum = 0, wettest = 0, strongest = 0, gustiest = 0;
+    for (SimHour& hour : day.hours) {
+      SimWind& wind = hour.wind;
+      wind.speed = random.Range(0, 9);
+      wind.gust = wind.speed + random.Range(2, 8);
+      from = (from + random.Range(-2, 2) * 10 + 360) % 360;
+      wind.from = from;
+      pressure += drift + random.Range(-2, 2);
+      hour.pressure = pressure / 10;
+      hour.humidity = Falls(hour.sky) ? random.Range(85, 100) : random.Range(45, 90);
+      const int degrees = static_cast<int>(std::lround(std::stod(hour.temperature) * 10.0));
+      hour.feels = OneDecimal(degrees - wind.speed * 7 - random.Range(0, 9));
+      int tenths = 0;
+      hour.precip = PrecipOf(hour.sky, random, tenths);
+      sum += tenths;
+      wettest = std::max(wettest, hour.precip.chance);
+      strongest = std::max(strongest, wind.speed);
+      gustiest = std::max(gustiest, wind.gust);
+    }
+    if (day.hours.empty()) {
+      int tenths = 0;
+      day.precip = PrecipOf(day.sky, random, tenths);
+      day.precip.amount = OneDecimal(tenths * random.Range(1, 8));
+      day.wind = SimWind{random.Range(1, 10), 0, random.Range(0, 35) * 10};
+      day.wind.gust = day.wind.speed + random.Range(3, 9);
+    } else {
+      day.precip = SimPrecip{OneDecimal(sum), wettest};
+      day.wind = SimWind{strongest, gustiest, day.hours[12].wind.from};
+    }
+  }
+}
+
+std::string WindElement(const SimWind& w) {
+  return "<wind speed=\"" + std::to_string(w.speed) + "\" gust=\"" + std::to_string(w.gust) + "\" dir=\"" +
+         std::to_string(w.from) + "\"/>\n";
+}
+
+std::string PrecipElement(const SimPrecip& p) {
+  return "<precip value=\"" + p.amount + "\" prob=\"" + std::to_string(p.chance) + "\"/>\n";
+}
 
 long long DayNumber(const CivilDate& d) { return DaysFromCivil(d.year, d.month, d.day); }
 
@@ -165,6 +229,7 @@ SimForecast MakeForecast(std::string_view locationId, const CivilDate& today, bo
     }
     forecast.days.push_back(std::move(day));
   }
+  AddDetails(forecast, SimSeed(locationId, today) ^ (cold ? 0xC01Dull : 0));
   return forecast;
 }
 
@@ -185,12 +250,9 @@ std::string RenderForecast(const SimForecast& forecast) {
     out += "<tempmin value=\"" + day.min + "\" unit=\"°C\"/>\n";
     out += "<tempmax value=\"" + day.max + "\" unit=\"°C\"/>\n";
     // The day's sky, after its range as the gateway writes it; the codes are the hours' codes.
-    out += "<symbol value=\"" + std::to_string(static_cast<int>(day.sky) + 1) + "\" desc=\"" +
-           day.description + "\"/>\n";
-    out += "<wind value=\"" + std::to_string(random.Range(2, 25)) + "\" unit=\"км/ч\" dir=\"" +
-           std::string(kWindDirections[static_cast<std::size_t>(random.Range(0, 7))]) + "\"/>\n";
-    out += "<humidity value=\"" + std::to_string(random.Range(45, 98)) + "\" unit=\"%\"/>\n";
-    out += "<pressure value=\"" + std::to_string(random.Range(995, 1035)) + "\" unit=\"мбар\"/>\n";
+    out += "<symbol value=\"" + std::to_string(static_cast<int>(day.sky) + 1) + "\" desc=\"" + day.description +
+           "\"/>\n";
+    out += PrecipElement(day.precip) + WindElement(day.wind);
     out += "<sun in=\"08:5" + std::to_string(random.Range(0, 9)) + "\" out=\"16:5" +
            std::to_string(random.Range(0, 9)) + "\"/>\n";
     for (const SimHour& hour : day.hours) {
@@ -200,12 +262,9 @@ std::string RenderForecast(const SimForecast& forecast) {
       out += "<symbol value=\"" + std::to_string(static_cast<int>(hour.sky) + 1) + "\" desc=\"" +
              hour.description + "\"/>\n";
       out += "<temp value=\"" + hour.temperature + "\" unit=\"°C\"/>\n";
-      out += "<wind value=\"" + std::to_string(random.Range(2, 30)) + "\" unit=\"км/ч\" dir=\"" +
-             std::string(kWindDirections[static_cast<std::size_t>(random.Range(0, 7))]) + "\"/>\n";
-      out += "<rain value=\"" + std::to_string(random.Range(0, 9)) + "." +
-             std::to_string(random.Range(0, 9)) + "\" unit=\"мм\"/>\n";
-      out += "<humidity value=\"" + std::to_string(random.Range(40, 100)) + "\" unit=\"%\"/>\n";
-      out += "<pressure value=\"" + std::to_string(random.Range(995, 1035)) + "\" unit=\"мбар\"/>\n";
+      out += "<feels value=\"" + hour.feels + "\"/>\n" + WindElement(hour.wind);
+      out += "<pressure value=\"" + std::to_string(hour.pressure) + "\"/>\n<humidity value=\"" +
+             std::to_string(hour.humidity) + "\"/>\n" + PrecipElement(hour.precip);
       out += "<clouds value=\"" + std::to_string(random.Range(0, 100)) + "%\"/>\n";
       out += "</hour>\n";
     }

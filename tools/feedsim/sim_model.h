@@ -17,11 +17,25 @@ enum class Sky { Clear, Snow, Overcast, Rain, Cloudy, Thunder };
 // The word itself ("Ясно", "Снег", ...), UTF-8.
 std::string_view SkyWord(Sky sky);
 
+// The wind and precipitation of an hour or a day, as the document writes them.
+struct SimWind {
+  int speed = 0, gust = 0, from = 0;  // m/s, m/s, degrees
+};
+struct SimPrecip {
+  std::string amount;  // mm, one decimal: "0.4"
+  int chance = 0;      // %
+};
+
 struct SimHour {
   int hour = 0;             // 0..23
   std::string temperature;  // as in the document: "12", "-3", "-2.8"
   std::string description;  // Russian sky description
   Sky sky = Sky::Clear;     // what the description stands for
+  std::string feels = {};  // apparent temperature, one decimal
+  SimWind wind = {};
+  int pressure = 0;  // mm Hg
+  int humidity = 0;  // %
+  SimPrecip precip = {};
 };
 
 struct SimDay {
@@ -29,6 +43,8 @@ struct SimDay {
   std::string min, max;        // whole degrees as text
   std::string description;     // the day's overall sky
   Sky sky = Sky::Clear;        // what that description stands for
+  SimPrecip precip;            // the day's sum and highest chance
+  SimWind wind;                // the day's strongest wind
   std::vector<SimHour> hours;  // all 24 for today and tomorrow, none later
 };
 
