@@ -257,7 +257,7 @@ void MainForm::ShowPopupMenu(bool fromKeyboard) {
 // A double click runs the menu's default item, "Свойства...".
 void MainForm::OnLeftDoubleClick() {
   if (forecast_) forecast_->ForgetOpenerPress();
-  if (!menu_) return;
+  if (!menu_ || closing_) return;
   const UINT command = menu_->DefaultCommand();
   if (command != 0) OnCommand(command);
 }

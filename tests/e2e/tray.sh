@@ -202,7 +202,7 @@ forecast_read_and_recoloured() {  # LEFT TOP RIGHT BOTTOM
   said=$(probe description CorvellaForecast 5 | tr -d '\r') || fail "the forecast window has no accessible description"
   case $said in *"По часам: $(date +%H) ч "*"По дням: "*"Курсы: Доллар "*"Евро "*) ;;
     *) fail "the forecast window's description says \"$said\"" ;; esac
-  echo "a screen reader reads it: \"$(head -c 200 <<<"$said" | tr '\n' ' ')...\""
+  echo "a screen reader reads it: \"$(sed 's/;.*/; .../' <<<"$said" | tr '\n' ' ')\""
   probe setting-change CorvellaForecast Environment && probe setting-change CorvellaForecast Policy ||
     fail "no forecast window to tell"
   "$WINE" reg add "$THEME_KEY" /v SystemUsesLightTheme /t REG_DWORD /d 0 /f >/dev/null 2>&1
