@@ -38,7 +38,7 @@ journey_cleanup() {
   # The prefix is shared: leave it at 96 dpi.
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   "$WINE" reg delete "$BROWSERS_KEY" /v Browsers /f >/dev/null 2>&1
-  "$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
+  taskbar_theme none
   "$WINE" reg delete "$PINNED_KEY" /f >/dev/null 2>&1
 }
 probe() { "$WINE" "$PROBE" "$@"; }
@@ -77,7 +77,6 @@ menu_by_keys() {
 menu_closed() { ! probe menu-rect 0 >/dev/null 2>&1; }
 url_opened() { grep -q "page.asp" "$URL_FILE" 2>/dev/null; }
 value_is() { [ "$(stored "$1")" = "$2" ]; }
-THEME_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
 # How many pixels of the icon in screenshot $1 have the colour $2 (hex digits).
 icon_pixels() {
   convert "$1" -crop 16x16+781+581 +repage -format %c histogram:info:- |
@@ -86,11 +85,7 @@ icon_pixels() {
 # The taskbar's theme switched to $1 (0 dark, 1 light, none: no value, as before Windows 10 1903),
 # told as Windows tells it; the icon in $2.
 switch_theme() {
-  if [ "$1" = none ]; then
-    "$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
-  else
-    "$WINE" reg add "$THEME_KEY" /v SystemUsesLightTheme /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-  fi
+  taskbar_theme "$1"
   probe setting-change || fail "no main window to tell of the theme"
   sleep 0.5
   screenshot "$2"
@@ -102,8 +97,7 @@ start_session() {  # DPI PINNED: Windows 11's record of the icon, 1 on the taskb
   wineserver -w >/dev/null 2>&1
   use_virtual_desktop 800x600
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-  # Wine's grey taskbar is a light one.
-  "$WINE" reg add "$THEME_KEY" /v SystemUsesLightTheme /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  taskbar_theme 1
   "$WINE" reg delete "$PINNED_KEY" /f >/dev/null 2>&1
   "$WINE" reg add "$PINNED_KEY\\7301927364519" /v ExecutablePath /d "$(winepath -w "$EXE")" /f >/dev/null 2>&1
   "$WINE" reg add "$PINNED_KEY\\7301927364519" /v IsPromoted /t REG_DWORD /d "$2" /f >/dev/null 2>&1
@@ -205,7 +199,7 @@ forecast_read_and_recoloured() {  # LEFT TOP RIGHT BOTTOM
   echo "a screen reader reads it: \"$(sed 's/;.*/; .../' <<<"$said" | tr '\n' ' ')\""
   probe setting-change CorvellaForecast Environment && probe setting-change CorvellaForecast Policy ||
     fail "no forecast window to tell"
-  "$WINE" reg add "$THEME_KEY" /v SystemUsesLightTheme /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  taskbar_theme 0
   probe setting-change CorvellaForecast
   sleep 0.5
   probe visible CorvellaForecast 0 || fail "a settings broadcast closed the forecast window"
@@ -214,7 +208,7 @@ forecast_read_and_recoloured() {  # LEFT TOP RIGHT BOTTOM
     -format %c histogram:info:- | sed -n 's/^ *\([0-9]*\):.* #2B2B2B .*/\1/Ip' | head -n 1)
   [ "${dark:-0}" -ge $(( ($3 - $1) * ($4 - $2) / 3 )) ] ||
     fail "on a dark taskbar the forecast window is not dark (${dark:-0} pixels of #2B2B2B)"
-  "$WINE" reg add "$THEME_KEY" /v SystemUsesLightTheme /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  taskbar_theme 1
   probe setting-change CorvellaForecast
   echo "other settings broadcasts leave it open; a dark taskbar makes it dark ($dark pixels)"
 }
