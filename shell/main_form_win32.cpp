@@ -236,8 +236,11 @@ void MainForm::ShowPopupMenu(bool fromKeyboard) {
     POINT at{};
     // From the keyboard the pointer may be anywhere, another monitor even: beside the icon.
     const RECT icon = fromKeyboard ? tray_->IconRect() : RECT{};
-    if (fromKeyboard) at = {icon.left, icon.top};
-    if (!fromKeyboard) GetCursorPos(&at);
+    if (fromKeyboard) {
+      at = {icon.left, icon.top};
+    } else {
+      GetCursorPos(&at);
+    }
     FitMenuGlyph(SmallIconSizeAt(at), std::nullopt);
     command = fromKeyboard ? menu_->TrackBeside(icon, window_.get()) : menu_->Track(at, window_.get());
     // Cancelled from the keyboard: the focus goes back to the notification area.

@@ -295,6 +295,7 @@ keyed=$(probe menu-rect 5 | tr -d '\r') || fail "the menu key after a right pres
 read -r left top right bottom <<<"$keyed"
 [ "$right" -ge 700 ] && [ "$bottom" -le "$bar_top" ] && [ $(( bottom - top )) -ge 100 ] ||
   fail "the menu opened by the key ($keyed) is not beside the icon above the taskbar ($bar_top)"
+screenshot "$ART/tray-menu-key-96.png"
 probe keys X 5
 wait_for 5 menu_closed || fail "the menu opened by the key did not take Escape"
 echo "the menu key right after a right press opens the menu beside the icon ($keyed)"
