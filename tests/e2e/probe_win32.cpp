@@ -35,6 +35,8 @@
 //   corvella-probe visible CLASS SECONDS        exit 0 once a visible window of CLASS exists
 //   corvella-probe key-select                   what the shell sends on Enter or Space on the icon
 //   corvella-probe context-key                  what the shell sends on Shift+F10 or the menu key on it
+//   corvella-probe activate CLASS               make the top-level window of CLASS the active one, as
+//                                               a press on Windows' taskbar activates the taskbar
 //   corvella-probe description CLASS SECONDS    print the accessible description of the client area
 //                                               of the visible window of CLASS (UTF-8)
 //   corvella-probe balloon SECONDS [hide]       print the text of the balloon on show (UTF-8), and
@@ -818,6 +820,11 @@ const Command kCommands[] = {
      [](int, wchar_t**) -> int {
        HWND tray = TrayWindow(10);
        return tray != nullptr && PostMessageW(tray, kTrayCallback, 1, WM_CONTEXTMENU) ? 0 : 1;
+     }},
+    {L"activate", 3,
+     [](int, wchar_t** argv) -> int {
+       HWND w = FindTopLevel(argv[2]);
+       return w != nullptr && SetForegroundWindow(w) ? 0 : 1;
      }},
     {L"description", 4,
      [](int, wchar_t** argv) -> int {
