@@ -28,6 +28,7 @@ ICON_X=789
 ICON_Y=589
 FEEDSIM_PID=""
 PROGRAM=""
+BROWSERS_KEY='HKCU\Software\Wine\WineBrowser'
 
 if [ -z "$FEEDSIM" ] || [ ! -x "$FEEDSIM" ]; then
   echo "SKIP: no FEEDSIM given"
@@ -257,7 +258,6 @@ cat >"$ART/browser.sh" <<SCRIPT
 echo "\$1" >>"$URL_FILE"
 SCRIPT
 chmod +x "$ART/browser.sh"
-BROWSERS_KEY='HKCU\Software\Wine\WineBrowser'
 
 # --- 96 dpi -------------------------------------------------------------------------
 start_session 96 1
