@@ -243,8 +243,9 @@ void MainForm::ShowPopupMenu(bool fromKeyboard) {
     }
     FitMenuGlyph(SmallIconSizeAt(at), std::nullopt);
     command = fromKeyboard ? menu_->TrackBeside(icon, window_.get()) : menu_->Track(at, window_.get());
-    // Cancelled from the keyboard: the focus goes back to the notification area.
-    if (fromKeyboard && command == 0 && tray_) tray_->GiveBackFocus();
+    // Cancelled from the keyboard (not by a click in another window, which keeps the focus): it
+    // goes back to the notification area.
+    if (fromKeyboard && command == 0 && menu_->HoldsForeground()) tray_->GiveBackFocus();
   } catch (const ProgramClosing&) {
     // an error box on the way out: no menu for a program that is closing
   }
