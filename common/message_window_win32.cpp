@@ -60,11 +60,16 @@ LRESULT CALLBACK MessageWindow::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM
   }
   // Before WM_NCCREATE (WM_GETMINMAXINFO comes first) and after Release there is nobody to ask.
   auto* self = reinterpret_cast<MessageWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self == nullptr || self->window_ != hwnd || self->handler_ == nullptr) return DefWindowProcW(hwnd, msg, wp, lp);
-  const LRESULT result = self->handler_->Handle(msg, wp, lp);
-  // The window destroyed itself (or was destroyed as a child): the handle is gone.
-  if (msg == WM_NCDESTROY) self->Release();
-  return result;
+  if (self == nullptr || self->window_ != hwnd) return DefWindowProcW(hwnd, msg, wp, lp);
+  MessageHandler* handler = self->handler_;
+  if (msg == WM_NCDESTROY) {
+    // The window's last message: the handle is let go first, whoever answers (a window without a
+    // handler too), and the owner hears it with get() already null; the default is done here.
+    self->Release();
+    if (handler != nullptr) handler->Handle(msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  return handler != nullptr ? handler->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 }  // namespace corvella

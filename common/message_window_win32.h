@@ -9,7 +9,8 @@
 namespace corvella {
 
 // What a window of ours answers. Handle returns what the window procedure returns; what it does
-// not handle goes to DefWindowProcW(window, msg, wp, lp).
+// not handle goes to DefWindowProcW(window, msg, wp, lp). WM_NCDESTROY comes last, once the
+// window has been let go (get() is null); its default handling is done for the owner.
 class MessageHandler {
  public:
   virtual LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) = 0;

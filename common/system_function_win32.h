@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 namespace corvella {
@@ -27,6 +28,14 @@ inline HMODULE LoadSystemLibrary(const wchar_t* fileName) {
   if (length == 0 || length >= MAX_PATH) return nullptr;
   return LoadLibraryExW((std::wstring(system, length) + L"\\" + fileName).c_str(), nullptr,
                         LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// A refusal that costs the user little (the keyboard focus, a refresh after a wake) goes to the
+// debugger, not to an error box: "Corvella: CALL failed, error N".
+inline void TraceFailure(const wchar_t* call, DWORD error) {
+  wchar_t text[128];
+  std::swprintf(text, 128, L"Corvella: %ls failed, error %lu\n", call, static_cast<unsigned long>(error));
+  OutputDebugStringW(text);
 }
 
 // From here on, DLLs that the system's own DLLs load by name come from the system folder too,

@@ -14,7 +14,9 @@ inline constexpr std::uint32_t kDigitNearWhite = 0x00F8F8F8;  // the dialog's wh
 
 // What the notification area looks like, as far as the digits care.
 struct TaskbarLook {
-  bool light = true;  // Windows' "SystemUsesLightTheme"; absent (older Windows) means light
+  // Windows' "SystemUsesLightTheme". Absent (Windows 7 and 8, Windows 10 before 1903, whose
+  // taskbars are dark, Windows 7's glass too) means dark.
+  bool light = false;
   std::optional<std::uint32_t> highContrastText;  // the scheme's window text, when one is on
   bool operator==(const TaskbarLook&) const = default;
 };

@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/cp1251.h"
 #include "common/error.h"
 #include "common/monitor_dpi_win32.h"
 #include "common/system_function_win32.h"
+#include "presentation/accessible_description_win32.h"
+#include "presentation/flyout_description.h"
 #include "presentation/gdiplus_library_win32.h"
+#include "presentation/setting_change.h"
+#include "presentation/taskbar_look_win32.h"
 
 namespace corvella {
 namespace {
@@ -21,26 +26,21 @@ struct Palette {
   COLORREF background, text, faint, warm, cold, rule, curve, zero, precip;
 };
 
-// Whether Windows is in its dark app mode (Settings > Personalisation > Colours).
-bool DarkAppMode() {
-  DWORD light = 1, size = sizeof light;
-  const LSTATUS status =
-      RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
-                   L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &light, &size);
-  return status == ERROR_SUCCESS && light == 0;
-}
+static_assert(kSpiSetNonClientMetrics == SPI_SETNONCLIENTMETRICS && kSpiSetIconMetrics == SPI_SETICONMETRICS &&
+              kSpiSetWorkArea == SPI_SETWORKAREA && kSpiSetHighContrast == SPI_SETHIGHCONTRAST);
 
+// The colours of what the digits follow: the taskbar's light or dark theme (a "Custom" mode's dark
+// taskbar beside light apps gives a dark window, as the system's own tray flyouts are), or a
+// high-contrast scheme.
 Palette CurrentPalette() {
-  HIGHCONTRASTW contrast{};
-  contrast.cbSize = sizeof contrast;
-  if (SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-      (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0) {
+  const TaskbarLook look = ReadTaskbarLook();
+  if (look.highContrastText) {
     // The user's own colours and nothing else.
     const COLORREF text = GetSysColor(COLOR_WINDOWTEXT), grey = GetSysColor(COLOR_GRAYTEXT);
     const COLORREF hot = GetSysColor(COLOR_HIGHLIGHT);
     return {GetSysColor(COLOR_WINDOW), text, grey, text, text, text, hot, grey, hot};
   }
-  if (DarkAppMode()) {
+  if (!look.light) {
     return {RGB(0x2B, 0x2B, 0x2B), RGB(0xF2, 0xF2, 0xF2), RGB(0xA8, 0xA8, 0xA8), RGB(0xFF, 0xB0, 0x4C),
             RGB(0x7C, 0xC4, 0xFF), RGB(0x45, 0x45, 0x45), RGB(0xFF, 0xB0, 0x4C), RGB(0x6A, 0x6A, 0x6A),
             RGB(0x4C, 0x9A, 0xE8)};
@@ -226,20 +226,23 @@ ForecastWindow::~ForecastWindow() { window_.Destroy(); }
 
 bool ForecastWindow::IsOpen() const { return window_ && IsWindowVisible(window_.get()); }
 
-void ForecastWindow::Toggle(const RECT& anchor, const FlyoutContent& content) {
+void ForecastWindow::Toggle(const RECT& anchor, const FlyoutContent& content, FlyoutOpener opener) {
   if (IsOpen()) {
     Close();
     return;
   }
-  // The press on the icon took the activation away a moment ago: that click closed it.
-  if (closedAt_ != 0 && GetTickCount() - closedAt_ < GetDoubleClickTime() + 300) {
-    closedAt_ = 0;
-    return;
-  }
+  // The press of this click, on the icon, took the activation away: the click closed it. However
+  // long the click took; a key opens it whatever came before.
+  if (std::exchange(closedByOpener_, false) && !opener.byKeyboard) return;
+  opener_ = std::move(opener);
   content_ = content;
   SetWindowTextW(window_.get(), ToWide(FlyoutName(content_)).c_str());
+  // The hours, days and rates as text, asked for again (WM_GETOBJECT) when this is announced.
+  DescriptionChanged(window_.get());
   Open(anchor);
 }
+
+void ForecastWindow::ForgetOpenerPress() { closedByOpener_ = false; }
 
 void ForecastWindow::Close() {
   if (IsOpen()) ShowWindow(window_.get(), SW_HIDE);
@@ -284,7 +287,10 @@ void ForecastWindow::Open(const RECT& anchor) {
   }
   LoadPictures();
   ShowWindow(window_.get(), SW_SHOW);
-  SetForegroundWindow(window_.get());
+  // Allowed while this program is the foreground one (the click's release made it so, a key's
+  // shell message allows it): otherwise the window would never be active, and neither a click
+  // elsewhere nor Esc would close it.
+  if (!SetForegroundWindow(window_.get())) TraceFailure(L"SetForegroundWindow for the forecast", GetLastError());
   SetFocus(window_.get());
   InvalidateRect(window_.get(), nullptr, FALSE);
   UpdateWindow(window_.get());
@@ -409,19 +415,41 @@ LRESULT ForecastWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_ERASEBKGND:
       return 1;
+    case WM_GETOBJECT:
+      // A screen reader hears what is painted, not only the window's name.
+      if (const LRESULT answer = AnswerClientObject(window_.get(), wp, lp, ToWide(FlyoutDescription(content_))))
+        return answer;
+      return DefWindowProcW(window_.get(), msg, wp, lp);
     case WM_ACTIVATE:
       if (LOWORD(wp) == WA_INACTIVE && IsOpen()) {
-        closedAt_ = GetTickCount();
+        // Decided now, while the press that took the activation is still held (or as the click's
+        // release hands the foreground to the icon's own window).
+        closedByOpener_ = opener_.tookActivation && opener_.tookActivation(reinterpret_cast<HWND>(lp));
         Close();
       }
       return 0;
     case WM_KEYDOWN:
-      if (wp == VK_ESCAPE) Close();
+      if (wp == VK_ESCAPE && IsOpen()) {
+        Close();
+        if (opener_.byKeyboard && opener_.giveBackFocus) opener_.giveBackFocus();
+      }
+      return 0;
+    case WM_SETTINGCHANGE: {
+      // Most of these say nothing about the window (the environment, a policy refresh): it stays.
+      const auto* area = reinterpret_cast<const wchar_t*>(lp);
+      const std::string text = area != nullptr ? FromWide(std::wstring_view(area, wcsnlen(area, 64))) : "";
+      const SettingReaction reaction = ReactionToSettingChange(static_cast<unsigned>(wp), text);
+      if (reaction == SettingReaction::Close) Close();
+      if (reaction == SettingReaction::Repaint) InvalidateRect(window_.get(), nullptr, FALSE);
+      return 0;
+    }
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      InvalidateRect(window_.get(), nullptr, FALSE);
       return 0;
     case WM_DPICHANGED:
-    case WM_SETTINGCHANGE:
-    case WM_THEMECHANGED:
-      // Another scale or colours: the next opening lays out afresh; an open window closes.
+    case WM_DISPLAYCHANGE:
+      // Another scale or screen: the next opening lays out afresh; an open window closes.
       Close();
       return 0;
     case WM_CLOSE:

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 
 #include "common/handles_win32.h"
@@ -11,6 +12,17 @@
 #include "presentation/forecast_layout.h"
 
 namespace corvella {
+
+// What opened the window: the tray icon (by a click or a key) or the widget.
+struct FlyoutOpener {
+  // Whether the opener took the window's activation, given the window that took it: the primary
+  // button down on the opener, or the opener's own window. That press closed the window, and the
+  // click it ends must not open it again.
+  std::function<bool(HWND activated)> tookActivation;
+  // Opened by the keyboard: Esc gives the focus back where the key came from.
+  bool byKeyboard = false;
+  std::function<void()> giveBackFocus;
+};
 
 class ForecastWindow : private MessageHandler {
  public:
@@ -23,10 +35,12 @@ class ForecastWindow : private MessageHandler {
   ForecastWindow& operator=(const ForecastWindow&) = delete;
 
   // Opens the window beside `anchor` (the icon's rectangle on the screen) showing `content`;
-  // an open window closes instead, and so does a click that came just as it closed on its own
-  // (the press on the icon took its activation away).
-  void Toggle(const RECT& anchor, const FlyoutContent& content);
+  // an open window closes instead, and a click whose press on the opener closed it opens nothing.
+  void Toggle(const RECT& anchor, const FlyoutContent& content, FlyoutOpener opener);
   void Close();
+  // The press that closed the window ended in something else than a click (a double click): the
+  // next click opens it.
+  void ForgetOpenerPress();
   bool IsOpen() const;
   HWND window() const { return window_.get(); }
 
@@ -44,7 +58,8 @@ class ForecastWindow : private MessageHandler {
   FlyoutContent content_;
   FlyoutLayout layout_;
   std::map<int, UniqueGdiObject> strips_;  // the six skies side by side, by drawn size
-  DWORD closedAt_ = 0;
+  FlyoutOpener opener_;
+  bool closedByOpener_ = false;  // the opener's press took the activation away
   int drawnDpi_ = 96;  // the scale the layout was made for
 };
 

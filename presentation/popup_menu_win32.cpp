@@ -63,11 +63,37 @@ void PopupMenu::BringForward() const {
   SetForegroundWindow(owner_.get());
 }
 
-UINT PopupMenu::Track(POINT at, HWND after) const {
+UINT PopupMenu::Track(POINT at, HWND after) const { return Open(at, 0, nullptr, after); }
+
+UINT PopupMenu::TrackBeside(const RECT& keepClear, HWND after) const {
+  const POINT centre{(keepClear.left + keepClear.right) / 2, (keepClear.top + keepClear.bottom) / 2};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST), &monitor))
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+  const RECT& work = monitor.rcWork;
+  // The icon lies beyond the work area on the taskbar's side: the menu opens away from it, from
+  // the icon's corner; above the icon when it is inside (the overflow's window, a rect unknown).
+  POINT at{keepClear.left, keepClear.top};
+  UINT flags = TPM_VERTICAL | TPM_LEFTALIGN | TPM_BOTTOMALIGN;
+  if (centre.x >= work.right || centre.x < work.left) {
+    flags = TPM_HORIZONTAL | TPM_TOPALIGN | (centre.x < work.left ? TPM_LEFTALIGN : TPM_RIGHTALIGN);
+    at.x = centre.x < work.left ? keepClear.right : keepClear.left;
+  } else if (centre.y < work.top) {
+    flags = TPM_VERTICAL | TPM_LEFTALIGN | TPM_TOPALIGN;
+    at.y = keepClear.bottom;
+  }
+  TPMPARAMS exclude{};
+  exclude.cbSize = sizeof exclude;
+  exclude.rcExclude = keepClear;
+  return Open(at, flags, &exclude, after);
+}
+
+UINT PopupMenu::Open(POINT at, UINT flags, const TPMPARAMS* exclude, HWND after) const {
   // A window made foreground after BringForward (by what was pending) gives the place back.
   if (GetForegroundWindow() != owner_.get()) BringForward();
-  const BOOL chosen =
-      TrackPopupMenu(menu_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, owner_.get(), nullptr);
+  const BOOL chosen = TrackPopupMenuEx(menu_.get(), flags | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y,
+                                       owner_.get(), const_cast<TPMPARAMS*>(exclude));
   if (after != nullptr) PostMessageW(after, WM_NULL, 0, 0);
   return static_cast<UINT>(chosen);
 }

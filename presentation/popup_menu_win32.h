@@ -42,11 +42,18 @@ class PopupMenu : private MessageHandler {
   // it, so nothing runs while the menu's own loop is on the stack. Afterwards a null
   // message goes to `after`, the caller's window.
   UINT Track(POINT at, HWND after) const;
+  // Opens the menu beside `keepClear` (the icon's rectangle, for a menu opened by a key, when
+  // the pointer may be anywhere), on the side away from the taskbar's edge, never over it.
+  UINT TrackBeside(const RECT& keepClear, HWND after) const;
+  // Whether the menu's window still has the foreground: a menu cancelled with Esc leaves it
+  // there, a click in another window takes it away.
+  bool HoldsForeground() const { return GetForegroundWindow() == owner_.get(); }
   // The first item marked as default, in menu order (0 when there is none).
   UINT DefaultCommand() const;
 
  private:
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) override;
+  UINT Open(POINT at, UINT flags, const TPMPARAMS* exclude, HWND after) const;
 
   UniqueMenu menu_;
   MessageWindow owner_;

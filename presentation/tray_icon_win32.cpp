@@ -30,6 +30,27 @@ void CopyText(wchar_t (&dest)[N], std::string_view text) {
   dest[wide.size()] = L'\0';
 }
 
+// The notification area of the taskbar, or the taskbar's far end: where a key leaves the icon
+// when the shell cannot say where it is.
+bool NotificationAreaRect(RECT& rect) {
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  HWND area = taskbar != nullptr ? FindWindowExW(taskbar, nullptr, L"TrayNotifyWnd", nullptr) : nullptr;
+  if (area != nullptr && GetWindowRect(area, &rect)) return true;
+  if (taskbar == nullptr || !GetWindowRect(taskbar, &rect)) return false;
+  if (rect.right - rect.left >= rect.bottom - rect.top) {
+    rect.left = rect.right - (rect.bottom - rect.top);
+  } else {
+    rect.top = rect.bottom - (rect.right - rect.left);
+  }
+  return true;
+}
+
+// The physical button's state: the primary one is the right one when the buttons are swapped.
+bool ButtonDown(bool primary) {
+  const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+  return GetAsyncKeyState(primary != swapped ? VK_LBUTTON : VK_RBUTTON) < 0;
+}
+
 }  // namespace
 
 TrayIcon::TrayIcon(HINSTANCE instance, ShellNotify notify, TrayAddRetry retry)
@@ -141,6 +162,7 @@ void TrayIcon::Hide() {
   wanted_ = false;
   attemptsLeft_ = 0;
   KillTimer(window_.get(), kRetryTimerId);
+  KillTimer(window_.get(), kClickTimerId);  // a click of a hidden icon opens nothing
   // Also after a refused add, which may have gone through late.
   NOTIFYICONDATAW data = BaseRecord(0);
   notify_(NIM_DELETE, data);
@@ -168,34 +190,42 @@ void TrayIcon::ShowBalloon(std::string_view title, std::string_view text, Balloo
   if (!shown_ || !SendBalloon()) AddOrRetry();
 }
 
-RECT TrayIcon::IconRect() const {
+bool PrimaryButtonDown() { return ButtonDown(true); }
+
+bool TrayIcon::ShellIconRect(RECT& rect) const {
   using GetRectFn = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
   static const auto getRect = SystemFunction<GetRectFn>(GetModuleHandleW(L"shell32.dll"), "Shell_NotifyIconGetRect");
   NOTIFYICONIDENTIFIER id{};
   id.cbSize = sizeof id;
   id.hWnd = window_.get();
   id.uID = kIconId;
+  return getRect != nullptr && SUCCEEDED(getRect(&id, &rect)) && rect.right > rect.left;
+}
+
+RECT TrayIcon::IconRect() const {
   RECT rect{};
-  if (getRect != nullptr && SUCCEEDED(getRect(&id, &rect)) && rect.right > rect.left) return rect;
+  if (ShellIconRect(rect)) return rect;
   // Without it (Wine has none): where the pointer is, which a click has just left on the icon;
-  // after a key, the taskbar's notification area, or the taskbar.
-  if (fromKeyboard_) {
-    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    HWND area = taskbar != nullptr ? FindWindowExW(taskbar, nullptr, L"TrayNotifyWnd", nullptr) : nullptr;
-    if (area != nullptr && GetWindowRect(area, &rect)) return rect;
-    if (taskbar != nullptr && GetWindowRect(taskbar, &rect)) {
-      // The notification area is the taskbar's far end.
-      if (rect.right - rect.left >= rect.bottom - rect.top) {
-        rect.left = rect.right - (rect.bottom - rect.top);
-      } else {
-        rect.top = rect.bottom - (rect.right - rect.left);
-      }
-      return rect;
-    }
-  }
+  // after a key, the taskbar's notification area, or the taskbar's far end.
+  if (fromKeyboard_ && NotificationAreaRect(rect)) return rect;
   POINT at{};
   GetCursorPos(&at);
   return RECT{at.x, at.y, at.x + 1, at.y + 1};
+}
+
+bool TrayIcon::PointerOnIcon() const {
+  POINT at{};
+  if (!GetCursorPos(&at)) return false;
+  RECT rect{};
+  if (ShellIconRect(rect)) return PtInRect(&rect, at) != FALSE;
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  return (NotificationAreaRect(rect) && PtInRect(&rect, at)) ||
+         (taskbar != nullptr && GetWindowRect(taskbar, &rect) && PtInRect(&rect, at));
+}
+
+void TrayIcon::GiveBackFocus() {
+  NOTIFYICONDATAW data = BaseRecord(0);
+  if (shown_ && !notify_(NIM_SETFOCUS, data)) TraceFailure(L"Shell_NotifyIconW(NIM_SETFOCUS)", GetLastError());
 }
 
 void TrayIcon::HideAppButton(HWND applicationWindow) {
@@ -212,19 +242,26 @@ LRESULT TrayIcon::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (event) {
       case WM_RBUTTONDOWN:
         rightPressed_ = true;
-        if (onRightButtonDown) onRightButtonDown();
+        if (onMenu) onMenu(false);
+        // The menu tracked the held button, so its release mostly went to the menu and no
+        // WM_CONTEXTMENU follows: only a button still held will bring one.
+        rightPressed_ = ButtonDown(false);
         return 0;
       case WM_CONTEXTMENU:
         // After a right press the menu has been shown already; from the keyboard it has not.
-        if (!rightPressed_ && onRightButtonDown) onRightButtonDown();
+        if (!rightPressed_ && onMenu) onMenu(true);
         rightPressed_ = false;
         return 0;
       case WM_LBUTTONUP:
         if (secondUp_) {
           secondUp_ = false;
-        } else if (SetTimer(hwnd, kClickTimerId, GetDoubleClickTime(), nullptr) == 0 && onLeftClick) {
-          onLeftClick();
+          return 0;
         }
+        // The shell lets the program whose icon was clicked take the foreground until the user's
+        // next input elsewhere: taken now, on the release, not when the double click's time has
+        // passed, when the grant is usually gone.
+        if (!SetForegroundWindow(hwnd)) TraceFailure(L"SetForegroundWindow on a click", GetLastError());
+        if (SetTimer(hwnd, kClickTimerId, GetDoubleClickTime(), nullptr) == 0 && onLeftClick) onLeftClick();
         return 0;
       case WM_LBUTTONDBLCLK:
         KillTimer(hwnd, kClickTimerId);

@@ -38,9 +38,9 @@ class TrayIcon : private MessageHandler {
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
 
-  // Adds the icon (then asks for the shell's oldest behaviour, version 0). When the shell
-  // refuses, the add is retried on the window's timer; pictures, hints and a balloon given
-  // meanwhile go out with the add that succeeds.
+  // Adds the icon (then asks for the shell's version 3 behaviour: version 0's mouse messages and
+  // the keyboard's). When the shell refuses, the add is retried on the window's timer; pictures,
+  // hints and a balloon given meanwhile go out with the add that succeeds.
   void Show();
   void Hide();
   // The icon keeps its own copy of the picture.
@@ -58,9 +58,20 @@ class TrayIcon : private MessageHandler {
 
   // The icon's rectangle on the screen, for a window that opens beside it.
   RECT IconRect() const;
+  // Whether the pointer is on the icon (where the shell cannot tell: on the notification area
+  // or the taskbar).
+  bool PointerOnIcon() const;
+  // Whether the shell's last word was a key's (Enter, Space, Shift+F10, the menu key).
+  bool FromKeyboard() const { return fromKeyboard_; }
+  // Gives the keyboard focus back to the notification area, after a window or menu opened from
+  // the icon by the keyboard was cancelled.
+  void GiveBackFocus();
 
-  std::function<void()> onRightButtonDown;
-  // A single left click (one that no second click followed), or Enter or Space on the icon.
+  // The menu: on the right press (it opens on the press and tracks the held button), or from the
+  // keyboard (Shift+F10, the menu key), which the argument says.
+  std::function<void(bool fromKeyboard)> onMenu;
+  // A single left click (one that no second click followed), or Enter or Space on the icon. The
+  // click's release has made this program the foreground one already.
   std::function<void()> onLeftClick;
   std::function<void()> onLeftDoubleClick;
   // The shell was restarted (or the taskbar rebuilt) and the icon was added again; also a
@@ -70,6 +81,8 @@ class TrayIcon : private MessageHandler {
  private:
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp) override;
   NOTIFYICONDATAW BaseRecord(UINT flags) const;
+  // The icon's rectangle as the shell gives it (Windows 7+); false where it cannot.
+  bool ShellIconRect(RECT& rect) const;
   NOTIFYICONDATAW BalloonRecord() const;
   // A change of picture or hint; a refused change adds the icon again.
   void Update();
@@ -94,10 +107,13 @@ class TrayIcon : private MessageHandler {
   BalloonKind balloonKind_ = BalloonKind::None;
   int balloonSeconds_ = 0;
   UINT taskbarCreated_ = 0;
-  bool rightPressed_ = false;
+  bool rightPressed_ = false;  // a mouse menu is open, or its button still held
   bool fromKeyboard_ = false;  // the shell's last word was a key's
   bool secondUp_ = false;
   DWORD lastKeySelect_ = 0;
 };
+
+// Whether the primary mouse button (the right one for a left-handed user) is held down now.
+bool PrimaryButtonDown();
 
 }  // namespace corvella

@@ -154,7 +154,7 @@ std::string AutostartCommand(std::string_view exePath) {
 void Loads(AppSettings& s, SettingsStore& store, AutostartEntry& autostart, std::string_view exePath) {
   for (std::string_view name : kLoadsOrder) Load(*Find(name), s, store);
   // Until the first exit through the menu, autostart is switched on at every load.
-  if (store.ReadString(kSettingsSection, kValueFirstRunMarker, "").empty()) {
+  if (IsFirstRun(store)) {
     autostart.Write(AutostartCommand(exePath));
   }
   if (autostart.Read().find(kAutostartPathMarker) != std::string::npos) s.autostart = true;
@@ -174,8 +174,10 @@ void SaveSetting(const AppSettings& s, SettingsStore& store, std::string_view va
   Save(Known(valueName), s, store);
 }
 
+bool IsFirstRun(SettingsStore& store) { return store.ReadString(kSettingsSection, kValueFirstRunMarker, "").empty(); }
+
 void MarkFirstRunOver(SettingsStore& store) {
-  if (store.ReadString(kSettingsSection, kValueFirstRunMarker, "").empty()) {
+  if (IsFirstRun(store)) {
     store.WriteString(kSettingsSection, kValueFirstRunMarker, kFirstRunMarkerText);
   }
 }

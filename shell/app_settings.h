@@ -97,6 +97,8 @@ void SaveSetting(const AppSettings& s, SettingsStore& store, std::string_view va
 
 // At the exit through "Закрыть": an empty or missing first-run marker becomes "freeware".
 void MarkFirstRunOver(SettingsStore& store);
+// Until that exit, the program runs for the first time.
+bool IsFirstRun(SettingsStore& store);
 
 // The user's digit colour, none while it has never been chosen.
 std::optional<std::uint32_t> ChosenColour(std::uint32_t temperatureColor);

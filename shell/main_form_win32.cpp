@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "common/com_win32.h"
 #include "common/cp1251.h"
@@ -13,6 +14,7 @@
 #include "common/message_wait_win32.h"
 #include "common/utf8_win32.h"
 #include "presentation/digit_colour.h"
+#include "presentation/pin_hint.h"
 #include "presentation/taskbar_look_win32.h"
 #include "presentation/tray_art_win32.h"
 #include "presentation/tray_digits_win32.h"
@@ -137,9 +139,19 @@ MainForm::~MainForm() {
 void MainForm::FormCreate() {
   if (AnotherInstanceRunning(applicationWindow_)) ExitProcess(0);
   tray_ = std::make_unique<TrayIcon>(instance_);
-  tray_->onRightButtonDown = [this] { ShowPopupMenu(); };
+  tray_->onMenu = [this](bool fromKeyboard) { ShowPopupMenu(fromKeyboard); };
   tray_->onLeftDoubleClick = [this] { Guarded(window_.get(), [this] { OnLeftDoubleClick(); }); };
-  tray_->onLeftClick = [this] { Guarded(window_.get(), [this] { ToggleForecast(tray_->IconRect()); }); };
+  tray_->onLeftClick = [this] {
+    Guarded(window_.get(), [this] {
+      // A press on the icon activates the taskbar; its release (a click) the icon's window.
+      const auto tookActivation = [this](HWND activated) {
+        return activated == tray_->window() || (PrimaryButtonDown() && tray_->PointerOnIcon());
+      };
+      ToggleForecast(tray_->IconRect(), {.tookActivation = tookActivation,
+                                         .byKeyboard = tray_->FromKeyboard(),
+                                         .giveBackFocus = [this] { tray_->GiveBackFocus(); }});
+    });
+  };
   tray_->onTaskbarCreated = [this] { FitTrayArt(); };
   menu_ = std::make_unique<PopupMenu>(kTrayMenu);
 
@@ -213,8 +225,8 @@ void MainForm::FormClose() {
   DestroyWindow(window_.get());
 }
 
-void MainForm::ShowPopupMenu() {
-  if (!tray_ || !menu_) return;
+void MainForm::ShowPopupMenu(bool fromKeyboard) {
+  if (!tray_ || !menu_ || closing_) return;
   menu_->BringForward();
   // From here until the menu has closed, timers that can start a pass are held (OnTimer).
   ++menuDepth_;
@@ -222,9 +234,18 @@ void MainForm::ShowPopupMenu() {
   try {
     PumpMessages();
     POINT at{};
-    GetCursorPos(&at);
+    // From the keyboard the pointer may be anywhere, another monitor even: beside the icon.
+    const RECT icon = fromKeyboard ? tray_->IconRect() : RECT{};
+    if (fromKeyboard) {
+      at = {icon.left, icon.top};
+    } else {
+      GetCursorPos(&at);
+    }
     FitMenuGlyph(SmallIconSizeAt(at), std::nullopt);
-    command = menu_->Track(at, window_.get());
+    command = fromKeyboard ? menu_->TrackBeside(icon, window_.get()) : menu_->Track(at, window_.get());
+    // Cancelled from the keyboard (not by a click in another window, which keeps the focus): it
+    // goes back to the notification area.
+    if (fromKeyboard && command == 0 && menu_->HoldsForeground()) tray_->GiveBackFocus();
   } catch (const ProgramClosing&) {
     // an error box on the way out: no menu for a program that is closing
   }
@@ -239,17 +260,20 @@ void MainForm::ShowPopupMenu() {
 
 // A double click runs the menu's default item, "Свойства...".
 void MainForm::OnLeftDoubleClick() {
-  if (!menu_) return;
+  if (forecast_) forecast_->ForgetOpenerPress();
+  if (!menu_ || closing_) return;
   const UINT command = menu_->DefaultCommand();
   if (command != 0) OnCommand(command);
 }
 
-void MainForm::ToggleForecast(const RECT& anchor) {
+void MainForm::ToggleForecast(const RECT& anchor, FlyoutOpener opener) {
+  if (closing_) return;
   if (!forecast_) forecast_ = std::make_unique<ForecastWindow>(instance_, window_.get());
   const AppSettings& s = settings_;
   const bool ratesWanted = s.rateUsd || s.rateEur || s.rateChf || s.rateGbp || s.rateTry || s.rateUah ||
                            s.rateDkk || s.rateCny || s.rateKzt || s.rateJpy;
-  forecast_->Toggle(anchor, FlyoutContentOf(pass_ ? pass_->Snapshot() : ForecastSnapshot{}, ratesWanted));
+  forecast_->Toggle(anchor, FlyoutContentOf(pass_ ? pass_->Snapshot() : ForecastSnapshot{}, ratesWanted),
+                    std::move(opener));
 }
 
 void MainForm::OnCommand(UINT id) {
@@ -300,7 +324,15 @@ void MainForm::CreateWidget() {
   widget_->onDoubleClick = [this] {
     RECT anchor{};
     GetWindowRect(widget_->window(), &anchor);
-    Guarded(window_.get(), [this, anchor] { ToggleForecast(anchor); });
+    const auto widgetTookActivation = [this](HWND activated) {
+      POINT at{};
+      RECT now{};
+      return activated == widget_->window() ||
+             (PrimaryButtonDown() && GetCursorPos(&at) && GetWindowRect(widget_->window(), &now) && PtInRect(&now, at));
+    };
+    Guarded(window_.get(), [this, anchor, widgetTookActivation] {
+      ToggleForecast(anchor, {.tookActivation = widgetTookActivation, .byKeyboard = false, .giveBackFocus = {}});
+    });
   };
   widget_->hideAppButton = [this] { HideAppButton(); };
   widget_->showError = [this](const std::string& message) { ShowApplicationError(window_.get(), message); };
@@ -419,6 +451,21 @@ void MainForm::SetIconIndex(int index) {
   // An entry beyond the list shows the last one.
   iconIndex_ = icons_.Clamp(index);
   tray_->SetPicture(MakeIcon(icons_.Entry(iconIndex_)).get());
+  // The first pass with data ends here. Without the summary balloon, which would carry it, the
+  // hint comes on its own: one balloon, so that neither replaces the other.
+  if (index > 0 && !settings_.notifyOnConnect && PinHintWanted()) {
+    tray_->ShowBalloon(kProductName, PinHint(), NoticeKind::Info, kSummaryNoticeSeconds);
+  }
+}
+
+bool MainForm::PinHintWanted() {
+  if (std::exchange(pinHintAsked_, true) || !store_) return false;
+  try {
+    // By now the shell has recorded the icon, which it does when the icon is first added.
+    return IsFirstRun(*store_) && ReadIconPromoted(OwnExecutablePath()) == false;
+  } catch (const std::exception&) {
+    return false;  // an unreadable marker: no hint rather than an error box
+  }
 }
 
 // The pause between attempts keeps its length, but what comes meanwhile is handled at once;
@@ -431,7 +478,8 @@ void MainForm::Sleep(int milliseconds) {
 }
 
 void MainForm::ShowNotice(const std::string& title, const std::string& text, NoticeKind kind, int seconds) {
-  if (tray_) tray_->ShowBalloon(title, text, kind, seconds);
+  if (!tray_) return;
+  tray_->ShowBalloon(title, PinHintWanted() ? WithPinHint(text) : text, kind, seconds);
 }
 
 LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
@@ -467,7 +515,10 @@ LRESULT MainForm::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       KillTimer(window_.get(), kWakeDelayId);
       KillTimer(window_.get(), kConnectionWatchId);
       KillTimer(window_.get(), kTimer4Id);
-      tray_.reset();  // the icon leaves the notification area with the window
+      // The icon leaves the notification area with the window; the object stays until the
+      // destructor, as its message handler may still be on the stack (an error box's loop
+      // inside a click, then "Закрыть").
+      if (tray_) tray_->Hide();
       suspendResume_.reset();
       window_.Release();
       PostQuitMessage(0);

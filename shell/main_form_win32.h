@@ -108,12 +108,13 @@ class MainForm : public RefreshHost, private MessageHandler {
   void LoadsIntoDialog();
   void FormShow();
   void FormClose();
-  void ShowPopupMenu();
+  // At the pointer, or from the keyboard beside the icon.
+  void ShowPopupMenu(bool fromKeyboard = false);
   void OnCommand(UINT id);
   void OnTimer(UINT_PTR id);
   void OnLeftDoubleClick();
   // Opens the forecast window beside `anchor` (screen coordinates), or closes it.
-  void ToggleForecast(const RECT& anchor);
+  void ToggleForecast(const RECT& anchor, FlyoutOpener opener);
   void OnPowerBroadcast(WPARAM event);
   // Draws the image list again when the notification area's icon size has changed.
   void FitTrayArt();
@@ -122,6 +123,9 @@ class MainForm : public RefreshHost, private MessageHandler {
   // The "update" item's picture at `glyphSize` pixels.
   void FitMenuGlyph(int glyphSize, const std::optional<TrayArt>& art);
   bool IsConnected();
+  // On a first run, once: whether the first balloon should say how to keep the icon on the
+  // taskbar (Windows 11 keeps it in the overflow).
+  bool PinHintWanted();
   void CreateWidget();
   void ApplyOnTopAtStart();
   void ShowWidgetChecks();
@@ -157,6 +161,7 @@ class MainForm : public RefreshHost, private MessageHandler {
   TrayImageList icons_;
   GdiGlyphSource glyphs_;
   int iconIndex_ = 0;
+  bool pinHintAsked_ = false;
   int glyphSize_ = 0;
   // The tray menu is being opened or is open (nested when a press comes meanwhile); the
   // timers that fell due meanwhile, to run once it has closed.

@@ -1,21 +1,11 @@
 #include "shell/power_notify_win32.h"
 
-#include <cwchar>
-
 #include "common/system_function_win32.h"
 
 namespace corvella {
 namespace {
 
 using RegisterFn = HANDLE(WINAPI*)(HANDLE, DWORD);
-
-// A failure here costs only the refresh after a Modern Standby wake: it goes to the debugger,
-// not to the user.
-void Trace(const wchar_t* call, DWORD error) {
-  wchar_t text[96];
-  std::swprintf(text, 96, L"Corvella: %ls failed, error %lu\n", call, static_cast<unsigned long>(error));
-  OutputDebugStringW(text);
-}
 
 }  // namespace
 
@@ -26,16 +16,17 @@ SuspendResumeNotification::SuspendResumeNotification(HWND window) {
   auto unregisterFn = SystemFunction<UnregisterFn>(user, "UnregisterSuspendResumeNotification");
   if (registerFn == nullptr || unregisterFn == nullptr) return;  // before Windows 8
   unregister_ = unregisterFn;
+  // A failure costs only the refresh after a Modern Standby wake: it goes to the debugger.
   handle_ = registerFn(window, DEVICE_NOTIFY_WINDOW_HANDLE);
   if (handle_ == nullptr) {
     failure_ = GetLastError();
-    Trace(L"RegisterSuspendResumeNotification", failure_);
+    TraceFailure(L"RegisterSuspendResumeNotification", failure_);
   }
 }
 
 SuspendResumeNotification::~SuspendResumeNotification() {
   if (handle_ == nullptr) return;
-  if (!unregister_(handle_)) Trace(L"UnregisterSuspendResumeNotification", GetLastError());
+  if (!unregister_(handle_)) TraceFailure(L"UnregisterSuspendResumeNotification", GetLastError());
 }
 
 }  // namespace corvella

@@ -38,6 +38,7 @@ journey_cleanup() {
   [ -n "$APP" ] && kill "$APP" 2>/dev/null
   # Later tests of the prefix run at the usual scale.
   [ "$DPI" != 96 ] && "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+  taskbar_theme none
 }
 journey_failed() {
   screenshot "$ART/dialog-failure.png" && echo "screenshot: $ART/dialog-failure.png"
@@ -100,6 +101,7 @@ use_virtual_desktop "$DESKTOP"
 wineserver -k >/dev/null 2>&1
 wineserver -w >/dev/null 2>&1
 "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
+taskbar_theme 1  # the digits' default colour on Wine's light taskbar is black
 
 rm -f "$LOG"
 launch_feedsim "$ART/dialog-feedsim.out" --log "$LOG" || fail "feedsim did not start"

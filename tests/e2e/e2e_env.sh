@@ -11,6 +11,17 @@ PROBE="$BUILD_DIR/corvella-probe.exe"
 ART=${E2E_ART_DIR:-$BUILD_DIR/artifacts}
 mkdir -p "$ART"
 KEY='HKCU\Software\Velmar\corv'
+# The taskbar's theme. With no value the program takes the taskbar for a dark one (Windows 7 to
+# 10 before 1903); Wine's grey taskbar is a light one, which a journey that looks at the digits
+# says with `taskbar_theme 1` (0 dark, none: no value) and undoes with `taskbar_theme none`.
+THEME_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
+taskbar_theme() {
+  if [ "$1" = none ]; then
+    "$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
+  else
+    "$WINE" reg add "$THEME_KEY" /v SystemUsesLightTheme /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  fi
+}
 
 # Starts the native feedsim on a free port with OPTIONS, its output in OUTPUT_FILE; sets
 # FEEDSIM_PID and FEEDSIM_PORT. Fails when it did not start listening within 5 s.

@@ -34,6 +34,13 @@
 //   corvella-probe power EVENT                  send WM_POWERBROADCAST with EVENT to the main window
 //   corvella-probe visible CLASS SECONDS        exit 0 once a visible window of CLASS exists
 //   corvella-probe key-select                   what the shell sends on Enter or Space on the icon
+//   corvella-probe context-key                  what the shell sends on Shift+F10 or the menu key on it
+//   corvella-probe activate CLASS               make the top-level window of CLASS the active one, as
+//                                               a press on Windows' taskbar activates the taskbar
+//   corvella-probe description CLASS SECONDS    print the accessible description of the client area
+//                                               of the visible window of CLASS (UTF-8)
+//   corvella-probe balloon SECONDS [hide]       print the text of the balloon on show (UTF-8), and
+//                                               hide it; exit 1 when none shows within SECONDS
 //   corvella-probe shown-rect SECONDS           once the forecast window is shown, print its rectangle
 //                                               and its monitor's work area, then its name (UTF-8)
 //   corvella-probe dpi                          print the taskbar's dpi and small-icon size as a
@@ -43,8 +50,9 @@
 //                                               with TEXT as the temperature, side by side, for a
 //                                               light (the default) or dark taskbar, in the colour
 //                                               nobody chose or in COLOUR (0xBBGGRR) as stored
-//   corvella-probe setting-change               tell the main window the theme changed, as
-//                                               Windows does ("ImmersiveColorSet")
+//   corvella-probe setting-change [CLASS [AREA]] tell the main window (or CLASS's) that the
+//                                               settings of AREA changed, as Windows does (by
+//                                               default "ImmersiveColorSet": the theme)
 //   corvella-probe record FILE ARG...           append ARG... as one line to FILE (a stand-in browser)
 //   corvella-probe foreign-window TITLE SECONDS show an unowned window of Explorer's folder class
 //                                               titled TITLE for SECONDS
@@ -67,6 +75,7 @@
 //                                               milliseconds from the key press to the shown dialog
 #include <windows.h>
 // After windows.h, which it needs.
+#include <commctrl.h>
 #include <oleacc.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -431,8 +440,10 @@ int CheckLayout() {
 // IID_IAccessible.
 constexpr GUID kAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
-// The name of the window's client object, as UTF-8.
-std::string AccessibleName(HWND window) {
+using AccessibleText = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
+
+// The name (or with `text` another of its texts) of the window's client object, as UTF-8.
+std::string AccessibleName(HWND window, AccessibleText text = &IAccessible::get_accName) {
   IAccessible* object = nullptr;
   if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), kAccessible,
                                         reinterpret_cast<void**>(&object))) ||
@@ -443,10 +454,10 @@ std::string AccessibleName(HWND window) {
   which.lVal = CHILDID_SELF;
   BSTR name = nullptr;
   std::string utf8;
-  if (object->get_accName(which, &name) == S_OK && name != nullptr) {
-    char buffer[1024] = {};
-    WideCharToMultiByte(CP_UTF8, 0, name, -1, buffer, sizeof buffer, nullptr, nullptr);
-    utf8 = buffer;
+  if ((object->*text)(which, &name) == S_OK && name != nullptr) {
+    utf8.resize(SysStringLen(name) * 3 + 1);
+    utf8.resize(static_cast<std::size_t>(std::max(
+        0, WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr) - 1)));
     SysFreeString(name);
   }
   object->Release();
@@ -805,6 +816,47 @@ const Command kCommands[] = {
        PostMessageW(tray, kTrayCallback, 1, NIN_KEYSELECT);
        return 0;
      }},
+    {L"context-key", 2,
+     [](int, wchar_t**) -> int {
+       HWND tray = TrayWindow(10);
+       return tray != nullptr && PostMessageW(tray, kTrayCallback, 1, WM_CONTEXTMENU) ? 0 : 1;
+     }},
+    {L"activate", 3,
+     [](int, wchar_t** argv) -> int {
+       HWND w = FindTopLevel(argv[2]);
+       return w != nullptr && SetForegroundWindow(w) ? 0 : 1;
+     }},
+    {L"description", 4,
+     [](int, wchar_t** argv) -> int {
+       HWND w = nullptr;
+       const std::wstring className = argv[2];
+       if (!WaitFor(std::wcstod(argv[3], nullptr), [&] { return (w = FindTopLevel(className.c_str())) && IsWindowVisible(w); }))
+         return 1;
+       CoInitialize(nullptr);
+       const std::string text = AccessibleName(w, &IAccessible::get_accDescription);
+       std::printf("%s\n", text.c_str());
+       return text.empty() ? 1 : 0;
+     }},
+    {L"balloon", 3,
+     [](int argc, wchar_t** argv) -> int {
+       // Wine's balloon is a tooltip of its own in the taskbar's process; its text is the tip's.
+       HWND balloon = nullptr;
+       if (!WaitFor(std::wcstod(argv[2], nullptr), [&] {
+             for (balloon = FindWindowExW(nullptr, nullptr, L"tooltips_class32", nullptr); balloon != nullptr;
+                  balloon = FindWindowExW(nullptr, balloon, L"tooltips_class32", nullptr))
+               if (IsWindowVisible(balloon) && (GetWindowLongW(balloon, GWL_STYLE) & TTS_BALLOON) != 0) return true;
+             return false;
+           }))
+         return 1;
+       wchar_t text[1024] = {};
+       DWORD_PTR copied = 0;
+       SendMessageTimeoutW(balloon, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &copied);
+       char utf8[4096] = {};
+       WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+       std::printf("%s\n", utf8);
+       if (argc >= 4 && std::wcscmp(argv[3], L"hide") == 0) ShowWindow(balloon, SW_HIDE);
+       return 0;
+     }},
     {L"shown-rect", 3,
      [](int, wchar_t** argv) -> int {
        // The forecast window once shown, and the work area of its monitor, as the program sees
@@ -882,11 +934,11 @@ const Command kCommands[] = {
                           look, stored);
      }},
     {L"setting-change", 2,
-     [](int, wchar_t**) -> int {
-       HWND form = FindTopLevel(L"CorvellaMainForm");
+     [](int argc, wchar_t** argv) -> int {
+       HWND form = FindTopLevel(argc >= 3 ? argv[2] : L"CorvellaMainForm");
+       const wchar_t* area = argc >= 4 ? argv[3] : L"ImmersiveColorSet";
        DWORD_PTR result = 0;
-       return form != nullptr && SendMessageTimeoutW(form, WM_SETTINGCHANGE, 0,
-                                                     reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
+       return form != nullptr && SendMessageTimeoutW(form, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(area),
                                                      SMTO_ABORTIFHUNG, 5000, &result) != 0
                   ? 0
                   : 1;

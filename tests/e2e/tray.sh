@@ -4,11 +4,15 @@
 # display in menu order, do what they say; a pass falling due as the menu opens waits until
 # it has closed; the icon comes back after a new taskbar announces itself; a wake from sleep
 # brings exactly one pass a few seconds later; with no colour stored the digits follow the
-# taskbar's theme (black on light, near-white on dark) as soon as it switches; at 144 dpi the
-# icon is still drawn sharp for the taskbar's own size, and the entries are drawn at every
-# scale's size; a single click (or Enter on the icon) opens the forecast window beside it, its
-# rates drawn with their changes and months, Escape or another click closes it, and a double
-# click opens only the settings.
+# taskbar's theme (black on light, near-white on dark or with no theme value) as soon as it
+# switches; at 144 dpi the icon is still drawn sharp for the taskbar's own size, and the entries
+# are drawn at every scale's size; a single click (or Enter on the icon) opens the forecast window
+# beside it, its hours' precipitation and its rates' changes and months drawn, which a screen
+# reader can read, which a settings broadcast about something else leaves open and a switch of
+# the taskbar's theme recolours; Escape or another click (however slow) closes it, a click
+# elsewhere does not stop the next click on the icon, and a double click opens only the
+# settings; the menu key opens the menu beside the icon, also right after a right press; a first
+# run whose icon Windows 11 keeps hidden says how to pin it, and only then.
 # Usage: tray.sh BUILD_DIR    (FEEDSIM=path of the native feedsim; without it: skipped)
 # Screenshots: BUILD_DIR/artifacts/tray/*.png; the README's pictures: artifacts/tray/docs-*.png
 set -uo pipefail
@@ -25,6 +29,7 @@ ICON_X=789
 ICON_Y=589
 FEEDSIM_PID=""
 PROGRAM=""
+BROWSERS_KEY='HKCU\Software\Wine\WineBrowser'
 
 if [ -z "$FEEDSIM" ] || [ ! -x "$FEEDSIM" ]; then
   echo "SKIP: no FEEDSIM given"
@@ -35,8 +40,8 @@ journey_cleanup() {
   # The prefix is shared: leave it at 96 dpi.
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   "$WINE" reg delete "$BROWSERS_KEY" /v Browsers /f >/dev/null 2>&1
-  "$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
-  "$WINE" reg delete "$THEME_KEY" /v AppsUseLightTheme /f >/dev/null 2>&1
+  taskbar_theme none
+  "$WINE" reg delete "$PINNED_KEY" /f >/dev/null 2>&1
 }
 probe() { "$WINE" "$PROBE" "$@"; }
 forecasts() { grep -c "^GET http://meteo" "$LOG" 2>/dev/null; }
@@ -74,25 +79,30 @@ menu_by_keys() {
 menu_closed() { ! probe menu-rect 0 >/dev/null 2>&1; }
 url_opened() { grep -q "page.asp" "$URL_FILE" 2>/dev/null; }
 value_is() { [ "$(stored "$1")" = "$2" ]; }
-THEME_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize'
 # How many pixels of the icon in screenshot $1 have the colour $2 (hex digits).
 icon_pixels() {
   convert "$1" -crop 16x16+781+581 +repage -format %c histogram:info:- |
     sed -n "s/^ *\([0-9]*\):.* #$2 .*/\1/Ip" | head -n 1 | grep . || echo 0
 }
-# The taskbar's theme switched to $1 (0 dark, 1 light), told as Windows tells it; the icon in $2.
+# The taskbar's theme switched to $1 (0 dark, 1 light, none: no value, as before Windows 10 1903),
+# told as Windows tells it; the icon in $2.
 switch_theme() {
-  "$WINE" reg add "$THEME_KEY" /v SystemUsesLightTheme /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  taskbar_theme "$1"
   probe setting-change || fail "no main window to tell of the theme"
   sleep 0.5
   screenshot "$2"
 }
 
-start_session() {  # DPI
+PINNED_KEY='HKCU\Control Panel\NotifyIconSettings'
+start_session() {  # DPI PINNED: Windows 11's record of the icon, 1 on the taskbar, 0 hidden
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   use_virtual_desktop 800x600
   "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  taskbar_theme 1
+  "$WINE" reg delete "$PINNED_KEY" /f >/dev/null 2>&1
+  "$WINE" reg add "$PINNED_KEY\\7301927364519" /v ExecutablePath /d "$(winepath -w "$EXE")" /f >/dev/null 2>&1
+  "$WINE" reg add "$PINNED_KEY\\7301927364519" /v IsPromoted /t REG_DWORD /d "$2" /f >/dev/null 2>&1
   "$WINE" reg delete "$KEY" /f >/dev/null 2>&1
   "$WINE" reg add "$KEY" /v Prx /d 127.0.0.1 /f >/dev/null 2>&1
   "$WINE" reg add "$KEY" /v portPrx /d "$PORT" /f >/dev/null 2>&1
@@ -204,6 +214,30 @@ forecast_escape() {
   xdotool mousemove "$1" "$2" && sleep 0.3 && xdotool key Escape
   wait_for 5 forecast_closed || fail "the forecast window did not take Escape"
 }
+# The open forecast window as a screen reader reads it (this hour, the days, the rates), and as
+# settings broadcasts leave it: open through one about something else, recoloured (not closed)
+# when the taskbar turns dark while the apps stay light.
+forecast_read_and_recoloured() {  # LEFT TOP RIGHT BOTTOM
+  local said dark
+  said=$(probe description CorvellaForecast 5 | tr -d '\r') || fail "the forecast window has no accessible description"
+  case $said in *"По часам: $(date +%H) ч "*"По дням: "*"Курсы: Доллар "*"Евро "*) ;;
+    *) fail "the forecast window's description says \"$said\"" ;; esac
+  echo "a screen reader reads it: \"$(sed 's/;.*/; .../' <<<"$said" | tr '\n' ' ')\""
+  probe setting-change CorvellaForecast Environment && probe setting-change CorvellaForecast Policy ||
+    fail "no forecast window to tell"
+  taskbar_theme 0
+  probe setting-change CorvellaForecast
+  sleep 0.5
+  probe visible CorvellaForecast 0 || fail "a settings broadcast closed the forecast window"
+  screenshot "$ART/forecast-dark-taskbar.png"
+  dark=$(convert "$ART/forecast-dark-taskbar.png" -crop "$(( $3 - $1 ))x$(( $4 - $2 ))+$1+$2" +repage \
+    -format %c histogram:info:- | sed -n 's/^ *\([0-9]*\):.* #2B2B2B .*/\1/Ip' | head -n 1)
+  [ "${dark:-0}" -ge $(( ($3 - $1) * ($4 - $2) / 3 )) ] ||
+    fail "on a dark taskbar the forecast window is not dark (${dark:-0} pixels of #2B2B2B)"
+  taskbar_theme 1
+  probe setting-change CorvellaForecast
+  echo "other settings broadcasts leave it open; a dark taskbar makes it dark ($dark pixels)"
+}
 forecast_journey() {  # DPI
   xdotool mousemove 300 200
   forecast_opens "a left click on the icon"
@@ -219,24 +253,40 @@ forecast_journey() {  # DPI
     -format %c histogram:info:- | grep -iE "#C05000|#005AB4" | awk '{s += $1} END {print s + 0}')
   [ "$marks" -ge 60 ] || fail "the forecast window's rates show no rise, fall or month ($marks pixels)"
   echo "its rates are drawn with their changes and months ($marks marked pixels)"
+  [ "$1" = 96 ] && forecast_read_and_recoloured "$l" "$t" "$r" "$b"
   forecast_escape $(( l + 40 )) $(( t + 40 ))
   echo "Escape closes it"
-  # The same in the dark app mode, for the README.
-  "$WINE" reg add "$THEME_KEY" /v AppsUseLightTheme /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  # The same beside a dark taskbar, for the README.
+  taskbar_theme 0
   xdotool mousemove "$ICON_X" "$ICON_Y" click 1
-  probe shown-rect 10 >/dev/null || fail "the forecast window did not open in the dark mode"
+  probe shown-rect 10 >/dev/null || fail "the forecast window did not open beside a dark taskbar"
   sleep 0.5
   screenshot "$ART/forecast-$1-dark.png"
   forecast_escape $(( l + 40 )) $(( t + 40 ))
-  "$WINE" reg delete "$THEME_KEY" /v AppsUseLightTheme /f >/dev/null 2>&1
+  taskbar_theme 1
   [ "$1" = 96 ] || return 0
   forecast_opens "Enter on the focused icon" key
-  # Another click on the icon closes it (it loses activation as the icon is pressed) for good.
-  xdotool mousemove "$ICON_X" "$ICON_Y" click 1
+  # Another click on the icon closes it (it loses activation as the icon is pressed: Windows'
+  # taskbar takes it, which Wine's does not, so the probe gives it) for good, however long the
+  # button is held.
+  xdotool mousemove "$ICON_X" "$ICON_Y" mousedown 1
+  probe activate Shell_TrayWnd || { xdotool mouseup 1; fail "could not activate the taskbar"; }
+  xdotool sleep 1.2 mouseup 1
   wait_for 5 forecast_closed || fail "another click on the icon left the forecast window open"
   sleep 1
-  forecast_closed || fail "another click on the icon opened the forecast window again"
-  echo "another click on the icon closes it"
+  forecast_closed || fail "another (slow) click on the icon opened the forecast window again"
+  echo "another click on the icon, held 1.2 s, closes it"
+  # A click in another window closes it, and a click on the icon right after opens it.
+  "$WINE" "$PROBE" foreign-window Elsewhere 15 >/dev/null 2>&1 &
+  local elsewhere=$!
+  probe wait-title Elsewhere 10 || fail "no other window to click"
+  forecast_opens "Enter on the focused icon" key
+  xdotool mousemove 150 100 click 1 sleep 0.3
+  wait_for 5 forecast_closed || fail "a click in another window left the forecast window open"
+  forecast_opens "a click on the icon right after a click elsewhere"
+  kill "$elsewhere" 2>/dev/null
+  read -r l t _ <<<"$(probe shown-rect 1 | head -n 1)"
+  forecast_escape $(( l + 40 )) $(( t + 40 ))
 }
 
 start_display || fail "no X display"
@@ -249,12 +299,12 @@ cat >"$ART/browser.sh" <<SCRIPT
 echo "\$1" >>"$URL_FILE"
 SCRIPT
 chmod +x "$ART/browser.sh"
-BROWSERS_KEY='HKCU\Software\Wine\WineBrowser'
 
 # --- 96 dpi -------------------------------------------------------------------------
-start_session 96
+start_session 96 1
 xdotool mousemove 300 200
 shot_until "$ART/tray-96.png" || fail "the icon does not show the weather picture after the first pass"
+! probe balloon 3 >/dev/null || fail "a balloon came after the first pass, with the icon on the taskbar"
 
 # A right press on the icon itself, the way a user does it.
 xdotool mousemove "$ICON_X" "$ICON_Y" mousedown 3
@@ -280,6 +330,23 @@ onto_menu
 xdotool key Escape
 wait_for 5 menu_closed || fail "the menu did not take Escape from the keyboard"
 echo "a right press on the icon opens the menu at the cursor ($rect); Escape closes it"
+
+# A right press whose release the menu took (on Windows the shell then sends no WM_CONTEXTMENU;
+# Wine's taskbar still does, so the probe sends the press alone), then the menu key (or
+# Shift+F10) on the icon with the pointer far away: the menu opens, beside the icon at the
+# taskbar's far end, not under the pointer.
+xdotool mousemove 300 200
+probe menu-keys X 10 || fail "a right press alone opened no menu"
+wait_for 5 menu_closed || fail "the menu did not take Escape"
+probe context-key || fail "no tray window for the menu key"
+keyed=$(probe menu-rect 5 | tr -d '\r') || fail "the menu key after a right press opened no menu"
+read -r left top right bottom <<<"$keyed"
+[ "$right" -ge 700 ] && [ "$bottom" -le "$bar_top" ] && [ $(( bottom - top )) -ge 100 ] ||
+  fail "the menu opened by the key ($keyed) is not beside the icon above the taskbar ($bar_top)"
+screenshot "$ART/tray-menu-key-96.png"
+probe keys X 5
+wait_for 5 menu_closed || fail "the menu opened by the key did not take Escape"
+echo "the menu key right after a right press opens the menu beside the icon ($keyed)"
 
 # Items in order, by the keyboard: Down skips the separators, Up comes back.
 menu_by_keys Down Down Return || fail "menu"
@@ -355,26 +422,33 @@ after=$(forecasts)
 [ "$after" -eq $(( before + 1 )) ] || fail "$(( after - before )) passes after one wake"
 echo "a wake from sleep runs one pass a few seconds later"
 
-# The digits while no colour is stored: black with no theme value (older Windows: light), then
-# near-white and black again as the theme switches, with the icon redrawn at once.
-screenshot "$ART/tray-96-unset.png"
-black=$(icon_pixels "$ART/tray-96-unset.png" 000000)
-[ "$black" -ge 8 ] && [ "$(icon_pixels "$ART/tray-96-unset.png" F8F8F8)" -eq 0 ] ||
-  fail "without a theme value the digits are not black ($black black pixels)"
-switch_theme 0 "$ART/tray-96-dark.png"
-white=$(icon_pixels "$ART/tray-96-dark.png" F8F8F8)
-[ "$white" -eq "$black" ] && [ "$(icon_pixels "$ART/tray-96-dark.png" 000000)" -eq 0 ] ||
-  fail "on a dark taskbar $white digit pixels are near-white, not $black"
-switch_theme 1 "$ART/tray-96-light.png"
-[ "$(icon_pixels "$ART/tray-96-light.png" 000000)" -eq "$black" ] || fail "back on light the digits are not black"
-"$WINE" reg delete "$THEME_KEY" /v SystemUsesLightTheme /f >/dev/null 2>&1
-echo "digits follow the taskbar: $black pixels black on light, near-white on dark, at each switch"
+# The digits while no colour is stored: black on the light taskbar; near-white with no theme value
+# (Windows 7 to 10 before 1903, whose taskbars are dark) and on a dark one; redrawn at once.
+screenshot "$ART/tray-96-light.png"
+black=$(icon_pixels "$ART/tray-96-light.png" 000000)
+[ "$black" -ge 8 ] && [ "$(icon_pixels "$ART/tray-96-light.png" F8F8F8)" -eq 0 ] ||
+  fail "on a light taskbar the digits are not black ($black black pixels)"
+for theme in none 1 0; do
+  switch_theme "$theme" "$ART/tray-96-theme-$theme.png"
+  ink=F8F8F8 other=000000
+  [ "$theme" = 1 ] && ink=000000 other=F8F8F8
+  drawn=$(icon_pixels "$ART/tray-96-theme-$theme.png" "$ink")
+  [ "$drawn" -eq "$black" ] && [ "$(icon_pixels "$ART/tray-96-theme-$theme.png" "$other")" -eq 0 ] ||
+    fail "with the theme value $theme $drawn digit pixels are #$ink, not $black"
+done
+echo "digits follow the taskbar: $black pixels black on light, near-white on dark or with no value, at each switch"
 close_program
 echo "closed through its menu"
 
 # --- 144 dpi ------------------------------------------------------------------------
-start_session 144
+start_session 144 0
 xdotool mousemove 300 200
+# A first run with the icon in Windows 11's overflow: one balloon says how to keep it in view.
+hint=$(probe balloon 10 | tr -d '\r') || fail "no balloon on a first run with the icon hidden"
+screenshot "$ART/pin-hint-144.png"
+probe balloon 1 hide >/dev/null
+case $hint in "Перетащите значок на панель задач"*) ;; *) fail "the first balloon says \"$hint\"" ;; esac
+echo "a first run with the icon hidden says: \"$hint\""
 shot_until "$ART/tray-144.png" || fail "at 144 dpi the icon does not show the weather picture"
 echo "at 144 dpi: $(probe dpi | tr -d '\r')"
 forecast_journey 144

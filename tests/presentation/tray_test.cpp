@@ -3,6 +3,7 @@
 #include <string>
 
 #include "presentation/digit_colour.h"
+#include "presentation/pin_hint.h"
 #include "presentation/tray_digits.h"
 #include "presentation/tray_image_list.h"
 #include "presentation/tray_texts.h"
@@ -193,6 +194,7 @@ TEST(DigitInk, FollowsTheTaskbarUntilAColourIsChosen) {
   } cases[] = {
       {std::nullopt, {true, std::nullopt}, {kDigitBlack, std::nullopt}},
       {std::nullopt, {false, std::nullopt}, {kDigitNearWhite, std::nullopt}},
+      {std::nullopt, TaskbarLook{}, {kDigitNearWhite, std::nullopt}},  // no theme value: an older, dark bar
       {std::nullopt, {false, kHighContrastYellow}, {kHighContrastYellow, std::nullopt}},
       {std::nullopt, {true, 0x00000000}, {0x00000000, std::nullopt}},  // a white high-contrast scheme
       // A chosen colour stays; nearly the taskbar's own tone, it gets a rim of the other tone.
@@ -217,6 +219,44 @@ TEST(TrayTexts, ShellFieldsKeepTheirFirstCharacters) {
   EXPECT_EQ(BalloonTitle(std::string(70, 't')).size(), 63u);
   EXPECT_EQ(BalloonText(std::string(300, 'x')).size(), 255u);
   EXPECT_EQ(BalloonText(std::string(255, 'x')).size(), 255u);
+}
+
+}  // namespace
+}  // namespace corvella
+
+namespace corvella {
+namespace {
+
+TEST(PinHint, FindsTheProgramInTheShellsListByPathOrKnownFolder) {
+  const KnownFolderLookup folders = [](std::wstring_view guid) -> std::optional<std::wstring> {
+    if (guid == L"{F1B32785-6FBA-4FCF-9D55-7B8E7F157091}") return L"C:\\Users\\Иван\\AppData\\Local";
+    return std::nullopt;
+  };
+  const std::wstring own = L"C:\\Users\\Иван\\AppData\\Local\\Programs\\Corvella\\corvella.exe";
+  const struct {
+    std::wstring_view recorded;
+    bool same;
+  } cases[] = {
+      {L"C:\\Users\\Иван\\AppData\\Local\\Programs\\Corvella\\corvella.exe", true},
+      {L"c:\\users\\Иван\\appdata\\local\\programs\\corvella\\CORVELLA.EXE", true},
+      {L"{F1B32785-6FBA-4FCF-9D55-7B8E7F157091}\\Programs\\Corvella\\corvella.exe", true},
+      {L"{F1B32785-6FBA-4FCF-9D55-7B8E7F157091}\\Programs\\Other\\corvella.exe", false},
+      {L"{6D809377-6AF0-444B-8957-A3773F02200E}\\Corvella\\corvella.exe", false},  // a folder not known
+      {L"{F1B32785-6FBA-4FCF-9D55-7B8E7F157091}", false},
+      {L"C:\\Users\\Иван\\AppData\\Local\\Programs\\Corvella\\corvella.exe.bak", false},
+      {L"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SameProgram(c.recorded, own, folders), c.same) << c.recorded.size();
+}
+
+TEST(PinHint, GoesAfterTheSummaryWhoseLastLinesGiveWayWhenBothDoNotFit) {
+  const std::string hint(PinHint());
+  const std::string line(100, 'x');
+  EXPECT_EQ(WithPinHint(""), hint);
+  EXPECT_EQ(WithPinHint("a\rb"), "a\rb\r" + hint);
+  EXPECT_EQ(WithPinHint(line + "\r" + line + "\r" + line), line + "\r" + hint);
+  EXPECT_EQ(WithPinHint(std::string(300, 'x')), hint);
+  EXPECT_LE(WithPinHint(line + "\r" + line).size(), kBalloonTextLength);
 }
 
 }  // namespace

@@ -57,6 +57,12 @@ TEST(MessageWindow, RoutesFromCreationToDestructionAndNotAfterwards) {
   EXPECT_TRUE(second.Heard(WM_DESTROY));
   EXPECT_TRUE(second.Heard(WM_NCDESTROY));
   EXPECT_EQ(second.window.get(), nullptr);
+
+  // A window that answers nothing of its own (the application window) lets its handle go too.
+  MessageWindow silent;
+  ASSERT_TRUE(silent.Create(nullptr, instance, {.name = kClass}, {}));
+  SendMessageW(silent.get(), WM_CLOSE, 0, 0);  // the default destroys it
+  EXPECT_EQ(silent.get(), nullptr);
 }
 
 TEST(MessageWindow, AnOwnerMayDestroyItsWindowFromItsOwnHandler) {
