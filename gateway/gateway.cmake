@@ -84,6 +84,14 @@ if(CORVELLA_TESTS)
                    ${CORVELLA_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/gateway/hostile_test.py hostile
                    $<TARGET_FILE:corvella-gateway>)
   set_tests_properties(gateway_hostile PROPERTIES TIMEOUT 120 LABELS "native;interop")
+  # The call budget at its edges, and what an operator meets: hold-offs, a damaged store, signals.
+  foreach(group budget operator)
+    add_test(NAME gateway_hostile_${group}
+             COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
+                     ${CORVELLA_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/gateway/hostile_test.py ${group}
+                     $<TARGET_FILE:corvella-gateway>)
+    set_tests_properties(gateway_hostile_${group} PROPERTIES TIMEOUT 90 LABELS "native;interop")
+  endforeach()
   if(TARGET corvella-cli)
     add_test(NAME gateway_client_pass
              COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}

@@ -1,5 +1,6 @@
 #include "gateway/geocoder.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "gateway/place_matching.h"
@@ -35,17 +36,25 @@ void LogLine(const std::string& line) {
   std::fflush(stderr);
 }
 
-bool SourceGate::Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use) {
+std::int64_t SourceGate::TakeUpTo(std::int64_t count, std::int64_t weight, std::int64_t now, std::int64_t& openAt,
+                                  CallBudget::Use use) {
   std::lock_guard lock(mutex_);
   if (now < heldOffUntil_) {
     openAt = heldOffUntil_;
-    return false;
+    return 0;
   }
-  if (!budget_.Take(weight, now, use)) {
-    openAt = budget_.AvailableAt(weight, now, use);
-    return false;
+  const std::int64_t taken = std::min(count, budget_.Room(now, use) / std::max<std::int64_t>(weight, 1));
+  if (taken > 0) {
+    budget_.Take(taken * weight, now, use);
+    if (save_) save_(budget_.spent());
   }
-  return true;
+  if (taken < count) openAt = budget_.AvailableAt(weight, now, use);
+  return taken;
+}
+
+std::int64_t SourceGate::OpenAt(std::int64_t weight, std::int64_t now, CallBudget::Use use) {
+  std::lock_guard lock(mutex_);
+  return std::max(heldOffUntil_, budget_.AvailableAt(weight, now, use));
 }
 
 void SourceGate::HoldOff(std::int64_t until) {

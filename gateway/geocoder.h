@@ -27,19 +27,30 @@
 namespace corvella::gateway {
 
 // The provider's limits, shared by every caller of its services: our own budget and its
-// requests to wait (429 with Retry-After).
+// requests to wait (429 with Retry-After). What has been spent goes to `save` after each take,
+// so that a restart does not start the day afresh.
 class SourceGate {
  public:
-  explicit SourceGate(CallBudget budget) : budget_(budget) {}
+  using Save = std::function<void(const CallBudget::Spent&)>;
+  explicit SourceGate(CallBudget budget, Save save = {}) : budget_(budget), save_(std::move(save)) {}
   // Whether `weight` calls may go out now; when not, `openAt` is when to try again. Refreshes of
   // places already served may spend the budget's reserve; new places and geocoding may not.
-  bool Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use);
+  bool Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use) {
+    return TakeUpTo(1, weight, now, openAt, use) == 1;
+  }
+  // Takes as many of `count` calls of `weight` each as fit now; when fewer than `count`, `openAt`
+  // is when the next one would fit (CallBudget::kNever for not at all).
+  std::int64_t TakeUpTo(std::int64_t count, std::int64_t weight, std::int64_t now, std::int64_t& openAt,
+                        CallBudget::Use use);
+  // When `weight` calls could next go out for `use` (now, when they can), taking nothing.
+  std::int64_t OpenAt(std::int64_t weight, std::int64_t now, CallBudget::Use use);
   void HoldOff(std::int64_t until);
   std::int64_t Largest() const { return budget_.Largest(); }
 
  private:
   std::mutex mutex_;
   CallBudget budget_;
+  Save save_;
   std::int64_t heldOffUntil_ = 0;
 };
 

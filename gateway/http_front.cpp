@@ -13,9 +13,11 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -123,6 +125,8 @@ struct Shared {
   FrontServices services;
   ConnectionCounter counter;
   MissAllowance allowance;
+  std::atomic<bool> stopping{false};  // no more requests on a connection once its answer is out
+  std::atomic<int> answering{0};       // requests read and not yet answered
 };
 
 // The session whose feed request the forecast service may answer on this thread, right away.
@@ -131,7 +135,7 @@ thread_local const void* tAnswering = nullptr;
 // A document's answer as it goes out: the head, made by Beast once a second (its Date and
 // max-age change no faster), and the body shared with the service that holds it.
 struct ReadyHead {
-  const std::string* body = nullptr;
+  std::shared_ptr<const std::string> body;
   std::time_t second = 0;
   std::int64_t maxAge = -1;
   bool keepAlive = true;
@@ -147,7 +151,10 @@ class Session : public std::enable_shared_from_this<Session> {
         shared_(shared),
         peer_(std::move(peer)),
         proxy_(proxy) {}
-  ~Session() { LeaveCounter(); }
+  ~Session() {
+    LeaveCounter();
+    Answering(false);
+  }
 
   void Start() {
     net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->Read(); });
@@ -184,6 +191,7 @@ class Session : public std::enable_shared_from_this<Session> {
       return Refuse(501, "transfer coding not supported\n", "framing", false);
     }
     if (!parser_->is_done()) return Refuse(413, "no request body is taken here\n", "too_large", false);
+    Answering(true);
     Handle();
   }
 
@@ -230,17 +238,15 @@ class Session : public std::enable_shared_from_this<Session> {
     if (!place) return SendText(http::status::not_found, "unknown place\n");
     const std::uint64_t ask = ++asks_;
     // A new place costs the forecast source a call: each client has an allowance of them.
-    auto admit = [&shared = shared_, &key = client_.key](std::int64_t& retryAfter) {  // called within Get
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                          .count();
-      if (shared.allowance.Take(key, ms, retryAfter)) return true;
-      shared.services.metrics.Refusal("client_new_places");
-      return false;
-    };
+    Admission admit{[&shared = shared_, client = client_](std::int64_t& retryAfter) {
+                      if (shared.allowance.Take(client, NowMs(), retryAfter)) return true;
+                      shared.services.metrics.Refusal("client_new_places");
+                      return false;
+                    },
+                    [&shared = shared_, client = client_] { shared.allowance.GiveBack(client, NowMs()); }};
     waiting_ = true;
     tAnswering = this;
-    shared_.services.forecasts.Get(
+    const std::uint64_t ticket = shared_.services.forecasts.Get(
         *place,
         [self = shared_from_this(), ask](Answer a) {
           if (tAnswering == self.get()) return self->OnAnswer(ask, a);  // from the cache, right away
@@ -249,25 +255,30 @@ class Session : public std::enable_shared_from_this<Session> {
         admit);
     tAnswering = nullptr;
     if (!waiting_) return;
+    // At the deadline the ask is dropped, and answered with what there is (a stale copy or 503).
     deadline_.expires_after(std::chrono::seconds(shared_.options.answerSeconds));
-    deadline_.async_wait([self = shared_from_this(), ask](beast::error_code ec) {
-      if (ec || !self->EndWait(ask)) return;
+    deadline_.async_wait([self = shared_from_this(), ask, id, ticket](beast::error_code ec) {
+      if (ec || !self->waiting_ || self->asks_ != ask) return;
       self->shared_.services.metrics.Refusal("deadline");
-      self->SendAnswer(Answer{503, nullptr, 0, kDeadlineRetryAfter}, nullptr);
+      self->shared_.services.forecasts.Drop(id, ticket, kDeadlineRetryAfter);
     });
-    // Meanwhile, a client that hangs up gives its connection back at once.
+    // Meanwhile, a client that hangs up gives its connection back at once; one that only closed
+    // its sending side still has its answer written.
     stream_.socket().async_wait(
         tcp::socket::wait_read, [self = shared_from_this(), ask](beast::error_code ec) {
           if (ec || !self->waiting_ || self->asks_ != ask) return;
           char c;
           const ssize_t n = recv(self->stream_.socket().native_handle(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
           if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return;  // a pipelined request
-          self->EndWait(ask);
           self->shared_.services.metrics.Error("client_gone");
-          beast::error_code ignored;
-          self->stream_.socket().close(ignored);
+          self->keepAlive_ = false;
           self->LeaveCounter();
         });
+  }
+
+  static std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
   }
 
   void OnAnswer(std::uint64_t ask, const Answer& a) {
@@ -282,6 +293,11 @@ class Session : public std::enable_shared_from_this<Session> {
     beast::error_code ignored;
     stream_.socket().cancel(ignored);  // the watch for a hang-up
     return true;
+  }
+
+  void Answering(bool now) {
+    if (now != answering_) shared_.answering += now ? 1 : -1;
+    answering_ = now;
   }
 
   void LeaveCounter() {
@@ -302,7 +318,7 @@ class Session : public std::enable_shared_from_this<Session> {
     }
     const bool keepAlive = keepAlive_ && request_.keep_alive();
     const std::time_t now = std::time(nullptr);
-    if (ready_.body != a.body.get() || ready_.second != now || ready_.maxAge != a.maxAge ||
+    if (ready_.body != a.body || ready_.second != now || ready_.maxAge != a.maxAge ||
         ready_.keepAlive != keepAlive || ready_.version != Version()) {
       http::response<http::empty_body> res{http::status::ok, Version()};
       res.set(http::field::server, "corvella-gateway");
@@ -313,7 +329,7 @@ class Session : public std::enable_shared_from_this<Session> {
       res.keep_alive(keepAlive);
       std::ostringstream head;
       head << res.base();
-      ready_ = ReadyHead{a.body.get(), now, a.maxAge, keepAlive, Version(), head.str()};
+      ready_ = ReadyHead{a.body, now, a.maxAge, keepAlive, Version(), head.str()};
     }
     keepAlive_ = keepAlive;
     body_ = a.body;  // held until written
@@ -422,7 +438,8 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void AfterWrite(beast::error_code ec) {
-    if (ec || !keepAlive_) return Close();
+    Answering(false);
+    if (ec || !keepAlive_ || shared_.stopping) return Close();
     Read();
   }
 
@@ -448,6 +465,7 @@ class Session : public std::enable_shared_from_this<Session> {
   bool keepAlive_ = true;
   bool waiting_ = false;
   bool left_ = false;  // the connection counter was told this connection ended
+  bool answering_ = false;
   std::uint64_t asks_ = 0;
   std::chrono::steady_clock::time_point started_;
 };
@@ -542,10 +560,42 @@ void RunFront(const FrontOptions& options, FrontServices services) {
                              ": " + e.code().message());
   }
   listener->Accept();
+  // SIGTERM: no new connections, the requests under way answered (within the answer deadline
+  // and a second more), then out.
   net::signal_set signals(*contexts[0], SIGTERM, SIGINT);
-  signals.async_wait([&](beast::error_code, int) {
+  net::steady_timer drain(*contexts[0]);
+  const auto drainUntil = [&] {
+    return std::chrono::steady_clock::now() + std::chrono::seconds(options.answerSeconds + 1);
+  };
+  std::chrono::steady_clock::time_point giveUpAt;
+  std::function<void()> waitForAnswers = [&] {
+    if (shared.answering == 0 || std::chrono::steady_clock::now() >= giveUpAt) {
+      if (shared.answering > 0) LogLine("stopping with " + std::to_string(shared.answering) + " requests unanswered");
+      for (auto& c : contexts) c->stop();
+      return;
+    }
+    drain.expires_after(std::chrono::milliseconds(20));
+    drain.async_wait([&](beast::error_code) { waitForAnswers(); });
+  };
+  // SIGHUP: there is nothing to reload (options and the catalogue are read at start, the release
+  // folder at every request), so it is logged and otherwise ignored.
+  net::signal_set hangup(*contexts[0], SIGHUP);
+  std::function<void()> onHangup = [&] {
+    hangup.async_wait([&](beast::error_code e, int) {
+      if (e) return;
+      LogLine("SIGHUP ignored: nothing to reload; restart to change options");
+      onHangup();
+    });
+  };
+  onHangup();
+  signals.async_wait([&](beast::error_code e, int) {
+    if (e) return;
+    LogLine("stopping: answering the " + std::to_string(shared.answering) + " requests under way");
     listener->Stop();
-    for (auto& c : contexts) c->stop();
+    hangup.cancel();
+    shared.stopping = true;
+    giveUpAt = drainUntil();
+    waitForAnswers();
   });
   LogLine("corvella-gateway listening on " + options.address + ":" + std::to_string(options.port) +
           " (at most " + std::to_string(cap) + " connections)");

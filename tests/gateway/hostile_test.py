@@ -1,14 +1,23 @@
 #!/usr/bin/env python3
 """corvella-gateway tried as a hostile client would, alone and behind deploy/'s nginx site.
 
-usage: hostile_test.py hostile GATEWAY
+usage: hostile_test.py GROUP GATEWAY
+  hostile   budget fairness, trusted proxies, deadlines, the update file, foreign hosts, framing
+  budget    the call budget at its edges: first call of a window, restarts, address blocks, a full
+            cache, batches larger than the minute
+  operator  hold-offs, a damaged store, signals, a port in use
 """
+import glob
 import http.client
 import os
+import signal
 import socket
+import sqlite3
+import subprocess
 import sys
 import threading
 import time
+from concurrent.futures import ThreadPoolExecutor
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from gateway_test import (FEED_HOST, FEED_QUERY, check, get, main, start_gateway, start_site,  # noqa: E402
@@ -140,5 +149,106 @@ def hostile():
     check("nginx: one address asking the feed 40 times at once is slowed (429)", 429 in codes and 200 in codes, codes)
 
 
+def warmed(name, places):
+    """A catalogue of `places` villages and a geocode store that already holds them all."""
+    catalogue = os.path.join(work, name + ".txt")
+    with open(catalogue, "w") as f:
+        f.writelines("Тверская область, Село%d;%d\n" % (i, 5000 + i) for i in range(places))
+    db = sqlite3.connect(os.path.join(work, name + ".sqlite"))
+    db.execute("CREATE TABLE place (feed_id TEXT PRIMARY KEY, how INTEGER NOT NULL, latitude REAL NOT NULL,"
+               " longitude REAL NOT NULL, saved_at INTEGER NOT NULL)")
+    db.executemany("INSERT INTO place VALUES (?, 0, ?, ?, 0)",
+                   [(str(5000 + i), 50 + i / 1000, 30 + i / 1000) for i in range(places)])
+    db.commit()
+    db.close()
+    return catalogue
+
+
+def crowd(port, asks):
+    """Asks (place, client address named by the trusted proxy) all at once: [(status, Retry-After)]."""
+    def one(a):
+        s, r = ask(port, a[0], **{"X-Real-IP": a[1]})
+        return s, int(r.getheader("Retry-After") or 0)
+    with ThreadPoolExecutor(min(len(asks), 500)) as pool:
+        return list(pool.map(one, asks))
+
+
+def places_fetched(up):
+    return upstream(up, "/stats")["forecast_places"]
+
+
+def budget():
+    up = start_standin()
+    proxy = ("--trusted-proxy", "127.0.0.1")
+
+    # The first call of a day is weighed too, and a restart remembers the day: 500 new places at
+    # once, twice, on a day of 10 calls (8 for new places). A client whose places the budget
+    # refuses keeps its own allowance, and hears when the day frees.
+    cat = warmed("day", 1000)
+    port, gw = start_gateway(up, "day", "--catalogue", cat, "--daily-calls", "10", *proxy)
+    first = crowd(port, [(5000 + i, "10.1.%d.%d" % (i // 250, i % 250)) for i in range(500)])
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=15)
+    port, gw = start_gateway(up, "day", "--catalogue", cat, "--daily-calls", "10", *proxy)
+    again = crowd(port, [(5500 + i, "10.2.%d.%d" % (i // 250, i % 250)) for i in range(500)])
+    one = crowd(port, [(5000 + i, "10.3.0.1") for i in range(40)])
+    for what, ok, detail in (
+            ("first call of a day: at most the day's 8 new places fetched", places_fetched(up) <= 10,
+             (places_fetched(up), first.count((200, 0)))),
+            ("... the first crowd had those 8", sum(c == 200 for c, _ in first) == 8, first[:10]),
+            ("... after a restart, none more", sum(c == 200 for c, _ in again) == 0, again[:10]),
+            ("... refused with the day's end as Retry-After", all(c == 503 and r > 3600 for c, r in again), again[:5]),
+            ("a client refused by the budget keeps its allowance (never 429)",
+             all(c != 429 for c, _ in one), one)):
+        check(what, ok, detail)
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=15)
+
+    # One home's /56 shares four /64s' allowance of new places.
+    cat = warmed("home", 400)
+    port, gw = start_gateway(up, "home", "--catalogue", cat, "--client-new-places", "5", *proxy)
+    home = crowd(port, [(5000 + 5 * k + i, "2001:db8:0:1%02x::1" % k) for k in range(64) for i in range(5)])
+    check("64 /64s of one /56: four /64s' worth of new places served, the rest 429",
+          sum(c == 200 for c, _ in home) == 20 and sum(c == 429 for c, _ in home) == 300,
+          sum(c == 200 for c, _ in home))
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=15)
+
+    # The reserve for served places: places without a forecast take no room in the cache, and a
+    # served place stays served, across a restart too.
+    cat = warmed("reserve", 400)
+    args = ("--catalogue", cat, "--cache-places", "30", "--daily-calls", "40", "--client-new-places", "5",
+            "--fresh-seconds", "2", *proxy)
+    port, gw = start_gateway(up, "reserve", *args)
+    check("a user's place is served", ask(port, 5000, **{"X-Real-IP": "198.51.100.1"})[0] == 200)
+    crowd(port, [(5010 + 5 * k + i, "2001:db8:%x::1" % (k + 1)) for k in range(8) for i in range(5)])
+    time.sleep(2.2)
+    check("after eight /64s spent the new places, the user's place is refreshed",
+          ask(port, 5000, **{"X-Real-IP": "198.51.100.1"})[0] == 200)
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=15)
+    port, gw = start_gateway(up, "reserve", *args)
+    check("... and after a restart: the served place still draws on the reserve",
+          ask(port, 5000, **{"X-Real-IP": "198.51.100.1"})[0] == 200)
+    check("... while a new place is still refused", ask(port, 5300, **{"X-Real-IP": "198.51.100.9"})[0] == 503)
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=15)
+
+    # A batch larger than what is left of the minute: what fits goes now (450 new places a minute
+    # on the free tier, one of them already spent), the rest hears when the minute frees.
+    cat = warmed("minute", 600)
+    port, gw = start_gateway(up, "minute", "--catalogue", cat, "--gather-ms", "1500", *proxy)
+    before = places_fetched(up)
+    ask(port, 5000, **{"X-Real-IP": "198.51.100.1"})
+    many = crowd(port, [(5001 + i, "10.4.%d.%d" % (i // 250, i % 250)) for i in range(499)])
+    served = sum(c == 200 for c, _ in many)
+    check("499 new places after one: the minute's 449 are fetched", served == 449 and
+          places_fetched(up) - before == 450, (served, places_fetched(up) - before))
+    check("... the rest 503 with the minute's end as Retry-After",
+          all(0 < r <= 60 for c, r in many if c != 200), [x for x in many if x[0] != 200][:5])
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=15)
+
+
 if __name__ == "__main__":
-    main({"hostile": hostile})
+    main({"hostile": hostile, "budget": budget})
