@@ -250,5 +250,79 @@ def budget():
     gw.wait(timeout=15)
 
 
+def operator():
+    up = start_standin()
+    cat = warmed("ops", 50)
+
+    # A hold-off (429 with Retry-After 20 s, after a second's wait): a place queued meanwhile, and
+    # every ask during it, has its stale copy at once; a place without one hears when it ends.
+    port, gw = start_gateway(up, "ops", "--catalogue", cat, "--fresh-seconds", "2", "--answer-seconds", "3")
+    check("two places served", ask(port, 5001)[0] == 200 and ask(port, 5002)[0] == 200)
+    time.sleep(2.2)
+    upstream(up, "/control?forecast=429slow", "POST")
+    first = ThreadPoolExecutor(2)
+    refresh = first.submit(ask, port, 5001)
+    time.sleep(0.4)
+    start = time.time()
+    queued = first.submit(ask, port, 5002).result()[0]
+    took = time.time() - start
+    asks = []
+    for _ in range(5):
+        start = time.time()
+        asks.append((ask(port, 5002)[0], round(time.time() - start, 2)))
+    status, r = ask(port, 5003)
+    for what, ok, detail in (
+            ("hold-off: the place being refreshed has its stale copy", refresh.result()[0] == 200, refresh.result()[0]),
+            ("... so does a place queued meanwhile, once the hold-off is known", queued == 200 and took < 2,
+             (queued, took)),
+            ("... and every ask of it during the hold-off, at once", all(s == 200 and t < 0.5 for s, t in asks), asks),
+            ("... a place with nothing to serve: 503 with the hold-off's end",
+             status == 503 and 10 < int(r.getheader("Retry-After")) <= 20, (status, r.getheader("Retry-After")))):
+        check(what, ok, detail)
+    upstream(up, "/control?forecast=ok", "POST")
+
+    # Signals: SIGHUP is logged and ignored; SIGTERM answers what is under way, then exits 0.
+    gw.send_signal(signal.SIGHUP)
+    time.sleep(0.3)
+    check("SIGHUP: still serving", gw.poll() is None and get(port, "/healthz")[0] == 200)
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=15)
+    port, gw = start_gateway(up, "ops", "--catalogue", cat, "--answer-seconds", "3")
+    upstream(up, "/control?forecast=slow", "POST")
+    pending = ThreadPoolExecutor(1).submit(lambda: ask(port, 5010)[0])
+    time.sleep(0.5)
+    gw.send_signal(signal.SIGTERM)
+    try:
+        answered = pending.result()
+    except (OSError, http.client.HTTPException) as e:
+        answered = repr(e)
+    check("SIGTERM: the request under way is answered", answered == 503, answered)
+    check("... and the gateway exits 0", gw.wait(timeout=10) == 0)
+    upstream(up, "/control?forecast=ok", "POST")
+
+    # The store is a cache: a damaged one is moved aside and a new one started; one that cannot
+    # be opened at all leaves the gateway running on memory. A port in use is worth a restart.
+    damaged = os.path.join(work, "damaged.sqlite")
+    with open(damaged, "wb") as f:
+        f.write(b"this is not a database" * 100)
+    for name, what in (("damaged", "STORE DAMAGED"), ("folder", "STORE UNAVAILABLE")):
+        if name == "folder":
+            os.makedirs(os.path.join(work, "folder.sqlite"))
+        port, gw = start_gateway(up, name, "--catalogue", cat)
+        log = open(os.path.join(work, name + ".log")).read()
+        check(name + " store: the gateway serves, and says so in its log",
+              ask(port, 5020)[0] == 200 and what in log, log)
+        gw.send_signal(signal.SIGTERM)
+        gw.wait(timeout=15)
+    check("... the damaged file is kept aside, a new store in its place",
+          len(glob.glob(damaged + ".damaged-*")) == 1 and open(damaged, "rb").read(16) == b"SQLite format 3\0")
+    with socket.socket() as taken:
+        taken.bind(("127.0.0.1", 0))
+        taken.listen()
+        r = subprocess.run([sys.argv[2], "--listen", "127.0.0.1:%d" % taken.getsockname()[1], "--catalogue", cat,
+                            "--db", os.path.join(work, "ops.sqlite")], capture_output=True, text=True, timeout=10)
+    check("a port in use: exit 3, which the unit restarts", r.returncode == 3, (r.returncode, r.stderr))
+
+
 if __name__ == "__main__":
-    main({"hostile": hostile, "budget": budget})
+    main({"hostile": hostile, "budget": budget, "operator": operator})
