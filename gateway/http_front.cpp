@@ -27,6 +27,7 @@
 
 #include "gateway/admission.h"
 #include "gateway/geocoder.h"
+#include "gateway/release_folder.h"
 #include "gateway/routing.h"
 
 namespace corvella::gateway {
@@ -40,8 +41,6 @@ namespace {
 
 constexpr std::int64_t kUpdateMaxAge = 3600;
 constexpr std::int64_t kDeadlineRetryAfter = 30;
-// An update file changed this recently may still be being written; the one before it is served.
-constexpr std::time_t kSettleSeconds = 2;
 constexpr std::size_t kReservedDescriptors = 128;  // upstream calls, the store, logs
 
 std::string HttpDate(std::time_t t) {
@@ -53,49 +52,6 @@ std::string HttpDate(std::time_t t) {
 }
 
 std::string_view View(beast::string_view s) { return {s.data(), s.size()}; }
-
-// The newest settled .exe in the release folder, opened: a regular file named in the folder
-// itself (never a symlink, so never anything outside it), its length and date from the open file.
-struct ReleaseFile {
-  int fd = -1;
-  struct stat st {};
-};
-
-std::optional<ReleaseFile> OpenRelease(const std::string& dir) {
-  if (dir.empty()) return std::nullopt;
-  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return std::nullopt;
-  DIR* d = fdopendir(dup(dirFd));
-  std::string best;
-  std::time_t bestTime = 0;
-  const std::time_t now = std::time(nullptr);
-  if (d) {
-    while (dirent* e = readdir(d)) {
-      std::string_view name = e->d_name;
-      struct stat st {};
-      if (name.size() < 5 || name.substr(name.size() - 4) != ".exe") continue;
-      if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-      if (now - st.st_mtime < kSettleSeconds) continue;
-      if (best.empty() || st.st_mtime > bestTime) {
-        best = e->d_name;
-        bestTime = st.st_mtime;
-      }
-    }
-    closedir(d);
-  }
-  std::optional<ReleaseFile> out;
-  if (!best.empty()) {
-    ReleaseFile f;
-    f.fd = openat(dirFd, best.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (f.fd >= 0 && fstat(f.fd, &f.st) == 0 && S_ISREG(f.st.st_mode)) {
-      out = f;
-    } else if (f.fd >= 0) {
-      close(f.fd);
-    }
-  }
-  close(dirFd);
-  return out;
-}
 
 class ConnectionCounter {
  public:
@@ -125,6 +81,7 @@ struct Shared {
   FrontServices services;
   ConnectionCounter counter;
   MissAllowance allowance;
+  ReleaseFolder release;
   std::atomic<bool> stopping{false};  // no more requests on a connection once its answer is out
   std::atomic<int> answering{0};       // requests read and not yet answered
 };
@@ -346,29 +303,34 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void SendRelease() {
-    std::optional<ReleaseFile> file = OpenRelease(shared_.options.releaseDir);
-    if (!file) return SendText(http::status::not_found, "no release\n");
-    beast::file f;
-    f.native_handle(file->fd);  // owned by `f` from here
-    const std::string modified = HttpDate(file->st.st_mtime);
+    std::shared_ptr<const Release> release = shared_.release.Current();
+    if (!release) return SendText(http::status::not_found, "no release\n");
+    const std::string modified = HttpDate(release->modified);
+    // Not modified: the same checksum, or a date past both the file's and its publishing.
+    bool same = false;
+    auto match = request_.find(http::field::if_none_match);
     auto since = request_.find(http::field::if_modified_since);
-    if (since != request_.end()) {
+    if (match != request_.end()) {
+      same = View(match->value()).find(release->etag) != std::string_view::npos;
+    } else if (since != request_.end()) {
       const std::time_t t = curl_getdate(std::string(View(since->value())).c_str(), nullptr);
-      if (t != -1 && file->st.st_mtime <= t) {
-        http::response<http::empty_body> res{http::status::not_modified, Version()};
-        res.set(http::field::last_modified, modified);
-        res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
-        return Send(std::move(res));
-      }
+      same = t != -1 && release->modified <= t && release->published <= t;
     }
-    http::response<http::file_body> res{http::status::ok, Version()};
-    beast::error_code ec;
-    res.body().reset(std::move(f), ec);
-    if (ec) return SendText(http::status::not_found, "no release\n");
+    if (same) {
+      http::response<http::empty_body> res{http::status::not_modified, Version()};
+      res.set(http::field::last_modified, modified);
+      res.set(http::field::etag, release->etag);
+      res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
+      return Send(std::move(res));
+    }
+    http::response<http::span_body<const char>> res{http::status::ok, Version()};
+    res.body() = http::span_body<const char>::value_type(release->bytes->data(), release->bytes->size());
     res.set(http::field::content_type, "application/octet-stream");
     res.set(http::field::last_modified, modified);
+    res.set(http::field::etag, release->etag);
     res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
-    res.content_length(static_cast<std::uint64_t>(file->st.st_size));
+    res.content_length(release->bytes->size());
+    release_ = std::move(release);  // held until written
     Send(std::move(res));
   }
 
@@ -460,6 +422,7 @@ class Session : public std::enable_shared_from_this<Session> {
   http::request<http::empty_body> request_;
   std::shared_ptr<void> held_;
   std::shared_ptr<const std::string> body_;
+  std::shared_ptr<const Release> release_;
   ReadyHead ready_;
   std::string_view label_ = "other";
   bool keepAlive_ = true;
@@ -540,7 +503,8 @@ std::size_t ConnectionCap(std::size_t wanted) {
 void RunFront(const FrontOptions& options, FrontServices services) {
   const std::size_t cap = ConnectionCap(options.maxConnections);
   Shared shared{options, services, ConnectionCounter(cap, options.maxConnectionsPerClient),
-                MissAllowance({options.newPlacesPerClient, options.newPlacesPerClient})};
+                MissAllowance({options.newPlacesPerClient, options.newPlacesPerClient}),
+                ReleaseFolder(options.releaseDir, LogLine)};
   // One event loop per thread, as one process per core: a connection stays on its thread, so
   // no answer waits for a lock or wakes another thread.
   std::vector<std::unique_ptr<net::io_context>> contexts;

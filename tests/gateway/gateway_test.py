@@ -9,6 +9,7 @@ usage: gateway_test.py GROUP GATEWAY [CLI | PORT_FILE]
   serve   only runs the stand-ins and a gateway (for the Wine journey), until SIGTERM
 """
 import datetime
+import hashlib
 import http.client
 import json
 import os
@@ -36,6 +37,16 @@ def check(what, condition, detail=""):
     print(("ok: " if condition else "FAIL: ") + what + ("" if condition else " " + str(detail)))
     if not condition:
         failures.append(what)
+
+
+def publish(folder, name, data, mtime=None):
+    """A release as the README says to publish one: the file, then its checksum beside it."""
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+    if mtime:
+        os.utime(os.path.join(folder, name), (mtime, mtime))
+    with open(os.path.join(folder, name + ".sha256"), "w") as f:
+        f.write(hashlib.sha256(data).hexdigest() + "  " + name + "\n")
 
 
 def free_port():
@@ -113,9 +124,7 @@ def faults():
     up = start_standin()
     release = os.path.join(work, "release")
     os.makedirs(release)
-    with open(os.path.join(release, "corvella-5.9.exe"), "wb") as f:
-        f.write(b"MZ" + b"\0" * 100)
-    os.utime(os.path.join(release, "corvella-5.9.exe"), (1717236000, 1717236000))
+    publish(release, "corvella-5.9.exe", b"MZ" + b"\0" * 100, 1717236000)
     port, gw = start_gateway(up, "faults", "--catalogue", os.path.join(HERE, "fixtures", "places.txt"),
                              "--release-dir", release, "--fresh-seconds", "3", "--stale-seconds", "12", "--gather-ms", "300", "--max-client-connections", "20",
                              "--timeout", "2")

@@ -6,8 +6,11 @@ usage: hostile_test.py GROUP GATEWAY
   budget    the call budget at its edges: first call of a window, restarts, address blocks, a full
             cache, batches larger than the minute
   operator  hold-offs, a damaged store, signals, a port in use
+  publish   releases published by the README's way and by every other
 """
+import email.utils
 import glob
+import hashlib
 import http.client
 import os
 import signal
@@ -20,8 +23,8 @@ import time
 from concurrent.futures import ThreadPoolExecutor
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from gateway_test import (FEED_HOST, FEED_QUERY, check, get, main, start_gateway, start_site,  # noqa: E402
-                          start_standin, upstream, work)
+from gateway_test import (FEED_HOST, FEED_QUERY, check, get, main, publish, start_gateway,  # noqa: E402
+                          start_site, start_standin, upstream, work)
 
 H = {"Host": FEED_HOST}
 
@@ -54,9 +57,7 @@ def hostile():
         f.writelines("Тверская область, Село%d;%d\n" % (i, 2000 + i) for i in range(400))
     release = os.path.join(work, "release")
     os.makedirs(release)
-    with open(os.path.join(release, "corv-1.exe"), "wb") as f:
-        f.write(b"MZ" + b"\0" * 100)
-    os.utime(os.path.join(release, "corv-1.exe"), (1717236000, 1717236000))
+    publish(release, "corv-1.exe", b"MZ" + b"\0" * 100, 1717236000)
     port, _ = start_gateway(up, "hostile", "--catalogue", catalogue, "--release-dir", release,
                             "--client-new-places", "20", "--fresh-seconds", "3", "--stale-seconds", "600",
                             "--answer-seconds", "3", "--trusted-proxy", "127.0.0.1")
@@ -104,16 +105,22 @@ def hostile():
           'corvella_errors_total{kind="client_gone"} 1' in get(port, "/metrics")[1].decode())
     upstream(up, "/control?forecast=ok", "POST")
 
-    # The update file: a file still being written, a symlink out of the folder, If-Modified-Since.
-    with open(os.path.join(release, "corv-2.exe"), "wb") as f:
-        f.write(b"MZ" + b"\0" * 30000)
+    # The update file: a symlink out of the folder, a file still being written, the validators.
     os.symlink("/etc/hostname", os.path.join(release, "corv-3.exe"))
-    os.utime(os.path.join(release, "corv-3.exe"), (1717239600, 1717239600), follow_symlinks=False)  # newer than corv-1
+    with open(os.path.join(release, "corv-3.exe.sha256"), "w") as f:
+        f.write(hashlib.sha256(open("/etc/hostname", "rb").read()).hexdigest() + "\n")
+    whole = b"MZ" + b"\0" * 30000
+    publish(release, "corv-2.exe", whole)
+    with open(os.path.join(release, "corv-2.exe"), "wb") as f:
+        f.write(whole[:1000])
     status, _, r = get(port, "/soft/corv.exe", "HEAD", headers=H)
     check("a file still changing and a symlink are passed over", r.getheader("Content-Length") == "102")
     check("If-Modified-Since: 304", get(port, "/soft/corv.exe", headers={
-        **H, "If-Modified-Since": r.getheader("Last-Modified")})[0] == 304)
-    time.sleep(2.2)
+        **H, "If-Modified-Since": email.utils.formatdate(time.time() + 2, usegmt=True)})[0] == 304)
+    check("If-None-Match: 304", get(port, "/soft/corv.exe", headers={**H, "If-None-Match": r.getheader("ETag")})[0] == 304)
+    with open(os.path.join(release, "corv-2.exe"), "wb") as f:
+        f.write(whole)
+    time.sleep(1.1)
     check("a settled file is served", get(port, "/soft/corv.exe", "HEAD", headers=H)[2].getheader("Content-Length") ==
           "30002")
 
@@ -324,5 +331,63 @@ def operator():
     check("a port in use: exit 3, which the unit restarts", r.returncode == 3, (r.returncode, r.stderr))
 
 
+def publish_table():
+    up = start_standin()
+    release = os.path.join(work, "publish")
+    os.makedirs(release)
+    publish(release, "corv-1.exe", b"MZ1" + b"\0" * 100, 1717236000)
+    port, gw = start_gateway(up, "publish", "--release-dir", release)
+
+    def head(**extra):
+        time.sleep(1.1)  # the folder is looked at again once a second
+        status, body, r = get(port, "/soft/corv.exe", headers={**H, **extra})
+        return status, len(body), r.getheader("Content-Length"), r.getheader("Last-Modified")
+
+    def stalled_copy():
+        # The checksum first, the file stalled halfway for 3 s: the old one is served whole.
+        data = b"MZ2" + b"\1" * 1000000
+        with open(os.path.join(release, "corv-2.exe.sha256"), "w") as f:
+            f.write(hashlib.sha256(data).hexdigest() + "\n")
+        with open(os.path.join(release, "corv-2.exe"), "wb") as f:
+            f.write(data[:30000])
+            f.flush()
+            time.sleep(3)
+            during = head()
+            f.write(data[30000:])
+        after = head()
+        return during[:3] == (200, 103, "103") and after[:3] == (200, 1000003, "1000003"), (during, after)
+
+    def copied_with_its_date():  # cp -p, rsync -t, unzip: an older date than the release served
+        publish(release, "corv-3.exe", b"MZ3", 1600000000)
+        got = head()
+        return got == (200, 3, "3", "Sun, 13 Sep 2020 12:26:40 GMT"), got
+
+    def dated_in_the_future():
+        publish(release, "corv-4.exe", b"MZ44", int(time.time()) + 86400 * 30)
+        got = head()
+        return got[:3] == (200, 4, "4") and email.utils.parsedate_to_datetime(got[3]).timestamp() <= time.time(), got
+
+    def replaced_in_place_with_an_older_date():
+        held = head()[3]
+        publish(release, "corv-4.exe", b"MZ45", 1500000000)
+        got = head(**{"If-Modified-Since": held})
+        return got[:3] == (200, 4, "4"), (held, got)
+
+    def without_a_checksum():  # the file alone, however new: not served, the last good one is
+        with open(os.path.join(release, "corv-9.exe"), "wb") as f:
+            f.write(b"MZ9")
+        got = head()
+        return got[:3] == (200, 4, "4"), got
+
+    for case in (stalled_copy, copied_with_its_date, dated_in_the_future, replaced_in_place_with_an_older_date,
+                 without_a_checksum):
+        ok, detail = case()
+        check("publishing: " + case.__name__.replace("_", " "), ok, detail)
+    gw.send_signal(signal.SIGTERM)
+    gw.wait(timeout=15)
+    log = open(os.path.join(work, "publish.log")).read()
+    check("... each refusal in the log", "corv-2.exe does not match corv-2.exe.sha256" in log, log)
+
+
 if __name__ == "__main__":
-    main({"hostile": hostile, "budget": budget, "operator": operator})
+    main({"hostile": hostile, "budget": budget, "operator": operator, "publish": publish_table})
