@@ -41,6 +41,10 @@ void RatesService::Run() {
       std::optional<RatesSet> set;
       if (error.empty() && reply.status != 200) error = "bank answered " + std::to_string(reply.status);
       if (error.empty()) set = ReadBankRates(reply.body, error);
+      for (const std::string& code : set ? set->skipped : std::vector<std::string>()) {
+        metrics_.Error("rates_valute_skipped");
+        LogLine("rates: a malformed Valute left out: " + Printable(code));
+      }
       metrics_.Upstream("rates", set ? "ok" : "failed", reply.seconds);
       // A set older than the one held (a stale mirror, a cached redirect) never replaces it.
       std::shared_ptr<const std::string> page;

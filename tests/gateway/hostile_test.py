@@ -154,6 +154,18 @@ def hostile():
     check("... another address's first is served", ask(plain, 2040, "127.0.0.4")[0] == 200)
     codes = [ask(plain, 2000)[0] for _ in range(40)]
     check("nginx: one address asking the feed 40 times at once is slowed (429)", 429 in codes and 200 in codes, codes)
+    # Queries the gateway ignores make no new cache entries; every location is limited; a client
+    # that closes its sending side while it waits still has its answer.
+    caching = [get(plain, "/soft/corv.exe?v=%d" % i, headers=H)[2].getheader("X-Cache-Status") for i in range(3)]
+    check("nginx: a query on the update file is the same cache entry", caching[1:] == ["HIT", "HIT"], caching)
+    codes = [get(plain, "/nothing?%d" % i, headers=H)[0] for i in range(40)]
+    check("nginx: any other path is limited too", 429 in codes, codes)
+    half = socket.create_connection(("127.0.0.1", port))
+    half.sendall(("GET %s HTTP/1.1\r\nHost: %s\r\n\r\n" % (FEED_QUERY.format(2070), FEED_HOST)).encode())
+    half.shutdown(socket.SHUT_WR)
+    half.settimeout(10)
+    check("half-closed while waiting: answered", half.recv(100).startswith(b"HTTP/1.1 200"))
+    half.close()
 
 
 def warmed(name, places):
