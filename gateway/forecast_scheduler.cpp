@@ -121,9 +121,10 @@ void ForecastScheduler::Requeue(const std::string& id) {
   queue_.push_back(id);
 }
 
-bool ForecastScheduler::HasReady(std::int64_t now) const {
-  return now >= heldOffUntil_ &&
-         std::any_of(queue_.begin(), queue_.end(), [&](const std::string& id) { return places_.at(id).notBefore <= now; });
+std::int64_t ForecastScheduler::ReadyAt() const {
+  std::int64_t at = INT64_MAX;
+  for (const std::string& id : queue_) at = std::min(at, places_.at(id).notBefore);
+  return at == INT64_MAX ? at : std::max(at, heldOffUntil_);
 }
 
 void ForecastScheduler::Defer(const std::string& id, std::int64_t until) {

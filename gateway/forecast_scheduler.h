@@ -60,8 +60,9 @@ class ForecastScheduler {
   // places that have expired. Each is then "in flight" until Complete. Empty while held off.
   std::vector<std::string> TakeBatch(std::int64_t now);
   bool HasQueued() const { return !queue_.empty(); }
-  // Whether TakeBatch would take a queued place at `now`.
-  bool HasReady(std::int64_t now) const;
+  // When TakeBatch would next take a queued place (INT64_MAX with none queued).
+  std::int64_t ReadyAt() const;
+  bool HasReady(std::int64_t now) const { return ReadyAt() <= now; }
   std::int64_t NextSweep() const { return nextSweep_; }
 
   // The fetch of `id` ended: with a forecast (stored) or without (the old entry stays).

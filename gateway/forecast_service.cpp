@@ -162,7 +162,8 @@ void ForecastService::Run() {
   while (!worker_.stop) {
     const std::int64_t now = clock_();
     if (!scheduler_.HasReady(now)) {
-      const std::int64_t wakeAt = std::max(scheduler_.NextSweep(), scheduler_.HeldOffUntil());
+      const std::int64_t wakeAt =
+          std::max(std::min(scheduler_.NextSweep(), scheduler_.ReadyAt()), scheduler_.HeldOffUntil());
       worker_.wake.wait_for(lock, std::chrono::seconds(std::clamp<std::int64_t>(wakeAt - now, 1, 60)));
       if (worker_.stop) break;
       if (!scheduler_.HasReady(clock_()) && clock_() < scheduler_.NextSweep()) continue;

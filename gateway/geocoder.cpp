@@ -38,17 +38,29 @@ void LogLine(const std::string& line) {
 
 std::int64_t SourceGate::TakeUpTo(std::int64_t count, std::int64_t weight, std::int64_t now, std::int64_t& openAt,
                                   CallBudget::Use use) {
-  std::lock_guard lock(mutex_);
-  if (now < heldOffUntil_) {
-    openAt = heldOffUntil_;
-    return 0;
+  std::int64_t taken = 0;
+  CallBudget::Spent spent;
+  std::uint64_t take = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (now < heldOffUntil_) {
+      openAt = heldOffUntil_;
+      return 0;
+    }
+    taken = std::min(count, budget_.Room(now, use) / std::max<std::int64_t>(weight, 1));
+    if (taken > 0) {
+      budget_.Take(taken * weight, now, use);
+      spent = budget_.spent();
+      take = ++taken_;
+    }
+    if (taken < count) openAt = budget_.AvailableAt(weight, now, use);
   }
-  const std::int64_t taken = std::min(count, budget_.Room(now, use) / std::max<std::int64_t>(weight, 1));
-  if (taken > 0) {
-    budget_.Take(taken * weight, now, use);
-    if (save_) save_(budget_.spent());
+  // Written before the calls go out, so that a crash cannot forget them.
+  std::lock_guard lock(saveMutex_);
+  if (take > saved_ && save_) {
+    save_(spent);
+    saved_ = take;
   }
-  if (taken < count) openAt = budget_.AvailableAt(weight, now, use);
   return taken;
 }
 

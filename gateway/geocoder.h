@@ -50,8 +50,12 @@ class SourceGate {
  private:
   std::mutex mutex_;
   CallBudget budget_;
-  Save save_;
   std::int64_t heldOffUntil_ = 0;
+  std::uint64_t taken_ = 0;  // takes so far: only a newer state is saved
+  // Saving waits for the disk, so it has a lock of its own: asking the gate never waits for it.
+  std::mutex saveMutex_;
+  Save save_;
+  std::uint64_t saved_ = 0;
 };
 
 using UnixClock = std::function<std::int64_t()>;
