@@ -37,7 +37,7 @@ ForecastService::ForecastService(Options options, Upstream& upstream, Geocoder& 
   const std::int64_t now = clock_();
   for (std::string& id : store_.LoadServedPlaces(now - kServedMemory)) served_.emplace(std::move(id), now);
   options_.policy.maxBatch =
-      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(gate_.Largest()));
+      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(gate_.Largest() / kCallsPerPlace));
   scheduler_ = ForecastScheduler(options_.policy);
   worker_.thread = std::thread([this] { Run(); });
 }

@@ -109,6 +109,7 @@ Config Parse(int argc, char** argv) {
         c.front.address = c.front.address.substr(1, c.front.address.size() - 2);
       }
       c.front.port = static_cast<unsigned short>(Number("--listen's port", v.substr(colon + 1), 1, 65535));
+      if (!ValidAddress(c.front.address)) throw BadConfig("--listen takes an IP address and a port");
     } else if (flag == "--forecast-url") {
       c.forecastUrl = v;
     } else if (flag == "--geocoding-url") {
