@@ -102,10 +102,7 @@ std::uint64_t ForecastService::Get(const CataloguePlace& place, std::function<vo
     const std::int64_t openAt = gate_.OpenAt(kCallsPerPlace, now, CallBudget::Use::New);
     if (openAt > now) {
       metrics_.Refusal("budget_new_places");
-      std::lock_guard lock(worker_.mutex);
-      Answer a = AnswerFor(place.feedId, scheduler_.Entry(place.feedId), now,
-                           std::min<std::int64_t>(openAt - now, 86400));
-      done(std::move(a));
+      done(Answer{503, nullptr, 0, std::min<std::int64_t>(openAt - now, 86400)});
       return 0;
     }
     std::int64_t retryAfter = 0;

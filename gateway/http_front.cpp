@@ -1,11 +1,8 @@
 #include "gateway/http_front.h"
 
 #include <curl/curl.h>
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>  // before Asio: Boost 1.74 needs std::exchange in C++20
