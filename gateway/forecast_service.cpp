@@ -92,7 +92,7 @@ std::uint64_t ForecastService::Get(const CataloguePlace& place, std::function<vo
                                    const Admission& admitNew) {
   std::int64_t now = clock_();
   bool isNew = false;
-  if (admitNew.take) {
+  if (admitNew) {
     std::lock_guard lock(worker_.mutex);
     isNew = !Served(place.feedId);
   }
@@ -105,14 +105,14 @@ std::uint64_t ForecastService::Get(const CataloguePlace& place, std::function<vo
       done(Answer{503, nullptr, 0, std::min<std::int64_t>(openAt - now, 86400)});
       return 0;
     }
-    std::int64_t retryAfter = 0;
-    if (!admitNew.take(retryAfter)) {
-      done(Answer{429, nullptr, 0, retryAfter});
-      return 0;
-    }
   }
-  Waiter w{0, std::move(done), isNew ? admitNew.giveBack : nullptr};
-  Replies replies;
+  Waiter w{0, std::move(done), nullptr};
+  std::int64_t retryAfter = 0;
+  if (isNew && !admitNew(retryAfter, w.giveBack)) {
+    w.done(Answer{429, nullptr, 0, retryAfter});
+    return 0;
+  }
+  Answer answer;
   {
     std::lock_guard lock(worker_.mutex);
     now = clock_();
@@ -129,9 +129,10 @@ std::uint64_t ForecastService::Get(const CataloguePlace& place, std::function<vo
     // Held off, deferred, or too many waiting: what there is, at once.
     if (l.outcome == ForecastScheduler::Outcome::Wait && waiting_ >= kMaxWaiters) metrics_.Refusal("waiters");
     metrics_.Cache(l.outcome == ForecastScheduler::Outcome::Serve ? "hit" : "stale");
-    replies.emplace_back(std::move(w), AnswerFor(place.feedId, l.entry, now, l.notBefore - now));
+    answer = AnswerFor(place.feedId, l.entry, now, l.notBefore - now);
   }
-  Reply(replies);
+  if (w.giveBack) w.giveBack();  // no call was made for this ask
+  w.done(std::move(answer));
   return 0;
 }
 

@@ -107,3 +107,5 @@ endif()
 
 # Upstream calls over a simulated day (bench/gateway_wrk.sh measures the front).
 corvella_benchmark(gateway_day_bench SOURCES bench/gateway_day_bench.cpp DEPS corvella_gateway_core)
+# A newcomer's allowance when the table of clients is full.
+corvella_benchmark(gateway_admission_bench SOURCES bench/admission_bench.cpp DEPS corvella_gateway_service)

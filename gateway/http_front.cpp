@@ -192,12 +192,14 @@ class Session : public std::enable_shared_from_this<Session> {
     if (!place) return SendText(http::status::not_found, "unknown place\n");
     const std::uint64_t ask = ++asks_;
     // A new place costs the forecast source a call: each client has an allowance of them.
-    Admission admit{[&shared = shared_, client = client_](std::int64_t& retryAfter) {
-                      if (shared.allowance.Take(client, NowMs(), retryAfter)) return true;
-                      shared.services.metrics.Refusal("client_new_places");
-                      return false;
-                    },
-                    [&shared = shared_, client = client_] { shared.allowance.GiveBack(client, NowMs()); }};
+    auto admit = [&shared = shared_, &client = client_](std::int64_t& retryAfter, std::function<void()>& giveBack) {
+      if (!shared.allowance.Take(client, NowMs(), retryAfter)) {
+        shared.services.metrics.Refusal("client_new_places");
+        return false;
+      }
+      giveBack = [&shared, client] { shared.allowance.GiveBack(client, NowMs()); };
+      return true;
+    };
     waiting_ = true;
     tAnswering = this;
     const std::uint64_t ticket = shared_.services.forecasts.Get(

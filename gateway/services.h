@@ -28,12 +28,9 @@ struct Answer {
 };
 
 // A new place costs the forecast source a call, so its client must have an allowance for it:
-// `take` spends one (or gives the seconds until one is free), `giveBack` returns it when the
-// ask ends without a call made for it.
-struct Admission {
-  std::function<bool(std::int64_t& retryAfter)> take;
-  std::function<void()> giveBack;
-};
+// spends one and sets `giveBack`, which returns it when the ask ends without a call made for
+// it; or gives the seconds until one is free.
+using Admission = std::function<bool(std::int64_t& retryAfter, std::function<void()>& giveBack)>;
 
 // A service's worker thread, the lock it shares with the service, and how it is told to end.
 struct ServiceThread {
