@@ -183,6 +183,11 @@ def warmed(name, places):
     return catalogue
 
 
+def stop(gw):
+    gw.send_signal(signal.SIGTERM)
+    return gw.wait(timeout=15)
+
+
 def crowd(port, asks):
     """Asks (place, client address named by the trusted proxy) all at once: [(status, Retry-After)]."""
     def one(a):
@@ -206,8 +211,7 @@ def budget():
     cat = warmed("day", 1000)
     port, gw = start_gateway(up, "day", "--catalogue", cat, "--daily-calls", "10", *proxy)
     first = crowd(port, [(5000 + i, "10.1.%d.%d" % (i // 250, i % 250)) for i in range(500)])
-    gw.send_signal(signal.SIGTERM)
-    gw.wait(timeout=15)
+    stop(gw)
     port, gw = start_gateway(up, "day", "--catalogue", cat, "--daily-calls", "10", *proxy)
     again = crowd(port, [(5500 + i, "10.2.%d.%d" % (i // 250, i % 250)) for i in range(500)])
     one = crowd(port, [(5000 + i, "10.3.0.1") for i in range(40)])
@@ -220,8 +224,7 @@ def budget():
             ("a client refused by the budget keeps its allowance (never 429)",
              all(c != 429 for c, _ in one), one)):
         check(what, ok, detail)
-    gw.send_signal(signal.SIGTERM)
-    gw.wait(timeout=15)
+    stop(gw)
 
     # One home's /56 shares four /64s' allowance of new places.
     cat = warmed("home", 400)
@@ -230,8 +233,7 @@ def budget():
     check("64 /64s of one /56: four /64s' worth of new places served, the rest 429",
           sum(c == 200 for c, _ in home) == 20 and sum(c == 429 for c, _ in home) == 300,
           sum(c == 200 for c, _ in home))
-    gw.send_signal(signal.SIGTERM)
-    gw.wait(timeout=15)
+    stop(gw)
 
     # The reserve for served places: places without a forecast take no room in the cache, and a
     # served place stays served, across a restart too.
@@ -244,19 +246,17 @@ def budget():
     time.sleep(2.2)
     check("after eight /64s spent the new places, the user's place is refreshed",
           ask(port, 5000, **{"X-Real-IP": "198.51.100.1"})[0] == 200)
-    gw.send_signal(signal.SIGTERM)
-    gw.wait(timeout=15)
+    stop(gw)
     port, gw = start_gateway(up, "reserve", *args)
     check("... and after a restart: the served place still draws on the reserve",
           ask(port, 5000, **{"X-Real-IP": "198.51.100.1"})[0] == 200)
     check("... while a new place is still refused", ask(port, 5300, **{"X-Real-IP": "198.51.100.9"})[0] == 503)
-    gw.send_signal(signal.SIGTERM)
-    gw.wait(timeout=15)
+    stop(gw)
 
     # A batch larger than what is left of the minute: what fits goes now (450 new places a minute
     # on the free tier, one of them already spent), the rest hears when the minute frees.
     cat = warmed("minute", 600)
-    port, gw = start_gateway(up, "minute", "--catalogue", cat, "--gather-ms", "1500", *proxy)
+    port, gw = start_gateway(up, "minute", "--catalogue", cat, "--gather-ms", "1500", "--answer-seconds", "20", *proxy)
     before = places_fetched(up)
     ask(port, 5000, **{"X-Real-IP": "198.51.100.1"})
     many = crowd(port, [(5001 + i, "10.4.%d.%d" % (i // 250, i % 250)) for i in range(499)])
@@ -265,8 +265,7 @@ def budget():
           places_fetched(up) - before == 450, (served, places_fetched(up) - before))
     check("... the rest 503 with the minute's end as Retry-After",
           all(0 < r <= 60 for c, r in many if c != 200), [x for x in many if x[0] != 200][:5])
-    gw.send_signal(signal.SIGTERM)
-    gw.wait(timeout=15)
+    stop(gw)
 
 
 def operator():
@@ -304,8 +303,7 @@ def operator():
     gw.send_signal(signal.SIGHUP)
     time.sleep(0.3)
     check("SIGHUP: still serving", gw.poll() is None and get(port, "/healthz")[0] == 200)
-    gw.send_signal(signal.SIGTERM)
-    gw.wait(timeout=15)
+    stop(gw)
     port, gw = start_gateway(up, "ops", "--catalogue", cat, "--answer-seconds", "3")
     upstream(up, "/control?forecast=slow", "POST")
     pending = ThreadPoolExecutor(1).submit(lambda: ask(port, 5010)[0])
@@ -331,8 +329,7 @@ def operator():
         log = open(os.path.join(work, name + ".log")).read()
         check(name + " store: the gateway serves, and says so in its log",
               ask(port, 5020)[0] == 200 and what in log, log)
-        gw.send_signal(signal.SIGTERM)
-        gw.wait(timeout=15)
+        stop(gw)
     check("... the damaged file is kept aside, a new store in its place",
           len(glob.glob(damaged + ".damaged-*")) == 1 and open(damaged, "rb").read(16) == b"SQLite format 3\0")
     with socket.socket() as taken:
@@ -395,8 +392,7 @@ def publish_table():
                  without_a_checksum):
         ok, detail = case()
         check("publishing: " + case.__name__.replace("_", " "), ok, detail)
-    gw.send_signal(signal.SIGTERM)
-    gw.wait(timeout=15)
+    stop(gw)
     log = open(os.path.join(work, "publish.log")).read()
     check("... each refusal in the log", "corv-2.exe does not match corv-2.exe.sha256" in log, log)
 
