@@ -91,24 +91,28 @@ void ForecastService::Reply(Replies& replies) {
 std::uint64_t ForecastService::Get(const CataloguePlace& place, std::function<void(Answer)> done,
                                    const Admission& admitNew) {
   std::int64_t now = clock_();
-  bool isNew = false;
+  // A place not held costs a call: from the client's allowance, and from the budget (its reserve
+  // too, for a place served before).
+  bool uncached = false, isNew = false;
   if (admitNew) {
     std::lock_guard lock(worker_.mutex);
-    isNew = !Served(place.feedId);
+    uncached = !scheduler_.Entry(place.feedId);
+    isNew = uncached && !served_.count(place.feedId);
   }
-  if (isNew) {
-    // A new place that the budget has no room for now is not queued: the client hears when
-    // there will be room, and keeps its allowance.
-    const std::int64_t openAt = gate_.OpenAt(kCallsPerPlace, now, CallBudget::Use::New);
+  if (uncached) {
+    // A place that the budget has no room for now is not queued: the client hears when there
+    // will be room, and keeps its allowance.
+    const std::int64_t openAt =
+        gate_.OpenAt(kCallsPerPlace, now, isNew ? CallBudget::Use::New : CallBudget::Use::Refresh);
     if (openAt > now) {
-      metrics_.Refusal("budget_new_places");
+      metrics_.Refusal(isNew ? "budget_new_places" : "budget");
       done(Answer{503, nullptr, 0, std::min<std::int64_t>(openAt - now, 86400)});
       return 0;
     }
   }
   Waiter w{0, std::move(done), nullptr};
   std::int64_t retryAfter = 0;
-  if (isNew && !admitNew(retryAfter, w.giveBack)) {
+  if (uncached && !admitNew(retryAfter, w.giveBack)) {
     w.done(Answer{429, nullptr, 0, retryAfter});
     return 0;
   }

@@ -63,7 +63,7 @@ class ForecastService {
   void Stop();
 
   // Answers through `done`, at once from the cache or from the worker after a fetch. A place
-  // never served is fetched only when `admitNew` agrees; else the answer is 429 with the
+  // not held is fetched only when `admitNew` agrees; else the answer is 429 with the
   // Retry-After it gives. Gives the ticket of the ask left waiting (0 when already answered).
   std::uint64_t Get(const CataloguePlace& place, std::function<void(Answer)> done, const Admission& admitNew = {});
   // The ask `ticket` for `feedId` waits no longer: it is answered now with what there is (a
