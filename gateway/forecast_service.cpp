@@ -57,7 +57,7 @@ void ForecastService::Stop() {
 
 Answer ForecastService::AnswerFor(const std::string& id, CachedPtr entry, std::int64_t now, std::int64_t retryAfter) {
   if (!scheduler_.Servable(entry, now)) {
-    if (retryAfter <= 0) retryAfter = std::max<std::int64_t>(scheduler_.HeldOffUntil() - now, kDefaultHoldOff);
+    if (retryAfter <= 0) retryAfter = scheduler_.HeldOffUntil() > now ? scheduler_.HeldOffUntil() - now : kDefaultHoldOff;
     return Answer{503, nullptr, 0, retryAfter};
   }
   const std::int64_t hour = LocalHourStart(entry->forecast, now);
