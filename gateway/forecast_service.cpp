@@ -252,11 +252,12 @@ void ForecastService::FetchBatch(std::vector<std::string> ids, std::int64_t now)
       if (std::find(deferred.begin(), deferred.end(), id) == deferred.end()) fetched.push_back(id);
     }
     Replies more = TakeWaiters(fetched, done, true);
-    // The places the budget had no room for wait for it in the queue; their asks are answered
-    // now, with what there is or when to come back.
+    // The places the budget had no room for wait for it in the queue, unless that is further
+    // off than a forecast stays fresh (by then whoever asked has asked again, or not); their
+    // asks are answered now, with what there is or when to come back.
     for (const std::string& id : deferred) {
-      if (deferredUntil == CallBudget::kNever) {
-        scheduler_.Complete(id, std::nullopt, done);  // more than a whole window: never
+      if (deferredUntil - done > options_.policy.freshSeconds) {
+        scheduler_.Complete(id, std::nullopt, done);
       } else {
         scheduler_.Defer(id, deferredUntil);
       }
