@@ -37,7 +37,7 @@ GeocodeStore::GeocodeStore(const std::string& path, bool readOnly) : readOnly_(r
   sqlite3_busy_timeout(db_, 5000);
   auto fail = [&](const std::string& message) {
     const int code = sqlite3_errcode(db_) & 0xff;
-    sqlite3_close(db_);
+    sqlite3_close_v2(db_);  // closed once the statements still open are finalized
     db_ = nullptr;
     if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) throw StoreDamaged("geocode store " + path + ": " + message);
     throw std::runtime_error("cannot use geocode store " + path + ": " + message);
@@ -50,9 +50,11 @@ GeocodeStore::GeocodeStore(const std::string& path, bool readOnly) : readOnly_(r
     if (step != SQLITE_ROW) fail(sqlite3_errmsg(db_));
     const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(check.s, 0));
     if (!verdict || std::string(verdict) != "ok") {
-      sqlite3_close(db_);
+      std::string what = verdict ? std::string(verdict).substr(0, 200) : "?";  // its first findings, on one line
+      std::replace(what.begin(), what.end(), '\n', ' ');
+      sqlite3_close_v2(db_);
       db_ = nullptr;
-      throw StoreDamaged("geocode store " + path + " is damaged: " + (verdict ? verdict : "?"));
+      throw StoreDamaged("geocode store " + path + " is damaged: " + what);
     }
   }
   const char* schema =
@@ -77,6 +79,10 @@ std::unique_ptr<GeocodeStore> GeocodeStore::OpenAnyway(const std::string& path,
   } catch (const StoreDamaged& e) {
     const std::string aside = path + ".damaged-" + std::to_string(std::time(nullptr));
     if (std::rename(path.c_str(), aside.c_str()) == 0) {
+      // Its journal goes with it: left behind, it would be played back into the new store.
+      for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        std::rename((path + suffix).c_str(), (aside + suffix).c_str());
+      }
       log(std::string("STORE DAMAGED: ") + e.what() + "; moved aside to " + aside + ", starting a new one");
       try {
         return std::make_unique<GeocodeStore>(path, false);
