@@ -20,6 +20,10 @@ constexpr std::int64_t kServedMemory = 7 * 86400;
 // ... and is written to the store again at most this often.
 constexpr std::int64_t kServedRewrite = 86400;
 
+// What one place weighs in the call budget, in tenths of a call; a batch's weight is rounded up
+// to whole calls.
+constexpr std::int64_t kPlaceWeightTenths = 10;
+
 // The key goes with every call: redirects are never followed.
 CallLimits ForecastLimits(std::size_t places) { return {(places + 2) * kReplyBytesPerPlace, false}; }
 }  // namespace
@@ -37,7 +41,7 @@ ForecastService::ForecastService(Options options, Upstream& upstream, Geocoder& 
   const std::int64_t now = clock_();
   for (std::string& id : store_.LoadServedPlaces(now - kServedMemory)) served_.emplace(std::move(id), now);
   options_.policy.maxBatch =
-      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(gate_.Largest() / kCallsPerPlace));
+      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(gate_.Largest() * 10 / kPlaceWeightTenths));
   scheduler_ = ForecastScheduler(options_.policy);
   worker_.thread = std::thread([this] { Run(); });
 }
@@ -103,7 +107,7 @@ std::uint64_t ForecastService::Get(const CataloguePlace& place, std::function<vo
     // A place that the budget has no room for now is not queued: the client hears when there
     // will be room, and keeps its allowance.
     const std::int64_t openAt =
-        gate_.OpenAt(kCallsPerPlace, now, isNew ? CallBudget::Use::New : CallBudget::Use::Refresh);
+        gate_.OpenAt((kPlaceWeightTenths + 9) / 10, now, isNew ? CallBudget::Use::New : CallBudget::Use::Refresh);
     if (openAt > now) {
       metrics_.Refusal(isNew ? "budget_new_places" : "budget");
       done(Answer{503, nullptr, 0, std::min<std::int64_t>(openAt - now, 86400)});
@@ -372,8 +376,8 @@ std::vector<std::string> ForecastService::Fetch(const std::vector<std::string>& 
   const std::int64_t newCount = static_cast<std::int64_t>(ids.size()) - servedCount;
   std::int64_t openAt = CallBudget::kNever, newOpenAt = CallBudget::kNever;
   std::int64_t refreshes =
-      servedCount == 0 ? 0 : gate_.TakeUpTo(servedCount, kCallsPerPlace, now, openAt, CallBudget::Use::Refresh);
-  std::int64_t fresh = newCount == 0 ? 0 : gate_.TakeUpTo(newCount, kCallsPerPlace, now, newOpenAt, CallBudget::Use::New);
+      servedCount == 0 ? 0 : gate_.TakeUpTo(servedCount, kPlaceWeightTenths, now, openAt, CallBudget::Use::Refresh);
+  std::int64_t fresh = newCount == 0 ? 0 : gate_.TakeUpTo(newCount, kPlaceWeightTenths, now, newOpenAt, CallBudget::Use::New);
   if (fresh < newCount) metrics_.Refusal("budget_new_places");
   std::vector<std::size_t> go;  // indexes into ids
   std::vector<Coordinates> goAt;

@@ -36,8 +36,9 @@ void LogLine(const std::string& line) {
   std::fflush(stderr);
 }
 
-std::int64_t SourceGate::TakeUpTo(std::int64_t count, std::int64_t weight, std::int64_t now, std::int64_t& openAt,
-                                  CallBudget::Use use) {
+std::int64_t SourceGate::TakeUpTo(std::int64_t count, std::int64_t tenthsEach, std::int64_t now,
+                                  std::int64_t& openAt, CallBudget::Use use) {
+  tenthsEach = std::max<std::int64_t>(tenthsEach, 1);
   std::int64_t taken = 0;
   CallBudget::Spent spent;
   std::uint64_t take = 0;
@@ -47,13 +48,14 @@ std::int64_t SourceGate::TakeUpTo(std::int64_t count, std::int64_t weight, std::
       openAt = heldOffUntil_;
       return 0;
     }
-    taken = std::min(count, budget_.Room(now, use) / std::max<std::int64_t>(weight, 1));
+    const std::int64_t room = budget_.Room(now, use);
+    taken = std::min(count, room > CallBudget::kNever / 20 ? count : room * 10 / tenthsEach);
     if (taken > 0) {
-      budget_.Take(taken * weight, now, use);
+      budget_.Take((taken * tenthsEach + 9) / 10, now, use);
       spent = budget_.spent();
       take = ++taken_;
     }
-    if (taken < count) openAt = budget_.AvailableAt(weight, now, use);
+    if (taken < count) openAt = budget_.AvailableAt((tenthsEach + 9) / 10, now, use);
   }
   // Written before the calls go out, so that a crash cannot forget them.
   std::lock_guard lock(saveMutex_);

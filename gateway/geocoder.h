@@ -36,11 +36,12 @@ class SourceGate {
   // Whether `weight` calls may go out now; when not, `openAt` is when to try again. Refreshes of
   // places already served may spend the budget's reserve; new places and geocoding may not.
   bool Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use) {
-    return TakeUpTo(1, weight, now, openAt, use) == 1;
+    return TakeUpTo(1, 10 * weight, now, openAt, use) == 1;
   }
-  // Takes as many of `count` calls of `weight` each as fit now; when fewer than `count`, `openAt`
-  // is when the next one would fit (CallBudget::kNever for not at all).
-  std::int64_t TakeUpTo(std::int64_t count, std::int64_t weight, std::int64_t now, std::int64_t& openAt,
+  // Takes as many of `count` things weighing `tenthsEach` tenths of a call each as fit now, their
+  // weight rounded up to whole calls; when fewer than `count`, `openAt` is when the next one
+  // would fit (CallBudget::kNever for not at all).
+  std::int64_t TakeUpTo(std::int64_t count, std::int64_t tenthsEach, std::int64_t now, std::int64_t& openAt,
                         CallBudget::Use use);
   // When `weight` calls could next go out for `use` (now, when they can), taking nothing.
   std::int64_t OpenAt(std::int64_t weight, std::int64_t now, CallBudget::Use use);

@@ -70,8 +70,6 @@ class ForecastService {
   // stale copy, or 503 with `retryAfter`), and freed.
   void Drop(const std::string& feedId, std::uint64_t ticket, std::int64_t retryAfter);
 
-  // What one place in a batch costs against the provider's limits.
-  static constexpr std::int64_t kCallsPerPlace = 1;
   // Asks waiting for fetches, at most; more get 503 at once.
   static constexpr std::size_t kMaxWaiters = 10000;
 
