@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "gateway/admission.h"
+#include "gateway/geocoder.h"
 
 namespace corvella::gateway {
 namespace {
@@ -111,6 +112,17 @@ TEST(Admission, AddressBlocksShareAnAllowance) {
   EXPECT_TRUE(allowance.Take(other, 0, retry));
   for (const char* forwarded : {"[2001:db8::7]:4711", "198.51.100.7:4711", "[2001:db8::7]"})
     EXPECT_NE(ClientOf("127.0.0.1", "", forwarded, {"127.0.0.1"}).key, "127.0.0.1") << forwarded;
+}
+
+// A batch takes the places that fit, a place weighing 1.5 calls and the batch rounded up; the
+// rest hears when the minute frees; what was taken is saved before the calls go out.
+TEST(SourceGate, ABatchTakesWhatFitsAtItsWeight) {
+  std::int64_t saved = 0, openAt = 0;
+  SourceGate gate(CallBudget({10, 100, 100, 0}), [&](const CallBudget::Spent& s) { saved = s.used[0]; });
+  EXPECT_EQ(gate.TakeUpTo(10, 15, 0, openAt, CallBudget::Use::New), 6);
+  EXPECT_EQ(saved, 9);
+  EXPECT_EQ(gate.TakeUpTo(1, 15, 1, openAt, CallBudget::Use::New), 0);
+  EXPECT_EQ(openAt, 60);
 }
 
 }  // namespace
