@@ -245,8 +245,8 @@ std::optional<RatesSet> ReadBankRates(std::string_view xml, std::string& error) 
     std::optional<std::int64_t> val = ParseDecimal(f.value);
     std::string code(Trim(f.code));
     if (code.size() != 3 || !n || !val || *val == 0) {
-      error = "rates list has a malformed Valute " + code;
-      return std::nullopt;
+      set.skipped.push_back(code);
+      continue;
     }
     set.rates.push_back({SeriesKey(Attribute(v, "ID")), code, std::string(Trim(f.name)), *n, *val});
   }

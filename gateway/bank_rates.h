@@ -22,6 +22,7 @@ struct BankRate {
 struct RatesSet {
   std::int64_t effectiveDay = 0;  // ValCurs Date, days since 1970-01-01
   std::vector<BankRate> rates;
+  std::vector<std::string> skipped;  // the CharCode (as sent) of each malformed Valute left out
 };
 
 inline constexpr std::int64_t kRateScale = 100'000'000;
@@ -43,7 +44,8 @@ struct RowDetails {
 };
 
 // The bank's XML list in its declared encoding (windows-1251), or UTF-8 / windows-1251 when it
-// declares none. Empty, with `error` set, when it is not such a list.
+// declares none. Empty, with `error` set, when it is not such a list; a malformed Valute is left
+// out (and named in `skipped`), the others kept.
 std::optional<RatesSet> ReadBankRates(std::string_view xml, std::string& error);
 
 // The bank's series of one currency (XML_dynamic.asp): its records in the order given, none for

@@ -25,7 +25,9 @@ struct ForecastPolicy {
   int busyAsks = 3;  // asks in a freshness window that make a place busy (see gateway_day_bench)
   std::int64_t retryAfterFailureSeconds = 60;
   std::size_t maxBatch = 1000;   // places in one call: the source takes at most 1,000
-  std::size_t capacity = 10000;  // places kept; the least recently asked go first
+  // Forecasts kept; the least recently asked go first. Places asked for that have no forecast
+  // (being fetched, refused, failed) are kept apart, as many again, and never push one out.
+  std::size_t capacity = 10000;
 };
 
 // A fetched forecast and the document last rendered from it (for the local hour that starts
@@ -50,6 +52,7 @@ class ForecastScheduler {
   struct Lookup {
     Outcome outcome;
     CachedPtr entry;
+    std::int64_t notBefore = 0;  // for Wait: the fetch cannot start before then (held off, deferred)
   };
   Lookup Ask(const std::string& id, std::int64_t now);
 
@@ -57,12 +60,18 @@ class ForecastScheduler {
   // places that have expired. Each is then "in flight" until Complete. Empty while held off.
   std::vector<std::string> TakeBatch(std::int64_t now);
   bool HasQueued() const { return !queue_.empty(); }
+  // When TakeBatch would next take a queued place (INT64_MAX with none queued).
+  std::int64_t ReadyAt() const;
+  bool HasReady(std::int64_t now) const { return ReadyAt() <= now; }
   std::int64_t NextSweep() const { return nextSweep_; }
 
   // The fetch of `id` ended: with a forecast (stored) or without (the old entry stays).
   void Complete(const std::string& id, std::optional<CachedForecast> fetched, std::int64_t now);
   // A place taken in a batch goes back to the queue (it has just been found by the geocoder).
   void Requeue(const std::string& id);
+  // A place taken in a batch goes back to the queue, to be taken again from `until` on (the
+  // budget had no room for it now).
+  void Defer(const std::string& id, std::int64_t until);
   // The source asked us to wait (429 and its Retry-After).
   void HoldOff(std::int64_t until) { heldOffUntil_ = until; }
   std::int64_t HeldOffUntil() const { return heldOffUntil_; }
@@ -88,15 +97,17 @@ class ForecastScheduler {
     int asks = 0, previousAsks = 0;
     bool queued = false, inFlight = false;
     std::int64_t failedAt = INT64_MIN / 2;
-    std::list<std::string>::iterator lru;
+    std::int64_t notBefore = 0;  // queued, but deferred till then
+    std::list<std::string>::iterator lru;  // in held_ when it has an entry, else in pending_
   };
   Place& Touch(const std::string& id);
   bool Busy(const Place& p) const { return std::max(p.asks, p.previousAsks) >= policy_.busyAsks; }
   void Evict();
+  static void EvictFrom(std::list<std::string>& lru, std::size_t keep, std::unordered_map<std::string, Place>& places);
 
   ForecastPolicy policy_;
   std::unordered_map<std::string, Place> places_;
-  std::list<std::string> lru_;  // most recently asked first
+  std::list<std::string> held_, pending_;  // most recently asked first
   std::vector<std::string> queue_;
   std::int64_t nextSweep_ = 0;
   std::int64_t heldOffUntil_ = 0;

@@ -16,6 +16,10 @@ constexpr std::size_t kMaxGetPlaces = 50;  // longer lists go as a POST form
 constexpr std::chrono::seconds kGeocodeWait{2};
 // A place's eight days come to some 16 KB of JSON: room for twice that, no more.
 constexpr std::size_t kReplyBytesPerPlace = 32u << 10;
+// A place served within this long is still "served": its refresh may spend the reserve.
+constexpr std::int64_t kServedMemory = 7 * 86400;
+// ... and is written to the store again at most this often.
+constexpr std::int64_t kServedRewrite = 86400;
 
 // What a place is asked for. The source weighs a place asked for more than ten variables as
 // variables / 10 calls; the days' precipitation and wind are summed up from the hours.
@@ -27,27 +31,29 @@ constexpr std::string_view kDailyVariables = "weather_code,temperature_2m_max,te
 constexpr std::int64_t VariablesIn(std::string_view list) {
   return 1 + static_cast<std::int64_t>(std::count(list.begin(), list.end(), ','));
 }
-// What one place weighs in the call budget, in tenths of a call: 15 variables, 1.5 calls.
+// What one place weighs in the call budget, in tenths of a call: 15 variables, 1.5 calls; a
+// batch's weight is rounded up to whole calls.
 constexpr std::int64_t kPlaceWeightTenths = std::max<std::int64_t>(
     10, VariablesIn(kCurrentVariables) + VariablesIn(kHourlyVariables) + VariablesIn(kDailyVariables));
-// The calls `places` places cost, rounded up.
-std::int64_t PlaceCalls(std::int64_t places) { return (places * kPlaceWeightTenths + 9) / 10; }
 
 // The key goes with every call: redirects are never followed.
 CallLimits ForecastLimits(std::size_t places) { return {(places + 2) * kReplyBytesPerPlace, false}; }
 }  // namespace
 
 ForecastService::ForecastService(Options options, Upstream& upstream, Geocoder& geocoder, SourceGate& gate,
-                                 Metrics& metrics, UnixClock clock)
+                                 GeocodeStore& store, Metrics& metrics, UnixClock clock)
     : options_(std::move(options)),
       upstream_(upstream),
       geocoder_(geocoder),
       gate_(gate),
       metrics_(metrics),
       clock_(std::move(clock)),
+      store_(store),
       scheduler_(options_.policy) {
-  options_.policy.maxBatch = std::min<std::size_t>(options_.policy.maxBatch,
-                                                   static_cast<std::size_t>(gate_.Largest() * 10 / kPlaceWeightTenths));
+  const std::int64_t now = clock_();
+  for (std::string& id : store_.LoadServedPlaces(now - kServedMemory)) served_.emplace(std::move(id), now);
+  options_.policy.maxBatch =
+      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(gate_.Largest() * 10 / kPlaceWeightTenths));
   scheduler_ = ForecastScheduler(options_.policy);
   worker_.thread = std::thread([this] { Run(); });
 }
@@ -57,17 +63,18 @@ ForecastService::~ForecastService() { Stop(); }
 void ForecastService::Stop() {
   geocoder_.StopWorkers();  // they call back into this service
   worker_.Stop();
-  std::unordered_map<std::string, std::vector<std::function<void(Answer)>>> owed;
+  std::unordered_map<std::string, std::vector<Waiter>> owed;
   {
     std::lock_guard lock(worker_.mutex);
     owed.swap(waiters_);
+    waiting_ = 0;
   }
 }
 
-Answer ForecastService::AnswerFor(const std::string& id, CachedPtr entry, std::int64_t now) {
+Answer ForecastService::AnswerFor(const std::string& id, CachedPtr entry, std::int64_t now, std::int64_t retryAfter) {
   if (!scheduler_.Servable(entry, now)) {
-    std::int64_t wait = std::max<std::int64_t>(scheduler_.HeldOffUntil() - now, kDefaultHoldOff);
-    return Answer{503, nullptr, 0, wait};
+    if (retryAfter <= 0) retryAfter = scheduler_.HeldOffUntil() > now ? scheduler_.HeldOffUntil() - now : kDefaultHoldOff;
+    return Answer{503, nullptr, 0, retryAfter};
   }
   const std::int64_t hour = LocalHourStart(entry->forecast, now);
   if (!entry->document || entry->documentHour != hour) {
@@ -88,41 +95,96 @@ Answer ForecastService::AnswerFor(const std::string& id, CachedPtr entry, std::i
   return Answer{200, entry->document, std::max<std::int64_t>(maxAge, 0), 0};
 }
 
-void ForecastService::Get(const CataloguePlace& place, std::function<void(Answer)> done, const Admission& admitNew) {
-  std::int64_t retryAfter = 0;
-  bool refused = false;
+bool ForecastService::Served(const std::string& id) const { return scheduler_.Entry(id) || served_.count(id); }
+
+void ForecastService::Reply(Replies& replies) {
+  for (auto& [w, a] : replies) {
+    if (w.giveBack) w.giveBack();
+    w.done(std::move(a));
+  }
+}
+
+std::uint64_t ForecastService::Get(const CataloguePlace& place, std::function<void(Answer)> done,
+                                   const Admission& admitNew) {
+  std::int64_t now = clock_();
+  // A place not held costs a call: from the client's allowance, and from the budget (its reserve
+  // too, for a place served before).
+  bool uncached = false, isNew = false;
   if (admitNew) {
     std::lock_guard lock(worker_.mutex);
-    refused = !scheduler_.Entry(place.feedId) && !admitNew(retryAfter);
+    uncached = !scheduler_.Entry(place.feedId);
+    isNew = uncached && !served_.count(place.feedId);
   }
-  if (refused) return done(Answer{429, nullptr, 0, retryAfter});
+  if (uncached) {
+    // A place that the budget has no room for now is not queued: the client hears when there
+    // will be room, and keeps its allowance.
+    const std::int64_t openAt =
+        gate_.OpenAt((kPlaceWeightTenths + 9) / 10, now, isNew ? CallBudget::Use::New : CallBudget::Use::Refresh);
+    if (openAt > now) {
+      metrics_.Refusal(isNew ? "budget_new_places" : "budget");
+      done(Answer{503, nullptr, 0, std::min<std::int64_t>(openAt - now, 86400)});
+      return 0;
+    }
+  }
+  Waiter w{0, std::move(done), nullptr};
+  std::int64_t retryAfter = 0;
+  if (uncached && !admitNew(retryAfter, w.giveBack)) {
+    w.done(Answer{429, nullptr, 0, retryAfter});
+    return 0;
+  }
   Answer answer;
   {
     std::lock_guard lock(worker_.mutex);
-    const std::int64_t now = clock_();
+    now = clock_();
     ForecastScheduler::Lookup l = scheduler_.Ask(place.feedId, now);
-    if (l.outcome == ForecastScheduler::Outcome::Wait) {
+    if (l.outcome == ForecastScheduler::Outcome::Wait && l.notBefore <= now && waiting_ < kMaxWaiters) {
       metrics_.Cache("miss");
       places_[place.feedId] = &place;
-      waiters_[place.feedId].push_back(std::move(done));
+      w.ticket = ++nextTicket_;
+      waiters_[place.feedId].push_back(std::move(w));
+      ++waiting_;
       worker_.wake.notify_one();
-      return;
+      return nextTicket_;
     }
+    // Held off, deferred, or too many waiting: what there is, at once.
+    if (l.outcome == ForecastScheduler::Outcome::Wait && waiting_ >= kMaxWaiters) metrics_.Refusal("waiters");
     metrics_.Cache(l.outcome == ForecastScheduler::Outcome::Serve ? "hit" : "stale");
-    answer = AnswerFor(place.feedId, l.entry, now);
+    answer = AnswerFor(place.feedId, l.entry, now, l.notBefore - now);
   }
-  done(std::move(answer));
+  if (w.giveBack) w.giveBack();  // no call was made for this ask
+  w.done(std::move(answer));
+  return 0;
+}
+
+void ForecastService::Drop(const std::string& feedId, std::uint64_t ticket, std::int64_t retryAfter) {
+  Replies replies;
+  {
+    std::lock_guard lock(worker_.mutex);
+    auto it = waiters_.find(feedId);
+    if (it == waiters_.end()) return;
+    auto& list = it->second;
+    for (auto w = list.begin(); w != list.end(); ++w) {
+      if (w->ticket != ticket) continue;
+      replies.emplace_back(std::move(*w), AnswerFor(feedId, scheduler_.Entry(feedId), clock_(), retryAfter));
+      list.erase(w);
+      --waiting_;
+      break;
+    }
+    if (list.empty()) waiters_.erase(it);
+  }
+  Reply(replies);
 }
 
 void ForecastService::Run() {
   std::unique_lock lock(worker_.mutex);
   while (!worker_.stop) {
     const std::int64_t now = clock_();
-    const std::int64_t wakeAt = std::max(scheduler_.NextSweep(), scheduler_.HeldOffUntil());
-    if (!scheduler_.HasQueued() || now < scheduler_.HeldOffUntil()) {
+    if (!scheduler_.HasReady(now)) {
+      const std::int64_t wakeAt =
+          std::max(std::min(scheduler_.NextSweep(), scheduler_.ReadyAt()), scheduler_.HeldOffUntil());
       worker_.wake.wait_for(lock, std::chrono::seconds(std::clamp<std::int64_t>(wakeAt - now, 1, 60)));
       if (worker_.stop) break;
-      if (!scheduler_.HasQueued() && clock_() < scheduler_.NextSweep()) continue;
+      if (!scheduler_.HasReady(clock_()) && clock_() < scheduler_.NextSweep()) continue;
     }
     // Let asks arriving close together join this call.
     worker_.wake.wait_for(lock, std::chrono::milliseconds(options_.gatherMilliseconds),
@@ -192,17 +254,48 @@ void ForecastService::FetchBatch(std::vector<std::string> ids, std::int64_t now)
     }
     for (const std::string& id : found) use(id, geocoder_.Stored(id));
   }
-  if (!located.empty()) Fetch(located, at, now);
+  std::vector<std::string> deferred;
+  std::int64_t deferredUntil = 0;
+  if (!located.empty()) deferred = Fetch(located, at, now, deferredUntil);
   Replies replies;
   {
     std::lock_guard lock(worker_.mutex);
     const std::int64_t done = clock_();
     for (const std::string& id : failed) scheduler_.Complete(id, std::nullopt, done);
-    std::vector<std::string> answered = std::move(failed);
-    answered.insert(answered.end(), located.begin(), located.end());
-    replies = TakeWaiters(answered, done);
+    replies = TakeWaiters(failed, done, false);
+    std::vector<std::string> fetched;
+    for (const std::string& id : located) {
+      if (std::find(deferred.begin(), deferred.end(), id) == deferred.end()) fetched.push_back(id);
+    }
+    Replies more = TakeWaiters(fetched, done, true);
+    // The places the budget had no room for wait for it in the queue, unless that is further
+    // off than a forecast stays fresh (by then whoever asked has asked again, or not); their
+    // asks are answered now, with what there is or when to come back.
+    for (const std::string& id : deferred) {
+      if (deferredUntil - done > options_.policy.freshSeconds) {
+        scheduler_.Complete(id, std::nullopt, done);
+      } else {
+        scheduler_.Defer(id, deferredUntil);
+      }
+      auto it = waiters_.find(id);
+      if (it == waiters_.end()) continue;
+      Answer a = AnswerFor(id, scheduler_.Entry(id), done, std::min<std::int64_t>(deferredUntil - done, 86400));
+      for (Waiter& w : it->second) more.emplace_back(std::move(w), a);
+      waiting_ -= it->second.size();
+      waiters_.erase(it);
+    }
+    for (auto& r : more) replies.push_back(std::move(r));
+    // Held off: every ask still waiting has what there is now, rather than at its deadline.
+    if (scheduler_.HeldOffUntil() > done) {
+      for (auto& [id, list] : waiters_) {
+        Answer a = AnswerFor(id, scheduler_.Entry(id), done, scheduler_.HeldOffUntil() - done);
+        for (Waiter& w : list) replies.emplace_back(std::move(w), a);
+      }
+      waiters_.clear();
+      waiting_ = 0;
+    }
   }
-  for (auto& [w, a] : replies) w(std::move(a));
+  Reply(replies);
 }
 
 void ForecastService::Located(const std::string& id, bool found) {
@@ -222,21 +315,41 @@ void ForecastService::Located(const std::string& id, bool found) {
     }
     const std::int64_t now = clock_();
     scheduler_.Complete(id, std::nullopt, now);
-    replies = TakeWaiters({id}, now);
+    replies = TakeWaiters({id}, now, false);
   }
-  for (auto& [w, a] : replies) w(std::move(a));
+  Reply(replies);
 }
 
-ForecastService::Replies ForecastService::TakeWaiters(const std::vector<std::string>& ids, std::int64_t now) {
+ForecastService::Replies ForecastService::TakeWaiters(const std::vector<std::string>& ids, std::int64_t now,
+                                                      bool called) {
   Replies replies;
   for (const std::string& id : ids) {
     auto it = waiters_.find(id);
     if (it == waiters_.end()) continue;
     Answer a = AnswerFor(id, scheduler_.Entry(id), now);
-    for (auto& w : it->second) replies.emplace_back(std::move(w), a);
+    for (Waiter& w : it->second) {
+      if (called) w.giveBack = nullptr;  // the allowance was spent on this call
+      replies.emplace_back(std::move(w), a);
+    }
+    waiting_ -= it->second.size();
     waiters_.erase(it);
   }
   return replies;
+}
+
+void ForecastService::RememberServed(const std::vector<std::string>& ids, std::int64_t now) {
+  std::vector<std::string> write;
+  {
+    std::lock_guard lock(worker_.mutex);
+    for (const std::string& id : ids) {
+      auto [it, added] = served_.try_emplace(id, now);
+      if (added || now - it->second >= kServedRewrite) {
+        it->second = now;
+        write.push_back(id);
+      }
+    }
+  }
+  if (!write.empty() && !store_.readOnly() && !store_.SaveServedPlaces(write, now)) metrics_.Error("served_store");
 }
 
 std::string ForecastService::QueryFor(const std::vector<Coordinates>& at) const {
@@ -256,36 +369,43 @@ std::string ForecastService::QueryFor(const std::vector<Coordinates>& at) const 
   return q;
 }
 
-void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vector<Coordinates>& at,
-                            std::int64_t now) {
+std::vector<std::string> ForecastService::Fetch(const std::vector<std::string>& ids,
+                                                const std::vector<Coordinates>& at, std::int64_t now,
+                                                std::int64_t& deferredUntil) {
   std::vector<std::optional<CachedForecast>> results(ids.size());
-  // Places already served spend the budget's reserve if they must; new ones only what is above it.
+  // Places already served spend the budget's reserve if they must; new ones only what is above
+  // it. What fits goes now, the rest waits for the window that refused it.
   std::vector<char> served(ids.size());
   std::int64_t servedCount = 0;
   {
     std::lock_guard lock(worker_.mutex);
     for (std::size_t i = 0; i < ids.size(); ++i) {
-      served[i] = scheduler_.Entry(ids[i]) != nullptr;
+      served[i] = Served(ids[i]);
       servedCount += served[i];
     }
   }
   const std::int64_t newCount = static_cast<std::int64_t>(ids.size()) - servedCount;
-  std::int64_t openAt = 0, newOpenAt = 0;
-  const bool refresh = servedCount == 0 || gate_.Take(PlaceCalls(servedCount), now, openAt, CallBudget::Use::Refresh);
-  const bool fresh = newCount == 0 || gate_.Take(PlaceCalls(newCount), now, newOpenAt, CallBudget::Use::New);
-  if (!fresh) metrics_.Refusal("budget_new_places");
+  std::int64_t openAt = CallBudget::kNever, newOpenAt = CallBudget::kNever;
+  std::int64_t refreshes =
+      servedCount == 0 ? 0 : gate_.TakeUpTo(servedCount, kPlaceWeightTenths, now, openAt, CallBudget::Use::Refresh);
+  std::int64_t fresh = newCount == 0 ? 0 : gate_.TakeUpTo(newCount, kPlaceWeightTenths, now, newOpenAt, CallBudget::Use::New);
+  if (fresh < newCount) metrics_.Refusal("budget_new_places");
   std::vector<std::size_t> go;  // indexes into ids
   std::vector<Coordinates> goAt;
+  std::vector<std::string> deferred;
   for (std::size_t i = 0; i < ids.size(); ++i) {
-    if (served[i] ? refresh : fresh) {
+    std::int64_t& left = served[i] ? refreshes : fresh;
+    if (left > 0) {
+      --left;
       go.push_back(i);
       goAt.push_back(at[i]);
+    } else {
+      deferred.push_back(ids[i]);
     }
   }
+  deferredUntil = std::min(openAt, newOpenAt);
   if (go.empty()) {
     metrics_.Upstream("forecast", "held_off", 0, 0);
-    std::lock_guard lock(worker_.mutex);
-    if (!refresh) scheduler_.HoldOff(openAt);
   } else {
     std::string query = QueryFor(goAt);
     UpstreamReply reply = go.size() <= kMaxGetPlaces
@@ -318,12 +438,18 @@ void ForecastService::Fetch(const std::vector<std::string>& ids, const std::vect
       }
     }
   }
-  std::lock_guard lock(worker_.mutex);
-  const std::int64_t done = clock_();
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    if (!results[i]) metrics_.Error("forecast_place");
-    scheduler_.Complete(ids[i], std::move(results[i]), done);
+  std::vector<std::string> fetched;
+  {
+    std::lock_guard lock(worker_.mutex);
+    const std::int64_t done = clock_();
+    for (std::size_t k : go) {
+      if (!results[k]) metrics_.Error("forecast_place");
+      if (results[k]) fetched.push_back(ids[k]);
+      scheduler_.Complete(ids[k], std::move(results[k]), done);
+    }
   }
+  RememberServed(fetched, now);
+  return deferred;
 }
 
 }  // namespace corvella::gateway

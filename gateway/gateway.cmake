@@ -14,7 +14,8 @@ find_package(LibXml2 QUIET)
 find_package(SQLite3 QUIET)
 find_package(nlohmann_json 3 QUIET)
 find_package(Boost 1.74 QUIET)
-foreach(pkg CURL:libcurl4-openssl-dev LibXml2:libxml2-dev SQLite3:libsqlite3-dev
+find_package(OpenSSL QUIET)
+foreach(pkg CURL:libcurl4-openssl-dev OpenSSL:libssl-dev LibXml2:libxml2-dev SQLite3:libsqlite3-dev
             nlohmann_json:nlohmann-json3-dev Boost:libboost-dev)
   string(REPLACE ":" ";" pair ${pkg})
   list(GET pair 0 name)
@@ -53,8 +54,10 @@ corvella_test(gateway_core_tests
 corvella_library(corvella_gateway_service
   SOURCES gateway/upstream_curl.cpp gateway/geocode_store.cpp gateway/rate_series_store.cpp
           gateway/geocoder.cpp gateway/metrics.cpp gateway/forecast_service.cpp
-          gateway/rates_service.cpp gateway/routing.cpp gateway/admission.cpp gateway/http_front.cpp
-  DEPS corvella_gateway_core corvella_servers CURL::libcurl SQLite::SQLite3 Boost::boost Threads::Threads)
+          gateway/rates_service.cpp gateway/routing.cpp gateway/admission.cpp gateway/release_folder.cpp
+          gateway/http_front.cpp
+  DEPS corvella_gateway_core corvella_servers CURL::libcurl SQLite::SQLite3 Boost::boost OpenSSL::Crypto
+       Threads::Threads)
 
 # Which document or refusal each request gets, and whom it is counted for.
 corvella_test(gateway_front_tests SOURCES tests/gateway/routing_test.cpp DEPS corvella_gateway_service)
@@ -84,6 +87,15 @@ if(CORVELLA_TESTS)
                    ${CORVELLA_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/gateway/hostile_test.py hostile
                    $<TARGET_FILE:corvella-gateway>)
   set_tests_properties(gateway_hostile PROPERTIES TIMEOUT 120 LABELS "native;interop")
+  # The call budget at its edges, and what an operator meets: hold-offs, a damaged store, signals,
+  # publishing a release.
+  foreach(group budget operator publish)
+    add_test(NAME gateway_hostile_${group}
+             COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
+                     ${CORVELLA_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/gateway/hostile_test.py ${group}
+                     $<TARGET_FILE:corvella-gateway>)
+    set_tests_properties(gateway_hostile_${group} PROPERTIES TIMEOUT 90 LABELS "native;interop")
+  endforeach()
   if(TARGET corvella-cli)
     add_test(NAME gateway_client_pass
              COMMAND ${CMAKE_COMMAND} -E env ${corvella_gateway_hosts}
@@ -95,3 +107,5 @@ endif()
 
 # Upstream calls over a simulated day (bench/gateway_wrk.sh measures the front).
 corvella_benchmark(gateway_day_bench SOURCES bench/gateway_day_bench.cpp DEPS corvella_gateway_core)
+# A newcomer's allowance when the table of clients is full.
+corvella_benchmark(gateway_admission_bench SOURCES bench/admission_bench.cpp DEPS corvella_gateway_service)

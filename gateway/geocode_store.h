@@ -1,13 +1,20 @@
 // The coordinates of every place ever looked up, in an SQLite file, so that each place is asked
 // of the geocoder once. The file can be warmed on one machine and shipped read-only to others.
+// Beside them, in tables of their own, what the forecast provider's budget has spent and which
+// places have been served, so that neither starts afresh on a restart.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "gateway/call_budget.h"
 #include "gateway/place_forecast.h"
 
 struct sqlite3;
@@ -22,10 +29,21 @@ struct StoredPlace {
   Coordinates at;
 };
 
+// The file is not an SQLite database, or a damaged one.
+struct StoreDamaged : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 class GeocodeStore {
  public:
-  // Opens (creating when allowed) the file; throws std::runtime_error with SQLite's message.
+  // Opens (creating when allowed) the file; throws StoreDamaged, or std::runtime_error with
+  // SQLite's message.
   GeocodeStore(const std::string& path, bool readOnly);
+  // The store is only a cache, so the gateway always gets one: the file at `path`; when it is
+  // damaged, a new one there, the old one moved aside; when it cannot be written, the file
+  // read-only; when it cannot be opened at all, one in memory. Each of these is told to `log`.
+  static std::unique_ptr<GeocodeStore> OpenAnyway(const std::string& path, const std::function<void(const std::string&)>& log);
+  bool readOnly() const { return readOnly_; }
   ~GeocodeStore();
   GeocodeStore(const GeocodeStore&) = delete;
   GeocodeStore& operator=(const GeocodeStore&) = delete;
@@ -36,7 +54,16 @@ class GeocodeStore {
   bool Save(const std::string& feedId, const StoredPlace& place);
   std::size_t Count();
 
+  // The budget named `gate`, as last saved (one small write per batch of calls).
+  std::optional<CallBudget::Spent> LoadSpentCalls(const std::string& gate);
+  bool SaveSpentCalls(const std::string& gate, const CallBudget::Spent& spent);
+  // Places served since `since` (Unix seconds), and more of them served at `at`.
+  std::vector<std::string> LoadServedPlaces(std::int64_t since);
+  bool SaveServedPlaces(const std::vector<std::string>& feedIds, std::int64_t at);
+
  private:
+  bool Exec(const char* sql);  // under mutex_
+  bool CreateBudgetTables();
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
   bool readOnly_;

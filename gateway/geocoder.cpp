@@ -1,5 +1,6 @@
 #include "gateway/geocoder.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "gateway/place_matching.h"
@@ -35,17 +36,39 @@ void LogLine(const std::string& line) {
   std::fflush(stderr);
 }
 
-bool SourceGate::Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use) {
+std::int64_t SourceGate::TakeUpTo(std::int64_t count, std::int64_t tenthsEach, std::int64_t now,
+                                  std::int64_t& openAt, CallBudget::Use use) {
+  tenthsEach = std::max<std::int64_t>(tenthsEach, 1);
+  std::int64_t taken = 0;
+  CallBudget::Spent spent;
+  std::uint64_t take = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (now < heldOffUntil_) {
+      openAt = heldOffUntil_;
+      return 0;
+    }
+    const std::int64_t room = budget_.Room(now, use);
+    taken = std::min(count, room > CallBudget::kNever / 20 ? count : room * 10 / tenthsEach);
+    if (taken > 0) {
+      budget_.Take((taken * tenthsEach + 9) / 10, now, use);
+      spent = budget_.spent();
+      take = ++taken_;
+    }
+    if (taken < count) openAt = budget_.AvailableAt((tenthsEach + 9) / 10, now, use);
+  }
+  // Written before the calls go out, so that a crash cannot forget them.
+  std::lock_guard lock(saveMutex_);
+  if (take > saved_ && save_) {
+    save_(spent);
+    saved_ = take;
+  }
+  return taken;
+}
+
+std::int64_t SourceGate::OpenAt(std::int64_t weight, std::int64_t now, CallBudget::Use use) {
   std::lock_guard lock(mutex_);
-  if (now < heldOffUntil_) {
-    openAt = heldOffUntil_;
-    return false;
-  }
-  if (!budget_.Take(weight, now, use)) {
-    openAt = budget_.AvailableAt(weight, now, use);
-    return false;
-  }
-  return true;
+  return std::max(heldOffUntil_, budget_.AvailableAt(weight, now, use));
 }
 
 void SourceGate::HoldOff(std::int64_t until) {

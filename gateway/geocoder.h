@@ -27,13 +27,24 @@
 namespace corvella::gateway {
 
 // The provider's limits, shared by every caller of its services: our own budget and its
-// requests to wait (429 with Retry-After).
+// requests to wait (429 with Retry-After). What has been spent goes to `save` after each take,
+// so that a restart does not start the day afresh.
 class SourceGate {
  public:
-  explicit SourceGate(CallBudget budget) : budget_(budget) {}
+  using Save = std::function<void(const CallBudget::Spent&)>;
+  explicit SourceGate(CallBudget budget, Save save = {}) : budget_(budget), save_(std::move(save)) {}
   // Whether `weight` calls may go out now; when not, `openAt` is when to try again. Refreshes of
   // places already served may spend the budget's reserve; new places and geocoding may not.
-  bool Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use);
+  bool Take(std::int64_t weight, std::int64_t now, std::int64_t& openAt, CallBudget::Use use) {
+    return TakeUpTo(1, 10 * weight, now, openAt, use) == 1;
+  }
+  // Takes as many of `count` things weighing `tenthsEach` tenths of a call each as fit now, their
+  // weight rounded up to whole calls; when fewer than `count`, `openAt` is when the next one
+  // would fit (CallBudget::kNever for not at all).
+  std::int64_t TakeUpTo(std::int64_t count, std::int64_t tenthsEach, std::int64_t now, std::int64_t& openAt,
+                        CallBudget::Use use);
+  // When `weight` calls could next go out for `use` (now, when they can), taking nothing.
+  std::int64_t OpenAt(std::int64_t weight, std::int64_t now, CallBudget::Use use);
   void HoldOff(std::int64_t until);
   std::int64_t Largest() const { return budget_.Largest(); }
 
@@ -41,6 +52,11 @@ class SourceGate {
   std::mutex mutex_;
   CallBudget budget_;
   std::int64_t heldOffUntil_ = 0;
+  std::uint64_t taken_ = 0;  // takes so far: only a newer state is saved
+  // Saving waits for the disk, so it has a lock of its own: asking the gate never waits for it.
+  std::mutex saveMutex_;
+  Save save_;
+  std::uint64_t saved_ = 0;
 };
 
 using UnixClock = std::function<std::int64_t()>;

@@ -1,11 +1,8 @@
 #include "gateway/http_front.h"
 
 #include <curl/curl.h>
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>  // before Asio: Boost 1.74 needs std::exchange in C++20
@@ -13,9 +10,11 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,6 +24,7 @@
 
 #include "gateway/admission.h"
 #include "gateway/geocoder.h"
+#include "gateway/release_folder.h"
 #include "gateway/routing.h"
 
 namespace corvella::gateway {
@@ -38,8 +38,6 @@ namespace {
 
 constexpr std::int64_t kUpdateMaxAge = 3600;
 constexpr std::int64_t kDeadlineRetryAfter = 30;
-// An update file changed this recently may still be being written; the one before it is served.
-constexpr std::time_t kSettleSeconds = 2;
 constexpr std::size_t kReservedDescriptors = 128;  // upstream calls, the store, logs
 
 std::string HttpDate(std::time_t t) {
@@ -51,49 +49,6 @@ std::string HttpDate(std::time_t t) {
 }
 
 std::string_view View(beast::string_view s) { return {s.data(), s.size()}; }
-
-// The newest settled .exe in the release folder, opened: a regular file named in the folder
-// itself (never a symlink, so never anything outside it), its length and date from the open file.
-struct ReleaseFile {
-  int fd = -1;
-  struct stat st {};
-};
-
-std::optional<ReleaseFile> OpenRelease(const std::string& dir) {
-  if (dir.empty()) return std::nullopt;
-  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd < 0) return std::nullopt;
-  DIR* d = fdopendir(dup(dirFd));
-  std::string best;
-  std::time_t bestTime = 0;
-  const std::time_t now = std::time(nullptr);
-  if (d) {
-    while (dirent* e = readdir(d)) {
-      std::string_view name = e->d_name;
-      struct stat st {};
-      if (name.size() < 5 || name.substr(name.size() - 4) != ".exe") continue;
-      if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-      if (now - st.st_mtime < kSettleSeconds) continue;
-      if (best.empty() || st.st_mtime > bestTime) {
-        best = e->d_name;
-        bestTime = st.st_mtime;
-      }
-    }
-    closedir(d);
-  }
-  std::optional<ReleaseFile> out;
-  if (!best.empty()) {
-    ReleaseFile f;
-    f.fd = openat(dirFd, best.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (f.fd >= 0 && fstat(f.fd, &f.st) == 0 && S_ISREG(f.st.st_mode)) {
-      out = f;
-    } else if (f.fd >= 0) {
-      close(f.fd);
-    }
-  }
-  close(dirFd);
-  return out;
-}
 
 class ConnectionCounter {
  public:
@@ -123,6 +78,9 @@ struct Shared {
   FrontServices services;
   ConnectionCounter counter;
   MissAllowance allowance;
+  ReleaseFolder release;
+  std::atomic<bool> stopping{false};  // no more requests on a connection once its answer is out
+  std::atomic<int> answering{0};       // requests read and not yet answered
 };
 
 // The session whose feed request the forecast service may answer on this thread, right away.
@@ -131,7 +89,7 @@ thread_local const void* tAnswering = nullptr;
 // A document's answer as it goes out: the head, made by Beast once a second (its Date and
 // max-age change no faster), and the body shared with the service that holds it.
 struct ReadyHead {
-  const std::string* body = nullptr;
+  std::shared_ptr<const std::string> body;
   std::time_t second = 0;
   std::int64_t maxAge = -1;
   bool keepAlive = true;
@@ -147,7 +105,10 @@ class Session : public std::enable_shared_from_this<Session> {
         shared_(shared),
         peer_(std::move(peer)),
         proxy_(proxy) {}
-  ~Session() { LeaveCounter(); }
+  ~Session() {
+    LeaveCounter();
+    Answering(false);
+  }
 
   void Start() {
     net::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->Read(); });
@@ -184,6 +145,7 @@ class Session : public std::enable_shared_from_this<Session> {
       return Refuse(501, "transfer coding not supported\n", "framing", false);
     }
     if (!parser_->is_done()) return Refuse(413, "no request body is taken here\n", "too_large", false);
+    Answering(true);
     Handle();
   }
 
@@ -230,17 +192,17 @@ class Session : public std::enable_shared_from_this<Session> {
     if (!place) return SendText(http::status::not_found, "unknown place\n");
     const std::uint64_t ask = ++asks_;
     // A new place costs the forecast source a call: each client has an allowance of them.
-    auto admit = [&shared = shared_, &key = client_.key](std::int64_t& retryAfter) {  // called within Get
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                          .count();
-      if (shared.allowance.Take(key, ms, retryAfter)) return true;
-      shared.services.metrics.Refusal("client_new_places");
-      return false;
+    auto admit = [&shared = shared_, &client = client_](std::int64_t& retryAfter, std::function<void()>& giveBack) {
+      if (!shared.allowance.Take(client, NowMs(), retryAfter)) {
+        shared.services.metrics.Refusal("client_new_places");
+        return false;
+      }
+      giveBack = [&shared, client] { shared.allowance.GiveBack(client, NowMs()); };
+      return true;
     };
     waiting_ = true;
     tAnswering = this;
-    shared_.services.forecasts.Get(
+    const std::uint64_t ticket = shared_.services.forecasts.Get(
         *place,
         [self = shared_from_this(), ask](Answer a) {
           if (tAnswering == self.get()) return self->OnAnswer(ask, a);  // from the cache, right away
@@ -249,25 +211,30 @@ class Session : public std::enable_shared_from_this<Session> {
         admit);
     tAnswering = nullptr;
     if (!waiting_) return;
+    // At the deadline the ask is dropped, and answered with what there is (a stale copy or 503).
     deadline_.expires_after(std::chrono::seconds(shared_.options.answerSeconds));
-    deadline_.async_wait([self = shared_from_this(), ask](beast::error_code ec) {
-      if (ec || !self->EndWait(ask)) return;
+    deadline_.async_wait([self = shared_from_this(), ask, id, ticket](beast::error_code ec) {
+      if (ec || !self->waiting_ || self->asks_ != ask) return;
       self->shared_.services.metrics.Refusal("deadline");
-      self->SendAnswer(Answer{503, nullptr, 0, kDeadlineRetryAfter}, nullptr);
+      self->shared_.services.forecasts.Drop(id, ticket, kDeadlineRetryAfter);
     });
-    // Meanwhile, a client that hangs up gives its connection back at once.
+    // Meanwhile, a client that hangs up gives its connection back at once; one that only closed
+    // its sending side still has its answer written.
     stream_.socket().async_wait(
         tcp::socket::wait_read, [self = shared_from_this(), ask](beast::error_code ec) {
           if (ec || !self->waiting_ || self->asks_ != ask) return;
           char c;
           const ssize_t n = recv(self->stream_.socket().native_handle(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
           if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return;  // a pipelined request
-          self->EndWait(ask);
           self->shared_.services.metrics.Error("client_gone");
-          beast::error_code ignored;
-          self->stream_.socket().close(ignored);
+          self->keepAlive_ = false;
           self->LeaveCounter();
         });
+  }
+
+  static std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
   }
 
   void OnAnswer(std::uint64_t ask, const Answer& a) {
@@ -282,6 +249,11 @@ class Session : public std::enable_shared_from_this<Session> {
     beast::error_code ignored;
     stream_.socket().cancel(ignored);  // the watch for a hang-up
     return true;
+  }
+
+  void Answering(bool now) {
+    if (now != answering_) shared_.answering += now ? 1 : -1;
+    answering_ = now;
   }
 
   void LeaveCounter() {
@@ -302,7 +274,7 @@ class Session : public std::enable_shared_from_this<Session> {
     }
     const bool keepAlive = keepAlive_ && request_.keep_alive();
     const std::time_t now = std::time(nullptr);
-    if (ready_.body != a.body.get() || ready_.second != now || ready_.maxAge != a.maxAge ||
+    if (ready_.body != a.body || ready_.second != now || ready_.maxAge != a.maxAge ||
         ready_.keepAlive != keepAlive || ready_.version != Version()) {
       http::response<http::empty_body> res{http::status::ok, Version()};
       res.set(http::field::server, "corvella-gateway");
@@ -313,7 +285,7 @@ class Session : public std::enable_shared_from_this<Session> {
       res.keep_alive(keepAlive);
       std::ostringstream head;
       head << res.base();
-      ready_ = ReadyHead{a.body.get(), now, a.maxAge, keepAlive, Version(), head.str()};
+      ready_ = ReadyHead{a.body, now, a.maxAge, keepAlive, Version(), head.str()};
     }
     keepAlive_ = keepAlive;
     body_ = a.body;  // held until written
@@ -330,29 +302,34 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void SendRelease() {
-    std::optional<ReleaseFile> file = OpenRelease(shared_.options.releaseDir);
-    if (!file) return SendText(http::status::not_found, "no release\n");
-    beast::file f;
-    f.native_handle(file->fd);  // owned by `f` from here
-    const std::string modified = HttpDate(file->st.st_mtime);
+    std::shared_ptr<const Release> release = shared_.release.Current();
+    if (!release) return SendText(http::status::not_found, "no release\n");
+    const std::string modified = HttpDate(release->modified);
+    // Not modified: the same checksum, or a date past both the file's and its publishing.
+    bool same = false;
+    auto match = request_.find(http::field::if_none_match);
     auto since = request_.find(http::field::if_modified_since);
-    if (since != request_.end()) {
+    if (match != request_.end()) {
+      same = View(match->value()).find(release->etag) != std::string_view::npos;
+    } else if (since != request_.end()) {
       const std::time_t t = curl_getdate(std::string(View(since->value())).c_str(), nullptr);
-      if (t != -1 && file->st.st_mtime <= t) {
-        http::response<http::empty_body> res{http::status::not_modified, Version()};
-        res.set(http::field::last_modified, modified);
-        res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
-        return Send(std::move(res));
-      }
+      same = t != -1 && release->modified <= t && release->published <= t;
     }
-    http::response<http::file_body> res{http::status::ok, Version()};
-    beast::error_code ec;
-    res.body().reset(std::move(f), ec);
-    if (ec) return SendText(http::status::not_found, "no release\n");
+    if (same) {
+      http::response<http::empty_body> res{http::status::not_modified, Version()};
+      res.set(http::field::last_modified, modified);
+      res.set(http::field::etag, release->etag);
+      res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
+      return Send(std::move(res));
+    }
+    http::response<http::span_body<const char>> res{http::status::ok, Version()};
+    res.body() = http::span_body<const char>::value_type(release->bytes->data(), release->bytes->size());
     res.set(http::field::content_type, "application/octet-stream");
     res.set(http::field::last_modified, modified);
+    res.set(http::field::etag, release->etag);
     res.set(http::field::cache_control, "max-age=" + std::to_string(kUpdateMaxAge));
-    res.content_length(static_cast<std::uint64_t>(file->st.st_size));
+    res.content_length(release->bytes->size());
+    release_ = std::move(release);  // held until written
     Send(std::move(res));
   }
 
@@ -422,7 +399,8 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void AfterWrite(beast::error_code ec) {
-    if (ec || !keepAlive_) return Close();
+    Answering(false);
+    if (ec || !keepAlive_ || shared_.stopping) return Close();
     Read();
   }
 
@@ -443,11 +421,13 @@ class Session : public std::enable_shared_from_this<Session> {
   http::request<http::empty_body> request_;
   std::shared_ptr<void> held_;
   std::shared_ptr<const std::string> body_;
+  std::shared_ptr<const Release> release_;
   ReadyHead ready_;
   std::string_view label_ = "other";
   bool keepAlive_ = true;
   bool waiting_ = false;
   bool left_ = false;  // the connection counter was told this connection ended
+  bool answering_ = false;
   std::uint64_t asks_ = 0;
   std::chrono::steady_clock::time_point started_;
 };
@@ -522,7 +502,8 @@ std::size_t ConnectionCap(std::size_t wanted) {
 void RunFront(const FrontOptions& options, FrontServices services) {
   const std::size_t cap = ConnectionCap(options.maxConnections);
   Shared shared{options, services, ConnectionCounter(cap, options.maxConnectionsPerClient),
-                MissAllowance({options.newPlacesPerClient, options.newPlacesPerClient})};
+                MissAllowance({options.newPlacesPerClient, options.newPlacesPerClient}),
+                ReleaseFolder(options.releaseDir, LogLine)};
   // One event loop per thread, as one process per core: a connection stays on its thread, so
   // no answer waits for a lock or wakes another thread.
   std::vector<std::unique_ptr<net::io_context>> contexts;
@@ -542,10 +523,42 @@ void RunFront(const FrontOptions& options, FrontServices services) {
                              ": " + e.code().message());
   }
   listener->Accept();
+  // SIGTERM: no new connections, the requests under way answered (within the answer deadline
+  // and a second more), then out.
   net::signal_set signals(*contexts[0], SIGTERM, SIGINT);
-  signals.async_wait([&](beast::error_code, int) {
+  net::steady_timer drain(*contexts[0]);
+  const auto drainUntil = [&] {
+    return std::chrono::steady_clock::now() + std::chrono::seconds(options.answerSeconds + 1);
+  };
+  std::chrono::steady_clock::time_point giveUpAt;
+  std::function<void()> waitForAnswers = [&] {
+    if (shared.answering == 0 || std::chrono::steady_clock::now() >= giveUpAt) {
+      if (shared.answering > 0) LogLine("stopping with " + std::to_string(shared.answering) + " requests unanswered");
+      for (auto& c : contexts) c->stop();
+      return;
+    }
+    drain.expires_after(std::chrono::milliseconds(20));
+    drain.async_wait([&](beast::error_code) { waitForAnswers(); });
+  };
+  // SIGHUP: there is nothing to reload (options and the catalogue are read at start, the release
+  // folder at every request), so it is logged and otherwise ignored.
+  net::signal_set hangup(*contexts[0], SIGHUP);
+  std::function<void()> onHangup = [&] {
+    hangup.async_wait([&](beast::error_code e, int) {
+      if (e) return;
+      LogLine("SIGHUP ignored: nothing to reload; restart to change options");
+      onHangup();
+    });
+  };
+  onHangup();
+  signals.async_wait([&](beast::error_code e, int) {
+    if (e) return;
+    LogLine("stopping: answering the " + std::to_string(shared.answering) + " requests under way");
     listener->Stop();
-    for (auto& c : contexts) c->stop();
+    hangup.cancel();
+    shared.stopping = true;
+    giveUpAt = drainUntil();
+    waitForAnswers();
   });
   LogLine("corvella-gateway listening on " + options.address + ":" + std::to_string(options.port) +
           " (at most " + std::to_string(cap) + " connections)");

@@ -28,7 +28,8 @@ constexpr const char* kForecastUrl = "https://api.open-meteo.com/v1/forecast";
 constexpr const char* kCustomerForecastUrl = "https://customer-api.open-meteo.com/v1/forecast";
 constexpr const char* kGeocodingUrl = "https://geocoding-api.open-meteo.com/v1/search";
 constexpr const char* kRatesUrl = "https://www.cbr.ru/scripts/XML_daily.asp";
-constexpr int kBadConfiguration = 2;
+constexpr int kBadConfiguration = 2;  // restarting will not mend it
+constexpr int kCannotListen = 3;      // the port is taken, or the address not up yet: try again
 
 constexpr const char* kUsage =
     "usage: corvella-gateway [geocode --all] [--listen 127.0.0.1:8080] [--forecast-url URL]\n"
@@ -108,6 +109,7 @@ Config Parse(int argc, char** argv) {
         c.front.address = c.front.address.substr(1, c.front.address.size() - 2);
       }
       c.front.port = static_cast<unsigned short>(Number("--listen's port", v.substr(colon + 1), 1, 65535));
+      if (!ValidAddress(c.front.address)) throw BadConfig("--listen takes an IP address and a port");
     } else if (flag == "--forecast-url") {
       c.forecastUrl = v;
     } else if (flag == "--geocoding-url") {
@@ -228,11 +230,7 @@ int Main(int argc, char** argv) {
     c = Parse(argc, argv);
     catalogue = PlaceCatalogue::FromText(ReadFile("catalogue", c.catalogue));
     if (catalogue->places().empty()) throw BadConfig("no places in catalogue " + c.catalogue);
-    try {
-      store = std::make_unique<GeocodeStore>(c.db, false);
-    } catch (const std::runtime_error&) {
-      store = std::make_unique<GeocodeStore>(c.db, true);  // a shipped, read-only store
-    }
+    store = GeocodeStore::OpenAnyway(c.db, LogLine);
   } catch (const BadConfig& e) {
     std::fprintf(stderr, "%s",
                  e.what()[0] ? (std::string("corvella-gateway: ") + e.what() + "\n").c_str() : kUsage);
@@ -245,23 +243,32 @@ int Main(int argc, char** argv) {
   Metrics metrics;
   std::unique_ptr<Upstream> upstream =
       MakeCurlUpstream({c.caFile, std::min(5L, c.timeoutSeconds), c.timeoutSeconds});
-  // The free tier's limits; with a key only the daily one, when given.
+  // The free tier's limits; with a key only the daily one, when given. Geocoding goes to the
+  // free host either way, within the free tier's limits. What each has spent is kept in the
+  // store, written once for each batch of calls, so that a restart does not start afresh.
+  auto persisted = [&store](const char* name, CallBudget budget) {
+    if (std::optional<CallBudget::Spent> spent = store->LoadSpentCalls(name)) budget.Restore(*spent);
+    return SourceGate(budget, [&store, name](const CallBudget::Spent& spent) { store->SaveSpentCalls(name, spent); });
+  };
   CallBudget::Limits limits;
+  const CallBudget::Limits freeTier = limits;
   if (!c.apiKey.empty()) limits = {INT64_MAX / 4, INT64_MAX / 4, INT64_MAX / 4, limits.reservePercent};
   if (c.dailyCalls > 0) limits.perDay = c.dailyCalls;
-  SourceGate gate{CallBudget(limits)};
-  Geocoder geocoder(c.geocodingUrl, *upstream, *store, gate, metrics, Now);
+  SourceGate gate = persisted("forecast", CallBudget(limits));
+  SourceGate freeGate = persisted("free-tier", CallBudget(freeTier));
+  SourceGate& geocodeGate = c.apiKey.empty() ? gate : freeGate;
+  Geocoder geocoder(c.geocodingUrl, *upstream, *store, geocodeGate, metrics, Now);
   if (c.geocodeAll) return GeocodeAll(*catalogue, geocoder, *store);
 
   ForecastService forecasts({c.forecastUrl, c.apiKey, c.policy, c.gatherMilliseconds}, *upstream, geocoder,
-                            gate, metrics, Now);
+                            gate, *store, metrics, Now);
   RatesService rates(c.ratesUrl, c.db, *upstream, metrics, Now);
   try {
     RunFront(c.front, {*catalogue, forecasts, rates, metrics, *upstream});
   } catch (const std::runtime_error& e) {
     std::fprintf(stderr, "corvella-gateway: %s\n", e.what());
     upstream->Abort();
-    return kBadConfiguration;
+    return kCannotListen;
   }
   LogLine("corvella-gateway stopped");
   return 0;

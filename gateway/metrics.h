@@ -18,8 +18,9 @@ class Metrics {
   void Error(std::string_view kind);
   // A request or connection turned away: "client_new_places", "deadline", "connections",
   // "host_refused", "proxy_refused", "framing", "too_large", "request"; and a new place turned
-  // away by the services: "budget_new_places" (only the refresh reserve is left),
-  // "geocode_queue_full".
+  // away by the services: "budget_new_places" (only the refresh reserve is left), "budget"
+  // (a place served before, not held, and not even the reserve left),
+  // "geocode_queue_full", "waiters" (too many asks waiting for the source).
   void Refusal(std::string_view reason);
   std::string Render() const;
 

@@ -3,6 +3,8 @@
 #include <map>
 
 #include "gateway/bank_rates.h"
+#include "gateway/geocoder.h"
+#include "gateway/metrics.h"
 #include "gateway/rate_history.h"
 #include "gateway/rate_series_store.h"
 #include "gateway/services.h"
@@ -16,6 +18,16 @@ constexpr std::int64_t kFirstRetry = 600;
 constexpr std::int64_t kFirstRetryWithout = 60;  // no list held yet: the first retries come sooner
 constexpr auto kCheckEvery = std::chrono::seconds(5);
 constexpr auto kBetweenCalls = std::chrono::milliseconds(500);
+
+// The bank's list: a malformed Valute is left out, counted and logged (escaped), the rest kept.
+std::optional<RatesSet> ReadList(std::string_view body, std::string& error, Metrics& metrics) {
+  std::optional<RatesSet> set = ReadBankRates(body, error);
+  for (const std::string& code : set ? set->skipped : std::vector<std::string>()) {
+    metrics.Error("rates_valute_skipped");
+    LogLine("rates: a malformed Valute left out: " + Printable(code));
+  }
+  return set;
+}
 
 // A source asked again only after its back-off.
 struct Attempts {
@@ -85,7 +97,7 @@ void RatesService::Run() {
       asked = true;
       std::optional<RatesSet> set;
       if (std::optional<std::string> body = Ask(url_, "latest list")) {
-        set = ReadBankRates(*body, error);
+        set = ReadList(*body, error, metrics_);
         if (!set) LogLine("rates: " + error + (lists.Shown() ? "; serving the last good set" : ""));
       }
       if (set) {
@@ -99,7 +111,7 @@ void RatesService::Run() {
       asked = true;
       std::optional<RatesSet> set;
       if (std::optional<std::string> body = Ask(DatedListUrl(url_, today), "today's list")) {
-        set = ReadBankRates(*body, error);
+        set = ReadList(*body, error, metrics_);
         if (!set) LogLine("rates: today's list: " + error);
       }
       if (set) changed |= lists.Take(std::move(*set), today);

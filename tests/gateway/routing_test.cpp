@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "gateway/admission.h"
+#include "gateway/geocoder.h"
 
 namespace corvella::gateway {
 namespace {
@@ -87,8 +88,41 @@ TEST(Admission, NewPlacesComeFromEachClientsOwnAllowance) {
   for (int i = 0; i < 3; ++i)
     EXPECT_TRUE(allowance.Take("b", 1000, retry)) << "another client is not held back";
   EXPECT_TRUE(allowance.Take("a", 61'000, retry)) << "refilled after a minute";
-  EXPECT_FALSE(allowance.Take("c", 62'000, retry)) << "no room to remember a third client yet";
-  EXPECT_TRUE(allowance.Take("c", 3 * 3'600'000, retry)) << "full buckets are forgotten to make room";
+  EXPECT_TRUE(allowance.Take("c", 62'000, retry)) << "a newcomer is remembered at once";
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(allowance.Take("d", 62'000, retry)) << "... however full the table";
+  EXPECT_TRUE(allowance.Take("b", 62'000, retry)) << "the client asked least recently made room";
+}
+
+// An IPv6 client is counted in its /64, its /56 and its /48, each holding four times the
+// allowance of the one inside it; an allowance given back can be spent again.
+TEST(Admission, AddressBlocksShareAnAllowance) {
+  MissAllowance allowance({2, 60, 1000});
+  std::int64_t retry = 0;
+  int admitted = 0;
+  for (int k = 0; k < 64; ++k) {
+    const ClientAddress c = ClientOf("2001:db8:0:1" + std::to_string(k / 10) + std::to_string(k % 10) + "::1", "", "", {});
+    for (int i = 0; i < 2; ++i) admitted += allowance.Take(c, 0, retry);
+  }
+  EXPECT_EQ(admitted, 8) << "one /56";
+  const ClientAddress other = ClientOf("2001:db8:0:200::1", "", "", {});
+  EXPECT_TRUE(allowance.Take(other, 0, retry)) << "another /56 of the /48";
+  EXPECT_TRUE(allowance.Take(other, 0, retry));
+  EXPECT_FALSE(allowance.Take(other, 0, retry));
+  allowance.GiveBack(other, 0);
+  EXPECT_TRUE(allowance.Take(other, 0, retry));
+  for (const char* forwarded : {"[2001:db8::7]:4711", "198.51.100.7:4711", "[2001:db8::7]"})
+    EXPECT_NE(ClientOf("127.0.0.1", "", forwarded, {"127.0.0.1"}).key, "127.0.0.1") << forwarded;
+}
+
+// A batch takes the places that fit, a place weighing 1.5 calls and the batch rounded up; the
+// rest hears when the minute frees; what was taken is saved before the calls go out.
+TEST(SourceGate, ABatchTakesWhatFitsAtItsWeight) {
+  std::int64_t saved = 0, openAt = 0;
+  SourceGate gate(CallBudget({10, 100, 100, 0}), [&](const CallBudget::Spent& s) { saved = s.used[0]; });
+  EXPECT_EQ(gate.TakeUpTo(10, 15, 0, openAt, CallBudget::Use::New), 6);
+  EXPECT_EQ(saved, 9);
+  EXPECT_EQ(gate.TakeUpTo(1, 15, 1, openAt, CallBudget::Use::New), 0);
+  EXPECT_EQ(openAt, 60);
 }
 
 }  // namespace

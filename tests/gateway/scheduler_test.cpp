@@ -98,5 +98,38 @@ TEST(CallBudget, NewPlacesCannotSpendTheReserveKeptForRefreshes) {
   EXPECT_TRUE(CallBudget::Unlimited().Take(1000, 0, Use::New));
 }
 
+// The first call of a window is weighed like any other, and what was spent survives a restart.
+TEST(CallBudget, EveryWindowIsWeighedFromItsFirstCall) {
+  using Use = CallBudget::Use;
+  CallBudget budget({600, 5000, 10, 25});
+  EXPECT_EQ(budget.Room(0, Use::New), 8);
+  EXPECT_FALSE(budget.Take(500, 0, Use::New));
+  EXPECT_EQ(budget.AvailableAt(500, 0, Use::New), CallBudget::kNever);
+  EXPECT_TRUE(budget.Take(8, 0, Use::New));
+  CallBudget restarted({600, 5000, 10, 25});
+  restarted.Restore(budget.spent());
+  EXPECT_EQ(restarted.Room(100, Use::New), 0);
+  EXPECT_EQ(restarted.Room(100, Use::Refresh), 2);
+  EXPECT_EQ(restarted.AvailableAt(1, 100, Use::New), 86400);
+}
+
+// Places without a forecast never push one out of the cache; a deferred place keeps its turn.
+TEST(ForecastScheduler, PlacesWithoutAForecastTakeNoRoom) {
+  ForecastPolicy policy;
+  policy.capacity = 2;
+  ForecastScheduler s(policy);
+  s.Ask("1", 0);
+  FetchAll(s, 0);
+  for (int i = 2; i < 8; ++i) s.Ask(std::to_string(i), 1);
+  for (const std::string& id : s.TakeBatch(1)) s.Complete(id, std::nullopt, 1);
+  EXPECT_EQ(s.Ask("1", 2).outcome, Outcome::Serve);
+  s.Ask("8", 2);
+  ASSERT_EQ(s.TakeBatch(2), std::vector<std::string>{"8"});
+  s.Defer("8", 60);
+  EXPECT_FALSE(s.HasReady(59));
+  EXPECT_EQ(s.Ask("8", 3).notBefore, 60);
+  EXPECT_EQ(s.TakeBatch(60), std::vector<std::string>{"8"});
+}
+
 }  // namespace
 }  // namespace corvella::gateway

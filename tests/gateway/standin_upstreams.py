@@ -193,6 +193,10 @@ class Handler(BaseHTTPRequestHandler):
             return
         if mode == "slow":
             time.sleep(4)
+        if mode == "429slow":  # a while, then a long hold-off
+            time.sleep(1)
+            return self.reply(429, '{"error":true,"reason":"Hourly API request limit exceeded"}',
+                              headers=[("Retry-After", "20")])
         if mode == "429":
             return self.reply(429, '{"error":true,"reason":"Minutely API request limit exceeded"}',
                               headers=[("Retry-After", "3")])

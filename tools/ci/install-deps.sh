@@ -9,7 +9,7 @@ PACKAGES=(
   wine wine64 xvfb xauth x11-utils xdotool imagemagick fonts-wine fonts-liberation librsvg2-bin
   nsis jq
   nginx tinyproxy squid openssl xcompmgr
-  libboost-dev libboost-system-dev nlohmann-json3-dev libxml2-dev libsqlite3-dev wrk curl
+  libboost-dev libboost-system-dev nlohmann-json3-dev libxml2-dev libsqlite3-dev libssl-dev wrk curl
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
