@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <string_view>
 
 #include "gateway/feed_document.h"
@@ -52,8 +53,11 @@ ForecastService::ForecastService(Options options, Upstream& upstream, Geocoder& 
       scheduler_(options_.policy) {
   const std::int64_t now = clock_();
   for (std::string& id : store_.LoadServedPlaces(now - kServedMemory)) served_.emplace(std::move(id), now);
+  // The most places one call may carry: what the largest window holds at a place's weight (an
+  // unlimited window is as large as an int64 goes, so it is cut before it is multiplied).
+  const std::int64_t largest = std::min<std::int64_t>(gate_.Largest(), std::numeric_limits<std::int64_t>::max() / 10);
   options_.policy.maxBatch =
-      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(gate_.Largest() * 10 / kPlaceWeightTenths));
+      std::min<std::size_t>(options_.policy.maxBatch, static_cast<std::size_t>(largest * 10 / kPlaceWeightTenths));
   scheduler_ = ForecastScheduler(options_.policy);
   worker_.thread = std::thread([this] { Run(); });
 }
