@@ -50,6 +50,16 @@ def raw(port, data, source="127.0.0.1"):
     return out.split(b"\r\n")[0], True
 
 
+def eventually(condition, seconds=5.0):
+    """Whether `condition()` holds within `seconds`: what a loaded machine does late, it still does."""
+    end = time.time() + seconds
+    while not condition():
+        if time.time() > end:
+            return False
+        time.sleep(0.1)
+    return True
+
+
 def hostile():
     up = start_standin()
     catalogue = os.path.join(work, "many.txt")
@@ -100,9 +110,8 @@ def hostile():
     gone.sendall(("GET %s HTTP/1.1\r\nHost: %s\r\n\r\n" % (FEED_QUERY.format(2061), FEED_HOST)).encode())
     time.sleep(0.3)
     gone.close()
-    time.sleep(0.3)
-    check("a client that hangs up while waiting is let go at once",
-          'corvella_errors_total{kind="client_gone"} 1' in get(port, "/metrics")[1].decode())
+    check("a client that hangs up while waiting is let go at once", eventually(
+        lambda: 'corvella_errors_total{kind="client_gone"} 1' in get(port, "/metrics")[1].decode(), 2.5))
     upstream(up, "/control?forecast=ok", "POST")
 
     # The update file: a symlink out of the folder, a file still being written, the validators.
@@ -120,9 +129,8 @@ def hostile():
     check("If-None-Match: 304", get(port, "/soft/corv.exe", headers={**H, "If-None-Match": r.getheader("ETag")})[0] == 304)
     with open(os.path.join(release, "corv-2.exe"), "wb") as f:
         f.write(whole)
-    time.sleep(1.1)
-    check("a settled file is served", get(port, "/soft/corv.exe", "HEAD", headers=H)[2].getheader("Content-Length") ==
-          "30002")
+    check("a settled file is served", eventually(
+        lambda: get(port, "/soft/corv.exe", "HEAD", headers=H)[2].getheader("Content-Length") == "30002"))
 
     # Foreign hosts and lax framing: refused and closed.
     check("foreign Host 403", get(port, FEED_QUERY.format(2000), headers={"Host": "evil.example"})[0] == 403)
