@@ -8,7 +8,7 @@
 #   (FEEDSIM=path of the native feedsim, by default BUILD_DIR/../native/feedsim;
 #    OUT_DIR by default docs/screenshots)
 set -uo pipefail
-BUILD_DIR=$(cd "$1" && pwd)
+BUILD_DIR=$(cd "${1:?usage: forecast.sh BUILD_DIR [OUT_DIR]}" && pwd)
 OUT=$(cd "${2:-$(dirname "$0")/../../docs/screenshots}" && pwd)
 WORK=$(mktemp -d)
 E2E_ART_DIR=$WORK
