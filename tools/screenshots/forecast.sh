@@ -8,8 +8,9 @@
 #   (FEEDSIM=path of the native feedsim, by default BUILD_DIR/../native/feedsim;
 #    OUT_DIR by default docs/screenshots)
 set -uo pipefail
-BUILD_DIR=$(cd "${1:?usage: forecast.sh BUILD_DIR [OUT_DIR]}" && pwd)
-OUT=$(cd "${2:-$(dirname "$0")/../../docs/screenshots}" && pwd)
+[ -d "${1:-}" ] || { echo "usage: forecast.sh BUILD_DIR [OUT_DIR]"; exit 2; }
+BUILD_DIR=$(cd "$1" && pwd)
+OUT=$(cd "${2:-$(dirname "$0")/../../docs/screenshots}" && pwd) || exit 2
 WORK=$(mktemp -d)
 E2E_ART_DIR=$WORK
 . "$(dirname "$0")/../../tests/e2e/session.sh"
