@@ -134,8 +134,17 @@ shot() {  # file x y
 
 widget() {  # shown|hidden -> "x y w h topmost"
   # Through a file: a probe that starts a Wine session leaves Wine's servers holding its output.
-  "$WINE" "$PROBE" widget 30 "$1" >"$ART/widget-probe.out" 2>&1
-  local rc=$?
+  # A probe that says nothing at all never ran (Wine cut its start off): it is asked once more,
+  # and a second silence is told with whether the program still runs.
+  local rc attempt
+  for attempt in 1 2; do
+    "$WINE" "$PROBE" widget 30 "$1" >"$ART/widget-probe.out" 2>&1
+    rc=$?
+    [ -s "$ART/widget-probe.out" ] && break
+    echo "the widget probe said nothing (attempt $attempt, exit $rc); the program is $(
+      [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null && echo running || echo gone)" >&2
+    sleep 1
+  done
   tr -d '\r' <"$ART/widget-probe.out"
   return $rc
 }
