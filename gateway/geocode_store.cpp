@@ -10,21 +10,9 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "gateway/sqlite_statement.h"
+
 namespace corvella::gateway {
-
-namespace {
-
-struct Statement {
-  sqlite3_stmt* s = nullptr;
-  Statement(sqlite3* db, const char* sql) {
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) s = nullptr;
-  }
-  ~Statement() { sqlite3_finalize(s); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-};
-
-}  // namespace
 
 GeocodeStore::GeocodeStore(const std::string& path, bool readOnly) : readOnly_(readOnly) {
   int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;

@@ -2,19 +2,11 @@
 
 #include <sqlite3.h>
 
-#include <memory>
+#include "gateway/sqlite_statement.h"
 
 namespace corvella::gateway {
 
 namespace {
-
-using Query = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
-
-Query Prepare(sqlite3* db, const char* sql) {
-  sqlite3_stmt* s = nullptr;
-  if (db == nullptr || sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) s = nullptr;
-  return Query(s, sqlite3_finalize);
-}
 
 bool Exec(sqlite3* db, const char* sql) {
   return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -42,13 +34,13 @@ RateSeriesStore::RateSeriesStore(const std::string& path) {
 RateSeriesStore::~RateSeriesStore() { sqlite3_close(db_); }
 
 std::optional<StoredSeries> RateSeriesStore::Find(const std::string& id) {
-  Query head = Prepare(db_, "SELECT fetched_day FROM rate_series WHERE valute = ?");
+  Statement head(db_, "SELECT fetched_day FROM rate_series WHERE valute = ?");
   if (!head) return std::nullopt;
   BindId(head.get(), id);
   if (sqlite3_step(head.get()) != SQLITE_ROW) return std::nullopt;
   StoredSeries series;
   series.fetchedDay = sqlite3_column_int64(head.get(), 0);
-  Query rows = Prepare(db_, "SELECT day, nominal, value FROM rate_record WHERE valute = ? ORDER BY day");
+  Statement rows(db_, "SELECT day, nominal, value FROM rate_record WHERE valute = ? ORDER BY day");
   if (!rows) return std::nullopt;
   BindId(rows.get(), id);
   int rc;
@@ -65,10 +57,9 @@ std::optional<StoredSeries> RateSeriesStore::Find(const std::string& id) {
 bool RateSeriesStore::Save(const std::string& id, const StoredSeries& series) {
   if (!db_ || !Exec(db_, "BEGIN IMMEDIATE")) return false;
   bool ok = true;
-  Query clear = Prepare(db_, "DELETE FROM rate_record WHERE valute = ?");
-  Query head = Prepare(db_, "INSERT OR REPLACE INTO rate_series (valute, fetched_day) VALUES (?, ?)");
-  Query row =
-      Prepare(db_, "INSERT OR REPLACE INTO rate_record (valute, day, nominal, value) VALUES (?, ?, ?, ?)");
+  Statement clear(db_, "DELETE FROM rate_record WHERE valute = ?");
+  Statement head(db_, "INSERT OR REPLACE INTO rate_series (valute, fetched_day) VALUES (?, ?)");
+  Statement row(db_, "INSERT OR REPLACE INTO rate_record (valute, day, nominal, value) VALUES (?, ?, ?, ?)");
   ok = clear && head && row;
   if (ok) {
     BindId(clear.get(), id);
